@@ -1,0 +1,15 @@
+// The subcommands of printctl; each source file registers its own.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace printctl {
+
+// `printctl dw`: the engine shell.
+void addDwCommand(CLI::App& app);
+// `printctl db ...`: database set-up and checks.
+void addDbCommands(CLI::App& app);
+// `printctl lib ...`: library file maintenance.
+void addLibCommands(CLI::App& app);
+
+}  // namespace printctl

@@ -1,0 +1,5 @@
+#include "commands.h"
+
+namespace printctl {
+void addDbCommands(CLI::App&) {}
+}  // namespace printctl

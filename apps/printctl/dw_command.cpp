@@ -1,0 +1,5 @@
+#include "commands.h"
+
+namespace printctl {
+void addDwCommand(CLI::App&) {}
+}  // namespace printctl

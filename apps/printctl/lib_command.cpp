@@ -1,0 +1,5 @@
+#include "commands.h"
+
+namespace printctl {
+void addLibCommands(CLI::App&) {}
+}  // namespace printctl

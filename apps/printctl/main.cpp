@@ -1,0 +1,18 @@
+// printctl: the command-line tool of the print component.
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"printctl: engine shell, database set-up and library maintenance"};
+    app.require_subcommand(1);
+    printctl::addDwCommand(app);
+    printctl::addDbCommands(app);
+    printctl::addLibCommands(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+// Conversion between UTF-8 (used everywhere inside) and the application code page used where
+// bytes leave the program: template syntax blobs, exported text files, report files.
+//
+// The code page is GB18030 unless configured otherwise (GB18030 is byte-for-byte GBK for every
+// GBK character). A character that the target code page cannot hold is an error naming the
+// character and its position, never a silent '?'.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+
+namespace print {
+
+// The process-wide application code page; "GB18030" by default.
+const std::string& applicationCodePage();
+void setApplicationCodePage(std::string codePage);
+
+Result<std::string> encodeText(std::string_view utf8, std::string_view codePage);
+Result<std::string> decodeText(std::string_view bytes, std::string_view codePage);
+
+inline Result<std::string> toCodePage(std::string_view utf8) {
+    return encodeText(utf8, applicationCodePage());
+}
+inline Result<std::string> fromCodePage(std::string_view bytes) {
+    return decodeText(bytes, applicationCodePage());
+}
+
+// Drops a leading UTF-8 byte-order mark.
+std::string_view stripBom(std::string_view text);
+
+}  // namespace print

@@ -1,0 +1,60 @@
+// The report expression language: compiled once per text, evaluated many times per row.
+//
+// Operators `+ - * / ^`, `= <> < > <= >=`, `and or not` (any case), parentheses, strings in
+// either quote (with `~` escapes and doubled quotes), exact decimal numbers, and the functions
+// If, Case(x WHEN a THEN b ELSE c), String(value, format), Integer, Long, Real, Dec, Number, Date,
+// DateTime, Time, Today, Now, Year, Month, Day, Page, PageCount, GetRow, CurrentRow, RowCount,
+// LookUpDisplay, Describe, IsNull, Len, Left, Right, Mid, Pos, Trim, Upper, Lower, Fill, Space,
+// Abs, Round, Truncate, Mod, RGB, and the aggregates Sum, Count, Avg, Max, Min, CumulativeSum
+// with `for all`, `for page` and `for group N`. Function names are not case sensitive. String
+// functions count characters, not bytes.
+//
+// Failures: `compile` returns an Error whose column is the 1-based character position where the
+// text stopped making sense; `evaluate` returns an Error for an unknown name, a wrong argument
+// count or kind; division by zero gives null. Nothing throws.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/result.h"
+#include "common/value.h"
+#include "engine/eval_context.h"
+
+namespace print::engine {
+
+struct ExprNode;
+
+class Expression {
+public:
+    static Result<std::shared_ptr<const Expression>> compile(std::string_view text);
+
+    Result<Value> evaluate(const EvalContext& ctx, long row) const;
+    // Evaluates as a condition: a true boolean or a non-zero number is true; null and errors
+    // are false (use `evaluate` to tell errors apart).
+    bool isTrue(const EvalContext& ctx, long row) const;
+
+    const std::string& text() const { return m_text; }
+
+    Expression(std::string text, std::unique_ptr<ExprNode> root);
+    ~Expression();
+
+private:
+    std::string m_text;
+    std::unique_ptr<ExprNode> m_root;
+};
+
+// Compiled expressions by text, so that a property expression is parsed once per report and
+// not once per row.
+class ExpressionCache {
+public:
+    Result<std::shared_ptr<const Expression>> get(std::string_view text);
+    void clear() { m_cache.clear(); }
+
+private:
+    std::unordered_map<std::string, std::shared_ptr<const Expression>> m_cache;
+};
+
+}  // namespace print::engine
