@@ -1,0 +1,450 @@
+// Modify: runs create, destroy and property statements on a report, in order, stopping at the
+// first one that fails.
+#include <algorithm>
+#include <climits>
+
+#include "common/text.h"
+#include "engine/datastore.h"
+#include "engine/property_table.h"
+
+namespace print::engine {
+
+class ModifyRunner {
+public:
+    ModifyRunner(DataStore& report, std::string_view text) : m_r(report), m_text(text) {}
+
+    std::string run() {
+        while (true) {
+            skipBlanks();
+            if (m_pos >= m_text.size()) return {};
+            size_t start = m_pos;
+            std::string_view word = readWord();
+            if (word.empty()) return syntaxError(start);
+            std::optional<std::string> failure;
+            if (iequals(word, "create") && nextIsBlank(start + word.size()))
+                failure = create(start);
+            else if (iequals(word, "destroy") && nextIsBlank(start + word.size()))
+                failure = destroy();
+            else
+                failure = assign(word, start);
+            if (failure) return *failure;
+        }
+    }
+
+private:
+    bool isBlank(char c) const { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    bool nextIsBlank(size_t at) const { return at < m_text.size() && isBlank(m_text[at]); }
+
+    void skipBlanks() {
+        while (m_pos < m_text.size() && isBlank(m_text[m_pos])) ++m_pos;
+    }
+
+    std::string_view readWord() {
+        size_t start = m_pos;
+        while (m_pos < m_text.size()) {
+            char c = m_text[m_pos];
+            if (isBlank(c) || c == '=' || c == '(' || c == ')' || c == '\'' || c == '"') break;
+            ++m_pos;
+        }
+        return m_text.substr(start, m_pos - start);
+    }
+
+    std::string position(size_t at) const {
+        int line = 1;
+        size_t lineStart = 0;
+        for (size_t i = 0; i < at && i < m_text.size(); ++i) {
+            if (m_text[i] == '\n') {
+                ++line;
+                lineStart = i + 1;
+            }
+        }
+        size_t column = utf8Length(m_text.substr(lineStart, at - lineStart)) + 1;
+        return "Line " + std::to_string(line) + " Column " + std::to_string(column) + ": ";
+    }
+
+    std::string syntaxError(size_t at) const { return position(at) + "incorrect syntax."; }
+    std::string failure(size_t at, const std::string& what) const {
+        return position(at) + what + ".";
+    }
+
+    std::optional<std::string> create(size_t start) {
+        skipBlanks();
+        size_t kindAt = m_pos;
+        std::string_view keyword = readWord();
+        if (keyword.empty()) return syntaxError(kindAt);
+        skipBlanks();
+        if (m_pos >= m_text.size() || m_text[m_pos] != '(') return syntaxError(m_pos);
+        ++m_pos;
+        auto attrs = parseAttributeBlock(m_text, m_pos);
+        if (!attrs.ok()) {
+            // The parser's position is the place it stopped understanding the text.
+            return "Line " + std::to_string(attrs.error().line) + " Column " +
+                   std::to_string(attrs.error().column) + ": incorrect syntax.";
+        }
+        std::string kind = asciiLower(keyword);
+        if (!isObjectKind(kind)) return failure(kindAt, "unknown object type '" + std::string(keyword) + "'");
+        ReportObject obj;
+        obj.keyword = kind;
+        obj.kind = kind;
+        obj.attrs = std::move(attrs).value();
+        obj.name = obj.attrs.get("name");
+        std::string band = obj.attrs.get("band", "detail");
+        if (!m_r.isValidBand(band)) return failure(kindAt, "unknown band '" + band + "'");
+        if (!obj.name.empty() && m_r.findObject(obj.name))
+            return failure(kindAt, "an object named '" + obj.name + "' already exists");
+        for (auto& a : obj.attrs.items) {
+            if (auto info = objectProperty(kind, a.name)) a.value = normaliseValue(info->kind, a.value);
+        }
+        if (kind == "report") {
+            std::string dataObject = obj.attrs.get("dataobject");
+            if (!trimView(dataObject).empty()) {
+                auto child = m_r.loadChild(dataObject);
+                if (!child.ok()) return failure(kindAt, child.error().message);
+                obj.child = std::move(child).value();
+            }
+        }
+        m_r.m_objects.push_back(std::move(obj));
+        auto it = std::prev(m_r.m_objects.end());
+        if (!it->name.empty()) m_r.m_byName.emplace(asciiLower(it->name), it);
+        m_r.touchSchema();
+        (void)start;
+        return std::nullopt;
+    }
+
+    std::optional<std::string> destroy() {
+        skipBlanks();
+        size_t at = m_pos;
+        std::string_view name = readWord();
+        if (name.empty()) return syntaxError(at);
+        bool column = false;
+        if (iequals(name, "column")) {
+            size_t save = m_pos;
+            skipBlanks();
+            size_t nameAt = m_pos;
+            std::string_view next = readWord();
+            if (!next.empty()) {
+                column = true;
+                name = next;
+                at = nameAt;
+            } else {
+                m_pos = save;
+            }
+        }
+        if (column) return destroyColumn(name, at);
+        auto it = m_r.m_byName.find(asciiLower(name));
+        if (it == m_r.m_byName.end()) return failure(at, "unknown object '" + std::string(name) + "'");
+        auto node = it->second;
+        m_r.m_byName.erase(it);
+        m_r.m_objects.erase(node);
+        m_r.touchSchema();
+        return std::nullopt;
+    }
+
+    std::optional<std::string> destroyColumn(std::string_view name, size_t at) {
+        int c = m_r.columnIndex(name);
+        if (c < 0) {
+            // Only a column object without a table column of its own.
+            auto it = m_r.m_byName.find(asciiLower(name));
+            if (it == m_r.m_byName.end() || it->second->kind != "column")
+                return failure(at, "unknown column '" + std::string(name) + "'");
+            auto node = it->second;
+            m_r.m_byName.erase(it);
+            m_r.m_objects.erase(node);
+            m_r.touchSchema();
+            return std::nullopt;
+        }
+        // The column object(s), the table column and its values go; later ids move down.
+        std::string id = std::to_string(c + 1);
+        std::string lowerName = asciiLower(m_r.m_columns[c].name);
+        for (auto it = m_r.m_objects.begin(); it != m_r.m_objects.end();) {
+            bool mine = it->kind == "column" &&
+                        (it->attrs.get("id") == id ||
+                         (it->attrs.find("id") == nullptr && asciiLower(it->name) == lowerName));
+            if (mine) {
+                it = m_r.m_objects.erase(it);
+                continue;
+            }
+            if (it->kind == "column") {
+                auto oid = parseInteger(it->attrs.get("id"));
+                if (oid && *oid > c + 1) it->attrs.set("id", std::to_string(*oid - 1), ValueForm::Bare);
+            }
+            ++it;
+        }
+        m_r.m_columns.erase(m_r.m_columns.begin() + c);
+        // Drop the placeholder of the table block that stood for this column.
+        int seen = 0;
+        auto& items = m_r.m_table.items;
+        for (auto it = items.begin(); it != items.end(); ++it) {
+            if (!iequals(it->name, "column") || it->form != ValueForm::Block) continue;
+            if (seen++ == c) {
+                items.erase(it);
+                break;
+            }
+        }
+        m_r.m_rows->columns.erase(m_r.m_rows->columns.begin() + c);
+        m_r.m_rows->touch();
+        m_r.m_columnByName.clear();
+        for (size_t i = 0; i < m_r.m_columns.size(); ++i)
+            m_r.m_columnByName.emplace(asciiLower(m_r.m_columns[i].name), static_cast<int>(i));
+        m_r.m_dddwChildren.clear();
+        m_r.reindexObjects();
+        m_r.touchSchema();
+        return std::nullopt;
+    }
+
+    // Reads the value after '=': quoted with either quote (with ~ escapes), a parenthesised
+    // block, or a bare word.
+    std::optional<std::pair<std::string, ValueForm>> readValue() {
+        if (m_pos >= m_text.size()) return std::nullopt;
+        char c = m_text[m_pos];
+        if (c == '\'' || c == '"') {
+            size_t start = ++m_pos;
+            bool escaped = false;
+            while (m_pos < m_text.size() && m_text[m_pos] != c) {
+                if (m_text[m_pos] == '~') {
+                    escaped = true;
+                    ++m_pos;
+                }
+                ++m_pos;
+            }
+            if (m_pos >= m_text.size()) return std::nullopt;
+            std::string_view raw = m_text.substr(start, m_pos - start);
+            ++m_pos;
+            return std::pair{escaped ? unescapeText(raw) : std::string(raw), ValueForm::Quoted};
+        }
+        if (c == '(') {
+            size_t open = m_pos;
+            int depth = 0;
+            char quote = 0;
+            for (; m_pos < m_text.size(); ++m_pos) {
+                char d = m_text[m_pos];
+                if (quote) {
+                    if (d == '~') ++m_pos;
+                    else if (d == quote) quote = 0;
+                    continue;
+                }
+                if (d == '"' || d == '\'') quote = d;
+                else if (d == '(') ++depth;
+                else if (d == ')' && --depth == 0) {
+                    ++m_pos;
+                    return std::pair{std::string(m_text.substr(open + 1, m_pos - open - 2)),
+                                     ValueForm::Block};
+                }
+            }
+            return std::nullopt;
+        }
+        size_t start = m_pos;
+        while (m_pos < m_text.size() && !isBlank(m_text[m_pos])) ++m_pos;
+        if (m_pos == start) return std::nullopt;
+        return std::pair{std::string(m_text.substr(start, m_pos - start)), ValueForm::Bare};
+    }
+
+    std::optional<std::string> assign(std::string_view target, size_t start) {
+        size_t dot = target.find('.');
+        if (dot == std::string_view::npos || dot == 0 || dot + 1 >= target.size())
+            return syntaxError(start);
+        skipBlanks();
+        if (m_pos >= m_text.size() || m_text[m_pos] != '=') return syntaxError(m_pos);
+        ++m_pos;
+        skipBlanks();
+        size_t valueAt = m_pos;
+        auto value = readValue();
+        if (!value) return syntaxError(valueAt);
+        std::string_view object = target.substr(0, dot);
+        std::string_view property = target.substr(dot + 1);
+        if (iequals(object, "datawindow"))
+            return setReportProperty(property, std::move(value->first), value->second, start);
+        return setObjectProperty(object, property, std::move(value->first), value->second, start);
+    }
+
+    std::optional<std::string> setReportProperty(std::string_view path, std::string value,
+                                                 ValueForm form, size_t at) {
+        std::string p = asciiLower(path);
+        if (p == "syntax" || p == "objects" || p == "visualobjects" || p == "bands" ||
+            p == "column.count" || p == "type")
+            return failure(at, "the property 'DataWindow." + std::string(path) +
+                                   "' cannot be changed");
+        if (p == "printer") {
+            m_r.m_printer = value;
+            return std::nullopt;
+        }
+        if (p.starts_with("table.")) {
+            std::string t = p.substr(6);
+            if (t == "select") t = "retrieve";
+            if (t != "retrieve" && t != "sort" && t != "filter" && t != "arguments" &&
+                !m_r.m_table.find(t))
+                return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
+            m_r.m_table.set(t, std::move(value), form == ValueForm::Block ? form : ValueForm::Quoted);
+            return std::nullopt;
+        }
+        for (const char* bandName : {"header", "summary", "footer", "detail", "trailer"}) {
+            std::string prefix = std::string(bandName) + ".";
+            if (!p.starts_with(prefix)) continue;
+            std::string rest = p.substr(prefix.size());
+            size_t dot = rest.find('.');
+            auto level = parseInteger(rest.substr(0, dot));
+            if (level && dot != std::string::npos) {
+                for (auto& g : m_r.m_groups) {
+                    if (parseInteger(g.attrs.get("level", "0")) != level) continue;
+                    g.attrs.set(std::string(bandName) + "." + rest.substr(dot + 1), std::move(value));
+                    return std::nullopt;
+                }
+                return failure(at, "unknown band '" + std::string(bandName) + "." +
+                                       rest.substr(0, dot) + "'");
+            }
+            if (std::string(bandName) == "trailer") break;
+            Band& b = std::string(bandName) == "header"    ? m_r.m_header
+                      : std::string(bandName) == "summary" ? m_r.m_summary
+                      : std::string(bandName) == "footer"  ? m_r.m_footer
+                                                           : m_r.m_detail;
+            if (rest != "height" && rest != "color" && rest != "height.autosize" &&
+                rest != "pointer" && !b.attrs.find(rest))
+                return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
+            b.attrs.set(rest, std::move(value), ValueForm::Quoted);
+            b.present = true;
+            return std::nullopt;
+        }
+        auto info = reportProperty(p);
+        if (!info && !m_r.m_datawindow.find(p))
+            return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
+        if (info) value = normaliseValue(info->kind, std::move(value));
+        m_r.m_datawindow.set(p, std::move(value), form == ValueForm::Block ? form : ValueForm::Quoted);
+        return std::nullopt;
+    }
+
+    std::optional<std::string> setObjectProperty(std::string_view objectName,
+                                                 std::string_view property, std::string value,
+                                                 ValueForm form, size_t at) {
+        ReportObject* obj = nullptr;
+        int column = -1;
+        if (objectName.front() == '#') {
+            column = m_r.columnIndex(objectName);
+            if (column >= 0) obj = const_cast<ReportObject*>(m_r.columnObject(column));
+        } else {
+            obj = m_r.findObject(objectName);
+            if (obj && obj->kind == "column") column = m_r.columnIndex(objectName);
+        }
+        if (!obj) return failure(at, "unknown object '" + std::string(objectName) + "'");
+        std::string prop = asciiLower(property);
+        if (prop == "type" || prop == "id" || prop == "edit.style" || prop == "coltype" ||
+            prop == "name")
+            return failure(at, "the property '" + std::string(property) + "' cannot be changed");
+        auto info = objectProperty(obj->kind, prop);
+        bool known = info.has_value() || obj->attrs.find(prop) != nullptr;
+        if (!known)
+            return failure(at, "unknown property '" + std::string(property) + "' of '" +
+                                   std::string(objectName) + "'");
+        if (info) value = normaliseValue(info->kind, std::move(value));
+        if (form == ValueForm::Bare) form = ValueForm::Quoted;
+
+        if (prop == "band" && !m_r.isValidBand(value))
+            return failure(at, "unknown band '" + value + "'");
+        if (column >= 0 && (prop == "dbname" || prop == "values" || prop == "initial" ||
+                            prop == "validation" || prop == "validationmsg")) {
+            m_r.m_columns[column].attrs.set(prop, std::move(value), ValueForm::Quoted);
+            m_r.m_rows->touch();
+            return std::nullopt;
+        }
+        if (prop == "dataobject" && obj->kind == "report") {
+            if (trimView(value).empty()) {
+                obj->child.reset();
+            } else {
+                auto child = m_r.loadChild(trimView(value));
+                if (!child.ok()) return failure(at, child.error().message);
+                obj->child = std::move(child).value();
+            }
+            obj->attrs.set("dataobject", std::move(value), form);
+            m_r.touchSchema();
+            return std::nullopt;
+        }
+        if (prop == "visible" && obj->kind == "column") reappearInGrid(*obj, value);
+        if (prop.starts_with("dddw.")) m_r.m_dddwChildren.clear();
+        obj->attrs.set(prop, std::move(value), form);
+        if (prop == "expression") m_r.m_rows->touch();
+        return std::nullopt;
+    }
+
+    // In a grid, a column shown again goes to the right of the visible columns, with its
+    // heading, so that hiding and showing columns in turn gives the order they were shown in.
+    void reappearInGrid(ReportObject& column, const std::string& newValue) {
+        if (trim(m_r.m_datawindow.get("processing", "0")) != "1") return;
+        auto shown = [](const ReportObject& o) {
+            std::string v = o.attrs.get("visible", "1");
+            return trim(v.substr(0, v.find('\t'))) != "0";
+        };
+        if (shown(column) || trim(newValue.substr(0, newValue.find('\t'))) == "0") return;
+        std::string band = asciiLower(column.attrs.get("band", "detail"));
+        long right = LONG_MIN;
+        long leftmost = LONG_MAX;
+        for (const auto& o : m_r.m_objects) {
+            if (o.kind != "column" || asciiLower(o.attrs.get("band", "detail")) != band) continue;
+            long x = parseInteger(o.attrs.get("x", "0")).value_or(0);
+            leftmost = std::min(leftmost, x);
+            if (&o == &column || !shown(o)) continue;
+            right = std::max(right, x + static_cast<long>(parseInteger(o.attrs.get("width", "0")).value_or(0)));
+        }
+        long newX = right != LONG_MIN ? right : leftmost;
+        std::string oldX = column.attrs.get("x", "0");
+        ReportObject* heading = m_r.findObject(column.name + "_t");
+        if (!heading || heading->kind != "text") {
+            heading = nullptr;
+            for (auto& o : m_r.m_objects) {
+                if (o.kind == "text" && asciiLower(o.attrs.get("band", "detail")) == "header" &&
+                    o.attrs.get("x", "0") == oldX) {
+                    heading = &o;
+                    break;
+                }
+            }
+        }
+        column.attrs.set("x", std::to_string(newX));
+        if (heading) heading->attrs.set("x", std::to_string(newX));
+    }
+
+    DataStore& m_r;
+    std::string_view m_text;
+    size_t m_pos = 0;
+};
+
+std::string DataStore::Modify(std::string_view statements) {
+    return ModifyRunner(*this, statements).run();
+}
+
+int DataStore::SetPosition(std::string_view object, std::string_view band, bool bringToTop) {
+    auto it = m_byName.find(asciiLower(object));
+    if (it == m_byName.end()) return -1;
+    if (!trimView(band).empty()) {
+        if (!isValidBand(band)) return -1;
+        it->second->attrs.set("band", std::string(trimView(band)), ValueForm::Bare);
+    }
+    auto node = it->second;
+    if (bringToTop)
+        m_objects.splice(m_objects.end(), m_objects, node);
+    else
+        m_objects.splice(m_objects.begin(), m_objects, node);
+    return 1;
+}
+
+int DataStore::SetRedraw(bool redraw) {
+    m_redraw = redraw;
+    return 1;
+}
+
+int DataStore::GetChild(std::string_view name, DataWindowChild*& child) {
+    child = nullptr;
+    ReportObject* obj = findObject(name);
+    if (!obj) return -1;
+    if (obj->kind == "report") {
+        if (!obj->child) return -1;
+        child = obj->child.get();
+        return 1;
+    }
+    if (obj->kind == "column") {
+        int c = columnIndex(name);
+        if (c < 0) return -1;
+        child = dddwChild(c);
+        return child ? 1 : -1;
+    }
+    return -1;
+}
+
+}  // namespace print::engine
