@@ -455,6 +455,12 @@ long DataStore::Find(std::string_view expression, long start, long end) {
     start = std::clamp(start, 1L, count);
     end = std::clamp(end, 1L, count);
     const Expression& e = *expr.value();
+    // An unknown name or a wrong argument shows on the first row; after that only the answer
+    // matters.
+    if (auto first = e.evaluate(*this, start); !first.ok()) {
+        m_lastError = first.error().message;
+        return -1;
+    }
     if (start <= end) {
         for (long r = start; r <= end; ++r)
             if (e.isTrue(*this, r)) return r;

@@ -247,7 +247,8 @@ std::optional<std::string> DataStore::describeObject(std::string_view objectName
         std::string d = obj->attrs.get("dataobject");
         return d.empty() ? std::string("?") : answer(d);
     }
-    if (const Attribute* a = obj->attrs.find(prop)) return answer(a->value);
+    if (const Attribute* a = obj->attrs.find(prop))
+        return answer(a->form == ValueForm::Block ? "(" + a->value + ")" : a->value);
     auto info = objectProperty(obj->kind, prop);
     if (!info) return std::nullopt;
     if (!info->defaultValue) return std::string("?");

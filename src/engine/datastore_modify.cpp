@@ -77,6 +77,7 @@ private:
         ++m_pos;
         auto attrs = parseAttributeBlock(m_text, m_pos);
         if (!attrs.ok()) {
+            if (m_pos >= m_text.size()) return syntaxError(m_text.size());
             // The parser's position is the place it stopped understanding the text.
             return "Line " + std::to_string(attrs.error().line) + " Column " +
                    std::to_string(attrs.error().column) + ": incorrect syntax.";
@@ -218,9 +219,12 @@ private:
             char quote = 0;
             for (; m_pos < m_text.size(); ++m_pos) {
                 char d = m_text[m_pos];
+                if (d == '~') {
+                    ++m_pos;  // an escaped character never opens, closes or nests
+                    continue;
+                }
                 if (quote) {
-                    if (d == '~') ++m_pos;
-                    else if (d == quote) quote = 0;
+                    if (d == quote) quote = 0;
                     continue;
                 }
                 if (d == '"' || d == '\'') quote = d;
