@@ -6,6 +6,9 @@
 #include "common/text.h"
 
 namespace print::engine {
+
+void appendQuoted(std::string& out, std::string_view value);
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
@@ -143,6 +146,7 @@ public:
     // `toEnd`), pos just after the ')'.
     Result<AttributeList> attributes(size_t blockStart, std::string_view blockName, bool toEnd) {
         AttributeList list;
+        list.items.reserve(16);  // objects carry 10 to 30 attributes; avoid regrowing
         while (true) {
             skipBlanks();
             if (atEnd()) {
@@ -213,6 +217,7 @@ public:
 
     Result<DefinitionText> definition() {
         DefinitionText def;
+        def.blocks.reserve(m_text.size() / 160 + 8);
         skipHeader();
         bool sawRelease = false;
         while (true) {
@@ -423,21 +428,31 @@ std::string unescapeText(std::string_view raw) {
     return out;
 }
 
+void appendQuoted(std::string& out, std::string_view value) {
+    out += '"';
+    size_t start = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char* escape = nullptr;
+        switch (value[i]) {
+            case '~': escape = "~~"; break;
+            case '"': escape = "~\""; break;
+            case '\t': escape = "~t"; break;
+            case '\r': escape = "~r"; break;
+            case '\n': escape = "~n"; break;
+            default: continue;
+        }
+        out.append(value.data() + start, i - start);
+        out += escape;
+        start = i + 1;
+    }
+    out.append(value.data() + start, value.size() - start);
+    out += '"';
+}
+
 std::string quoteValue(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);
-    out += '"';
-    for (char c : value) {
-        switch (c) {
-            case '~': out += "~~"; break;
-            case '"': out += "~\""; break;
-            case '\t': out += "~t"; break;
-            case '\r': out += "~r"; break;
-            case '\n': out += "~n"; break;
-            default: out += c;
-        }
-    }
-    out += '"';
+    appendQuoted(out, value);
     return out;
 }
 
@@ -472,16 +487,21 @@ std::string writeAttributes(const AttributeList& attrs) {
     return out;
 }
 
-std::string writeBlock(const TextBlock& block) {
-    std::string out = block.keyword;
+namespace {
+
+void appendBlock(std::string& out, const TextBlock& block) {
+    out += block.keyword;
     out += '(';
     if (!block.data.empty()) {
         for (const auto& item : block.data) {
-            out += item.quoted ? quoteValue(item.text) : item.text;
+            if (item.quoted)
+                appendQuoted(out, item.text);
+            else
+                out += item.text;
             out += ' ';
         }
         out += ")\n";
-        return out;
+        return;
     }
     for (const auto& a : block.attrs.items) {
         out += a.name;
@@ -490,12 +510,29 @@ std::string writeBlock(const TextBlock& block) {
         out += ' ';
     }
     out += ")\n";
+}
+
+}  // namespace
+
+std::string writeBlock(const TextBlock& block) {
+    std::string out;
+    appendBlock(out, block);
     return out;
 }
 
 std::string writeDefinition(const DefinitionText& definition) {
-    std::string out = "release " + definition.release + ";\n";
-    for (const auto& b : definition.blocks) out += writeBlock(b);
+    size_t estimate = 32;
+    for (const auto& b : definition.blocks) {
+        estimate += b.keyword.size() + 8;
+        for (const auto& a : b.attrs.items) estimate += a.name.size() + a.value.size() + 4;
+        for (const auto& d : b.data) estimate += d.text.size() + 3;
+    }
+    std::string out;
+    out.reserve(estimate + estimate / 16);
+    out += "release ";
+    out += definition.release;
+    out += ";\n";
+    for (const auto& b : definition.blocks) appendBlock(out, b);
     return out;
 }
 

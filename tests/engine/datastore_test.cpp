@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/datastore.h"
+#include "engine/library.h"
+
+using namespace print;
+using namespace print::engine;
+
+namespace {
+
+const char* kLines = R"(release 9;
+datawindow(units=0 processing=1 )
+detail(height=72 )
+table(column=(type=char(20) name=goodsname dbname="goodsname" )
+ column=(type=decimal(2) name=price dbname="price" )
+ column=(type=long name=qty dbname="qty" initial="1" )
+ column=(type=date name=proddate dbname="proddate" )
+ column=(type=datetime name=stamp dbname="stamp" )
+ column=(type=time name=at dbname="at" )
+ retrieve="SELECT goodsname, price, qty, proddate, stamp, at FROM t WHERE a = :a AND b = :b AND c = :c AND d = :d AND e = :e AND f = :f"
+ arguments=(("a", string),("b", number),("c", long),("d", date),("e", datetime),("f", time)) )
+column(band=detail id=1 x="0" y="0" width="300" height="60" name=goodsname )
+column(band=detail id=2 x="300" y="0" width="200" height="60" name=price format="#,##0.00" )
+compute(band=detail expression="price * qty" x="500" y="0" width="200" height="60" name=amount )
+)";
+
+std::unique_ptr<DataStore> makeReport(const char* syntax = kLines) {
+    auto r = std::make_unique<DataStore>();
+    std::string error;
+    EXPECT_EQ(r->Create(syntax, error), 1) << error;
+    return r;
+}
+
+void addLine(DataStore& r, const char* name, const char* price, int64_t qty) {
+    long row = r.InsertRow(0);
+    r.SetItem(row, "goodsname", Value(name));
+    r.SetItem(row, "price", Value(*Decimal::parse(price)));
+    r.SetItem(row, "qty", Value(qty));
+}
+
+std::string names(const DataStore& r) {
+    std::string out;
+    for (long i = 1; i <= r.RowCount(); ++i) {
+        if (!out.empty()) out += ",";
+        out += r.GetItemString(i, "goodsname").value_or("null");
+    }
+    return out;
+}
+
+// Serves fixed rows and remembers what it was asked.
+class MemorySource : public RowSource {
+public:
+    std::vector<std::vector<Value>> rows;
+    std::vector<RetrieveArgument> seenArgs;
+    std::string seenSql;
+    bool fail = false;
+
+    Result<long> retrieve(std::string_view sql, const std::vector<RetrieveArgument>& args,
+                          const std::vector<RetrieveColumn>& columns, RowSink& sink) override {
+        seenSql = std::string(sql);
+        seenArgs = args;
+        if (fail) return Error{"ORA-00942: table or view does not exist"};
+        for (auto row : rows) sink.appendRow(row);
+        return static_cast<long>(rows.size());
+    }
+};
+
+}  // namespace
+
+TEST(DataStoreRows, InsertDeleteAndStatus) {
+    auto r = makeReport();
+    addLine(*r, "可乐", "3.50", 2);
+    addLine(*r, "雪碧", "3.00", 1);
+    EXPECT_EQ(r->InsertRow(2), 2);  // before row 2
+    EXPECT_EQ(r->GetItemNumber(2, "qty")->toString(), "1");  // the column's initial value
+    EXPECT_EQ(r->InsertRow(9), -1);
+    EXPECT_EQ(r->RowCount(), 3);
+    EXPECT_EQ(r->GetItemStatus(1), RowStatus::NewModified);
+    EXPECT_EQ(r->GetItemStatus(2), RowStatus::New);
+    // Rows that never came from the database leave nothing to delete there.
+    EXPECT_EQ(r->DeleteRow(2), 1);
+    EXPECT_EQ(r->DeletedCount(), 0);
+    EXPECT_EQ(r->DeleteRow(5), -1);
+    EXPECT_EQ(names(*r), "可乐,雪碧");
+    EXPECT_EQ(r->GetItemNumber(1, "amount")->toString(), "7");
+    EXPECT_EQ(r->GetItemText(1, "price"), "3.50");
+    EXPECT_EQ(r->SetItem(1, "amount", Value(1)), -1);  // a computed field is not stored
+    EXPECT_EQ(r->SetItem(1, "qty", Value("many")), -1);
+    EXPECT_EQ(r->Reset(), 1);
+    EXPECT_EQ(r->RowCount(), 0);
+}
+
+TEST(DataStoreRows, RowsCopyAndMove) {
+    auto a = makeReport();
+    auto b = makeReport();
+    addLine(*a, "一", "1", 1);
+    addLine(*a, "二", "2", 2);
+    addLine(*a, "三", "3", 3);
+    addLine(*b, "甲", "9", 9);
+    EXPECT_EQ(a->RowsCopy(2, 3, Buffer::Primary, *b, 1, Buffer::Primary), 1);
+    EXPECT_EQ(names(*b), "二,三,甲");
+    EXPECT_EQ(b->GetItemStatus(1), RowStatus::NewModified);
+    // An end past the last row copies to the last row; a start past it fails.
+    EXPECT_EQ(a->RowsCopy(3, 99, Buffer::Primary, *b, 99, Buffer::Primary), 1);
+    EXPECT_EQ(names(*b), "二,三,甲,三");
+    EXPECT_EQ(a->RowsCopy(4, 4, Buffer::Primary, *b, 0, Buffer::Primary), -1);
+    // Copying a report into itself.
+    EXPECT_EQ(a->RowsCopy(1, 3, Buffer::Primary, *a, 0, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,二,三,一,二,三");
+    EXPECT_EQ(a->RowsMove(1, 3, Buffer::Primary, *b, 0, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,二,三");
+    EXPECT_EQ(names(*b), "二,三,甲,三,一,二,三");
+    EXPECT_EQ(a->RowsMove(1, 1, Buffer::Primary, *a, 0, Buffer::Filter), 1);
+    EXPECT_EQ(a->FilteredCount(), 1);
+    EXPECT_EQ(*a->GetItem(1, "goodsname", Buffer::Filter), Value("一"));
+
+    auto other = makeReport(R"(release 9;
+datawindow(units=0 )
+table(column=(type=char(10) name=x dbname="x" ) )
+)");
+    EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *other, 0, Buffer::Primary), -1);
+}
+
+TEST(DataStoreRows, SharedRowsOutliveEitherSide) {
+    auto primary = makeReport();
+    auto secondary = makeReport();
+    auto third = makeReport();
+    addLine(*primary, "一", "1", 1);
+    ASSERT_EQ(primary->ShareData(*secondary), 1);
+    ASSERT_EQ(primary->ShareData(*third), 1);
+    addLine(*secondary, "二", "2", 2);
+    EXPECT_EQ(names(*primary), "一,二");
+    EXPECT_EQ(names(*third), "一,二");
+    // Off on a secondary: it alone loses the rows.
+    EXPECT_EQ(third->ShareDataOff(), 1);
+    EXPECT_EQ(third->RowCount(), 0);
+    EXPECT_EQ(primary->RowCount(), 2);
+    // The primary goes first; the secondary keeps the rows it shared.
+    primary.reset();
+    EXPECT_EQ(names(*secondary), "一,二");
+    EXPECT_EQ(secondary->ShareDataOff(), -1);
+
+    auto p2 = makeReport();
+    auto s2 = makeReport();
+    addLine(*p2, "三", "3", 3);
+    p2->ShareData(*s2);
+    EXPECT_EQ(p2->ShareDataOff(), 1);  // off on the primary empties every secondary
+    EXPECT_EQ(s2->RowCount(), 0);
+    EXPECT_EQ(p2->RowCount(), 1);
+    p2->ShareData(*s2);
+    s2.reset();  // a secondary going away leaves the primary alone
+    EXPECT_EQ(p2->RowCount(), 1);
+    EXPECT_EQ(p2->ShareDataOff(), -1);
+}
+
+TEST(DataStoreRows, AcceptTextRaisesItemEvents) {
+    auto r = makeReport();
+    addLine(*r, "一", "1", 1);
+    std::vector<std::string> events;
+    r->itemChanged = [&](long row, const std::string& col, const std::string& data) {
+        events.push_back("changed " + std::to_string(row) + " " + col + " " + data);
+        return data == "13" ? 1 : 0;
+    };
+    r->itemError = [&](long row, const std::string& col, const std::string& data) {
+        events.push_back("error " + col + " " + data);
+        return 1;
+    };
+    ASSERT_EQ(r->SetRow(1), 1);
+    ASSERT_EQ(r->SetColumn("qty"), 1);
+    r->SetText("12");
+    EXPECT_EQ(r->AcceptText(), 1);
+    EXPECT_EQ(r->GetItemNumber(1, "qty")->toString(), "12");
+    r->SetText("13");
+    EXPECT_EQ(r->AcceptText(), -1);  // rejected by item-changed
+    r->SetText("x7");
+    EXPECT_EQ(r->AcceptText(), -1);  // not a number
+    EXPECT_EQ(r->GetItemNumber(1, "qty")->toString(), "12");
+    EXPECT_EQ(events, (std::vector<std::string>{"changed 1 qty 12", "changed 1 qty 13",
+                                                "error qty x7"}));
+    EXPECT_EQ(r->SetColumn("nosuch"), -1);
+}
+
+TEST(DataStoreRetrieve, BindsArgumentsInDeclaredOrderAndTypes) {
+    auto r = makeReport();
+    MemorySource source;
+    source.rows.push_back({Value("可乐"), Value(*Decimal::parse("3.5")), Value(int64_t{2}),
+                           Value(*Date::parse("2026-01-02")),
+                           Value(*DateTime::parse("2026-01-02 08:00:00")),
+                           Value(*Time::parse("08:30:00"))});
+    source.rows.push_back({Value("雪碧"), Value("4.25"), Value(), Value(), Value(), Value()});
+    EXPECT_EQ(r->Retrieve({}), -1);
+    EXPECT_EQ(r->lastError(), "no transaction: call SetTransObject before Retrieve");
+    r->SetTransObject(&source);
+    EXPECT_EQ(r->Retrieve({Value("x"), Value(Decimal(5)), Value(int64_t{6}),
+                           Value(*Date::parse("2026-03-04"))}),
+              2);
+    ASSERT_EQ(source.seenArgs.size(), 6u);
+    EXPECT_EQ(source.seenArgs[0].name, "a");
+    EXPECT_EQ(source.seenArgs[1].type, ValueType::Number);
+    EXPECT_EQ(source.seenArgs[2].type, ValueType::Long);
+    EXPECT_EQ(source.seenArgs[3].value, Value(*Date::parse("2026-03-04")));
+    EXPECT_EQ(source.seenArgs[4].type, ValueType::DateTime);
+    EXPECT_TRUE(source.seenArgs[5].value.isNull());  // not given: null
+    EXPECT_EQ(r->GetItemStatus(1), RowStatus::NotModified);
+    EXPECT_EQ(r->GetItemNumber(2, "price")->toString(), "4.25");  // text converted to the type
+    EXPECT_EQ(r->GetItemDateTime(1, "stamp")->toString(), "2026-01-02 08:00:00");
+    source.fail = true;
+    EXPECT_EQ(r->Retrieve({}), -1);
+    EXPECT_EQ(r->lastError(), "ORA-00942: table or view does not exist");
+}
+
+TEST(DefinitionText, WritingThenReadingGivesTheSameModel) {
+    std::ifstream in(std::string(ENGINE_CASES_DIR) + "/defs/d_bill.srd", std::ios::binary);
+    std::stringstream buf;
+    buf << in.rdbuf();
+    auto first = parseDefinition(buf.str());
+    ASSERT_TRUE(first.ok()) << first.error().describe();
+    std::string written = writeDefinition(first.value());
+    auto second = parseDefinition(written);
+    ASSERT_TRUE(second.ok()) << second.error().describe();
+    EXPECT_EQ(first.value(), second.value());
+    EXPECT_EQ(writeDefinition(second.value()), written);
+
+    // The report's own syntax reads back to a report that writes the same syntax.
+    auto r = makeReport(buf.str().c_str());
+    std::string syntax = r->Describe("DataWindow.Syntax");
+    auto again = makeReport(syntax.c_str());
+    EXPECT_EQ(again->Describe("DataWindow.Syntax"), syntax);
+    EXPECT_EQ(again->RowCount(), 4);
+}
+
+TEST(DefinitionText, EscapesSurviveARoundTrip) {
+    auto parsed = parseDefinition("datawindow(a=\"x~~y~\"z~tq~r~n\" b='it~'s' )");
+    ASSERT_TRUE(parsed.ok()) << parsed.error().describe();
+    const auto& attrs = parsed.value().blocks[0].attrs;
+    EXPECT_EQ(attrs.get("a"), "x~y\"z\tq\r\n");
+    EXPECT_EQ(attrs.get("b"), "it's");
+    EXPECT_EQ(unescapeText("~065~h42~o103"), "ABC");
+    auto again = parseDefinition(writeDefinition(parsed.value()));
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.value(), parsed.value());
+}
+
+TEST(DataStoreModify, CreatedObjectsGoLastAndLookupsStayHashed) {
+    auto r = makeReport();
+    std::string statements;
+    for (int i = 0; i < 200; ++i)
+        statements += "create text(band=detail name=t_" + std::to_string(i) + " text='" +
+                      std::to_string(i) + "') ";
+    EXPECT_EQ(r->Modify(statements), "");
+    EXPECT_EQ(r->Describe("t_199.text t_0.text"), "199\n0");
+    std::string objects = r->Describe("DataWindow.Objects");
+    EXPECT_TRUE(objects.starts_with("goodsname\tprice\tamount\tt_0\t"));
+    EXPECT_TRUE(objects.ends_with("\tt_199"));
+    EXPECT_EQ(r->Modify("destroy t_5 destroy column price"), "");
+    EXPECT_EQ(r->Describe("t_5.text"), "!");
+    EXPECT_EQ(r->Describe("DataWindow.Column.Count"), "5");
+    EXPECT_EQ(r->Describe("price.x"), "!");
+    EXPECT_EQ(r->Describe("#2.name"), "qty");
+    EXPECT_EQ(r->Modify("destroy column price"), "Line 1 Column 16: unknown column 'price'.");
+    // SetPosition moves an object to the back or the front of the drawing order.
+    EXPECT_EQ(r->SetPosition("t_199", "", false), 1);
+    EXPECT_TRUE(r->Describe("DataWindow.Objects").starts_with("t_199\t"));
+    EXPECT_EQ(r->SetPosition("t_199", "summary", true), 1);
+    EXPECT_EQ(r->Describe("t_199.band"), "summary");
+    EXPECT_EQ(r->SetPosition("t_199", "header.4", true), -1);
+}
