@@ -7,7 +7,7 @@
 #include "engine/datastore.h"
 
 namespace {
-const char* kReport = R"(release 9;
+const char* kReport = R"def(release 9;
 datawindow(units=0 processing=1 )
 header(height=64 )
 detail(height=72 )
@@ -17,7 +17,7 @@ text(band=header text="A" x="10" y="4" height="56" width="300" name=a_t )
 column(band=detail id=1 x="10" y="4" height="64" width="300" name=a )
 column(band=detail id=2 x="320" y="4" height="64" width="200" name=b format="#,##0.00" )
 compute(band=trailer.1 expression="sum(b for group 1)" x="320" y="4" height="64" width="200" name=c )
-)";
+)def";
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -64,21 +64,45 @@ std::string i128ToString(i128 v) {
 
 }  // namespace
 
-Decimal Decimal::fromParts(i128 mantissa, int scale) {
-    while (scale > kMaxScale) {
-        int drop = std::min(scale - kMaxScale, kMaxPow);
+namespace {
+
+constexpr i128 kMaxMantissa = (static_cast<i128>(1) << 126);
+
+Decimal saturated(bool negative) {
+    return Decimal::fromParts(negative ? -kMaxMantissa : kMaxMantissa, 0);
+}
+
+// Brings the scale into 0..kMaxScale; false when the value is beyond the mantissa's range.
+bool normalise(i128& mantissa, int& scale) {
+    while (scale > Decimal::kMaxScale) {
+        int drop = std::min(scale - Decimal::kMaxScale, kMaxPow);
         mantissa = divRound(mantissa, drop);
         scale -= drop;
     }
     while (scale < 0) {
         i128 m;
-        if (mulOverflow(mantissa, 10, &m)) return fromDouble(static_cast<double>(mantissa) * std::pow(10.0, -scale));
+        if (mulOverflow(mantissa, 10, &m) || m > kMaxMantissa || m < -kMaxMantissa) return false;
         mantissa = m;
         ++scale;
     }
     while (scale > 0 && mantissa % 10 == 0) {
         mantissa /= 10;
         --scale;
+    }
+    return true;
+}
+
+}  // namespace
+
+Decimal Decimal::fromParts(i128 mantissa, int scale) {
+    // Values beyond the range saturate at its ends rather than wrap: no business amount comes
+    // near, and a wrapped sign would be a silently wrong result.
+    if (mantissa > kMaxMantissa) mantissa = kMaxMantissa;
+    if (mantissa < -kMaxMantissa) mantissa = -kMaxMantissa;
+    bool negative = mantissa < 0;
+    if (!normalise(mantissa, scale)) {
+        mantissa = negative ? -kMaxMantissa : kMaxMantissa;
+        scale = 0;
     }
     Decimal d;
     d.m_mantissa = mantissa;
@@ -137,11 +161,14 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
     }
     if (i != n) return std::nullopt;
     if (neg) m = -m;
-    return fromParts(m, scale - exponent - dropped);
+    int finalScale = scale - exponent - dropped;
+    if (!normalise(m, finalScale)) return std::nullopt;  // beyond the range of exact numbers
+    return fromParts(m, finalScale);
 }
 
 Decimal Decimal::fromDouble(double v) {
     if (!std::isfinite(v)) return Decimal();
+    if (std::fabs(v) >= 1e37) return saturated(v < 0);
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, v);
     auto parsed = parse(std::string_view(buf, res.ptr - buf));

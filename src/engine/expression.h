@@ -10,10 +10,12 @@
 // functions count characters, not bytes.
 //
 // Failures: `compile` returns an Error whose column is the 1-based character position where the
-// text stopped making sense; `evaluate` returns an Error for an unknown name, a wrong argument
-// count or kind; division by zero gives null. Nothing throws.
+// text stopped making sense (an unknown function or a wrong argument count is found there too);
+// `evaluate` returns an Error for an unknown name, an argument of the wrong kind or a number out
+// of range; division by zero gives null. Nothing throws.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,7 +56,13 @@ public:
     void clear() { m_cache.clear(); }
 
 private:
-    std::unordered_map<std::string, std::shared_ptr<const Expression>> m_cache;
+    // Transparent, so that looking up a text already compiled does not copy it.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::shared_ptr<const Expression>, TextHash, std::equal_to<>>
+        m_cache;
 };
 
 }  // namespace print::engine

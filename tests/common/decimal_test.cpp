@@ -75,3 +75,15 @@ TEST(Encoding, RoundTripsGbkAndRefusesWhatTheCodePageCannotHold) {
     EXPECT_TRUE(print::encodeText("价格😀", "GB18030").ok());
     EXPECT_FALSE(print::decodeText("\xff\xff", "GBK").ok());
 }
+
+TEST(Decimal, ValuesBeyondTheRangeDoNotWrapOrCrash) {
+    EXPECT_FALSE(Decimal::parse("1e45"));
+    EXPECT_FALSE(Decimal::parse("1e400"));
+    Decimal big = *Decimal::parse("1e36");
+    Decimal sum = big * big;  // far beyond the range: saturates, keeps its sign
+    EXPECT_GT(sum, big);
+    EXPECT_LT(-big * big, -big);
+    EXPECT_GT(Decimal::fromDouble(1e300), big);
+    EXPECT_EQ(Decimal::parse("-12345678901234567890.123456789")->toString(),
+              "-12345678901234567890.123456789");
+}

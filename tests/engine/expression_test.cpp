@@ -266,6 +266,7 @@ TEST_F(ExprTest, ReportFunctionsAskTheContext) {
 TEST_F(ExprTest, AggregatesOverAllPageAndGroup) {
     EXPECT_EQ(text("Sum(amount for all)", 3), "36");
     EXPECT_EQ(text("sum(amount)", 3), "36");
+    EXPECT_EQ(text("SUM(Amount For All Distinct)", 3), "36");
     EXPECT_EQ(text("Sum(amount for page)", 3), "5");
     EXPECT_EQ(text("Sum(amount FOR GROUP 1)", 2), "30.75");
     EXPECT_EQ(text("Count(amount for all)"), "4");
@@ -349,6 +350,36 @@ TEST_F(ExprTest, EvaluationErrorsNameTheProblem) {
     EXPECT_EQ(evalError("Sum(billid for all)").message, "Sum expects numbers, not a string");
     EXPECT_EQ(evalError("If('x', 1, 2)").message, "expected a condition, not a string");
     EXPECT_FALSE(Expression::compile("nosuch = 1").value()->isTrue(ctx, 1));
+}
+
+TEST_F(ExprTest, UnknownNameIsFoundOnceTheSchemaChanges) {
+    auto expr = Expression::compile("discount * 2").value();
+    EXPECT_FALSE(expr->evaluate(ctx, 1).ok());
+    ctx.columns.push_back({"discount", {Value(4), Value(5), Value(6), Value(7), Value(8)}});
+    EXPECT_FALSE(expr->evaluate(ctx, 1).ok());  // same schema version: the binding stands
+    ctx.schema = 2;
+    EXPECT_EQ(expr->evaluate(ctx, 2).value().toText(), "10");
+}
+
+TEST_F(ExprTest, NullStringColumnsOnTheFastPath) {
+    EXPECT_TRUE(eval("name = 'x'", 3).isNull());
+    EXPECT_TRUE(eval("not (name <> 'x')", 3).isNull());
+    EXPECT_FALSE(Expression::compile("name <> 'x'").value()->isTrue(ctx, 3));
+    EXPECT_EQ(text("name + '!' = 'x!'", 4), "true");
+    EXPECT_EQ(text("TRUE and not False"), "true");
+}
+
+TEST(ExprAggregates, EmptyReport) {
+    TableContext empty;
+    empty.columns = {{"amount", {}}};
+    auto value = [&](std::string_view text) {
+        return Expression::compile(text).value()->evaluate(empty, 0).value();
+    };
+    EXPECT_EQ(value("Sum(amount for all)").toText(), "0");
+    EXPECT_EQ(value("Count(amount for all)").toText(), "0");
+    EXPECT_TRUE(value("Avg(amount for all)").isNull());
+    EXPECT_TRUE(value("Max(amount for all)").isNull());
+    EXPECT_EQ(value("CumulativeSum(amount for all)").toText(), "0");
 }
 
 TEST(ExprCache, CompilesEachTextOnce) {

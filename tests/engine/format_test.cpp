@@ -78,6 +78,16 @@ TEST(FormatSections, ColoursGeneralAndMasks) {
     EXPECT_EQ(show(Value(5), "***"), "***");
 }
 
+TEST(FormatSections, BracketKeywords) {
+    EXPECT_EQ(show(dec("1234.5"), "[currency]"), "￥1,234.50");
+    EXPECT_EQ(show(date(2024, 3, 9), "[shortdate]"), "2024-03-09");
+    EXPECT_EQ(show(date(2024, 3, 9), "[LongDate]"), "2024年3月9日");
+    EXPECT_EQ(show(dateTime(2024, 3, 9, 7, 8, 9), "[time]"), "07:08:09");
+    auto nullShown = formatValue(Value(), "#;-#;0;[red]无");
+    EXPECT_EQ(nullShown.text, "无");
+    EXPECT_EQ(nullShown.color, 255);
+}
+
 TEST(FormatDate, MasksAnyCaseWithLiterals) {
     EXPECT_EQ(show(date(2024, 3, 9), "YYYY年MM月DD日"), "2024年03月09日");
     EXPECT_EQ(show(date(2024, 3, 9), "yyyy-mm-dd"), "2024-03-09");
@@ -88,6 +98,7 @@ TEST(FormatDate, MasksAnyCaseWithLiterals) {
     EXPECT_EQ(show(dateTime(2024, 3, 9, 14, 5, 7), "mmmm/dd/yyyy h:mm"), "March/09/2024 14:05");
     EXPECT_EQ(show(Value(*Time::fromHms(14, 5, 0)), "h:mm am/pm"), "2:05 pm");
     EXPECT_EQ(show(Value(*Time::fromHms(0, 5, 0)), "hh:mm AM/PM"), "12:05 AM");
+    EXPECT_EQ(show(Value(*Time::fromHms(0, 5, 9)), "m:ss"), "5:09");  // m before s is minutes
     EXPECT_EQ(show(Value(*Time::fromHms(9, 5, 3, 250000)), "hh:mm:ss.fff"), "09:05:03.250");
 }
 
@@ -109,6 +120,8 @@ TEST(FormatText, BrokenFormatsNeverFail) {
     for (const char* f : formats)
         for (const auto& v : values) (void)formatValue(v, f);
     EXPECT_EQ(show(Value(5), "0.0.0"), "5.0.0");
+    // Many integer digits before an exponent once shifted the mantissa out of range.
+    (void)formatValue(Value(44), std::string(60, '#') + "0.0E+0");
 }
 
 TEST(FormatGeneral, PlainTextOfEachKind) {
