@@ -214,28 +214,12 @@ private:
             return std::pair{escaped ? unescapeText(raw) : std::string(raw), ValueForm::Quoted};
         }
         if (c == '(') {
+            // Read exactly as the definition text reads it, so what is stored reads back.
             size_t open = m_pos;
-            int depth = 0;
-            char quote = 0;
-            for (; m_pos < m_text.size(); ++m_pos) {
-                char d = m_text[m_pos];
-                if (d == '~') {
-                    ++m_pos;  // an escaped character never opens, closes or nests
-                    continue;
-                }
-                if (quote) {
-                    if (d == quote) quote = 0;
-                    continue;
-                }
-                if (d == '"' || d == '\'') quote = d;
-                else if (d == '(') ++depth;
-                else if (d == ')' && --depth == 0) {
-                    ++m_pos;
-                    return std::pair{std::string(m_text.substr(open + 1, m_pos - open - 2)),
-                                     ValueForm::Block};
-                }
-            }
-            return std::nullopt;
+            size_t end = subBlockEnd(m_text, open);
+            if (end == std::string_view::npos) return std::nullopt;
+            m_pos = end;
+            return std::pair{std::string(m_text.substr(open + 1, end - open - 2)), ValueForm::Block};
         }
         size_t start = m_pos;
         while (m_pos < m_text.size() && !isBlank(m_text[m_pos])) ++m_pos;
@@ -290,7 +274,13 @@ private:
             if (level && dot != std::string::npos) {
                 for (auto& g : m_r.m_groups) {
                     if (parseInteger(g.attrs.get("level", "0")) != level) continue;
-                    g.attrs.set(std::string(bandName) + "." + rest.substr(dot + 1), std::move(value));
+                    std::string prop = std::string(bandName) + "." + rest.substr(dot + 1);
+                    std::string_view tail = std::string_view(prop).substr(prop.find('.') + 1);
+                    if (tail != "height" && tail != "color" && tail != "suppress" &&
+                        tail != "height.autosize" && !g.attrs.find(prop))
+                        return failure(at, "unknown property 'DataWindow." + std::string(path) +
+                                               "'");
+                    g.attrs.set(prop, std::move(value));
                     return std::nullopt;
                 }
                 return failure(at, "unknown band '" + std::string(bandName) + "." +

@@ -456,6 +456,13 @@ std::string quoteValue(std::string_view value) {
     return out;
 }
 
+size_t subBlockEnd(std::string_view text, size_t open) {
+    Parser p(text, 1, 1);
+    p.pos = open;
+    auto block = p.subBlock();
+    return block.ok() ? p.pos : std::string_view::npos;
+}
+
 Result<DefinitionText> parseDefinition(std::string_view text) {
     Parser p(stripBom(text), 1, 1);
     return p.definition();

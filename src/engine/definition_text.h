@@ -87,6 +87,10 @@ Result<AttributeList> parseAttributeBlock(std::string_view text, size_t& pos, in
 // sub-block of `table(...)`.
 Result<AttributeList> parseAttributes(std::string_view text);
 
+// The end (just past the matching ')') of the parenthesised sub-block that opens at `open`, read
+// as definitions read them: double-quoted strings with `~` escapes; npos when it never closes.
+size_t subBlockEnd(std::string_view text, size_t open);
+
 // Writes one block per line, each ending in a newline.
 std::string writeDefinition(const DefinitionText& definition);
 std::string writeBlock(const TextBlock& block);
