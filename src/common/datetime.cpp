@@ -198,7 +198,13 @@ std::optional<DateTime> DateTime::parse(std::string_view text) {
     return DateTime{*d, *t};
 }
 
-DateTime DateTime::now() { return DateTime{Date::today(), Time::now()}; }
+DateTime DateTime::now() {
+    // One clock reading for both parts, so that a call at midnight cannot mix two days.
+    int64_t us;
+    std::tm tm = localNow(&us);
+    return DateTime{*Date::fromYmd(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday),
+                    *Time::fromHms(tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(us))};
+}
 
 std::string DateTime::toString() const { return date.toString() + " " + time.toString(); }
 

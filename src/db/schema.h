@@ -1,0 +1,30 @@
+// The database objects of the print component: the template tables and views with the
+// triggers that keep the second tables in step with the first ones, and the host tables the
+// component reads (T_BILLMAIN, T_SUPPLYBALANCE, t_Privatepara). With `demo`, also the demo
+// host's own tables.
+//
+// Both functions report objects as "table T_RPT_MODONE", "view VIEW_REPORT_MOD",
+// "trigger ...", "function ...", "index ...", and a column missing from an existing table as
+// "column T_RPT_MODONE.rtoperdate". Failures are returned as an Error (the transaction's
+// message, prefixed with what was being done); nothing is left half-created.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "db/transaction.h"
+
+namespace print::db {
+
+struct SchemaOptions {
+    bool demo = false;
+};
+
+// Creates what is missing and commits; the list of what was created, empty when the schema
+// was already complete. On failure everything done by this call is rolled back.
+Result<std::vector<std::string>> initSchema(Transaction& sqlca, const SchemaOptions& options = {});
+// What is missing; empty when the schema is complete. Changes nothing.
+Result<std::vector<std::string>> checkSchema(Transaction& sqlca, const SchemaOptions& options = {});
+
+}  // namespace print::db

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "db/library_file.h"
+#include "db_test_support.h"
+#include "engine/library.h"
+
+namespace print::db {
+namespace {
+
+const char* const kDefinition =
+    "release 9;\n"
+    "datawindow(units=0 processing=0 print.documentname=\"测试\" )\n"
+    "header(height=80 )\n"
+    "detail(height=72 )\n"
+    "table(column=(type=char(10) updatewhereclause=yes name=billid dbname=\"billid\" )\n"
+    " retrieve=\"SELECT billid FROM T_BILLMAIN WHERE billid = :billid\"\n"
+    " arguments=((\"billid\", string)) )\n"
+    "text(band=header alignment=\"0\" text=\"单据\" x=\"9\" y=\"8\" height=\"60\" width=\"300\" "
+    "name=billid_t )\n"
+    "column(band=detail id=1 x=\"9\" y=\"4\" height=\"60\" width=\"300\" name=billid )\n";
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class LibraryFileTest : public testing::Test {
+protected:
+    void SetUp() override { m_savedList = engine::LibrarySearchList::application().libraries(); }
+    void TearDown() override { engine::LibrarySearchList::application().setLibraries(m_savedList); }
+
+    test::TempDir dir;
+
+private:
+    std::vector<std::shared_ptr<engine::DefinitionLibrary>> m_savedList;
+};
+
+TEST_F(LibraryFileTest, ImportReplaceListExportDelete) {
+    std::string lib = dir.path("print.pbl");
+    EXPECT_FALSE(fileExists(lib));
+    ASSERT_EQ(libraryCreate(lib, "打印库"), 1);
+    EXPECT_TRUE(fileExists(lib));
+    EXPECT_EQ(libraryCreate(lib), -1) << "an existing file is never overwritten";
+    EXPECT_EQ(libraryDirectory(lib), "") << "an empty library lists nothing";
+
+    std::string errors = "stale";
+    DateTime before = DateTime::now();
+    ASSERT_EQ(libraryImport(lib, "dp_305app240318", kDefinition, errors, "订单"), 1) << errors;
+    EXPECT_EQ(errors, "");
+    ASSERT_EQ(libraryImport(lib, "d_a", kDefinition, errors), 1);
+
+    std::string listing = libraryDirectory(lib);
+    std::regex line(
+        "d_a\t(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)\t\n"
+        "dp_305app240318\t(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)\t订单\n");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(listing, m, line)) << listing;
+    DateTime stamp = *DateTime::parse(m[2].str());
+    // Listed to the second: not before the second the import started in.
+    before.time = *Time::fromHms(before.time.hour(), before.time.minute(), before.time.second());
+    EXPECT_LE(before, stamp);
+    EXPECT_LE(stamp, DateTime::now());
+
+    // Replacing an entry (any letter case) keeps one entry, with the new text and a new time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    std::string replaced = std::string(kDefinition) + "text(band=header text=\"新\" name=t_new )\n";
+    ASSERT_EQ(libraryImport(lib, "DP_305APP240318", replaced, errors), 1) << errors;
+    auto entries = LibraryFile::open(lib).value().entries().value();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].name, "DP_305APP240318");
+    EXPECT_GT(entries[1].modified, stamp);
+    EXPECT_EQ(libraryExport(lib, "dp_305app240318"), replaced);
+    EXPECT_EQ(libraryExport(lib, "nothing"), "");
+
+    EXPECT_EQ(libraryDelete(lib, "d_A"), 1);
+    EXPECT_EQ(libraryDelete(lib, "d_a"), -1);
+    EXPECT_EQ(libraryDirectory(lib).find("d_a\t"), std::string::npos);
+
+    EXPECT_EQ(libraryDelete(lib), 1);
+    EXPECT_FALSE(fileExists(lib));
+    EXPECT_EQ(libraryDelete(lib), -1);
+}
+
+TEST_F(LibraryFileTest, ImportRefusesWhatCouldNotBeOpenedAgain) {
+    std::string lib = dir.path("print.pbl");
+    ASSERT_EQ(libraryCreate(lib), 1);
+    std::string errors;
+    EXPECT_EQ(libraryImport(lib, "d_bad", "release 9;\ndatawindow(units=0\n", errors), -1);
+    EXPECT_EQ(errors.rfind("Line ", 0), 0u) << errors;
+    EXPECT_EQ(libraryImport(lib, "bad\tname", kDefinition, errors), -1);
+    EXPECT_EQ(errors, "'bad\tname' is not a valid entry name");
+    EXPECT_EQ(libraryImport(lib, "", kDefinition, errors), -1);
+    EXPECT_EQ(libraryImport(dir.path("missing.pbl"), "d_x", kDefinition, errors), -1);
+    EXPECT_EQ(errors, "no library file at " + dir.path("missing.pbl"));
+    EXPECT_EQ(libraryDirectory(lib), "");
+}
+
+TEST_F(LibraryFileTest, FilesThatAreNoLibraryAreErrors) {
+    std::string text = dir.path("text.pbl");
+    writeFile(text, std::string(4096, 'x'));
+    std::string otherDb = dir.path("other.db");
+    {
+        Transaction t;
+        ASSERT_EQ(t.connect("sqlite:" + otherDb), 0);
+        ASSERT_EQ(t.execute("CREATE TABLE entry (name TEXT)"), 0);
+        ASSERT_EQ(t.commit(), 0);
+    }
+    std::string good = dir.path("good.pbl");
+    ASSERT_EQ(libraryCreate(good), 1);
+    std::string errors;
+    ASSERT_EQ(libraryImport(good, "d_a", kDefinition, errors), 1);
+    std::string truncated = dir.path("truncated.pbl");
+    writeFile(truncated, readFile(good).substr(0, 5000));
+    std::string scribbled = dir.path("scribbled.pbl");
+    std::string bytes = readFile(good);
+    for (size_t i = 100; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(i * 31);
+    writeFile(scribbled, bytes);
+
+    EXPECT_EQ(LibraryFile::open(text).error().message,
+              text + " is not a library file: file is not a database");
+    EXPECT_EQ(LibraryFile::open(otherDb).error().message, otherDb + " is not a library file");
+    EXPECT_EQ(LibraryFile::open(dir.path("")).error().message,
+              "no library file at " + dir.path(""));
+    for (const std::string& bad : {text, otherDb, truncated, scribbled}) {
+        EXPECT_EQ(libraryDirectory(bad), "") << bad;
+        EXPECT_EQ(libraryExport(bad, "d_a"), "") << bad;
+        EXPECT_EQ(libraryImport(bad, "d_a", kDefinition, errors), -1) << bad;
+        EXPECT_FALSE(errors.empty());
+        EXPECT_EQ(libraryDelete(bad, "d_a"), -1) << bad;
+    }
+    EXPECT_EQ(libraryDelete(text), -1) << "only library files are deleted as libraries";
+    EXPECT_TRUE(fileExists(text));
+    EXPECT_TRUE(fileDelete(text));
+    EXPECT_FALSE(fileExists(text));
+}
+
+TEST_F(LibraryFileTest, SearchListFindsEntriesInLibraryFiles) {
+    std::string first = dir.path("first.pbl");
+    std::string second = dir.path("second.pbl");
+    ASSERT_EQ(libraryCreate(first), 1);
+    ASSERT_EQ(libraryCreate(second), 1);
+    std::string errors;
+    ASSERT_EQ(libraryImport(second, "d_only_second", kDefinition, errors), 1);
+
+    EXPECT_EQ(setLibraryList(" ," + first + " , " + second + ","), 1);
+    EXPECT_EQ(getLibraryList(), first + "," + second);
+    auto& list = engine::LibrarySearchList::application();
+    auto found = list.find("D_ONLY_SECOND");
+    ASSERT_TRUE(found.ok());
+    ASSERT_TRUE(found.value().has_value());
+    EXPECT_EQ(*found.value(), kDefinition);
+    EXPECT_FALSE(list.find("d_nowhere").value().has_value());
+
+    // An entry imported later is found; a library deleted later is an error only when no
+    // other library has the name.
+    ASSERT_EQ(libraryImport(first, "d_later", kDefinition, errors), 1);
+    EXPECT_TRUE(list.find("d_later").value().has_value());
+    ASSERT_EQ(libraryDelete(first), 1);
+    EXPECT_TRUE(list.find("d_only_second").value().has_value());
+    auto gone = list.find("d_later");
+    ASSERT_FALSE(gone.ok());
+    EXPECT_EQ(gone.error().message, "no library file at " + first);
+
+    EXPECT_EQ(setLibraryList(" , "), -1);
+    EXPECT_EQ(getLibraryList(), first + "," + second) << "a refused list changes nothing";
+}
+
+}  // namespace
+}  // namespace print::db

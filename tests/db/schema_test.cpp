@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "db/demo_data.h"
+#include "db/schema.h"
+#include "db/transaction.h"
+#include "db_test_support.h"
+
+namespace print::db {
+namespace {
+
+using test::DatabaseTest;
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+class SchemaTest : public DatabaseTest {
+protected:
+    long count(const std::string& sql, const std::vector<Value>& params) {
+        std::vector<Value> row;
+        EXPECT_EQ(sqlca.selectInto(sql, params, row, {ValueType::Long}), 0) << sqlca.sqlErrText();
+        return row.empty() ? -1 : static_cast<long>(row[0].asLong());
+    }
+};
+
+TEST_P(SchemaTest, InitCreatesOnceAndCheckFindsNothingMissing) {
+    auto missing = checkSchema(sqlca);
+    ASSERT_TRUE(missing.ok()) << missing.error().message;
+    EXPECT_TRUE(contains(missing.value(), "table T_RPT_MODONE"));
+    EXPECT_TRUE(contains(missing.value(), "view VIEW_GOODS_PRINT"));
+
+    auto created = initSchema(sqlca);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    for (const char* object :
+         {"table T_BILLMAIN", "table T_SUPPLYBALANCE", "table t_Privatepara", "table T_RPT_MODONE",
+          "table T_RPT_MODTWO", "view VIEW_REPORT_MOD", "table T_GOODSPRINT1",
+          "table T_GOODSPRINT2", "view VIEW_GOODS_PRINT"})
+        EXPECT_TRUE(contains(created.value(), object)) << object;
+    EXPECT_FALSE(contains(created.value(), "table T_DEMO_SALE")) << "demo tables only on request";
+
+    auto again = initSchema(sqlca);
+    ASSERT_TRUE(again.ok());
+    EXPECT_TRUE(again.value().empty());
+    EXPECT_TRUE(checkSchema(sqlca).value().empty());
+}
+
+TEST_P(SchemaTest, MissingColumnsAreReportedAndAdded) {
+    ASSERT_EQ(sqlca.execute("CREATE TABLE T_BILLMAIN (billid VARCHAR(10) NOT NULL PRIMARY KEY, "
+                            "billname VARCHAR(60) NOT NULL)"),
+              0);
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_BILLMAIN (billid, billname) VALUES ('305', '采购订单')"),
+              0);
+    ASSERT_EQ(sqlca.commit(), 0);
+    auto missing = checkSchema(sqlca);
+    ASSERT_TRUE(missing.ok());
+    EXPECT_TRUE(contains(missing.value(), "column T_BILLMAIN.billstatus"));
+    EXPECT_FALSE(contains(missing.value(), "table T_BILLMAIN"));
+
+    auto created = initSchema(sqlca);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    EXPECT_TRUE(contains(created.value(), "column T_BILLMAIN.billstatus"));
+    std::vector<Value> row;
+    ASSERT_EQ(sqlca.selectInto("SELECT billname FROM T_BILLMAIN WHERE billid = :id AND "
+                               "billstatus = 'Y'",
+                               {"305"}, row),
+              0)
+        << "an existing row gets the column's default";
+    EXPECT_EQ(row[0], Value("采购订单"));
+}
+
+// The statements of the template store, as the print window runs them.
+TEST_P(SchemaTest, TemplateRowsKeepTheirSecondRowAndTheirKeys) {
+    ASSERT_TRUE(initSchema(sqlca).ok());
+    const char* insertReport =
+        "Insert Into T_RPT_MODONE ( rtdocname, rtname, rtoperid, rtflag, rtdefault, rtdwname, "
+        "rtdwcurname, rtoperdate ) Values ( :doc, :name, :oper, :flag, :def, :dw, :cur, :dt )";
+    auto report = [&](const char* name, const char* oper, const char* flag) {
+        return sqlca.execute(insertReport, {"日销售报表", name, oper, flag, "N", "d_sale",
+                                            std::string("dp_tmp_") + name, Value()});
+    };
+    ASSERT_EQ(report("A4横向", "0107", "0"), 0) << sqlca.sqlErrText();
+    ASSERT_EQ(report("我的格式", "0107", "1"), 0);
+    ASSERT_EQ(report("他的格式", "0203", "1"), 0);
+    EXPECT_EQ(report("A4横向", "0107", "0"), -1) << "the key is unique";
+    EXPECT_EQ(count("SELECT count(*) FROM T_RPT_MODTWO WHERE rtdocname = :d", {"日销售报表"}), 3);
+
+    ASSERT_EQ(sqlca.updateBlob("Update T_RPT_MODTWO Set rtcdata = :blob Where rtdocname = :doc "
+                               "And rtname = :name And rtoperid = :oper",
+                               "release 9;", {"日销售报表", "A4横向", "0107"}),
+              0)
+        << sqlca.sqlErrText();
+    ASSERT_EQ(sqlca.commit(), 0);
+
+    // The list of operator 0107: public ones and its own private ones, never 0203's.
+    std::vector<std::string> names;
+    ASSERT_EQ(sqlca.query("SELECT RTNAME NAME, RTDEFAULT ISDEFAULT, RTOPERID OPERID FROM "
+                          "VIEW_REPORT_MOD WHERE RTDOCNAME=:v_docname AND "
+                          "UPPER(RTDWNAME)=UPPER(:v_dwname) AND (RTFLAG='0' OR (RTFLAG='1' AND "
+                          "RTOPERID=:v_oper)) ORDER BY RTNAME",
+                          {"日销售报表", "D_SALE", "0107"},
+                          [&](const std::vector<Value>& row) {
+                              names.push_back(row[0].toText());
+                              return true;
+                          }),
+              0)
+        << sqlca.sqlErrText();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"A4横向", "我的格式"}));
+
+    ASSERT_EQ(sqlca.execute("Delete From T_RPT_MODONE Where rtdocname = :doc And rtname = :name "
+                            "And rtoperid = :oper",
+                            {"日销售报表", "A4横向", "0107"}),
+              0);
+    EXPECT_EQ(sqlca.execute("Delete From T_RPT_MODONE Where rtdocname = :doc And rtname = :name "
+                            "And rtoperid = :oper",
+                            {"日销售报表", "A4横向", "0107"}),
+              100);
+    ASSERT_EQ(sqlca.commit(), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM T_RPT_MODTWO WHERE rtname = :n", {"A4横向"}), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM T_RPT_MODTWO", {}), 2);
+
+    // Bill templates: the same pair of tables, keyed by bill id and name.
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_GOODSPRINT1 ( BPBID, BPNAME, BPDATE, BPDEFAULT, "
+                            "BPDWNAME, BPOPERID ) Values ( :billid, :name, :dt, :def, :dw, :oper )",
+                            {"305", "订单格式", Value(), "Y", "dp_305", "0107"}),
+              0);
+    EXPECT_EQ(sqlca.execute("INSERT INTO T_GOODSPRINT1 ( BPBID, BPNAME ) Values ( :b, :n )",
+                            {"305", "订单格式"}),
+              -1);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_GOODSPRINT2 Set bpdetaildw = :blob Where bpbid = "
+                               ":billid And bpname = :name",
+                               "release 9;", {"305", "订单格式"}),
+              0);
+    // Renaming the key carries the second row along.
+    ASSERT_EQ(sqlca.execute("UPDATE T_GOODSPRINT1 SET bpname = :n WHERE bpbid = :b",
+                            {"订单格式2", "305"}),
+              0);
+    std::string syntax;
+    EXPECT_EQ(sqlca.selectBlob("SELECT bpdetaildw FROM T_GOODSPRINT2 WHERE bpbid = :b AND "
+                               "bpname = :n",
+                               {"305", "订单格式2"}, syntax),
+              0);
+    EXPECT_EQ(syntax, "release 9;");
+    EXPECT_EQ(count("SELECT count(*) FROM VIEW_GOODS_PRINT WHERE bpbid = :b", {"305"}), 1);
+    ASSERT_EQ(sqlca.execute("DELETE FROM T_GOODSPRINT1 WHERE bpbid = :b", {"305"}), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT2", {}), 0);
+    ASSERT_EQ(sqlca.commit(), 0);
+}
+
+TEST_P(SchemaTest, DemoDataLoadsOnce) {
+    auto first = loadDemoData(sqlca, DemoOptions{1000});
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    EXPECT_TRUE(contains(first.value(), "generated 1000 sales rows"));
+    auto second = loadDemoData(sqlca, DemoOptions{1000});
+    ASSERT_TRUE(second.ok());
+    EXPECT_TRUE(second.value().empty());
+    EXPECT_TRUE(checkSchema(sqlca, SchemaOptions{true}).value().empty());
+
+    EXPECT_EQ(count("SELECT count(*) FROM T_DEMO_SALE", {}), 1000);
+    EXPECT_EQ(count("SELECT count(*) FROM T_BILLMAIN WHERE billstatus = 'Y'", {}), 7);
+    std::vector<Value> row;
+    ASSERT_EQ(sqlca.selectInto("select billname from T_BILLMAIN where billid = :b and "
+                               "billstatus = 'Y'",
+                               {"102"}, row),
+              100)
+        << "the disabled bill is not found as a valid one";
+    ASSERT_EQ(
+        sqlca.selectInto("select djlb from T_SUPPLYBALANCE where seqno = :s", {"SB202403003"}, row),
+        0);
+    EXPECT_EQ(row[0], Value("9"));
+    ASSERT_EQ(sqlca.selectInto("SELECT value FROM t_Privatepara WHERE code = 'PT'", {}, row), 0);
+    EXPECT_EQ(row[0], Value("3"));
+    // Amounts keep two decimals exactly on both back ends.
+    ASSERT_EQ(sqlca.selectInto("SELECT sum(amount) FROM T_DEMO_BILLDETAIL WHERE billid = '305'", {},
+                               row, {ValueType::Number}),
+              0);
+    EXPECT_EQ(row[0], Value(Decimal(11750)));
+}
+
+PRINT_DB_BACKENDS(SchemaTest);
+
+}  // namespace
+}  // namespace print::db
