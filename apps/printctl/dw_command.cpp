@@ -13,6 +13,9 @@
 #include "engine/datastore.h"
 #include "engine/library.h"
 #include "library_option.h"
+#ifdef PRINTCTL_HAS_DB
+#include "db/transaction.h"
+#endif
 
 namespace printctl {
 namespace {
@@ -24,6 +27,7 @@ struct DwOptions {
     std::vector<std::string> defs;
     std::vector<std::string> libs;
     std::string encoding = "UTF-8";
+    std::string url;
 };
 
 int runDw(const DwOptions& options) {
@@ -70,6 +74,21 @@ int runDw(const DwOptions& options) {
         std::cerr << "error: " << error << "\n";
         return 2;
     }
+#ifdef PRINTCTL_HAS_DB
+    print::db::Transaction sqlca;
+    if (!options.url.empty()) {
+        if (sqlca.connect(options.url, {.createSqliteFile = false}) != 0) {
+            std::cerr << "error: " << sqlca.sqlErrText() << "\n";
+            return 2;
+        }
+        report.SetTransObject(&sqlca);
+    }
+#else
+    if (!options.url.empty()) {
+        std::cerr << "error: this build has no database layer\n";
+        return 2;
+    }
+#endif
     DwShell shell(report);
     std::string line;
     while (std::getline(std::cin, line))
@@ -90,12 +109,15 @@ void addDwCommand(CLI::App& app) {
                    "A folder of NAME.srd files to put on the library search list (repeatable)");
     dw->add_option("--lib", options->libs,
                    "A library file to put on the library search list (repeatable)");
+    dw->add_option("--url", options->url,
+                   "A database (sqlite:PATH or postgresql://...) for the retrieve command");
     dw->add_option("--encoding", options->encoding,
                    "Code page of definition files (default UTF-8, e.g. gb18030)");
     dw->footer(
         "Commands, one per line: describe TEXT | modify TEXT | syntax | rowcount | insertrow N |\n"
         "deleterow N | setitem ROW COLUMN VALUE | getitem ROW COLUMN | gettext ROW COLUMN |\n"
-        "find EXPRESSION | child NAME | parent | quit. Each output ends with a line '.'.");
+        "find EXPRESSION | retrieve [ARG...] | child NAME | parent | quit.\n"
+        "Each output ends with a line '.'.");
     dw->callback([options] {
         int rc = runDw(*options);
         if (rc != 0) throw CLI::RuntimeError(rc);

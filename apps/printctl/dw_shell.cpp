@@ -66,6 +66,14 @@ bool DwShell::run(const std::string& rawLine, std::ostream& out) {
         result = getItem(rest, cmd == "gettext");
     } else if (cmd == "find") {
         result = std::to_string(m_current->Find(rest, 1, m_current->RowCount()));
+    } else if (cmd == "retrieve") {
+        // Arguments are blank-separated texts; the row source reads each as its declared
+        // type. The word null passes a null.
+        std::vector<print::Value> args;
+        for (const std::string& word : print::split(print::trim(rest), ' '))
+            if (!word.empty()) args.push_back(word == "null" ? print::Value() : print::Value(word));
+        long rows = m_current->Retrieve(args);
+        result = rows < 0 ? "-1\nerror: " + m_current->lastError() : std::to_string(rows);
     } else if (cmd == "child") {
         DataStore* child = nullptr;
         int rc = m_current->GetChild(print::trimView(rest), child);

@@ -379,7 +379,9 @@ std::optional<std::string> renderNumber(Decimal value, std::string_view body, bo
                 break;
             case NumberToken::Type::Point:
                 if (placeholders == 0) out += grouped;
-                out += '.';
+                // A point with only optional digits after it that all dropped away would leave
+                // "50." on a bill; the point goes with them.
+                if (!fracDigits.empty() || fracPlaceholders.empty()) out += '.';
                 break;
             case NumberToken::Type::Frac:
                 if (fracIndex < static_cast<int>(fracDigits.size())) out += fracDigits[fracIndex];
