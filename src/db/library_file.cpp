@@ -1,8 +1,10 @@
 #include "db/library_file.h"
 
 #include <sqlite3.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "db/sqlite_handles.h"
 
 #include <cstdio>
 #include <random>
@@ -29,14 +31,8 @@ const char* const kCreateSql =
     "  modified TEXT NOT NULL,"
     "  comment TEXT NOT NULL);";
 
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+using detail::DbHandle;
+using detail::StmtHandle;
 
 std::string nowText() {
     DateTime now = DateTime::now();

@@ -1,6 +1,8 @@
 // The SQLite back end: the embedded default database.
 #include <sqlite3.h>
+
 #include <sys/stat.h>
+#include "db/sqlite_handles.h"
 
 #include <iterator>
 #include <list>
@@ -10,15 +12,6 @@
 
 namespace print::db::detail {
 namespace {
-
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
 // Another connection holding the write lock makes us wait this long before giving up.
 constexpr int kBusyTimeoutMs = 10000;

@@ -29,8 +29,7 @@ std::optional<ValueType> parseColumnType(std::string_view typeText) {
     if (base == "decimal" || base == "number" || base == "real" || base == "double" ||
         base == "numeric")
         return ValueType::Number;
-    if (base == "long" || base == "ulong" || base == "int" || base == "integer" ||
-        base == "uint")
+    if (base == "long" || base == "ulong" || base == "int" || base == "integer" || base == "uint")
         return ValueType::Long;
     if (base == "date") return ValueType::Date;
     if (base == "datetime" || base == "timestamp") return ValueType::DateTime;
@@ -73,7 +72,9 @@ void DataStore::clearDefinition() {
     touchSchema();
 }
 
-void DataStore::touchSchema() { m_schemaVersion = nextVersion(); }
+void DataStore::touchSchema() {
+    m_schemaVersion = nextVersion();
+}
 
 int DataStore::Create(std::string_view syntax, std::string& error) {
     clearDefinition();
@@ -104,8 +105,8 @@ int DataStore::SetDataObject(std::string_view name) {
         return -1;
     }
     if (!found.value()) {
-        m_lastError = "the report definition '" + std::string(name) +
-                      "' is not in the library search list";
+        m_lastError =
+            "the report definition '" + std::string(name) + "' is not in the library search list";
         return -1;
     }
     std::string error;
@@ -239,8 +240,10 @@ std::string DataStore::syntax() const {
     DefinitionText out;
     out.release = m_release;
     out.blocks.push_back({"datawindow", m_datawindow, {}, 0});
-    const std::pair<const char*, const Band*> bands[] = {
-        {"header", &m_header}, {"summary", &m_summary}, {"footer", &m_footer}, {"detail", &m_detail}};
+    const std::pair<const char*, const Band*> bands[] = {{"header", &m_header},
+                                                         {"summary", &m_summary},
+                                                         {"footer", &m_footer},
+                                                         {"detail", &m_detail}};
     for (const auto& [name, band] : bands)
         if (band->present) out.blocks.push_back({name, band->attrs, {}, 0});
     TextBlock table{"table", m_table, {}, 0};
@@ -284,8 +287,8 @@ Result<std::unique_ptr<DataStore>> DataStore::loadChild(std::string_view dataObj
     auto child = std::make_unique<DataStore>();
     std::string error;
     if (child->Create(*found.value(), error) != 1)
-        return Error{"the report definition '" + std::string(dataObject) + "' is not valid: " +
-                     error};
+        return Error{"the report definition '" + std::string(dataObject) +
+                     "' is not valid: " + error};
     child->m_dataObject = std::string(dataObject);
     return child;
 }
@@ -329,9 +332,15 @@ int DataStore::columnIndex(std::string_view name) const {
 
 // --- rows ---------------------------------------------------------------------------------------
 
-long DataStore::RowCount() const { return static_cast<long>(m_rows->primary.size()); }
-long DataStore::FilteredCount() const { return static_cast<long>(m_rows->filter.size()); }
-long DataStore::DeletedCount() const { return static_cast<long>(m_rows->deleted.size()); }
+long DataStore::RowCount() const {
+    return static_cast<long>(m_rows->primary.size());
+}
+long DataStore::FilteredCount() const {
+    return static_cast<long>(m_rows->filter.size());
+}
+long DataStore::DeletedCount() const {
+    return static_cast<long>(m_rows->deleted.size());
+}
 
 long DataStore::InsertRow(long beforeRow) {
     if (!m_created) return -1;
@@ -358,8 +367,7 @@ int DataStore::DeleteRow(long row) {
     m_rows->primary.erase(m_rows->primary.begin() + (row - 1));
     auto status = static_cast<RowStatus>(m_rows->status[id]);
     // Rows that never came from the database have nothing to delete there.
-    if (status != RowStatus::New && status != RowStatus::NewModified)
-        m_rows->deleted.push_back(id);
+    if (status != RowStatus::New && status != RowStatus::NewModified) m_rows->deleted.push_back(id);
     if (m_currentRow > RowCount()) m_currentRow = RowCount();
     m_rows->touch();
     return 1;
@@ -386,7 +394,8 @@ int DataStore::RowsCopy(long startRow, long endRow, Buffer copyBuffer, DataStore
     uint32_t firstNew = static_cast<uint32_t>(dst.status.size());
     for (size_t c = 0; c < m_columns.size(); ++c)
         dst.columns[c].appendFrom(m_rows->columns[c], ids.data(), n);
-    for (size_t i = 0; i < n; ++i) dst.status.push_back(static_cast<uint8_t>(RowStatus::NewModified));
+    for (size_t i = 0; i < n; ++i)
+        dst.status.push_back(static_cast<uint8_t>(RowStatus::NewModified));
     auto& tbuf = dst.buffer(targetBuffer);
     long tcount = static_cast<long>(tbuf.size());
     long at = (beforeRow < 1 || beforeRow > tcount) ? tcount : beforeRow - 1;
@@ -471,7 +480,9 @@ long DataStore::Find(std::string_view expression, long start, long end) {
     return 0;
 }
 
-int DataStore::columnArg(std::string_view column) const { return columnIndex(column); }
+int DataStore::columnArg(std::string_view column) const {
+    return columnIndex(column);
+}
 
 int DataStore::SetItem(long row, std::string_view column, const Value& value) {
     int c = columnArg(column);
@@ -485,7 +496,8 @@ int DataStore::SetItem(long row, int column, const Value& value) {
     uint32_t id = m_rows->primary[row - 1];
     if (!m_rows->columns[column - 1].set(id, value)) return -1;
     auto& st = m_rows->status[id];
-    if (st == static_cast<uint8_t>(RowStatus::New)) st = static_cast<uint8_t>(RowStatus::NewModified);
+    if (st == static_cast<uint8_t>(RowStatus::New))
+        st = static_cast<uint8_t>(RowStatus::NewModified);
     if (st == static_cast<uint8_t>(RowStatus::NotModified))
         st = static_cast<uint8_t>(RowStatus::DataModified);
     m_rows->touch();
@@ -611,7 +623,8 @@ std::vector<std::pair<std::string, std::string>> parseArgumentList(std::string_v
         std::string name = trim(inner.substr(0, comma));
         if (name.size() >= 2 && (name.front() == '"' || name.front() == '\''))
             name = name.substr(1, name.size() - 2);
-        std::string type = comma == std::string_view::npos ? "string" : trim(inner.substr(comma + 1));
+        std::string type =
+            comma == std::string_view::npos ? "string" : trim(inner.substr(comma + 1));
         out.emplace_back(name, asciiLower(type));
         i = close + 1;
     }
@@ -755,6 +768,8 @@ std::optional<std::string> codeTableDisplay(std::string_view table, const Value&
     return std::nullopt;
 }
 
+}  // namespace
+
 std::string editStyleOf(const AttributeList& attrs) {
     for (const auto& a : attrs.items) {
         std::string n = asciiLower(a.name);
@@ -764,7 +779,45 @@ std::string editStyleOf(const AttributeList& attrs) {
     return "edit";
 }
 
-}  // namespace
+DataStore::BandProperty DataStore::bandProperty(const std::string& p) const {
+    BandProperty out;
+    for (std::string_view bandName : {"header", "summary", "footer", "detail", "trailer"}) {
+        std::string prefix = std::string(bandName) + ".";
+        if (!p.starts_with(prefix)) continue;
+        out.isBandPath = true;
+        std::string rest = p.substr(prefix.size());
+        size_t dot = rest.find('.');
+        auto level = parseInteger(rest.substr(0, dot));
+        if (level && dot != std::string::npos) {
+            // A group band: header.N or trailer.N, kept in the group block as header.height.
+            std::string tail = rest.substr(dot + 1);
+            for (const auto& g : m_groups) {
+                if (parseInteger(g.attrs.get("level", "0")) != level) continue;
+                out.attrs = &g.attrs;
+                out.name = std::string(bandName) + "." + tail;
+                out.known = tail == "height" || tail == "color" || tail == "suppress" ||
+                            tail == "height.autosize" || g.attrs.find(out.name);
+                if (tail == "height") out.defaultValue = "0";
+                return out;
+            }
+            return out;
+        }
+        if (bandName == "trailer") return out;
+        out.band = bandName == "header"    ? &m_header
+                   : bandName == "summary" ? &m_summary
+                   : bandName == "footer"  ? &m_footer
+                                           : &m_detail;
+        out.attrs = &out.band->attrs;
+        out.name = rest;
+        out.known = rest == "height" || rest == "color" || rest == "height.autosize" ||
+                    rest == "pointer" || out.attrs->find(rest);
+        if (rest == "height") out.defaultValue = "0";
+        if (rest == "color") out.defaultValue = "536870912";
+        if (rest == "height.autosize") out.defaultValue = "no";
+        return out;
+    }
+    return out;
+}
 
 DataStore* DataStore::dddwChild(int columnIndex) const {
     auto it = m_dddwChildren.find(columnIndex);

@@ -44,8 +44,8 @@ struct ReportObject {
     std::string keyword;  // as written; its lower case is the kind
     std::string kind;
     AttributeList attrs;
-    std::string name;        // empty for an unnamed object
-    bool isObject = true;    // false for trailing blocks such as htmltable(...)
+    std::string name;                  // empty for an unnamed object
+    bool isObject = true;              // false for trailing blocks such as htmltable(...)
     std::unique_ptr<DataStore> child;  // a report object's nested report
     std::string childError;            // why the nested report could not be loaded
 };
@@ -167,6 +167,17 @@ private:
     std::vector<ValueType> columnTypes() const;
     std::string writeStoredData() const;
 
+    // Where a `DataWindow.` band path such as "header.height" or "trailer.1.height" leads.
+    struct BandProperty {
+        bool isBandPath = false;               // the path names a band at all
+        const AttributeList* attrs = nullptr;  // null: no such band
+        const Band* band = nullptr;            // null for a group band
+        std::string name;                      // the attribute that holds the value
+        bool known = false;                    // a band property, or one the definition has
+        std::optional<std::string> defaultValue;
+    };
+    BandProperty bandProperty(const std::string& lowerPath) const;
+
     std::optional<std::string> describeItem(std::string_view item) const;
     std::optional<std::string> describeReportPath(std::string_view path) const;
     std::optional<std::string> describeObject(std::string_view object,
@@ -221,6 +232,10 @@ private:
     mutable int m_evalDepth = 0;
     mutable std::unordered_map<int, std::unique_ptr<DataStore>> m_dddwChildren;
 };
+
+// The edit style of a column object: "dddw", "ddlb", "checkbox", "radiobuttons", "editmask"
+// or "edit", from the attributes it carries.
+std::string editStyleOf(const AttributeList& attrs);
 
 // Parses a column type as written in table(...): char(n), decimal(n), number, long, ulong,
 // real, date, datetime, timestamp, time, int, integer. nullopt for an unknown type.

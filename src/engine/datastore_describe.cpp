@@ -13,23 +13,14 @@ std::string answer(std::string value) {
     return value;
 }
 
-std::string editStyleName(const AttributeList& attrs) {
-    for (const auto& a : attrs.items) {
-        std::string n = asciiLower(a.name);
-        for (const char* style : {"dddw", "ddlb", "checkbox", "radiobuttons", "editmask"})
-            if (n.starts_with(std::string(style) + ".")) return style;
-    }
-    return "edit";
-}
-
 // Splits Describe's argument into blank-separated items; quotes and parentheses keep an
 // Evaluate('a b', 1) item whole.
 std::vector<std::string_view> describeItems(std::string_view text) {
     std::vector<std::string_view> items;
     size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' ||
-                                   text[i] == '\n'))
+        while (i < text.size() &&
+               (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
             ++i;
         if (i >= text.size()) break;
         size_t start = i;
@@ -62,7 +53,9 @@ std::vector<std::string_view> describeItems(std::string_view text) {
 
 }  // namespace
 
-std::string DataStore::Describe(std::string_view items) { return describe(items); }
+std::string DataStore::Describe(std::string_view items) {
+    return describe(items);
+}
 
 std::string DataStore::describe(std::string_view items) const {
     std::string out;
@@ -162,8 +155,8 @@ std::optional<std::string> DataStore::describeReportPath(std::string_view path) 
     if (p.starts_with("table.")) {
         std::string t = p.substr(6);
         std::string attr = t == "select" ? "retrieve" : t;
-        if (t == "select" || t == "sort" || t == "filter" || t == "arguments" ||
-            t == "procedure" || t == "updatetable" || m_table.find(attr)) {
+        if (t == "select" || t == "sort" || t == "filter" || t == "arguments" || t == "procedure" ||
+            t == "updatetable" || m_table.find(attr)) {
             const Attribute* a = m_table.find(attr);
             if (!a || a->value.empty()) return std::string("?");
             return answer(a->form == ValueForm::Block ? "(" + a->value + ")" : a->value);
@@ -171,32 +164,10 @@ std::optional<std::string> DataStore::describeReportPath(std::string_view path) 
         return std::nullopt;
     }
     // Bands: header.height, detail.color, header.1.height, trailer.2.height.
-    for (const char* bandName : {"header", "summary", "footer", "detail", "trailer"}) {
-        std::string prefix = std::string(bandName) + ".";
-        if (!p.starts_with(prefix)) continue;
-        std::string rest = p.substr(prefix.size());
-        size_t dot = rest.find('.');
-        auto level = parseInteger(rest.substr(0, dot));
-        if (level && dot != std::string::npos) {
-            for (const auto& g : m_groups) {
-                if (parseInteger(g.attrs.get("level", "0")) != level) continue;
-                std::string prop = std::string(bandName) + "." + rest.substr(dot + 1);
-                const Attribute* a = g.attrs.find(prop);
-                if (a) return answer(a->value);
-                return std::string(rest.substr(dot + 1) == "height" ? "0" : "?");
-            }
-            return std::nullopt;
-        }
-        if (std::string(bandName) == "trailer") return std::nullopt;
-        const Band& b = std::string(bandName) == "header"    ? m_header
-                        : std::string(bandName) == "summary" ? m_summary
-                        : std::string(bandName) == "footer"  ? m_footer
-                                                             : m_detail;
-        if (const Attribute* a = b.attrs.find(rest)) return answer(a->value);
-        if (rest == "height") return std::string("0");
-        if (rest == "color") return std::string("536870912");
-        if (rest == "height.autosize") return std::string("no");
-        return std::nullopt;
+    if (BandProperty bp = bandProperty(p); bp.isBandPath) {
+        if (!bp.attrs || !bp.known) return std::nullopt;
+        if (const Attribute* a = bp.attrs->find(bp.name)) return answer(a->value);
+        return bp.defaultValue.value_or("?");
     }
     if (const Attribute* a = m_datawindow.find(p)) return answer(a->value);
     auto info = reportProperty(p);
@@ -242,7 +213,7 @@ std::optional<std::string> DataStore::describeObject(std::string_view objectName
     if (prop == "type") return obj->kind;
     if (prop == "name") return obj->name.empty() ? std::string("?") : obj->name;
     if (prop == "band") return obj->attrs.get("band", "detail");
-    if (obj->kind == "column" && prop == "edit.style") return editStyleName(obj->attrs);
+    if (obj->kind == "column" && prop == "edit.style") return editStyleOf(obj->attrs);
     if (prop == "dataobject" && obj->kind == "report") {
         std::string d = obj->attrs.get("dataobject");
         return d.empty() ? std::string("?") : answer(d);

@@ -83,7 +83,8 @@ private:
                    std::to_string(attrs.error().column) + ": incorrect syntax.";
         }
         std::string kind = asciiLower(keyword);
-        if (!isObjectKind(kind)) return failure(kindAt, "unknown object type '" + std::string(keyword) + "'");
+        if (!isObjectKind(kind))
+            return failure(kindAt, "unknown object type '" + std::string(keyword) + "'");
         ReportObject obj;
         obj.keyword = kind;
         obj.kind = kind;
@@ -94,7 +95,8 @@ private:
         if (!obj.name.empty() && m_r.findObject(obj.name))
             return failure(kindAt, "an object named '" + obj.name + "' already exists");
         for (auto& a : obj.attrs.items) {
-            if (auto info = objectProperty(kind, a.name)) a.value = normaliseValue(info->kind, a.value);
+            if (auto info = objectProperty(kind, a.name))
+                a.value = normaliseValue(info->kind, a.value);
         }
         if (kind == "report") {
             std::string dataObject = obj.attrs.get("dataobject");
@@ -133,7 +135,8 @@ private:
         }
         if (column) return destroyColumn(name, at);
         auto it = m_r.m_byName.find(asciiLower(name));
-        if (it == m_r.m_byName.end()) return failure(at, "unknown object '" + std::string(name) + "'");
+        if (it == m_r.m_byName.end())
+            return failure(at, "unknown object '" + std::string(name) + "'");
         auto node = it->second;
         m_r.m_byName.erase(it);
         m_r.m_objects.erase(node);
@@ -167,7 +170,8 @@ private:
             }
             if (it->kind == "column") {
                 auto oid = parseInteger(it->attrs.get("id"));
-                if (oid && *oid > c + 1) it->attrs.set("id", std::to_string(*oid - 1), ValueForm::Bare);
+                if (oid && *oid > c + 1)
+                    it->attrs.set("id", std::to_string(*oid - 1), ValueForm::Bare);
             }
             ++it;
         }
@@ -219,7 +223,8 @@ private:
             size_t end = subBlockEnd(m_text, open);
             if (end == std::string_view::npos) return std::nullopt;
             m_pos = end;
-            return std::pair{std::string(m_text.substr(open + 1, end - open - 2)), ValueForm::Block};
+            return std::pair{std::string(m_text.substr(open + 1, end - open - 2)),
+                             ValueForm::Block};
         }
         size_t start = m_pos;
         while (m_pos < m_text.size() && !isBlank(m_text[m_pos])) ++m_pos;
@@ -250,8 +255,8 @@ private:
         std::string p = asciiLower(path);
         if (p == "syntax" || p == "objects" || p == "visualobjects" || p == "bands" ||
             p == "column.count" || p == "type")
-            return failure(at, "the property 'DataWindow." + std::string(path) +
-                                   "' cannot be changed");
+            return failure(at,
+                           "the property 'DataWindow." + std::string(path) + "' cannot be changed");
         if (p == "printer") {
             m_r.m_printer = value;
             return std::nullopt;
@@ -262,47 +267,28 @@ private:
             if (t != "retrieve" && t != "sort" && t != "filter" && t != "arguments" &&
                 !m_r.m_table.find(t))
                 return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
-            m_r.m_table.set(t, std::move(value), form == ValueForm::Block ? form : ValueForm::Quoted);
+            m_r.m_table.set(t, std::move(value),
+                            form == ValueForm::Block ? form : ValueForm::Quoted);
             return std::nullopt;
         }
-        for (const char* bandName : {"header", "summary", "footer", "detail", "trailer"}) {
-            std::string prefix = std::string(bandName) + ".";
-            if (!p.starts_with(prefix)) continue;
-            std::string rest = p.substr(prefix.size());
-            size_t dot = rest.find('.');
-            auto level = parseInteger(rest.substr(0, dot));
-            if (level && dot != std::string::npos) {
-                for (auto& g : m_r.m_groups) {
-                    if (parseInteger(g.attrs.get("level", "0")) != level) continue;
-                    std::string prop = std::string(bandName) + "." + rest.substr(dot + 1);
-                    std::string_view tail = std::string_view(prop).substr(prop.find('.') + 1);
-                    if (tail != "height" && tail != "color" && tail != "suppress" &&
-                        tail != "height.autosize" && !g.attrs.find(prop))
-                        return failure(at, "unknown property 'DataWindow." + std::string(path) +
-                                               "'");
-                    g.attrs.set(prop, std::move(value));
-                    return std::nullopt;
-                }
-                return failure(at, "unknown band '" + std::string(bandName) + "." +
-                                       rest.substr(0, dot) + "'");
+        if (DataStore::BandProperty bp = m_r.bandProperty(p); bp.isBandPath) {
+            if (!bp.attrs) {
+                std::string band = p.substr(0, p.find('.', p.find('.') + 1));
+                return failure(at, "unknown band '" + band + "'");
             }
-            if (std::string(bandName) == "trailer") break;
-            Band& b = std::string(bandName) == "header"    ? m_r.m_header
-                      : std::string(bandName) == "summary" ? m_r.m_summary
-                      : std::string(bandName) == "footer"  ? m_r.m_footer
-                                                           : m_r.m_detail;
-            if (rest != "height" && rest != "color" && rest != "height.autosize" &&
-                rest != "pointer" && !b.attrs.find(rest))
+            if (!bp.known)
                 return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
-            b.attrs.set(rest, std::move(value), ValueForm::Quoted);
-            b.present = true;
+            // The model owns the band; bandProperty only found it.
+            const_cast<AttributeList*>(bp.attrs)->set(bp.name, std::move(value), ValueForm::Quoted);
+            if (bp.band) const_cast<Band*>(bp.band)->present = true;
             return std::nullopt;
         }
         auto info = reportProperty(p);
         if (!info && !m_r.m_datawindow.find(p))
             return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
         if (info) value = normaliseValue(info->kind, std::move(value));
-        m_r.m_datawindow.set(p, std::move(value), form == ValueForm::Block ? form : ValueForm::Quoted);
+        m_r.m_datawindow.set(p, std::move(value),
+                             form == ValueForm::Block ? form : ValueForm::Quoted);
         return std::nullopt;
     }
 
@@ -375,7 +361,8 @@ private:
             long x = parseInteger(o.attrs.get("x", "0")).value_or(0);
             leftmost = std::min(leftmost, x);
             if (&o == &column || !shown(o)) continue;
-            right = std::max(right, x + static_cast<long>(parseInteger(o.attrs.get("width", "0")).value_or(0)));
+            right = std::max(
+                right, x + static_cast<long>(parseInteger(o.attrs.get("width", "0")).value_or(0)));
         }
         long newX = right != LONG_MIN ? right : leftmost;
         std::string oldX = column.attrs.get("x", "0");
