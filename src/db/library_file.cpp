@@ -368,6 +368,9 @@ int setLibraryList(std::string_view list) {
 }
 
 Result<std::optional<std::string>> LibraryFileDefinitions::find(std::string_view name) const {
+    // A library deleted while on the list holds nothing; only one that exists and cannot be
+    // read is an error (it would hide the libraries after it).
+    if (!fileExists(m_path)) return std::optional<std::string>();
     auto lib = LibraryFile::open(m_path);
     if (!lib) return lib.error();
     return lib.value().definition(name);

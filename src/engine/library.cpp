@@ -55,16 +55,12 @@ Result<std::optional<std::string>> LibrarySearchList::find(std::string_view name
         auto r = m_builtIn->find(name);
         if (r.ok() && r.value()) return r;
     }
-    std::optional<Error> firstError;
     for (const auto& lib : m_libraries) {
+        // A library that cannot be read might hold the name and shadow the ones after it, so
+        // answering from a later library could load the wrong definition.
         auto r = lib->find(name);
-        if (!r.ok()) {
-            if (!firstError) firstError = r.error();
-            continue;
-        }
-        if (r.value()) return r;
+        if (!r.ok() || r.value()) return r;
     }
-    if (firstError) return *firstError;
     return std::optional<std::string>();
 }
 

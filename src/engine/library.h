@@ -67,8 +67,8 @@ public:
     }
     const std::vector<std::shared_ptr<DefinitionLibrary>>& libraries() const { return m_libraries; }
 
-    // Searches the compiled-in definitions, then each library in order. An unreadable library
-    // is an Error only when no library before it held the name.
+    // Searches the compiled-in definitions, then each library in order. A library that cannot
+    // be read ends the search with its Error when no library before it held the name.
     Result<std::optional<std::string>> find(std::string_view name) const;
     // Comma-separated paths of the libraries (not the compiled-in definitions).
     std::string pathList() const;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -161,15 +164,20 @@ TEST_F(LibraryFileTest, SearchListFindsEntriesInLibraryFiles) {
     EXPECT_EQ(*found.value(), kDefinition);
     EXPECT_FALSE(list.find("d_nowhere").value().has_value());
 
-    // An entry imported later is found; a library deleted later is an error only when no
-    // other library has the name.
+    // An entry imported later is found; a library deleted later holds nothing; a damaged one
+    // stops the search, since it might hold the name and hide the libraries after it.
     ASSERT_EQ(libraryImport(first, "d_later", kDefinition, errors), 1);
     EXPECT_TRUE(list.find("d_later").value().has_value());
     ASSERT_EQ(libraryDelete(first), 1);
     EXPECT_TRUE(list.find("d_only_second").value().has_value());
     auto gone = list.find("d_later");
-    ASSERT_FALSE(gone.ok());
-    EXPECT_EQ(gone.error().message, "no library file at " + first);
+    ASSERT_TRUE(gone.ok());
+    EXPECT_FALSE(gone.value().has_value());
+    std::ofstream(first) << "not a library";
+    auto damaged = list.find("d_only_second");
+    ASSERT_FALSE(damaged.ok());
+    EXPECT_NE(damaged.error().message.find("is not a library file"), std::string::npos);
+    std::filesystem::remove(first);
 
     EXPECT_EQ(setLibraryList(" , "), -1);
     EXPECT_EQ(getLibraryList(), first + "," + second) << "a refused list changes nothing";

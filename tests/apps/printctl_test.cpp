@@ -1,0 +1,133 @@
+// printctl as a host developer runs it: the engine shell's protocol, exit codes and messages.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs printctl with `args`, feeding `input` on standard input.
+Outcome printctl(const std::string& args, const std::string& input = {}) {
+    fs::path dir = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "in") << input;
+    std::string cmd = std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
+                      " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+    int status = std::system(cmd.c_str());
+    auto slurp = [](const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    Outcome r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "out"), slurp(dir / "err")};
+    fs::remove_all(dir);
+    return r;
+}
+
+const std::string kDefs = std::string(CASES_DIR) + "/defs";
+
+}  // namespace
+
+TEST(PrintctlDw, FollowsTheLineProtocol) {
+    Outcome r = printctl("dw d_frame --defs " + kDefs,
+                     "modify st_coname.text='.dot'\n"
+                     "describe st_repname.x st_coname.text\n"
+                     "\n"
+                     "frobnicate\n"
+                     "child dw_report\n"
+                     "rowcount\n"
+                     "parent\n"
+                     "describe dw_report.dataobject\n"
+                     "quit\n"
+                     "rowcount\n");
+    EXPECT_EQ(r.exitCode, 0);
+    // A line that begins with '.' gets one more; blank input lines are skipped; "parent" prints
+    // nothing but the end mark; nothing runs after quit.
+    EXPECT_EQ(r.out,
+              "\n.\n800\n..dot\n.\nerror: unknown command\n.\n1\n.\n4\n.\n.\nd_bill\n.\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(PrintctlDw, ReportsADefinitionThatDoesNotLoad) {
+    fs::path bad = fs::temp_directory_path() / "printctl_bad.srd";
+    std::ofstream(bad) << "release 9;\ndatawindow(units=0 \ntext(band=header text=\"a\" )\n";
+    Outcome r = printctl("dw " + bad.string());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: Line 3 Column 5: expected '=' after 'text' but found '('\n");
+    EXPECT_EQ(r.out, "");
+    fs::remove(bad);
+
+    Outcome missing = printctl("dw d_nowhere --defs " + kDefs);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err,
+              "error: 'd_nowhere' is neither a file nor a definition on the library search "
+              "list\n");
+}
+
+TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
+    Outcome r = printctl("dw d_bill --defs " + kDefs,
+                     "setitem 1 price 19.999\n"
+                     "getitem 1 price\n"
+                     "setitem 1 proddate null\n"
+                     "getitem 1 proddate\n"
+                     "getitem x price\n"
+                     "getitem 1\n"
+                     "getitem 99 price\n"
+                     "insertrow\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "1\n.\n19.999\n.\n1\n.\nnull\n.\nerror: expected a row number, found 'x'\n.\n"
+              "error: expected a column name\n.\nerror: no row 99\n.\n"
+              "error: insertrow needs a row number\n.\n");
+}
+
+TEST(Printctl, EverySubcommandHasHelp) {
+    for (const char* sub : {"dw", "db init", "db check", "lib ls", "lib import", "lib export",
+                            "lib rm"}) {
+        Outcome r = printctl(std::string(sub) + " --help");
+        EXPECT_EQ(r.exitCode, 0) << sub;
+        EXPECT_NE(r.out.find("Usage"), std::string::npos) << sub;
+    }
+}
+
+TEST(PrintctlLib, ImportListExportRemoveWithPlainErrors) {
+    fs::path lib = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()) +
+                                               ".pbl");
+    fs::remove(lib);
+    std::string l = lib.string();
+    EXPECT_EQ(printctl("lib import " + l + " d_bill " + kDefs + "/d_bill.srd").exitCode, 0);
+    Outcome ls = printctl("lib ls " + l);
+    EXPECT_EQ(ls.exitCode, 0);
+    EXPECT_TRUE(ls.out.starts_with("d_bill\t20")) << ls.out;
+    EXPECT_NE(printctl("lib export " + l + " d_bill").out.find("release 9;"), std::string::npos);
+
+    fs::path bad = fs::temp_directory_path() / "printctl_bad_def.srd";
+    std::ofstream(bad) << "release 9;\ndatawindow(units=0 )\ntable(column=(type=blob name=a ) )\n";
+    Outcome refused = printctl("lib import " + l + " d_bad " + bad.string());
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_NE(refused.err.find("unknown column type 'blob'"), std::string::npos) << refused.err;
+    fs::remove(bad);
+
+    Outcome gone = printctl("lib rm " + l + " d_nosuch");
+    EXPECT_NE(gone.exitCode, 0);
+    EXPECT_EQ(gone.err, "printctl: no entry d_nosuch in " + l + "\n");
+    EXPECT_EQ(printctl("lib rm " + l + " d_bill").exitCode, 0);
+    EXPECT_EQ(printctl("lib ls " + l).out, "");
+
+    Outcome dw = printctl("dw d_bill --lib /nonexistent/x.pbl");
+    EXPECT_EQ(dw.exitCode, 2);
+    EXPECT_EQ(dw.err, "error: no library file at /nonexistent/x.pbl\n");
+    fs::remove(lib);
+}
