@@ -303,13 +303,32 @@ const ReportObject* DataStore::objectByName(std::string_view name) const {
     return it == m_byName.end() ? nullptr : &*it->second;
 }
 
+const DataStore::ColumnView& DataStore::columnView(int columnIndex) const {
+    if (m_columnViewsVersion != m_schemaVersion) {
+        m_columnViews.assign(m_columns.size(), ColumnView{});
+        for (const auto& obj : m_objects) {
+            if (obj.kind != "column") continue;
+            auto id = parseInteger(obj.attrs.get("id"));
+            if (!id || *id < 1 || *id > static_cast<int64_t>(m_columns.size())) continue;
+            if (!m_columnViews[*id - 1].object) m_columnViews[*id - 1].object = &obj;
+        }
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            ColumnView& view = m_columnViews[c];
+            // A column object that names its column without an id.
+            if (!view.object) {
+                const ReportObject* named = objectByName(m_columns[c].name);
+                if (named && named->kind == "column") view.object = named;
+            }
+            if (view.object) view.editStyle = editStyleOf(view.object->attrs);
+        }
+        m_columnViewsVersion = m_schemaVersion;
+    }
+    return m_columnViews[columnIndex];
+}
+
 const ReportObject* DataStore::columnObject(int columnIndex) const {
     if (columnIndex < 0 || columnIndex >= static_cast<int>(m_columns.size())) return nullptr;
-    std::string id = std::to_string(columnIndex + 1);
-    for (const auto& obj : m_objects)
-        if (obj.kind == "column" && obj.attrs.get("id") == id) return &obj;
-    // A column object that names its column without an id.
-    return objectByName(m_columns[columnIndex].name);
+    return columnView(columnIndex).object;
 }
 
 int DataStore::columnIndex(std::string_view name) const {
@@ -838,7 +857,7 @@ std::string DataStore::lookUpDisplay(int slot, long row) const {
     if (slot < 0 || slot >= static_cast<int>(m_columns.size())) return {};
     Value v = valueAt(slot, row);
     const ReportObject* obj = columnObject(slot);
-    std::string style = obj ? editStyleOf(obj->attrs) : "edit";
+    const std::string& style = columnView(slot).editStyle;
     if (style == "dddw") {
         if (DataStore* child = dddwChild(slot)) {
             std::string dataColumn = obj->attrs.get("dddw.datacolumn");
@@ -877,7 +896,7 @@ std::optional<std::string> DataStore::evaluateProperty(const std::string& value,
 std::string DataStore::displayText(int columnIndex, long row, const Value& value) const {
     const ReportObject* obj = columnObject(columnIndex);
     if (!obj) return generalText(value);
-    std::string style = editStyleOf(obj->attrs);
+    const std::string& style = columnView(columnIndex).editStyle;
     bool codeTable = style == "ddlb" || style == "radiobuttons" || style == "dddw" ||
                      iequals(obj->attrs.get("edit.codetable"), "yes") ||
                      iequals(obj->attrs.get("editmask.codetable"), "yes");

@@ -194,6 +194,13 @@ private:
     int columnArg(std::string_view column) const;
     Value computeValue(int computeIndex, long row) const;
     void rebuildComputes() const;
+    // Per table column: its column object and that object's edit style, found once per schema
+    // version rather than once per cell shown.
+    struct ColumnView {
+        const ReportObject* object = nullptr;
+        std::string editStyle = "edit";
+    };
+    const ColumnView& columnView(int columnIndex) const;
 
     // definition
     bool m_created = false;
@@ -229,6 +236,8 @@ private:
     mutable std::vector<const ReportObject*> m_computes;
     mutable std::unordered_map<std::string, int> m_computeByName;
     mutable uint64_t m_computesVersion = 0;
+    mutable std::vector<ColumnView> m_columnViews;
+    mutable uint64_t m_columnViewsVersion = 0;
     mutable int m_evalDepth = 0;
     mutable std::unordered_map<int, std::unique_ptr<DataStore>> m_dddwChildren;
 };

@@ -339,6 +339,9 @@ private:
         }
         if (prop == "visible" && obj->kind == "column") reappearInGrid(*obj, value);
         if (prop.starts_with("dddw.")) m_r.m_dddwChildren.clear();
+        // An edit style comes from the attributes a column carries; a new one may change it.
+        for (const char* style : {"dddw.", "ddlb.", "checkbox.", "radiobuttons.", "editmask."})
+            if (prop.starts_with(style) && !obj->attrs.find(prop)) m_r.touchSchema();
         obj->attrs.set(prop, std::move(value), form);
         if (prop == "expression") m_r.m_rows->touch();
         return std::nullopt;
