@@ -64,6 +64,7 @@ void DataStore::clearDefinition() {
     m_byName.clear();
     m_columnByName.clear();
     m_dddwChildren.clear();
+    m_retired.clear();
     m_expressions.clear();
     m_rows = std::make_shared<RowData>(std::vector<ValueType>{});
     m_currentRow = 0;
@@ -278,7 +279,26 @@ bool DataStore::isValidBand(std::string_view band) const {
     return false;
 }
 
+void DataStore::retire(std::unique_ptr<DataStore> child) {
+    if (child) m_retired.push_back(std::move(child));
+}
+
+void DataStore::retireDddwChildren() {
+    for (auto& [column, child] : m_dddwChildren) retire(std::move(child));
+    m_dddwChildren.clear();
+}
+
 Result<std::unique_ptr<DataStore>> DataStore::loadChild(std::string_view dataObject) const {
+    // A definition that nests itself, directly or through others, would load forever.
+    static int depth = 0;
+    constexpr int kMaxDepth = 8;
+    if (depth >= kMaxDepth)
+        return Error{"nested reports go deeper than " + std::to_string(kMaxDepth) +
+                     " levels at '" + std::string(dataObject) + "': does it contain itself?"};
+    struct DepthGuard {
+        DepthGuard() { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard;
     auto found = LibrarySearchList::application().find(dataObject);
     if (!found.ok()) return found.error();
     if (!found.value())

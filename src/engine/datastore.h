@@ -75,7 +75,9 @@ public:
     std::string Describe(std::string_view items);
     std::string Modify(std::string_view statements);
 
-    // The nested report of a report object, or the list of a drop-down column.
+    // The nested report of a report object, or the list of a drop-down column. The child stays
+    // valid until this report is created again or destroyed, even when its object is destroyed
+    // or pointed at another definition meanwhile (it is then no longer shown).
     int GetChild(std::string_view name, DataWindowChild*& child);
     int SetPosition(std::string_view object, std::string_view band, bool bringToTop);
     int SetRedraw(bool redraw);
@@ -240,6 +242,11 @@ private:
     mutable uint64_t m_columnViewsVersion = 0;
     mutable int m_evalDepth = 0;
     mutable std::unordered_map<int, std::unique_ptr<DataStore>> m_dddwChildren;
+    // Children replaced or orphaned since the last Create, kept so that a child handed out by
+    // GetChild never dangles.
+    std::vector<std::unique_ptr<DataStore>> m_retired;
+    void retire(std::unique_ptr<DataStore> child);
+    void retireDddwChildren();
 };
 
 // The edit style of a column object: "dddw", "ddlb", "checkbox", "radiobuttons", "editmask"

@@ -139,6 +139,7 @@ private:
             return failure(at, "unknown object '" + std::string(name) + "'");
         auto node = it->second;
         m_r.m_byName.erase(it);
+        m_r.retire(std::move(node->child));
         m_r.m_objects.erase(node);
         m_r.touchSchema();
         return std::nullopt;
@@ -191,7 +192,7 @@ private:
         m_r.m_columnByName.clear();
         for (size_t i = 0; i < m_r.m_columns.size(); ++i)
             m_r.m_columnByName.emplace(asciiLower(m_r.m_columns[i].name), static_cast<int>(i));
-        m_r.m_dddwChildren.clear();
+        m_r.retireDddwChildren();
         m_r.reindexObjects();
         m_r.touchSchema();
         return std::nullopt;
@@ -327,10 +328,11 @@ private:
         }
         if (prop == "dataobject" && obj->kind == "report") {
             if (trimView(value).empty()) {
-                obj->child.reset();
+                m_r.retire(std::move(obj->child));
             } else {
                 auto child = m_r.loadChild(trimView(value));
                 if (!child.ok()) return failure(at, child.error().message);
+                m_r.retire(std::move(obj->child));
                 obj->child = std::move(child).value();
             }
             obj->attrs.set("dataobject", std::move(value), form);
@@ -338,7 +340,7 @@ private:
             return std::nullopt;
         }
         if (prop == "visible" && obj->kind == "column") reappearInGrid(*obj, value);
-        if (prop.starts_with("dddw.")) m_r.m_dddwChildren.clear();
+        if (prop.starts_with("dddw.")) m_r.retireDddwChildren();
         // An edit style comes from the attributes a column carries; a new one may change it.
         for (const char* style : {"dddw.", "ddlb.", "checkbox.", "radiobuttons.", "editmask."})
             if (prop.starts_with(style) && !obj->attrs.find(prop)) m_r.touchSchema();

@@ -269,3 +269,32 @@ TEST(DataStoreModify, CreatedObjectsGoLastAndLookupsStayHashed) {
     EXPECT_EQ(r->Describe("t_199.band"), "summary");
     EXPECT_EQ(r->SetPosition("t_199", "header.4", true), -1);
 }
+
+TEST(DataStoreChildren, AChildHandedOutStaysValidUntilTheParentIsCreatedAgain) {
+    auto lib = std::make_shared<MemoryLibrary>();
+    lib->put("d_list", R"(release 9;
+datawindow(units=0 )
+table(column=(type=long name=id dbname="id" ) column=(type=char(10) name=label dbname="label" ) )
+data(1 "一" 2 "二" )
+)");
+    auto& list = LibrarySearchList::application();
+    auto saved = list.libraries();
+    list.setLibraries({lib});
+    auto r = makeReport(R"(release 9;
+datawindow(units=0 )
+detail(height=100 )
+table(column=(type=long name=code dbname="code" ) )
+column(band=detail id=1 x="0" y="0" width="100" height="60" name=code dddw.name=d_list dddw.displaycolumn=label dddw.datacolumn=id )
+report(band=detail dataobject="d_list" x="0" y="0" height="100" width="100" name=dw_nested )
+)");
+    DataWindowChild* dropDown = nullptr;
+    DataWindowChild* nested = nullptr;
+    ASSERT_EQ(r->GetChild("code", dropDown), 1);
+    ASSERT_EQ(r->GetChild("dw_nested", nested), 1);
+    EXPECT_EQ(r->Modify("code.dddw.name='d_list' dw_nested.dataobject='d_list'"), "");
+    EXPECT_EQ(r->Modify("destroy dw_nested destroy column code"), "");
+    // Both children were replaced or orphaned, yet the handles still work.
+    EXPECT_EQ(dropDown->RowCount(), 2);
+    EXPECT_EQ(nested->GetItemString(2, "label").value_or(""), "二");
+    list.setLibraries(saved);
+}
