@@ -224,7 +224,7 @@ const Tables& tables() {
              {"print.overrideprintjob", {YN, "no"}},
              {"print.collate", {YN, "yes"}},
              {"print.copies", {T, "1"}},
-             {"print.scale", {T, "100"}},
+             {"print.scale", {T, "0"}},  // a factor (1 = full size); 0 means not set
              {"print.quality", {T, "0"}},
              {"print.duplex", {T, "0"}},
              {"print.color", {T, "0"}},
