@@ -38,7 +38,10 @@ print::db::LibraryFile openOrFail(const std::string& path) {
 }
 
 void runList(const LibOptions& o) {
-    (void)openOrFail(o.file);  // the listing itself cannot tell an error from an empty library
+    // The listing itself cannot tell an error from an empty library, and a damaged file can
+    // open well and fail only when its entries are read.
+    print::db::LibraryFile lib = openOrFail(o.file);
+    if (auto entries = lib.entries(); !entries) failWith(entries.error().message);
     std::cout << print::db::libraryDirectory(o.file);
 }
 

@@ -175,9 +175,11 @@ Result<LibraryFile> LibraryFile::open(const std::string& path) {
     if (sqlite3_column_int(st.value().get(), 0) != kApplicationId)
         return Error{path + " is not a library file"};
     st.value().reset();
+    // A damaged file can fail here too; only a version that was read says "later version".
     auto version = handle->prepare(path, "PRAGMA user_version");
-    if (!version || sqlite3_step(version.value().get()) != SQLITE_ROW ||
-        sqlite3_column_int(version.value().get(), 0) > kFormatVersion)
+    if (!version || sqlite3_step(version.value().get()) != SQLITE_ROW)
+        return Error{path + " is not a library file: " + sqlite3_errmsg(handle->db.get())};
+    if (sqlite3_column_int(version.value().get(), 0) > kFormatVersion)
         return Error{path + " is a library file of a later version"};
     return LibraryFile(path, std::move(handle));
 }

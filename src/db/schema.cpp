@@ -77,6 +77,62 @@ Result<std::vector<std::string>> missingColumns(Transaction& sqlca, const Schema
     return missing;
 }
 
+// The template tables whose second table the triggers keep in step with the first one. Rows of
+// the first table saved before the triggers (or the second table) existed have no second row,
+// and the blob saved into it later would go nowhere: its UPDATE finds no row.
+struct TablePair {
+    const char* first;
+    const char* second;
+    std::vector<const char*> keys;
+};
+
+const TablePair kTablePairs[] = {
+    {"T_RPT_MODONE", "T_RPT_MODTWO", {"rtdocname", "rtname", "rtoperid"}},
+    {"T_GOODSPRINT1", "T_GOODSPRINT2", {"bpbid", "bpname"}},
+};
+
+// The rows of the first table without a second row, as "FROM ... WHERE ..." over alias `a`.
+std::string unpairedRowsSql(const TablePair& pair) {
+    std::string match;
+    for (const char* key : pair.keys)
+        match += std::string(match.empty() ? "" : " AND ") + "b." + key + " = a." + key;
+    return std::string(" FROM ") + pair.first + " a WHERE NOT EXISTS (SELECT 1 FROM " +
+           pair.second + " b WHERE " + match + ")";
+}
+
+// Reports (and with `create`, adds) the second rows that are missing.
+Status walkPairs(Transaction& sqlca, bool create, std::vector<std::string>& report) {
+    auto isMissing = [&](const char* table) {
+        std::string item = std::string("table ") + table;
+        for (const std::string& r : report)
+            if (r == item) return true;
+        return false;
+    };
+    for (const TablePair& pair : kTablePairs) {
+        if (!create && (isMissing(pair.first) || isMissing(pair.second))) continue;
+        std::vector<Value> row;
+        if (sqlca.selectInto("SELECT count(*)" + unpairedRowsSql(pair), {}, row,
+                             {ValueType::Long}) != 0)
+            return Error{std::string("counting the rows of ") + pair.first + " without a row in " +
+                         pair.second + ": " + sqlca.sqlErrText()};
+        int64_t unpaired = row[0].isNull() ? 0 : row[0].asLong();
+        if (unpaired == 0) continue;
+        report.push_back(std::string(pair.second) + " rows of " + std::to_string(unpaired) + " " +
+                         pair.first + " rows");
+        if (!create) continue;
+        std::string keys;
+        for (const char* key : pair.keys) keys += std::string(keys.empty() ? "" : ", ") + key;
+        std::string selected;
+        for (const char* key : pair.keys)
+            selected += std::string(selected.empty() ? "" : ", ") + "a." + key;
+        if (sqlca.execute(std::string("INSERT INTO ") + pair.second + " (" + keys + ") SELECT " +
+                          selected + unpairedRowsSql(pair)) < 0)
+            return Error{std::string("adding the missing rows of ") + pair.second + ": " +
+                         sqlca.sqlErrText()};
+    }
+    return {};
+}
+
 // Walks the objects; with `create`, creates what is missing. The list of what was missing.
 Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& options,
                                       bool create) {
@@ -107,6 +163,7 @@ Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& o
             }
         }
     }
+    if (Status pairs = walkPairs(sqlca, create, report); !pairs) return pairs.error();
     return report;
 }
 

@@ -5,8 +5,10 @@
 //
 // Both functions report objects as "table T_RPT_MODONE", "view VIEW_REPORT_MOD",
 // "trigger ...", "function ...", "index ...", and a column missing from an existing table as
-// "column T_RPT_MODONE.rtoperdate". Failures are returned as an Error (the transaction's
-// message, prefixed with what was being done); nothing is left half-created.
+// "column T_RPT_MODONE.rtoperdate", and rows of a first template table that have no row in
+// its second table (saved before the triggers existed) as "T_RPT_MODTWO rows of 3 T_RPT_MODONE
+// rows"; init adds those rows, with a null blob. Failures are returned as an Error (the
+// transaction's message, prefixed with what was being done); nothing is left half-created.
 #pragma once
 
 #include <string>

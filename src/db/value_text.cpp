@@ -1,4 +1,6 @@
 // Values to and from the text forms both databases understand.
+#include <cstdint>
+
 #include "common/text.h"
 #include "db/backend.h"
 
@@ -34,16 +36,15 @@ std::string parameterText(const Value& v) {
 
 namespace {
 
-// Drops a time zone suffix ("+08", "-05:30", "Z") that PostgreSQL writes after a timestamp with
-// time zone; the report keeps local date-times.
+// Drops a time zone suffix ("+08", "-05:30", "+05:45:00", "Z") that PostgreSQL writes after a
+// timestamp or time with time zone; the report keeps local date-times. The date's own hyphens
+// come before the first colon, so the first sign after it opens the zone.
 std::string_view withoutZone(std::string_view text) {
     if (!text.empty() && text.back() == 'Z') return text.substr(0, text.size() - 1);
-    size_t colon = text.rfind(':');
-    size_t sign = text.find_last_of("+-");
-    if (sign != std::string_view::npos && colon != std::string_view::npos && sign > colon &&
-        sign > 10)
-        return text.substr(0, sign);
-    return text;
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return text;
+    size_t sign = text.find_first_of("+-", colon);
+    return sign == std::string_view::npos ? text : text.substr(0, sign);
 }
 
 }  // namespace
@@ -66,7 +67,9 @@ bool textToValue(std::string_view text, ValueType type, Value& out, std::string&
             }
             break;
         case ValueType::Long:
-            if (auto d = Decimal::parse(t); d && d->isInteger()) {
+            // toInt64 saturates; a number beyond the range must not quietly become another one.
+            if (auto d = Decimal::parse(t);
+                d && d->isInteger() && d->mantissa() >= INT64_MIN && d->mantissa() <= INT64_MAX) {
                 out = Value(d->toInt64());
                 return true;
             }
@@ -90,7 +93,7 @@ bool textToValue(std::string_view text, ValueType type, Value& out, std::string&
             }
             break;
         case ValueType::Time: {
-            if (auto tm = Time::parse(t)) {
+            if (auto tm = Time::parse(withoutZone(t))) {
                 out = Value(*tm);
                 return true;
             }

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/wait.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -145,6 +148,38 @@ TEST_F(LibraryFileTest, FilesThatAreNoLibraryAreErrors) {
     EXPECT_TRUE(fileExists(text));
     EXPECT_TRUE(fileDelete(text));
     EXPECT_FALSE(fileExists(text));
+}
+
+// Page 1 (the header and the schema) intact, the pages of the entries scribbled over: the file
+// opens as a library and fails only when its entries are read.
+TEST_F(LibraryFileTest, DamageBehindAGoodHeaderIsAnErrorToo) {
+    std::string lib = dir.path("damaged.pbl");
+    ASSERT_EQ(libraryCreate(lib, "打印库"), 1);
+    std::string errors;
+    ASSERT_EQ(libraryImport(lib, "d_a", kDefinition, errors), 1) << errors;
+    std::string bytes = readFile(lib);
+    ASSERT_GT(bytes.size(), 4096u);
+    for (size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5 ^ (i * 7));
+    writeFile(lib, bytes);
+
+    auto opened = LibraryFile::open(lib);
+    ASSERT_TRUE(opened.ok()) << opened.error().message;
+    EXPECT_FALSE(opened.value().entries().ok());
+    EXPECT_EQ(libraryDirectory(lib), "");
+    EXPECT_EQ(libraryImport(lib, "d_b", kDefinition, errors), -1);
+
+#ifdef PRINTCTL_PATH
+    if (!fileExists(PRINTCTL_PATH)) GTEST_SKIP() << "printctl is not built";
+    std::string out = dir.path("out");
+    std::string command =
+        std::string(PRINTCTL_PATH) + " lib ls " + lib + " >" + out + " 2>" + dir.path("err");
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        << "a damaged library lists as empty";
+    EXPECT_EQ(readFile(out), "");
+    EXPECT_EQ(readFile(dir.path("err")).rfind("printctl: " + lib + ": ", 0), 0u)
+        << readFile(dir.path("err"));
+#endif
 }
 
 TEST_F(LibraryFileTest, SearchListFindsEntriesInLibraryFiles) {

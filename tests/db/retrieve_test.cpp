@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "db/backend.h"
 #include "db/demo_data.h"
 #include "db/library_file.h"
 #include "db/transaction.h"
@@ -98,6 +99,18 @@ TEST_P(RetrieveTest, ErrorsSayWhatWentWrong) {
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().message, "retrieval argument l: 'abc' is not a long");
 
+    // Beyond a long's range is an error, never the largest long in its place.
+    r = sqlca.retrieve("SELECT s FROM t_r WHERE l = :l",
+                       {{"l", ValueType::Long, Value("99999999999999999999")}}, {kColumns[0]},
+                       sink);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "retrieval argument l: '99999999999999999999' is not a long");
+    r = sqlca.retrieve("SELECT CAST(:n AS NUMERIC(30, 0)) FROM t_r",
+                       {{"n", ValueType::Number, Value(*Decimal::parse("100000000000000000000"))}},
+                       {{"l", "l", ValueType::Long}}, sink);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error().message.find("is not a long"), std::string::npos) << r.error().message;
+
     r = sqlca.retrieve("SELECT s FROM t_r", {}, {kColumns[0], kColumns[1]}, sink);
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().message, "the query returns 1 columns but the report has 2");
@@ -111,6 +124,36 @@ TEST_P(RetrieveTest, ErrorsSayWhatWentWrong) {
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().message, sqlca.sqlErrText());
     EXPECT_EQ(sqlca.sqlCode(), -1);
+}
+
+// PostgreSQL writes timestamps and times with time zone with the session's offset, which can
+// carry minutes; the report keeps the local date-time that comes before it.
+TEST_P(RetrieveTest, TimesWithAZoneKeepTheirLocalValue) {
+    if (GetParam() == Backend::PostgreSql) {
+        ASSERT_EQ(sqlca.execute("SET TimeZone = 'Asia/Kolkata'"), 0) << sqlca.sqlErrText();
+        CollectingSink sink;
+        auto n = sqlca.retrieve(
+            "SELECT CAST('2024-03-05 08:05:00' AS timestamptz), "
+            "CAST('2024-03-05 08:05:00' AS timestamptz), CAST('10:06:30' AS timetz)",
+            {},
+            {{"dt", "dt", ValueType::DateTime},
+             {"d", "d", ValueType::Date},
+             {"tm", "tm", ValueType::Time}},
+            sink);
+        ASSERT_TRUE(n.ok()) << n.error().message;
+        ASSERT_EQ(sink.rows.size(), 1u);
+        EXPECT_EQ(sink.rows[0][0],
+                  Value(DateTime{*Date::fromYmd(2024, 3, 5), *Time::fromHms(8, 5, 0)}));
+        EXPECT_EQ(sink.rows[0][1], Value(*Date::fromYmd(2024, 3, 5)));
+        EXPECT_EQ(sink.rows[0][2], Value(*Time::fromHms(10, 6, 30)));
+    }
+    for (const char* text : {"2024-03-05 08:05:00+08", "2024-03-05 08:05:00-03:30",
+                             "2024-03-05 08:05:00+05:45:00", "2024-03-05 08:05:00Z"}) {
+        Value v;
+        std::string error;
+        ASSERT_TRUE(detail::textToValue(text, ValueType::DateTime, v, error)) << error;
+        EXPECT_EQ(v, Value(DateTime{*Date::fromYmd(2024, 3, 5), *Time::fromHms(8, 5, 0)})) << text;
+    }
 }
 
 // The demo definitions retrieve their rows through the report engine on both back ends.
