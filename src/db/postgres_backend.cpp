@@ -292,7 +292,12 @@ void ignoreNotice(void*, const char*) {}
 }  // namespace
 
 Result<std::unique_ptr<Connection>> openPostgres(const std::string& conninfo) {
-    ConnHandle conn(PQconnectdb(conninfo.c_str()));
+    // Without a limit libpq waits minutes on a host that does not answer; an operator wants to
+    // hear soon. A timeout in the URL itself, or in PGCONNECT_TIMEOUT, still wins.
+    const char* envTimeout = std::getenv("PGCONNECT_TIMEOUT");
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {envTimeout ? envTimeout : "10", conninfo.c_str(), nullptr};
+    ConnHandle conn(PQconnectdbParams(keywords, values, 1));
     if (!conn) return Error{"cannot connect to the PostgreSQL server: out of memory"};
     if (PQstatus(conn.get()) != CONNECTION_OK)
         return Error{"cannot connect to the PostgreSQL server: " +

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "common/encoding.h"
@@ -353,4 +359,34 @@ TEST(Placeholders, TranslatedOutsideLiteralsCommentsAndCasts) {
 }
 
 }  // namespace
+}  // namespace print::db
+
+namespace print::db {
+
+TEST(PostgresConnect, AServerThatNeverAnswersTimesOutWithAClearError) {
+    // A listener on loopback that never accepts: the connection is made by the kernel, but no
+    // server ever answers the start-up message.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string url = "postgresql://nobody@127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) +
+                      "/x?connect_timeout=2";
+    Transaction sqlca;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sqlca.connect(url), -1);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::seconds(20));
+    EXPECT_NE(sqlca.sqlErrText().find("cannot connect to the PostgreSQL server"),
+              std::string::npos)
+        << sqlca.sqlErrText();
+    EXPECT_FALSE(sqlca.isConnected());
+    ::close(listener);
+}
+
 }  // namespace print::db
