@@ -750,6 +750,7 @@ void DataStore::rebuildComputes() const {
         m_computeByName.emplace(asciiLower(obj.name), static_cast<int>(m_computes.size()));
         m_computes.push_back(&obj);
     }
+    m_computing.assign(m_computes.size(), 0);
     m_computesVersion = m_schemaVersion;
 }
 
@@ -765,11 +766,15 @@ int DataStore::resolveName(std::string_view name) const {
 Value DataStore::computeValue(int computeIndex, long row) const {
     rebuildComputes();
     if (computeIndex < 0 || computeIndex >= static_cast<int>(m_computes.size())) return Value();
-    if (m_evalDepth >= kMaxEvalDepth) return Value();  // a field that refers to itself
+    // A field that needs its own value, directly or through others (c1 = Sum(c1 for all) + 1),
+    // has none: null, rather than a number made up by how deep the evaluation went.
+    if (m_evalDepth >= kMaxEvalDepth || m_computing[computeIndex]) return Value();
     auto expr = m_expressions.get(m_computes[computeIndex]->attrs.get("expression"));
     if (!expr.ok()) return Value();
     ++m_evalDepth;
+    m_computing[computeIndex] = 1;
     auto v = expr.value()->evaluate(*this, row);
+    m_computing[computeIndex] = 0;
     --m_evalDepth;
     return v.ok() ? v.value() : Value();
 }

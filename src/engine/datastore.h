@@ -241,6 +241,7 @@ private:
     mutable std::vector<ColumnView> m_columnViews;
     mutable uint64_t m_columnViewsVersion = 0;
     mutable int m_evalDepth = 0;
+    mutable std::vector<char> m_computing;  // per computed field: being evaluated now
     mutable std::unordered_map<int, std::unique_ptr<DataStore>> m_dddwChildren;
     // Children replaced or orphaned since the last Create, kept so that a child handed out by
     // GetChild never dangles.

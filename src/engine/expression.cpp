@@ -17,8 +17,11 @@ namespace {
 // is null counts as false.
 enum class Truth : uint8_t { False, True, Null };
 
-// Fill and Space refuse to build texts larger than any report cell could show.
+// Fill and Space refuse to build texts larger than any report cell could show, and joining
+// texts stops at the bytes that many characters can take, so a long chain of `+` cannot
+// exhaust memory.
 constexpr int64_t kMaxBuiltText = 1000000;
+constexpr size_t kMaxBuiltBytes = 4 * kMaxBuiltText;
 
 std::string kindName(const Value& v) {
     switch (v.type()) {
@@ -284,7 +287,12 @@ private:
             if (other.isNumeric()) {
                 if (auto d = parseNumberText(text.asString())) converted = Value(*d);
             } else {
-                converted = parseValue(trimBlanks(text.asString(), true, true), other.type());
+                auto trimmed = trimBlanks(text.asString(), true, true);
+                converted = parseValue(trimmed, other.type());
+                // Databases and exports write dates with a time part ('2024-03-09 00:00:00');
+                // against a date such a text is a date-time.
+                if (!converted && other.type() == ValueType::Date)
+                    converted = parseValue(trimmed, ValueType::DateTime);
             }
             if (converted) {
                 auto r = a.isString() ? compareValues(*converted, b) : compareValues(a, *converted);
@@ -374,12 +382,29 @@ private:
         }
     }
 
+    // Text joins text and numbers: `'第' + Page() + '页'` is how reports number their pages.
+    static bool joinsText(const Value& v) {
+        return v.isString() || v.type() == ValueType::Number || v.type() == ValueType::Long;
+    }
+
+    Value join(const ExprNode& n, const Value& a, const Value& b) {
+        std::string scratchA, scratchB;
+        auto x = textOf(a, scratchA);
+        auto y = textOf(b, scratchB);
+        if (x.size() + y.size() > kMaxBuiltBytes) return fail(n, "text too long");
+        std::string out;
+        out.reserve(x.size() + y.size());
+        out.append(x).append(y);
+        return Value(std::move(out));
+    }
+
     Value arith(const ExprNode& n) {
         Value a = eval(*n.args[0]);
         Value b = eval(*n.args[1]);
         if (failed() || a.isNull() || b.isNull()) return Value();
-        if (n.arith == ArithOp::Add && a.isString() && b.isString())
-            return Value(a.asString() + b.asString());
+        if (n.arith == ArithOp::Add && (a.isString() || b.isString()) && joinsText(a) &&
+            joinsText(b))
+            return join(n, a, b);
         if (!a.isNumeric() || !b.isNumeric()) {
             return fail(n, std::string("cannot apply '") + opSymbol(n.arith) + "' to " +
                                kindName(a) + " and " + kindName(b));
@@ -456,7 +481,9 @@ private:
         return scratch;
     }
 
-    // Numbers from text or numbers; null for text that is not a number.
+    // Numbers from text or numbers; null for text that is not a number. A whole number too
+    // large for a long is refused rather than cut to the largest long, which would print as a
+    // plausible amount.
     std::optional<Value> converted(const ExprNode& n, const Value& v, bool toLong) {
         std::optional<Decimal> d;
         if (v.isString()) {
@@ -468,8 +495,18 @@ private:
             fail(*n.args[0], argumentError(n, 0, "a number or a string"));
             return std::nullopt;
         }
-        if (toLong) return Value(d->toInt64());
-        return Value(*d);
+        if (!toLong) return Value(*d);
+        Decimal whole = d->truncate(0);
+        if (!fitsLong(whole)) {
+            if (v.isString()) return Value();
+            fail(n, "number out of range");
+            return std::nullopt;
+        }
+        return Value(whole.toInt64());
+    }
+
+    static bool fitsLong(const Decimal& whole) {
+        return whole.mantissa() >= INT64_MIN && whole.mantissa() <= INT64_MAX;
     }
 
     Value repeatText(const ExprNode& n, std::string_view unit, int64_t count) {
@@ -645,7 +682,7 @@ private:
                 int places = static_cast<int>(std::clamp<int64_t>(k, -kMaxMagnitude, 36));
                 Decimal r = n.func == Func::Round ? d.round(places) : d.truncate(places);
                 if (!inRange(r)) return fail(n, "number out of range");
-                if (args[0].type() == ValueType::Long) return Value(r.toInt64());
+                if (args[0].type() == ValueType::Long && fitsLong(r)) return Value(r.toInt64());
                 return Value(r);
             }
             case Func::Mod: {
@@ -806,12 +843,16 @@ private:
         auto it = cache.entries.find(range);
         if (it == cache.entries.end()) {
             AggregateCache::Entry entry;
-            if (!computeAggregate(n, range, entry)) return Value();
+            if (!computeAggregate(n, range, entry)) entry.error = m_error;
             // The computation may have run this node again for other rows (a nested aggregate
             // of the same text), so look up afresh rather than holding an iterator across it.
             it = cache.entries.insert_or_assign(range, std::move(entry)).first;
         }
         const AggregateCache::Entry& entry = it->second;
+        if (entry.error) {
+            if (!m_error) m_error = entry.error;
+            return Value();
+        }
         if (n.func != Func::CumulativeSum) return entry.result;
         if (entry.running.empty() || m_row < range.first) return Value(static_cast<int64_t>(0));
         long index = std::min(m_row, range.second) - range.first;
@@ -835,8 +876,10 @@ private:
             }
             bool use = !v.isNull();
             if (use && n.distinct) {
-                std::string key(1, static_cast<char>(v.type()));
-                key += v.toText();
+                // A whole number is one value whether it came as a long or a decimal
+                // (`If(x, 1, qty)` mixes them), so numbers share one key kind.
+                std::string key(1, v.isNumeric() ? 'n' : static_cast<char>(v.type()));
+                key += v.isNumeric() ? v.toDecimal()->toString() : v.toText();
                 use = seen.insert(std::move(key)).second;
             }
             if (use) {

@@ -7,12 +7,13 @@
 // LookUpDisplay, Describe, IsNull, Len, Left, Right, Mid, Pos, Trim, Upper, Lower, Fill, Space,
 // Abs, Round, Truncate, Mod, RGB, and the aggregates Sum, Count, Avg, Max, Min, CumulativeSum
 // with `for all`, `for page` and `for group N`. Function names are not case sensitive. String
-// functions count characters, not bytes.
+// functions count characters, not bytes. `+` with text on one side and a number on the other
+// joins the text with the number's plain text ('第' + Page() + '页').
 //
 // Failures: `compile` returns an Error whose column is the 1-based character position where the
 // text stopped making sense (an unknown function or a wrong argument count is found there too);
-// `evaluate` returns an Error for an unknown name, an argument of the wrong kind or a number out
-// of range; division by zero gives null. Nothing throws.
+// `evaluate` returns an Error for an unknown name, an argument of the wrong kind, a number out
+// of range or text longer than 4,000,000 bytes; division by zero gives null. Nothing throws.
 #pragma once
 
 #include <functional>

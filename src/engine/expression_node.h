@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/result.h"
 #include "common/value.h"
 
 namespace print::engine {
@@ -110,6 +112,9 @@ struct AggregateCache {
     struct Entry {
         Value result;
         std::vector<Value> running;  // CumulativeSum: the sum up to each row of the range
+        // A failure is kept too: a value of the wrong kind in the last row would otherwise be
+        // found again by a scan of the whole range for every row shown.
+        std::optional<Error> error;
     };
     uint64_t dataVersion = 0;
     uint64_t schemaVersion = 0;

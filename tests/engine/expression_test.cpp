@@ -196,6 +196,25 @@ TEST_F(ExprTest, ComparisonsAreCaseSensitiveAndReadTextAsTheOtherKind) {
     EXPECT_EQ(evalError("amount > 'abc'").message, "cannot compare a number with a string");
 }
 
+TEST_F(ExprTest, DateAgainstDateTimeText) {
+    // Dates exported by databases carry a midnight time part.
+    EXPECT_EQ(text("Date('2024-03-09') = '2024-03-09 00:00:00'"), "true");
+    EXPECT_EQ(text("Date('2024-03-09') < '2024-03-09 08:30:00'"), "true");
+    EXPECT_EQ(text("Date('2024-03-09') >= ' 2024-03-10 00:00:00 '"), "false");
+    EXPECT_EQ(evalError("Date('2024-03-09') = '2024-03-09 25:00:00'").message,
+              "cannot compare a date with a string");
+}
+
+TEST_F(ExprTest, TextJoinsNumbersAsTheirPlainText) {
+    EXPECT_EQ(text("'第' + page() + '页'", 3), "第2页");
+    EXPECT_EQ(text("'Page ' + Page() + ' of ' + PageCount()", 4), "Page 2 of 3");
+    EXPECT_EQ(text("'¥' + amount", 1), "¥10.5");
+    EXPECT_EQ(text("GetRow() + '.'", 5), "5.");
+    EXPECT_TRUE(eval("'¥' + amount", 3).isNull());
+    EXPECT_EQ(evalError("'a' + Date('2024-03-09')").message,
+              "cannot apply '+' to a string and a date");
+}
+
 TEST_F(ExprTest, StringComparisonReadsStoredTextWithoutCopying) {
     auto expr = Expression::compile("billid = 'B004'").value();
     long found = 0;
@@ -242,6 +261,17 @@ TEST_F(ExprTest, ConversionsAndDates) {
     EXPECT_EQ(text("Abs(-2.5) + Abs(qty)", 1), "3.5");
 }
 
+TEST_F(ExprTest, WholeNumbersBeyondALongAreNotCut) {
+    // Cut to the largest long, these once printed as a plausible 9223372036854775807.
+    EXPECT_EQ(evalError("Integer(1e30)").message, "number out of range");
+    EXPECT_EQ(evalError("Long(-9223372036854775809)").message, "number out of range");
+    EXPECT_TRUE(eval("Long('99999999999999999999')").isNull());
+    EXPECT_EQ(eval("Long(-9223372036854775808)"), Value(INT64_MIN));
+    EXPECT_EQ(eval("Integer('-12.7')"), Value(-12));
+    EXPECT_EQ(text("Round(Long(9223372036854775807), -1)"), "9223372036854775810");
+    EXPECT_EQ(eval("Round(qty, -1)", 4), Value(10));
+}
+
 TEST_F(ExprTest, IfAndCaseChooseLazily) {
     EXPECT_EQ(text("If(qty > 2, 'many', nosuch)", 2), "many");
     const char* sizes =
@@ -271,6 +301,9 @@ TEST_F(ExprTest, AggregatesOverAllPageAndGroup) {
     EXPECT_EQ(text("Sum(amount FOR GROUP 1)", 2), "30.75");
     EXPECT_EQ(text("Count(amount for all)"), "4");
     EXPECT_EQ(text("Count(grp for all distinct)"), "2");
+    // qty is a long column, 3 a decimal literal: rows 2, 3 and 5 give the same 3.
+    EXPECT_EQ(text("Count(If(qty = 5, 3, qty) for all distinct)"), "3");
+    EXPECT_EQ(text("Sum(If(qty = 5, 3, qty) for all distinct)"), "16");
     EXPECT_EQ(text("Avg(amount for all)"), "9");
     EXPECT_EQ(text("Max(qty for group 1) + Min(qty for group 1)", 4), "15");
     EXPECT_EQ(text("Max(billid for all)"), "B005");
@@ -288,6 +321,19 @@ TEST_F(ExprTest, AggregateIsComputedOncePerDataVersion) {
     ctx.columns[1].values[2] = dec("64");
     ctx.data = 2;
     EXPECT_EQ(expr->evaluate(ctx, 3).value(), dec("0.64"));
+}
+
+TEST_F(ExprTest, AggregateThatFailsIsNotScannedAgainForEveryRow) {
+    // Only row 4 holds the value of the wrong kind, so each scan runs to it before failing.
+    auto expr = Expression::compile("Sum(If(qty = 12, 'x', qty) for all)").value();
+    EXPECT_EQ(expr->evaluate(ctx, 1).error().message, "Sum expects numbers, not a string");
+    long oneScan = ctx.valueCalls;
+    for (long row = 2; row <= 5; ++row)
+        EXPECT_EQ(expr->evaluate(ctx, row).error().message, "Sum expects numbers, not a string");
+    EXPECT_EQ(ctx.valueCalls, oneScan);
+    ctx.columns[2].values[3] = Value(2);
+    ctx.data = 2;
+    EXPECT_EQ(expr->evaluate(ctx, 1).value().toText(), "14");
 }
 
 TEST_F(ExprTest, GiftRowFormatComesFromAnExpression) {
@@ -340,12 +386,17 @@ TEST_F(ExprTest, HostileTextFailsCleanly) {
     EXPECT_EQ(compileError(chain).message, "expression nested too deeply");
     EXPECT_EQ(evalError("10 ^ 99").message, "number out of range");
     EXPECT_EQ(evalError("Space(2000000000)").message, "argument 1 of Space is out of range");
+    // Each join is small enough; together they would take seconds and hundreds of megabytes.
+    std::string joins = "Space(999999)";
+    for (int i = 0; i < 4; ++i) joins += " + Space(999999)";
+    EXPECT_EQ(evalError(joins).message, "text too long");
+    EXPECT_EQ(text("Len(Fill('赠', 999999) + '品')"), "1000000");
 }
 
 TEST_F(ExprTest, EvaluationErrorsNameTheProblem) {
     EXPECT_EQ(evalError("nosuch + 1").message, "unknown name 'nosuch'");
     EXPECT_EQ(evalError("1 + nosuch").column, 5);
-    EXPECT_EQ(evalError("'a' + 1").message, "cannot apply '+' to a string and a number");
+    EXPECT_EQ(evalError("'a' - 1").message, "cannot apply '-' to a string and a number");
     EXPECT_EQ(evalError("Left('abc', 'x')").message, "argument 2 of Left must be a number");
     EXPECT_EQ(evalError("Sum(billid for all)").message, "Sum expects numbers, not a string");
     EXPECT_EQ(evalError("If('x', 1, 2)").message, "expected a condition, not a string");
