@@ -167,10 +167,6 @@ Status DataStore::buildFrom(DefinitionText text) {
             obj.attrs = std::move(block.attrs);
             obj.name = obj.attrs.get("name");
             obj.isObject = isObjectKind(kw) || obj.attrs.find("band") != nullptr;
-            if (obj.isObject) {
-                std::string band(obj.attrs.get("band", "detail"));
-                // Bands are checked once the groups are known, below.
-            }
             m_objects.push_back(std::move(obj));
         }
     }

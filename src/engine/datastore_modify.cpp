@@ -22,7 +22,7 @@ public:
             if (word.empty()) return syntaxError(start);
             std::optional<std::string> failure;
             if (iequals(word, "create") && nextIsBlank(start + word.size()))
-                failure = create(start);
+                failure = create();
             else if (iequals(word, "destroy") && nextIsBlank(start + word.size()))
                 failure = destroy();
             else
@@ -67,7 +67,7 @@ private:
         return position(at) + what + ".";
     }
 
-    std::optional<std::string> create(size_t start) {
+    std::optional<std::string> create() {
         skipBlanks();
         size_t kindAt = m_pos;
         std::string_view keyword = readWord();
@@ -110,7 +110,6 @@ private:
         auto it = std::prev(m_r.m_objects.end());
         if (!it->name.empty()) m_r.m_byName.emplace(asciiLower(it->name), it);
         m_r.touchSchema();
-        (void)start;
         return std::nullopt;
     }
 

@@ -65,11 +65,6 @@ public:
         while (pos < m_text.size() && isBlank(m_text[pos])) ++pos;
     }
 
-    std::string_view describeHere() const {
-        if (atEnd()) return "the end of the text";
-        return {};
-    }
-
     std::string found() const {
         if (atEnd()) return "the end of the text";
         return "'" + utf8Substr(m_text.substr(pos), 0, 1) + "'";

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "common/encoding.h"
 #include "common/text.h"
@@ -31,7 +32,9 @@ Result<std::optional<std::string>> FolderLibrary::find(std::string_view name) co
             return std::optional<std::string>();
     if (name.empty()) return std::optional<std::string>();
     std::string lower = asciiLower(name);
-    for (const std::string& candidate : {std::string(name), lower}) {
+    std::vector<std::string> candidates{std::string(name)};
+    if (lower != name) candidates.push_back(lower);
+    for (const std::string& candidate : candidates) {
         std::ifstream in(m_folder + "/" + candidate + ".srd", std::ios::binary);
         if (!in) continue;
         std::ostringstream buf;
