@@ -1,0 +1,71 @@
+#include "platform/window.h"
+
+#include <cassert>
+
+#include "common/text.h"
+
+namespace print::platform {
+
+Window::Window(std::string name) : Control(nullptr, std::move(name), ControlKind::Window) {}
+
+Window::~Window() = default;
+
+Services& Window::services() const {
+    assert(m_services && "a window works through services: open it or call setServices first");
+    return *m_services;
+}
+
+void Window::runOpen(Services& services) {
+    m_services = &services;
+    m_open = true;
+    m_closed = false;
+    open();
+    if (m_open) ue_postopen();
+}
+
+void Window::closeWindow() {
+    if (!m_open || m_closed) return;
+    m_closed = true;
+    close();
+    m_open = false;
+}
+
+int Window::triggerEvent(std::string_view event) {
+    if (iequals(event, "ue_postopen")) {
+        ue_postopen();
+        return 1;
+    }
+    if (iequals(event, "close")) {
+        closeWindow();
+        return 1;
+    }
+    return -1;
+}
+
+void Window::pressKey(KeyCode key, int keyFlags) {
+    this->key(key, keyFlags);
+}
+
+void Window::resizeTo(long width, long height) {
+    Control::resize(width, height);
+    resize(0, width, height);
+}
+
+void w_center::key(KeyCode key, int keyFlags) {
+    if (m_escExit && key == KeyCode::Escape) closeWindow();
+}
+
+m_template::m_template(Window* target) : Menu("m_template", target) {
+    MenuItem popup{"m_popup", "模板", "", true, true, {}};
+    popup.items.push_back(MenuItem{"m_load", "调用模板", "ue_loadtemplate", true, true, {}});
+    popup.items.push_back(MenuItem{"m_delete", "删除模板", "ue_deltemplate", true, true, {}});
+    items.push_back(std::move(popup));
+}
+
+Menu m_template::m_popup() const {
+    Menu menu("m_popup", target());
+    if (const MenuItem* popup = find("m_popup")) menu.items = popup->items;
+    return menu;
+}
+
+}  // namespace print::platform
