@@ -11,5 +11,7 @@ void addDwCommand(CLI::App& app);
 void addDbCommands(CLI::App& app);
 // `printctl lib ...`: library file maintenance.
 void addLibCommands(CLI::App& app);
+// `printctl print`: a print request through the print window, without a screen.
+void addPrintCommand(CLI::App& app);
 
 }  // namespace printctl

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     printctl::addDwCommand(app);
     printctl::addDbCommands(app);
     printctl::addLibCommands(app);
+    printctl::addPrintCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

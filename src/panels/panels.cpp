@@ -1,0 +1,1 @@
+#include "panels/panels.h"

@@ -1,0 +1,298 @@
+#include "print_window/operator_script.h"
+
+#include <sstream>
+
+#include "common/text.h"
+
+namespace print::print_window {
+
+using platform::Control;
+using platform::ControlKind;
+using platform::DataWindowControl;
+using platform::KeyCode;
+
+namespace {
+
+// Splits off the first blank-separated word.
+std::string nextWord(std::string& rest) {
+    std::string_view view = trimView(rest);
+    const size_t blank = view.find_first_of(" \t");
+    std::string word(view.substr(0, blank));
+    rest = blank == std::string_view::npos ? std::string() : std::string(view.substr(blank + 1));
+    return word;
+}
+
+std::optional<long> number(const std::string& text) {
+    auto n = parseInteger(text);
+    if (!n) return std::nullopt;
+    return static_cast<long>(*n);
+}
+
+}  // namespace
+
+OperatorScript::OperatorScript(platform::HeadlessServices& services, std::istream& in,
+                               std::ostream& out, std::ostream& err)
+    : m_services(services), m_in(in), m_out(out), m_err(err) {}
+
+void OperatorScript::install() {
+    m_services.modalInteraction = [this](platform::Window& window) { run(window); };
+}
+
+void OperatorScript::run(platform::Window& window) {
+    std::string line;
+    while (!m_ended && window.isOpen()) {
+        if (!std::getline(m_in, line)) {
+            m_ended = true;
+            break;
+        }
+        ++m_line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string_view trimmed = trimView(line);
+        if (trimmed.empty() || trimmed.front() == '#') continue;
+        if (!runLine(window, std::string(trimmed))) {
+            m_ended = true;
+            break;
+        }
+    }
+}
+
+bool OperatorScript::fail(const std::string& message) {
+    m_err << "error: line " << m_line << ": " << message << "\n";
+    m_failed = true;
+    return false;
+}
+
+void OperatorScript::emit(const std::string& text) {
+    size_t start = 0;
+    while (true) {
+        const size_t nl = text.find('\n', start);
+        const std::string_view part = std::string_view(text).substr(
+            start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (!part.empty() && part.front() == '.') m_out << '.';
+        m_out << part << '\n';
+        if (nl == std::string::npos) break;
+        start = nl + 1;
+    }
+    m_out << ".\n";
+    m_out.flush();
+}
+
+Control* OperatorScript::control(platform::Window& window, const std::string& path) {
+    return window.find(path);
+}
+
+engine::DataStore* OperatorScript::report(platform::Window& window, const std::string& path) {
+    // The longest prefix that names a report control; the rest names nested reports.
+    std::vector<std::string> parts = split(path, '.');
+    for (size_t n = parts.size(); n > 0; --n) {
+        std::string prefix = parts[0];
+        for (size_t i = 1; i < n; ++i) prefix += "." + parts[i];
+        Control* c = window.find(prefix);
+        if (!c || c->kind() != ControlKind::DataWindow) continue;
+        engine::DataStore* current = static_cast<DataWindowControl*>(c);
+        for (size_t i = n; i < parts.size() && current; ++i) {
+            engine::DataWindowChild* child = nullptr;
+            current = current->GetChild(parts[i], child) == 1 ? child : nullptr;
+        }
+        return current;
+    }
+    return nullptr;
+}
+
+bool OperatorScript::runLine(platform::Window& window, const std::string& line) {
+    std::string rest = line;
+    const std::string command = asciiLower(nextWord(rest));
+
+    if (command == "answer") {
+        auto n = number(trim(rest));
+        if (!n || *n < 1) return fail("answer needs a button number (1, 2 or 3)");
+        m_services.queueAnswer(static_cast<int>(*n));
+        return true;
+    }
+    if (command == "filename") {
+        m_services.queueFileName(trim(rest));
+        return true;
+    }
+    if (command == "fontdialog") {
+        const std::string first = nextWord(rest);
+        if (iequals(first, "cancel")) {
+            m_services.queueFont(std::nullopt);
+            return true;
+        }
+        platform::FontChoice font;
+        font.face = first;
+        std::vector<long> values;
+        while (!trim(rest).empty()) {
+            auto n = number(nextWord(rest));
+            if (!n)
+                return fail("fontdialog needs FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR");
+            values.push_back(*n);
+        }
+        if (font.face.empty() || values.size() != 6)
+            return fail("fontdialog needs FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR");
+        font.height = static_cast<int>(values[0]);
+        font.weight = static_cast<int>(values[1]);
+        font.italic = values[2] != 0;
+        font.underline = values[3] != 0;
+        font.strikeout = values[4] != 0;
+        font.color = values[5];
+        m_services.queueFont(font);
+        return true;
+    }
+    if (command == "printersetup") {
+        const std::string printer = trim(rest);
+        if (printer.empty()) return fail("printersetup needs a printer name or cancel");
+        m_services.queuePrinter(iequals(printer, "cancel") ? std::nullopt
+                                                           : std::optional<std::string>(printer));
+        return true;
+    }
+    if (command == "menu") {
+        const std::string item = trim(rest);
+        if (m_services.chooseMenuItem(item) != 1)
+            return fail("no pop-up menu item '" + item + "' can be chosen");
+        return true;
+    }
+    if (command == "key") {
+        const std::string name = nextWord(rest);
+        const KeyCode key = platform::keyFromName(name);
+        if (key == KeyCode::None) return fail("unknown key '" + name + "'");
+        int flags = 0;
+        while (!trim(rest).empty()) {
+            const std::string modifier = asciiLower(nextWord(rest));
+            if (modifier == "ctrl")
+                flags |= platform::kKeyFlagCtrl;
+            else if (modifier == "shift")
+                flags |= platform::kKeyFlagShift;
+            else
+                return fail("unknown key modifier '" + modifier + "' (ctrl or shift)");
+        }
+        m_services.setKeyDown(key, true);
+        m_services.setKeyDown(KeyCode::Control, flags & platform::kKeyFlagCtrl);
+        m_services.setKeyDown(KeyCode::Shift, flags & platform::kKeyFlagShift);
+        window.pressKey(key, flags);
+        m_services.setKeyDown(key, false);
+        m_services.setKeyDown(KeyCode::Control, false);
+        m_services.setKeyDown(KeyCode::Shift, false);
+        return true;
+    }
+    if (command == "mouse") {
+        const std::string action = asciiLower(nextWord(rest));
+        auto x = number(nextWord(rest));
+        auto y = number(nextWord(rest));
+        int flags = 1;  // the left button is down while it is pressed and dragged
+        const std::string modifier = asciiLower(nextWord(rest));
+        if (modifier == "ctrl")
+            flags |= 8;
+        else if (!modifier.empty())
+            return fail("unknown mouse modifier '" + modifier + "'");
+        if (!x || !y) return fail("mouse needs down|move|up X Y [ctrl]");
+        Control* c = control(window, "dw_preview");
+        if (!c || c->kind() != ControlKind::DataWindow) return fail("the window has no dw_preview");
+        auto* dw = static_cast<DataWindowControl*>(c);
+        m_services.setKeyDown(KeyCode::Control, modifier == "ctrl");
+        if (action == "down")
+            dw->ue_lbuttondown(flags, *x, *y);
+        else if (action == "move")
+            dw->ue_mousemove(flags, *x, *y);
+        else if (action == "up")
+            dw->ue_lbuttonup(flags & ~1, *x, *y);
+        else
+            return fail("mouse needs down, move or up");
+        m_services.setKeyDown(KeyCode::Control, false);
+        return true;
+    }
+
+    // Commands on a control.
+    const std::string path = nextWord(rest);
+    if (path.empty()) return fail(command + " needs a control");
+
+    if (command == "describe" || command == "syntax" || command == "modify") {
+        engine::DataStore* dw = report(window, path);
+        if (!dw) return fail("no report control or nested report '" + path + "'");
+        if (command == "describe") {
+            emit(dw->Describe(rest));
+        } else if (command == "modify") {
+            emit(dw->Modify(rest));
+        } else {
+            std::string syntax = dw->Describe("DataWindow.Syntax");
+            if (!syntax.empty() && syntax.back() == '\n') syntax.pop_back();
+            emit(syntax);
+        }
+        return true;
+    }
+
+    Control* c = control(window, path);
+    if (!c) return fail("no control '" + path + "' on " + window.name());
+    auto* dw = c->kind() == ControlKind::DataWindow ? static_cast<DataWindowControl*>(c) : nullptr;
+
+    if (command == "click") {
+        if (!c->enabled() || !c->shown()) {
+            if (c->kind() != ControlKind::TabPage || !c->visible())
+                return fail("'" + path + "' cannot be clicked: it is hidden or disabled");
+        }
+        switch (c->kind()) {
+            case ControlKind::CheckBox:
+                static_cast<platform::CheckBox*>(c)->toggle();
+                break;
+            case ControlKind::TabPage: {
+                auto* page = static_cast<platform::TabPage*>(c);
+                if (!page->tab() || page->tab()->selectTab(*page) != 1)
+                    return fail("the tab page '" + path + "' cannot be selected");
+                break;
+            }
+            case ControlKind::DataWindow:
+                dw->operatorClick(0);
+                break;
+            default:
+                c->clicked();
+        }
+        return true;
+    }
+    if (command == "doubleclick" || command == "rclick" || command == "row") {
+        if (!dw) return fail("'" + path + "' is not a report control");
+        const std::string rowText = nextWord(rest);
+        auto row = rowText.empty() ? std::optional<long>(0) : number(rowText);
+        if (!row) return fail(command + " needs a row number");
+        if (command == "row") {
+            if (dw->SetRow(*row) != 1) return fail("'" + path + "' has no row " + rowText);
+            dw->ScrollToRow(*row);
+        } else if (command == "doubleclick") {
+            dw->operatorDoubleClick(*row);
+        } else {
+            if (*row >= 1 && *row <= dw->RowCount()) dw->SetRow(*row);
+            dw->operatorRightClick(*row);
+        }
+        return true;
+    }
+    if (command == "type") {
+        if (c->kind() != ControlKind::SingleLineEdit)
+            return fail("'" + path + "' is not a single-line edit");
+        if (!c->enabled() || !c->shown()) return fail("'" + path + "' cannot be typed into");
+        static_cast<platform::SingleLineEdit*>(c)->type(rest);
+        return true;
+    }
+    if (command == "check") {
+        if (c->kind() != ControlKind::CheckBox) return fail("'" + path + "' is not a check box");
+        const std::string state = asciiLower(trim(rest));
+        if (state != "on" && state != "off") return fail("check needs on or off");
+        auto* box = static_cast<platform::CheckBox*>(c);
+        if (!box->enabled() || !box->shown())
+            return fail("'" + path + "' cannot be clicked: it is hidden or disabled");
+        if (box->checked() != (state == "on")) box->toggle();
+        return true;
+    }
+    if (command == "set") {
+        if (!dw) return fail("'" + path + "' is not a report control");
+        auto row = number(nextWord(rest));
+        const std::string column = nextWord(rest);
+        if (!row || column.empty()) return fail("set needs ROW COLUMN VALUE");
+        if (*row < 1 || *row > dw->RowCount())
+            return fail("'" + path + "' has no row " + std::to_string(*row));
+        if (dw->columnIndex(column) < 0) return fail("'" + path + "' has no column " + column);
+        dw->operatorSetItem(*row, column, rest);
+        return true;
+    }
+    return fail("unknown command '" + command + "'");
+}
+
+}  // namespace print::print_window

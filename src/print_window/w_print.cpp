@@ -1,0 +1,368 @@
+// The print window's start-up, modes, toolbar, printing, keyboard, template list events and
+// closing.
+#include "print_window/w_print.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "platform/units.h"
+#include "report_defs/report_defs.h"
+
+namespace print::print_window {
+
+using platform::Icon;
+using platform::KeyCode;
+using platform::Pointer;
+using platform::PointerGuard;
+
+namespace {
+
+constexpr long kWorkTop = 168;
+
+}  // namespace
+
+void w_printtmp::ue_postopen() {
+    closeWindow();
+}
+
+w_print::w_print(service::HostContext& host)
+    : w_center("w_print"),
+      LayoutDesigner(dw_preview),
+      tabpage_setup(&tab_setup, host),
+      tabpage_page(&tab_setup, host),
+      tabpage_text(&tab_setup, host),
+      tabpage_column(&tab_setup, host),
+      uo_option(this, host),
+      m_host(host) {
+    report_defs::install();
+    setTitle("打印 - 新的模板");
+    dw_1.hide();
+    dw_2.hide();
+    dw_preview.setDataObject("d_print");
+    dw_template.setDataObject("d_reptemplate");
+    p_focus.setPictureName("PIC\\FOCUS.BMP");
+    configureToolbar();
+    connectEvents();
+    resize(0, 0, 0);
+    Control::resize(platform::pixelsToUnitsX(1024), platform::pixelsToUnitsY(700));
+}
+
+w_print::~w_print() = default;
+
+void w_print::configureToolbar() {
+    struct ButtonSetup {
+        u_button* button;
+        const char* bitmap;
+        const char* text;
+        const char* tooltip;
+    };
+    const ButtonSetup setups[] = {
+        {&uo_redo, "Redo!", "", "重做"},
+        {&uo_undo, "Undo!", "", "撤消"},
+        {&pb_front, "BringToFront!", "", "置前"},
+        {&pb_back, "SendToBack!", "", "置后"},
+        {&pb_vevenly, "SpaceVertical!", "", "纵向等距"},
+        {&pb_width, "SizeHorizontal!", "", "等宽"},
+        {&pb_height, "SizeVertical!", "", "等高"},
+        {&pb_hevenly, "SpaceHorizontal!", "", "横向等距"},
+        {&pb_same, "SizeBoth!", "", "相同大小"},
+        {&pb_left, "AlignLeft!", "", "左对齐"},
+        {&pb_right, "AlignRight!", "", "右对齐"},
+        {&pb_bottom, "AlignBottom!", "", "下对齐"},
+        {&pb_top, "AlignTop!", "", "上对齐"},
+        {&uob_save, "custom008!", "保 存", "保存打印模板"},
+        {&uob_new, "ScriptNo!", "新模板", "新建打印模板"},
+        {&uob_preview, "EditDataTabular!", "预 览", "切换预览/打印设置模式"},
+        {&uob_saveas, "SaveAs!", "保存为文件", "将当前模板的数据保存为文件"},
+        {&uob_print, "Print!", "打 印", "打印输出"},
+        {&uob_exit, "custom009!", "关 闭", "关闭本窗口"},
+    };
+    for (const ButtonSetup& s : setups) {
+        s.button->configure(s.bitmap, s.text, s.tooltip);
+        s.button->resize(std::string_view(s.text).empty() ? 110 : 260, 150);
+    }
+    uo_option.resize(1800, 150);
+    dw_template.resize(800, 1000);
+}
+
+void w_print::connectEvents() {
+    for (u_button* b : {&uo_redo, &uo_undo, &pb_front, &pb_back, &pb_vevenly, &pb_width, &pb_height,
+                        &pb_hevenly, &pb_same, &pb_left, &pb_right, &pb_bottom, &pb_top}) {
+        // The command is the button's name after its first "_": pb_top gives "top".
+        b->onClick = [this, b] {
+            const std::string& name = b->name();
+            ue_align(name.substr(name.find('_') + 1));
+        };
+    }
+    uob_save.onClick = [this] { ue_savetemplate(); };
+    uob_new.onClick = [this] { ue_newtemplate(); };
+    uob_preview.onClick = [this] { clickPreview(); };
+    uob_print.onClick = [this] { clickPrint(); };
+    uob_exit.onClick = [this] { closeWindow(); };
+
+    dw_template.onDoubleClicked = [this](long, long, long, std::string_view) -> long {
+        if (dw_template.RowCount() > 0) {
+            ue_loadtemplate();
+            clickPreview();
+        }
+        return 0;
+    };
+    dw_template.onRButtonDown = [this](long, long, long, std::string_view) -> long {
+        if (billEditingLocked()) return 0;
+        if (dw_template.RowCount() > 0 && dw_template.GetRow() > 0) {
+            platform::m_template menu(this);
+            ui().popMenu(menu.m_popup(), *this, pointerX(), pointerY());
+        }
+        return 0;
+    };
+    dw_template.onDbError = [](long, std::string_view) -> long { return 1; };
+    dw_template.onItemError = [](long, std::string_view, std::string_view) -> long { return 1; };
+    dw_preview.onDbError = [](long, std::string_view) -> long { return 1; };
+}
+
+bool w_print::billEditingLocked() const {
+    return m_host.gnu_print.is_mode == "B" && m_host.gs_isbillprinttmp != "Y";
+}
+
+std::string w_print::documentName() const {
+    const std::string& name = m_host.gnu_print.is_printname;
+    const size_t comma = name.find(',');
+    return comma == std::string::npos ? name : name.substr(comma + 1);
+}
+
+std::string w_print::reportTitle() const {
+    const std::string& name = m_host.gnu_print.is_printname;
+    const size_t comma = name.find(',');
+    return comma == std::string::npos ? name : name.substr(0, comma);
+}
+
+void w_print::layoutWorkArea(long x, long y, long width, long height) {
+    dw_template.move(x, y);
+    dw_template.resize(dw_template.width(), height);
+    tab_setup.move(x + dw_template.width() + 10, y);
+    tab_setup.resize(width - tab_setup.x(), height);
+    dw_preview.move(x, y);
+    dw_preview.resize(width - 10, height);
+}
+
+void w_print::ue_postopen() {
+    service::n_print& request = m_host.gnu_print;
+    idw_chargehead = request.idw_header;
+    if (!request.idw_detail || (request.is_mode != "B" && request.is_mode != "D")) {
+        ui().messageBox("错误", "打印出现错误(参数错误)！", Icon::StopSign);
+        return;
+    }
+    if (request.idw_detail->RowCount() == 0) {
+        ui().messageBox("提示", "该表没有数据，不能打印！", Icon::Exclamation);
+        closeWindow();
+        return;
+    }
+
+    const platform::ScreenSize screen = ui().screenSize();
+    Control::resize(platform::pixelsToUnitsX(std::max(screen.width - 20, 200L)),
+                    platform::pixelsToUnitsY(std::max(screen.height - 50, 200L)));
+    wf_setescexit(true);
+
+    ib_sharedata = !(request.is_mode == "B" && request.ib_detaila_hav && request.idw_detaila &&
+                     request.idw_detaila->RowCount() >= 1);
+    is_printdw = request.idw_detail->dataObject();
+    if (request.is_printcharge == "Y") ib_sharedata = true;
+
+    request.ii_accessory_count =
+        std::min(request.ii_accessory_count, static_cast<int>(request.is_accessory.size()));
+
+    layoutWorkArea(10, kWorkTop, width() - 30, height() - kWorkTop - 110);
+    wf_setmode("V");
+    if (billEditingLocked()) {
+        tabpage_page.hide();
+        tabpage_text.hide();
+        tabpage_column.hide();
+    }
+
+    if (request.is_mode == "B") {
+        if (service::f_str_isnull(request.is_billid) ||
+            service::f_str_isnull(request.is_printname)) {
+            ui().messageBox("错误", "单据打印出现错误(参数错误)！", Icon::StopSign);
+            return;
+        }
+        dw_template.setDataObject("d_billtemplate");
+    } else {
+        dw_template.setDataObject("d_reptemplate");
+    }
+    dw_template.SetTransObject(&m_host.sqlca);
+    dw_template.SetRowFocusIndicator(&p_focus);
+    retrieveTemplateList();
+
+    const long row = dw_template.Find("isdefault='Y'", 1, dw_template.RowCount());
+    if (row <= 0) {
+        ue_newtemplate();
+    } else {
+        dw_template.SetRow(row);
+        dw_template.ScrollToRow(row);
+        ue_loadtemplate();
+    }
+}
+
+bool w_print::retrieveTemplateList() {
+    std::vector<Value> args;
+    if (m_host.gnu_print.is_mode == "B") {
+        args = {Value(m_host.gnu_print.is_billid)};
+    } else {
+        const std::string dwname =
+            m_host.gnu_print.idw_detail ? m_host.gnu_print.idw_detail->dataObject() : "";
+        args = {Value(documentName()), Value(dwname), Value(m_host.gs_operid)};
+    }
+    if (dw_template.Retrieve(args) >= 0) return true;
+    // The list's database-error event decides whether the platform's message is shown.
+    if (dw_template.dberror(m_host.sqlca.sqlDbCode(), dw_template.lastError()) == 0)
+        ui().messageBox("错误", dw_template.lastError(), Icon::StopSign);
+    return false;
+}
+
+int w_print::wf_setmode(const std::string& as_mode) {
+    if (as_mode == "V") {
+        dw_preview.show();
+        uob_saveas.show();
+        uo_option.show();
+        dw_template.hide();
+        tab_setup.hide();
+        uob_new.hide();
+        uob_save.hide();
+        uob_preview.of_settext("设 置");
+        is_mode = "V";
+    } else if (as_mode == "P") {
+        dw_template.show();
+        tab_setup.show();
+        const bool locked = billEditingLocked();
+        uob_new.setVisible(!locked);
+        uob_save.setVisible(!locked);
+        dw_preview.hide();
+        uob_saveas.hide();
+        uo_option.hide();
+        uob_preview.of_settext("预 览");
+        is_mode = "P";
+    }
+    return 1;
+}
+
+int w_print::wf_getattrib() {
+    PointerGuard pointer(ui(), Pointer::HourGlass);
+    tabpage_setup.of_getdwprint();
+    if (!billEditingLocked()) {
+        tabpage_page.of_getdwitem();
+        tabpage_text.of_getdwitem();
+        tabpage_column.of_getdwitem();
+    }
+    return 1;
+}
+
+int w_print::wf_setattrib() {
+    PointerGuard pointer(ui(), Pointer::HourGlass);
+    tabpage_setup.of_setdwprint();
+    if (!billEditingLocked()) {
+        tabpage_page.of_setdwitem();
+        tabpage_text.of_setdwitem();
+        tabpage_column.of_setdwitem();
+    }
+    return 1;
+}
+
+void w_print::clickPreview() {
+    PointerGuard pointer(ui(), Pointer::HourGlass);
+    if (is_mode == "P") {
+        wf_setattrib();
+        wf_setmode("V");
+        return;
+    }
+    wf_clearselect();
+    tabpage_setup.of_getdwprint();
+    wf_setmode("P");
+}
+
+void w_print::clickPrint() {
+    PointerGuard pointer(ui(), Pointer::HourGlass);
+    wf_clearselect();
+    if (is_mode == "P") wf_setattrib();
+    platform::PrintJob job;
+    job.report = &dw_preview;
+    job.documentName = dw_preview.Describe("DataWindow.Print.DocumentName");
+    if (job.documentName == "!" || job.documentName == "?") job.documentName.clear();
+    ui().print(job);
+}
+
+void w_print::key(KeyCode key, int keyFlags) {
+    w_center::key(key, keyFlags);
+    if (!isOpen()) return;
+    const bool zDown = key == KeyCode::Z || ui().keyDown(KeyCode::Z);
+    if (zDown && keyFlags == platform::kKeyFlagCtrl) ue_align("undo");
+}
+
+void w_print::resize(int sizeType, long newWidth, long newHeight) {
+    const long x = 10;
+    const long y = uo_option.y() + uo_option.height();
+    const long width = std::max(0L, workSpaceWidth() - platform::pixelsToUnitsX(2));
+    const long height = std::max(0L, workSpaceHeight() - platform::pixelsToUnitsY(2));
+    uo_option.move(x, 4);
+    uob_new.move(x, 4);
+    uob_save.move(uob_new.x() + uob_new.width() + 10, 4);
+    long bx = uo_option.x() + uo_option.width() + 20;
+    for (u_button* b : {&uob_preview, &uob_saveas, &uob_print, &uo_undo, &uo_redo, &pb_top,
+                        &pb_bottom, &pb_left, &pb_right, &pb_height, &pb_width, &pb_same,
+                        &pb_hevenly, &pb_vevenly, &pb_front, &pb_back}) {
+        b->move(bx, 4);
+        bx += b->width() + 6;
+    }
+    uob_exit.move(std::max(bx + 20, width - uob_exit.width() - 10), 4);
+    layoutWorkArea(x, y + 4, width, std::max(0L, height - y - 4));
+}
+
+void w_print::close() {
+    w_center::close();
+    PointerGuard pointer(ui(), Pointer::HourGlass);
+    m_printtmp = std::make_unique<w_printtmp>();
+    ui().openModal(*m_printtmp);
+    engine::DataWindowChild* report = nullptr;
+    if (dw_preview.GetChild("dw_report", report) == 1 && report) {
+        if (ib_sharedata)
+            report->ShareDataOff();
+        else
+            report->Reset();
+    }
+    wf_trimlib();
+}
+
+int w_print::triggerEvent(std::string_view event) {
+    if (iequals(event, "ue_loadtemplate")) {
+        ue_loadtemplate();
+        return 1;
+    }
+    if (iequals(event, "ue_newtemplate")) {
+        ue_newtemplate();
+        return 1;
+    }
+    if (iequals(event, "ue_deltemplate")) {
+        ue_deltemplate();
+        return 1;
+    }
+    if (iequals(event, "ue_savetemplate")) {
+        ue_savetemplate();
+        return 1;
+    }
+    return w_center::triggerEvent(event);
+}
+
+void w_print::handToPanels() {
+    tabpage_setup.of_setdwobject(dw_preview);
+    tabpage_page.of_setdwobject(dw_preview);
+    tabpage_text.of_setdwobject(dw_preview);
+    tabpage_column.of_setdwobject(dw_preview);
+    uo_option.of_setdwobject(dw_preview);
+}
+
+void installPrintWindow(service::HostContext& host) {
+    host.printWindowFactory = [](service::HostContext& h) -> std::unique_ptr<platform::Window> {
+        return std::make_unique<w_print>(h);
+    };
+}
+
+}  // namespace print::print_window

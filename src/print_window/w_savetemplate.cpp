@@ -1,0 +1,317 @@
+#include "print_window/w_savetemplate.h"
+
+#include "common/text.h"
+#include "print_service/modify_text.h"
+#include "print_window/w_print.h"
+
+namespace print::print_window {
+
+using platform::Icon;
+using platform::MessageButtons;
+using platform::Pointer;
+using platform::PointerGuard;
+
+namespace {
+
+// Holds the template rows of one document (or bill id) for the rest of the transaction.
+long lockTemplates(db::Transaction& sqlca, bool bill, const std::string& key) {
+    return 0;  // TODO: the transaction's document lock
+}
+
+}  // namespace
+
+w_savetemplate::w_savetemplate(w_print* print) : w_center("w_savetemplate"), m_print(print) {
+    setTitle("保存打印模板");
+    st_1.setText("请输入要保存的模板的名称:");
+    gb_1.setText("选项");
+    cbx_default.setText("缺省模板");
+    cbx_priv.setText("公共(允许其他人访问)");
+    uob_ok.configure("", "确 定", "");
+    uob_cancel.configure("", "取 消", "");
+    sle_name.limit = 100;
+    Control::resize(1600, 800);
+    st_1.move(40, 40);
+    st_1.resize(1200, 64);
+    sle_name.move(40, 120);
+    sle_name.resize(1500, 84);
+    gb_1.move(40, 240);
+    gb_1.resize(1500, 260);
+    cbx_default.move(100, 320);
+    cbx_default.resize(600, 64);
+    cbx_priv.move(760, 320);
+    cbx_priv.resize(700, 64);
+    uob_ok.move(700, 560);
+    uob_ok.resize(360, 110);
+    uob_cancel.move(1120, 560);
+    uob_cancel.resize(360, 110);
+
+    cbx_priv.onClicked = [this] {
+        cbx_default.setEnabled(cbx_priv.checked());
+        if (!cbx_priv.checked()) cbx_default.setChecked(false);
+    };
+    uob_ok.onClick = [this] {
+        if (m_print && m_print->host().gnu_print.is_mode == "B")
+            ue_ok_bill();
+        else
+            ue_ok_report();
+    };
+    uob_cancel.onClick = [this] { closeWindow(); };
+}
+
+void w_savetemplate::ue_postopen() {
+    if (!m_print || !m_print->isOpen()) {
+        closeWindow();
+        return;
+    }
+    sle_name.setText(m_print->is_tmpname);
+    if (m_print->is_tmpname.empty()) {
+        sle_name.setText("新的打印模板");
+        ib_newtemplate = true;
+    }
+    if (m_print->host().gnu_print.is_mode == "B") {
+        cbx_priv.hide();
+        cbx_priv.setEnabled(false);
+        cbx_priv.setChecked(false);
+    } else {
+        cbx_priv.show();
+        cbx_priv.setEnabled(true);
+        cbx_priv.setChecked(true);
+    }
+    cbx_default.show();
+    cbx_default.setEnabled(true);
+    cbx_default.setChecked(false);
+}
+
+int w_savetemplate::triggerEvent(std::string_view event) {
+    if (iequals(event, "ue_ok_report")) {
+        ue_ok_report();
+        return 1;
+    }
+    if (iequals(event, "ue_ok_bill")) {
+        ue_ok_bill();
+        return 1;
+    }
+    return w_center::triggerEvent(event);
+}
+
+void w_savetemplate::ue_ok_report() {
+    if (save(false)) closeWindow();
+}
+
+void w_savetemplate::ue_ok_bill() {
+    if (save(true)) closeWindow();
+}
+
+bool w_savetemplate::save(bool bill) {
+    if (!m_print) return false;
+    w_print& window = *m_print;
+    service::HostContext& host = window.host();
+    service::n_print& request = host.gnu_print;
+    db::Transaction& sqlca = host.sqlca;
+    platform::Services& ui = services();
+
+    const std::string name = sle_name.text();
+    if (trim(name).empty()) {
+        ui.messageBox("提示", "请输入要保存的模板的名称！");
+        return false;
+    }
+    const std::string dwname = request.idw_detail ? request.idw_detail->dataObject() : "";
+    std::string docname = window.documentName();
+    if (docname.empty()) docname = dwname;
+    const std::string billid = request.is_billid;
+    std::string flag = "0";
+    std::string isDefault = cbx_default.checked() ? "Y" : "N";
+    if (!bill && !cbx_priv.checked()) {
+        flag = "1";
+        isDefault = "N";
+    }
+
+    std::optional<PointerGuard> pointer(std::in_place, ui, Pointer::HourGlass);
+    // Every way out before the commit undoes the attempt as a whole.
+    auto abandon = [&] {
+        if (sqlca.inTransaction()) sqlca.rollback();
+        pointer.reset();
+    };
+    auto failed = [&] {
+        host.f_ora_err();
+        abandon();
+        return false;
+    };
+
+    // One save of a document or bill id at a time: the default stays unique.
+    if (lockTemplates(sqlca, bill, bill ? billid : docname) < 0) return failed();
+
+    const std::vector<Value> key =
+        bill ? std::vector<Value>{Value(billid), Value(name)}
+             : std::vector<Value>{Value(docname), Value(name), Value(host.gs_operid)};
+    const std::string where = bill ? " WHERE bpbid = :billid AND bpname = :name"
+                                   : " WHERE rtdocname = :docname AND rtname = :name AND "
+                                     "rtoperid = :oper";
+
+    if (!bill) {
+        std::vector<Value> count;
+        if (sqlca.selectInto("SELECT COUNT(*) FROM T_RPT_MODONE WHERE rtdocname = :docname AND "
+                             "rtname = :name AND rtoperid <> :oper AND rtflag = '0'",
+                             key, count) < 0)
+            return failed();
+        if (!count.empty() && count[0].toDecimal().value_or(Decimal()).sign() > 0) {
+            abandon();
+            ui.messageBox("提示", "该名称已被其他人使用，请重新命名！");
+            return false;
+        }
+    }
+
+    engine::DataWindowChild* list = nullptr;
+    if (window.dw_preview.GetChild("dw_report", list) != 1 || !list) {
+        abandon();
+        ui.messageBox("错误", "当前模板存在错误，不能保存！", Icon::StopSign);
+        return false;
+    }
+    const std::string syntax2 = list->Describe("datawindow.syntax");
+
+    std::vector<Value> old;
+    const long existing =
+        sqlca.selectInto(bill ? "SELECT bpdefault, bpdwname, 'x' FROM T_GOODSPRINT1" + where
+                              : "SELECT rtflag, rtdefault, rtdwcurname FROM T_RPT_MODONE" + where,
+                         key, old);
+    if (existing < 0) return failed();
+
+    // Every save stores a new stamp; library copies record the stamp they came from, so other
+    // operators notice the change and fetch it.
+    DateTime saved = host.f_getsysdatetime();
+    const Value stamp(saved);
+    std::string dwcurname;
+    std::string dwoldname;
+    if (existing == 0) {
+        auto text = [&](size_t i) {
+            return i < old.size() && !old[i].isNull() ? old[i].toText() : std::string();
+        };
+        std::string question;
+        bool ask = true;
+        if (bill) {
+            dwoldname = text(1);
+            question =
+                text(0) == "Y"
+                    ? "该模板名称已存在，且为缺省模板，您的修改将影响到其他人对此模板的使用！"
+                      "您确信要保存并覆盖该模板吗？"
+                    : "该模板名称已存在，您确信要保存并覆盖该模板吗？";
+            ask = ib_newtemplate || name != window.is_tmpname;
+        } else {
+            dwoldname = text(2);
+            if (text(0) == "0" && text(1) == "Y")
+                question =
+                    "该模板名称已存在，且为公共缺省模板，您的修改将影响到其他人对此模板的"
+                    "使用！您确信要保存并覆盖该模板吗？";
+            else if (text(0) == "0")
+                question =
+                    "该模板名称已存在，且为公共模板，您的修改将影响到其他人对此模板的使用！"
+                    "您确信要保存并覆盖该模板吗？";
+            else
+                question = "该模板名称已存在，您确信要保存并覆盖该模板吗？";
+        }
+        if (ask) {
+            pointer.reset();
+            if (ui.messageBox("提示", question, Icon::Question, MessageButtons::OkCancel) == 2) {
+                abandon();
+                return false;
+            }
+            pointer.emplace(ui, Pointer::HourGlass);
+        }
+        dwcurname = window.dw_preview.Describe("dw_report.dataobject");
+        DateTime local;
+        if (request.of_getdwdatetime(dwcurname, local) != 1) {
+            abandon();
+            ui.messageBox("错误", "当前模板存在错误，不能保存！", Icon::StopSign);
+            return false;
+        }
+        std::vector<Value> params;
+        std::string sql;
+        if (bill) {
+            sql =
+                "UPDATE T_GOODSPRINT1 SET bpdate = :stamp, bpdefault = :isdefault, "
+                "bpdwname = :dwcurname, bpoperid = :oper" +
+                where;
+            params = {stamp,         Value(isDefault), Value(dwcurname), Value(host.gs_operid),
+                      Value(billid), Value(name)};
+        } else {
+            sql =
+                "UPDATE T_RPT_MODONE SET rtdwname = :dwname, rtdwcurname = :dwcurname, "
+                "rtflag = :flag, rtoperdate = :stamp, rtdefault = :isdefault" +
+                where;
+            params = {Value(dwname),    Value(dwcurname), Value(flag), stamp,
+                      Value(isDefault), Value(docname),   Value(name), Value(host.gs_operid)};
+        }
+        if (sqlca.execute(sql, params) < 0) return failed();
+    } else {
+        dwcurname = window.wf_getdwname();
+        long rc;
+        if (bill)
+            rc = sqlca.execute(
+                "INSERT INTO T_GOODSPRINT1 (bpbid, bpname, bpdate, bpdefault, bpdwname, bpoperid) "
+                "VALUES (:billid, :name, :stamp, :isdefault, :dwcurname, :oper)",
+                {Value(billid), Value(name), stamp, Value(isDefault), Value(dwcurname),
+                 Value(host.gs_operid)});
+        else
+            rc = sqlca.execute(
+                "INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid, rtflag, rtdefault, "
+                "rtdwname, rtdwcurname, rtoperdate) VALUES (:docname, :name, :oper, :flag, "
+                ":isdefault, :dwname, :dwcurname, :stamp)",
+                {Value(docname), Value(name), Value(host.gs_operid), Value(flag), Value(isDefault),
+                 Value(dwname), Value(dwcurname), stamp});
+        if (rc < 0) return failed();
+    }
+
+    const std::string syntax1 = window.dw_preview.Describe("datawindow.syntax");
+    const long main = sqlca.updateBlob((bill ? "UPDATE T_GOODSPRINT1 SET bpmaindw = :blob"
+                                             : "UPDATE T_RPT_MODONE SET rtmdata = :blob") +
+                                           where,
+                                       syntax1, key);
+    if (main < 0) return failed();
+    const long detail = main == 0
+                            ? sqlca.updateBlob((bill ? "UPDATE T_GOODSPRINT2 SET bpdetaildw = :blob"
+                                                     : "UPDATE T_RPT_MODTWO SET rtcdata = :blob") +
+                                                   where,
+                                               syntax2, key)
+                            : main;
+    if (detail < 0) return failed();
+    if (main != 0 || detail != 0) {
+        // A template row without its second row would lose the report syntax: refuse.
+        abandon();
+        ui.messageBox("错误", "打印模板保存失败(UPDATEBLOB)！", Icon::StopSign);
+        return false;
+    }
+
+    if (isDefault == "Y") {
+        const long rc = bill ? sqlca.execute(
+                                   "UPDATE T_GOODSPRINT1 SET bpdefault = 'N' WHERE bpbid = :billid "
+                                   "AND bpname <> :name",
+                                   {Value(billid), Value(name)})
+                             : sqlca.execute(
+                                   "UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = "
+                                   ":docname AND rtname <> :name",
+                                   {Value(docname), Value(name)});
+        if (rc < 0) return failed();
+    }
+    if (sqlca.commit() != 0) return failed();
+
+    // The old library entry goes only once the new row is committed, and only when the
+    // template now lives under another name.
+    if (!dwoldname.empty() && !iequals(dwoldname, dwcurname)) request.of_deletelibdw(dwoldname);
+
+    if (bill)
+        window.dw_template.Retrieve({Value(billid)});
+    else
+        window.dw_template.Retrieve({Value(docname), Value(dwname), Value(host.gs_operid)});
+    const long row = window.dw_template.Find("name='" + service::modifyEscape(name) + "'", 1,
+                                             window.dw_template.RowCount());
+    if (row > 0) {
+        window.dw_template.SetRow(row);
+        window.dw_template.ScrollToRow(row);
+    }
+    window.afterSave(name, syntax1, syntax2, dwcurname, templateStamp(stamp));
+    pointer.reset();
+    ui.messageBox("提示", "打印模板保存成功！");
+    return true;
+}
+
+}  // namespace print::print_window
