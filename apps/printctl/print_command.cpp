@@ -251,7 +251,8 @@ void addPrintCommand(CLI::App& app) {
         "menu ITEM | row CONTROL ROW | key KEY [ctrl] [shift] | mouse down|move|up X Y [ctrl] |\n"
         "type CONTROL TEXT | check CONTROL on|off | set CONTROL ROW COLUMN VALUE | answer N |\n"
         "filename PATH | fontdialog FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR |\n"
-        "printersetup PRINTER | describe CONTROL TEXT | syntax CONTROL | modify CONTROL TEXT.\n"
+        "printersetup PRINTER | describe CONTROL TEXT | syntax CONTROL | modify CONTROL TEXT |\n"
+        "show CONTROL.\n"
         "Message boxes are written to standard error; exit 0 when no error was shown and every\n"
         "print was made, 1 otherwise, 2 for bad options or definitions.");
     cmd->callback([o] {

@@ -50,7 +50,7 @@ int HeadlessServices::messageBox(std::string_view title, std::string_view text, 
         box.answered = true;
     } else {
         box.answer = count;
-        if (m_policy == UnansweredBox::Error)
+        if (m_policy == UnansweredBox::Error && count > 1)
             m_errors.push_back("no answer queued for the message box \"" + box.title + " | " +
                                box.text + "\"");
     }

@@ -1,8 +1,9 @@
 // The services without a screen, for tests and batch runs. Every message box is recorded with
 // its title, text, icon, buttons and the answer given; answers come from a queue the caller
-// fills. A box with no queued answer is recorded as unanswered and, by default, is an error the
-// caller can read (`errors()`); batch runs may choose to answer such boxes with the last button
-// (Cancel or No) instead. Dialog answers, key state and screen size are set by the caller;
+// fills. A box that asks a question (more than one button) with no queued answer is recorded as
+// unanswered and, by default, is an error the caller can read (`errors()`); batch runs may
+// choose to answer such boxes with the last button (Cancel or No) instead. A box with only OK
+// needs no answer. Dialog answers, key state and screen size are set by the caller;
 // modal windows run their interaction through a callback; print jobs go to a printer callback
 // and are recorded.
 #pragma once

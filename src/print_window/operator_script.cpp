@@ -78,6 +78,7 @@ void OperatorScript::emit(const std::string& text) {
 }
 
 Control* OperatorScript::control(platform::Window& window, const std::string& path) {
+    if (iequals(path, window.name())) return &window;
     return window.find(path);
 }
 
@@ -225,6 +226,18 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
     if (!c) return fail("no control '" + path + "' on " + window.name());
     auto* dw = c->kind() == ControlKind::DataWindow ? static_cast<DataWindowControl*>(c) : nullptr;
 
+    if (command == "show") {
+        std::string state = std::string("visible=") + (c->visible() ? "1" : "0") +
+                            " enabled=" + (c->enabled() ? "1" : "0");
+        if (c->kind() == ControlKind::CheckBox)
+            state += std::string(" checked=") +
+                     (static_cast<platform::CheckBox*>(c)->checked() ? "1" : "0");
+        if (c->kind() == ControlKind::Tab)
+            state += " selected=" + std::to_string(static_cast<platform::Tab*>(c)->selectedTab());
+        state += " text=" + c->text();
+        emit(state);
+        return true;
+    }
     if (command == "click") {
         if (!c->enabled() || !c->shown()) {
             if (c->kind() != ControlKind::TabPage || !c->visible())

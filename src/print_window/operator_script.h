@@ -12,6 +12,8 @@
 //   fontdialog FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR | fontdialog cancel
 //   printersetup PRINTER | printersetup cancel
 //   describe CONTROL TEXT       syntax CONTROL       modify CONTROL TEXT
+//   show CONTROL                the control's state: visible, enabled, checked, text (the
+//                               window's own name shows its title)
 //
 // CONTROL is a control's name or a dotted path through tab pages and panels
 // (`tabpage_setup.dw_set`); for describe, syntax and modify the path may go on into nested

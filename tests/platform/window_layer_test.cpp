@@ -82,11 +82,15 @@ TEST(HeadlessServices, MessageBoxesAreRecordedAndAnsweredFromTheQueue) {
     ASSERT_EQ(services.errors().size(), 1u);
     EXPECT_EQ(services.errors()[0], "no answer queued for the message box \"提示 | 删除模板？\"");
 
+    // A box with only OK has nothing to choose.
+    EXPECT_EQ(services.messageBox("提示", "保存成功", Icon::None), 1);
+    EXPECT_EQ(services.errors().size(), 1u);
+
     services.setUnansweredPolicy(UnansweredBox::LastButton);
     EXPECT_EQ(services.messageBox("错误", "a\nb", Icon::StopSign), 1);
     EXPECT_EQ(services.errors().size(), 1u);
-    ASSERT_EQ(services.messageBoxes().size(), 3u);
-    EXPECT_EQ(services.messageBoxes()[2].describe(), "错误 | a\\nb | StopSign! | OK! -> 1");
+    ASSERT_EQ(services.messageBoxes().size(), 4u);
+    EXPECT_EQ(services.messageBoxes()[3].describe(), "错误 | a\\nb | StopSign! | OK! -> 1");
     EXPECT_TRUE(services.stopSignShown());
 
     // An answer beyond the buttons is taken as the last one.

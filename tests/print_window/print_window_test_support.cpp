@@ -2,6 +2,7 @@
 
 #include "db/schema.h"
 #include "engine/library.h"
+#include "report_defs/report_defs.h"
 
 namespace print::print_window::test {
 
@@ -16,7 +17,6 @@ table(column=(type=long name=rowno dbname="rowno" )
  column=(type=decimal(3) name=qty dbname="qty" )
  column=(type=decimal(2) name=price dbname="price" )
  column=(type=decimal(2) name=amount dbname="amount" ) )
-data(1 "可口可乐 330ml" 24 2.50 60.00 2 "农夫山泉 550ml" 48 1.20 57.60 3 "O'Brien 饼干" 10 8.00 80.00 4 "康师傅 红烧牛肉面" 12 4.50 54.00 5 "青岛啤酒" 6 5.00 30.00 )
 text(band=header alignment="2" text="行号" x="9" y="8" height="60" width="150" name=rowno_t )
 text(band=header alignment="2" text="商品名称" x="168" y="8" height="60" width="620" name=goodsname_t )
 text(band=header alignment="2" text="数量" x="797" y="8" height="60" width="230" name=qty_t )
@@ -41,26 +41,63 @@ table(column=(type=char(20) name=billno dbname="billno" )
  column=(type=date name=xdrq dbname="xdrq" )
  column=(type=date name=jhrq dbname="jhrq" )
  column=(type=char(10) name=seqno dbname="seqno" ) )
-data("DH20240318001" "请按时送货，O'Brien 负责" "2024-03-20" "2024-03-30" "S0001" )
 column(band=detail id=1 x="9" y="8" height="60" width="400" name=billno )
 )srd";
 
-const char* const kGiftRows = R"srd(release 9;
+const char* const kChargeLines = R"srd(release 9;
 datawindow(units=0 processing=1 )
 header(height=76 )
 summary(height=0 )
 footer(height=0 )
 detail(height=72 )
-table(column=(type=long name=rowno dbname="rowno" )
- column=(type=char(60) name=goodsname dbname="goodsname" )
- column=(type=decimal(3) name=qty dbname="qty" )
- column=(type=decimal(2) name=price dbname="price" )
+table(column=(type=char(10) name=chargecode dbname="chargecode" )
+ column=(type=char(40) name=chargename dbname="chargename" )
  column=(type=decimal(2) name=amount dbname="amount" ) )
-data(1 "赠品 纸巾" 2 0 0 2 "赠品 水杯" 1 0 0 )
-column(band=detail id=1 x="9" y="4" height="60" width="150" name=rowno )
+column(band=detail id=2 x="9" y="4" height="60" width="600" name=chargename )
+column(band=detail id=3 x="620" y="4" height="60" width="300" name=amount )
 )srd";
 
-Operator::Operator(const std::string& url, const std::string& operid, const std::string& library) {
+namespace {
+
+void fill(engine::DataStore& dw, const std::vector<std::vector<Value>>& rows) {
+    for (const auto& row : rows) {
+        const long r = dw.InsertRow(0);
+        for (size_t c = 0; c < row.size(); ++c)
+            EXPECT_EQ(dw.SetItem(r, static_cast<int>(c) + 1, row[c]), 1);
+    }
+}
+
+Value dec(const char* text) {
+    return Value(*Decimal::parse(text));
+}
+
+}  // namespace
+
+void fillGoods(engine::DataStore& dw) {
+    fill(dw, {{Value(1), "可口可乐 330ml", dec("24"), dec("2.50"), dec("60.00")},
+              {Value(2), "农夫山泉 550ml", dec("48"), dec("1.20"), dec("57.60")},
+              {Value(3), "O'Brien 饼干", dec("10"), dec("8.00"), dec("80.00")},
+              {Value(4), "康师傅 红烧牛肉面", dec("12"), dec("4.50"), dec("54.00")},
+              {Value(5), "青岛啤酒", dec("6"), dec("5.00"), dec("30.00")}});
+}
+
+void fillGifts(engine::DataStore& dw) {
+    fill(dw, {{Value(1), "赠品 纸巾", dec("2"), dec("0"), dec("0")},
+              {Value(2), "赠品 水杯", dec("1"), dec("0"), dec("0")}});
+}
+
+void fillHeader(engine::DataStore& dw) {
+    fill(dw, {{"DH20240318001", "请按时送货，O'Brien 负责", *Date::parse("2024-03-20"),
+               *Date::parse("2024-03-30"), "S0001"}});
+}
+
+void fillCharges(engine::DataStore& dw) {
+    fill(dw, {{"C01", "进场费", dec("500.00")}, {"C02", "促销费", dec("120.50")}});
+}
+
+Operator::Operator(const std::string& url, const std::string& operid, const std::string& library,
+                   std::unique_ptr<service::HostServices> hostServices)
+    : host(services, std::move(hostServices)) {
     host.gs_operid = operid;
     host.gs_opergh = "0" + operid;
     host.gs_opername = "操作员" + operid;
@@ -74,15 +111,20 @@ Operator::Operator(const std::string& url, const std::string& operid, const std:
     services.setUnansweredPolicy(platform::UnansweredBox::Error);
 }
 
+void Operator::useLibraries() {
+    std::vector<std::shared_ptr<engine::DefinitionLibrary>> list{
+        std::make_shared<db::LibraryFileDefinitions>(host.gnu_print.is_printlib)};
+    list.insert(list.end(), hostLibraries.begin(), hostLibraries.end());
+    engine::LibrarySearchList::application().setLibraries(list);
+}
+
 void Operator::create(platform::DataWindowControl& dw, const std::string& syntax) {
     std::string error;
     ASSERT_EQ(dw.Create(syntax, error), 1) << error;
 }
 
 std::string Operator::run(const std::function<void()>& request, const std::string& script) {
-    // One search list per application: while this operator works, it holds his library.
-    engine::LibrarySearchList::application().setLibraries(
-        {std::make_shared<db::LibraryFileDefinitions>(host.gnu_print.is_printlib)});
+    useLibraries();
     std::istringstream in(script);
     std::ostringstream out;
     std::ostringstream err;
@@ -101,6 +143,17 @@ std::string Operator::run(const std::function<void()>& request, const std::strin
     return out.str();
 }
 
+void Operator::runWith(const std::function<void()>& request,
+                       const std::function<void(w_print&)>& act) {
+    useLibraries();
+    services.modalInteraction = [&](platform::Window& w) {
+        if (w.name() == "w_print") act(static_cast<w_print&>(w));
+    };
+    request();
+    services.modalInteraction = nullptr;
+    EXPECT_TRUE(services.errors().empty()) << services.errors().front();
+}
+
 std::vector<std::string> Operator::boxes() {
     std::vector<std::string> out;
     const auto& all = services.messageBoxes();
@@ -113,6 +166,7 @@ void PrintWindowTest::SetUp() {
     DatabaseTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     m_savedLibraries = engine::LibrarySearchList::application().libraries();
+    report_defs::install();
     auto created = db::initSchema(sqlca);
     ASSERT_TRUE(created.ok()) << created.error().describe();
     ASSERT_EQ(sqlca.execute("INSERT INTO T_BILLMAIN (billid, billname, billstatus) VALUES "
@@ -136,9 +190,10 @@ void PrintWindowTest::TearDown() {
     DatabaseTest::TearDown();
 }
 
-Operator& PrintWindowTest::addOperator(const std::string& operid, const std::string& library) {
+Operator& PrintWindowTest::addOperator(const std::string& operid, const std::string& library,
+                                       std::unique_ptr<service::HostServices> hostServices) {
     const std::string path = library.empty() ? tempPath("print_" + operid + ".plib") : library;
-    operators.push_back(std::make_unique<Operator>(url(), operid, path));
+    operators.push_back(std::make_unique<Operator>(url(), operid, path, std::move(hostServices)));
     return *operators.back();
 }
 

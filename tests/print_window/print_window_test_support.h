@@ -18,19 +18,26 @@
 
 namespace print::print_window::test {
 
-// A goods list with a row number, a gift-free amount total and five stored rows.
+// A goods list with a row number, a price tagged COST and an amount total.
 extern const char* const kGoodsReport;
-// A one-row bill header (memo, dates, settlement number).
+// A bill header (memo, dates, settlement number).
 extern const char* const kBillHeader;
-// A second detail: two gift rows of the same layout as kGoodsReport.
-extern const char* const kGiftRows;
+// Charge lines of a settlement.
+extern const char* const kChargeLines;
+
+// Five goods rows, two gift rows of the same layout, one header row, two charge lines.
+void fillGoods(engine::DataStore& dw);
+void fillGifts(engine::DataStore& dw);
+void fillHeader(engine::DataStore& dw);
+void fillCharges(engine::DataStore& dw);
 
 class Operator {
 public:
-    Operator(const std::string& url, const std::string& operid, const std::string& library);
+    Operator(const std::string& url, const std::string& operid, const std::string& library,
+             std::unique_ptr<service::HostServices> hostServices = nullptr);
 
     platform::HeadlessServices services;
-    service::HostContext host{services};
+    service::HostContext host;
     platform::Window hostWindow{"w_host"};
     platform::DataWindowControl dw_header{&hostWindow, "dw_header"};
     platform::DataWindowControl dw_detail{&hostWindow, "dw_detail"};
@@ -42,13 +49,21 @@ public:
     // Runs `request` (an of_print call) with the script lines played on the windows it opens;
     // returns what describe/syntax/modify printed. Script errors fail the test.
     std::string run(const std::function<void()>& request, const std::string& script);
+    // Runs `request` with `act` acting on the print window it opens (in C++, where a script
+    // cannot reach).
+    void runWith(const std::function<void()>& request, const std::function<void(w_print&)>& act);
     // Message boxes shown since the last call, as "TITLE | TEXT | ICON | BUTTONS -> N".
     std::vector<std::string> boxes();
+
+    // Libraries of the host's own definitions, searched after the print library.
+    std::vector<std::shared_ptr<engine::DefinitionLibrary>> hostLibraries;
 
     // The print window of the request that runs now (null outside `run`).
     w_print* window = nullptr;
 
 private:
+    // One search list per application: while this operator works, it holds his libraries.
+    void useLibraries();
     size_t m_boxesSeen = 0;
 };
 
@@ -58,7 +73,8 @@ protected:
     void TearDown() override;
 
     // An operator with a print library of its own (or a shared one when `library` is given).
-    Operator& addOperator(const std::string& operid, const std::string& library = {});
+    Operator& addOperator(const std::string& operid, const std::string& library = {},
+                          std::unique_ptr<service::HostServices> hostServices = nullptr);
 
     std::vector<std::unique_ptr<Operator>> operators;
 
