@@ -40,6 +40,7 @@ struct Param {
     const Value* value = nullptr;
     std::string_view blob;
     bool isBlob = false;
+    bool nullTestOnly = false;  // see PlaceholderSlot
 };
 
 // The current row of a running query. Valid only inside RowReceiver::onRow.

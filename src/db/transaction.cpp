@@ -224,13 +224,15 @@ long Transaction::runStatement(std::string_view sql, const std::vector<Value>& p
         return fail("the statement has no placeholder for the blob");
     if (translated.names.size() - blobSlots != params.size())
         return fail(parameterCountText(translated.names.size() - blobSlots, params.size()));
-    std::vector<Param> bound(translated.names.size());
+    std::vector<Param> bound(translated.slots.size());
     for (size_t i = 0; i < bound.size(); ++i) {
-        if (blob && i == 0) {
+        const PlaceholderSlot& slot = translated.slots[i];
+        bound[i].nullTestOnly = slot.nullTestOnly;
+        if (blob && slot.name == 0) {
             bound[i].isBlob = true;
             bound[i].blob = *blob;
         } else {
-            bound[i].value = &params[i - blobSlots];
+            bound[i].value = &params[slot.name - blobSlots];
         }
     }
     if (writes && beginIfNeeded() != 0) return m_status.code;
@@ -369,8 +371,11 @@ Result<long> Transaction::retrieve(std::string_view sql,
         }
         values.push_back(std::move(converted));
     }
-    std::vector<Param> bound(values.size());
-    for (size_t i = 0; i < values.size(); ++i) bound[i].value = &values[i];
+    std::vector<Param> bound(translated.slots.size());
+    for (size_t i = 0; i < bound.size(); ++i) {
+        bound[i].value = &values[translated.slots[i].name];
+        bound[i].nullTestOnly = translated.slots[i].nullTestOnly;
+    }
     SinkReceiver receiver(columns, sink);
     if (finish(m_conn->run(translated.text, bound, &receiver)) != 0) return Error{m_status.errText};
     if (!receiver.m_error.empty()) {

@@ -133,6 +133,27 @@ TEST_P(TransactionTest, PlaceholdersOutsideCodeOnly) {
     EXPECT_EQ(sqlca.sqlErrText(), "the statement has 2 parameters but 1 values were given");
 }
 
+// What each back end reads as a name, a comment or a slice holds no placeholder.
+TEST_P(TransactionTest, ColonsInsideNamesCommentsAndSlicesAreNoPlaceholders) {
+    std::vector<Value> row;
+    if (GetParam() == Backend::Sqlite) {
+        ASSERT_EQ(sqlca.execute("CREATE TABLE t_colon (\"a:b\" TEXT, \"c:d\" TEXT)"), 0);
+        ASSERT_EQ(sqlca.execute("INSERT INTO t_colon VALUES (:a, :c)", {"x", "y"}), 0);
+        EXPECT_EQ(sqlca.selectInto("SELECT [a:b], `c:d` FROM t_colon WHERE [a:b] = :a", {"x"}, row),
+                  0)
+            << sqlca.sqlErrText();
+        EXPECT_EQ(row, (std::vector<Value>{Value("x"), Value("y")}));
+    } else {
+        EXPECT_EQ(sqlca.selectInto("SELECT array_length((ARRAY[10, 20, 30])[lo:hi], 1) "
+                                   "/* outer /* inner :x */ :y */ "
+                                   "FROM (SELECT CAST(:lo AS integer) AS lo, 3 AS hi) s",
+                                   {Value(int64_t{2})}, row, {ValueType::Long}),
+                  0)
+            << sqlca.sqlErrText();
+        EXPECT_EQ(row, std::vector<Value>{Value(int64_t{2})});
+    }
+}
+
 TEST_P(TransactionTest, ValuesComeBackInTheirTypes) {
     Date day = *Date::fromYmd(2024, 2, 29);
     DateTime stamp{day, *Time::fromHms(23, 59, 58)};
@@ -347,15 +368,34 @@ TEST(Placeholders, TranslatedOutsideLiteralsCommentsAndCasts) {
         "WHERE $$ :t $$ = E'\\' :u' AND y = :p",
         Backend::PostgreSql);
     EXPECT_EQ(pg.text,
-              "SELECT ':a', \"b:c\", x::int, $1, $1, $2 -- :r\n/* :s */ FROM t "
-              "WHERE $$ :t $$ = E'\\' :u' AND y = $1");
+              "SELECT ':a', \"b:c\", x::int, $1, $2, $3 -- :r\n/* :s */ FROM t "
+              "WHERE $$ :t $$ = E'\\' :u' AND y = $4");
     EXPECT_EQ(pg.names, (std::vector<std::string>{"p", "q_2"}));
+    // Every use is numbered apart, so that the server infers each one's type in its place.
+    std::vector<size_t> uses;
+    for (const PlaceholderSlot& slot : pg.slots) uses.push_back(slot.name);
+    EXPECT_EQ(uses, (std::vector<size_t>{0, 0, 1, 0}));
 
     auto lite = translatePlaceholders("SELECT 'it''s :x', :b, :a, :b, :1 FROM t", Backend::Sqlite);
     EXPECT_EQ(lite.text, "SELECT 'it''s :x', ?1, ?2, ?1, :1 FROM t");
     EXPECT_EQ(lite.names, (std::vector<std::string>{"b", "a"}));
 
     EXPECT_EQ(leadingKeyword("  /* x */ -- y\n (Update t"), "update");
+}
+
+TEST(Placeholders, NestedCommentsBracketsBackquotesAndSlicesAreSkipped) {
+    auto pg = translatePlaceholders(
+        "SELECT /* a /* :x */ :y */ arr[lo:hi], arr[lo : hi], arr[1:2], arr[:i], :p",
+        Backend::PostgreSql);
+    EXPECT_EQ(pg.text,
+              "SELECT /* a /* :x */ :y */ arr[lo:hi], arr[lo : hi], arr[1:2], arr[$1], $2");
+    EXPECT_EQ(pg.names, (std::vector<std::string>{"i", "p"}));
+
+    // SQLite does not nest comments and has no arrays: brackets quote names.
+    auto lite = translatePlaceholders("SELECT [a:b], `c:d`, `e``:f` /* /* :x */ :y FROM t",
+                                      Backend::Sqlite);
+    EXPECT_EQ(lite.text, "SELECT [a:b], `c:d`, `e``:f` /* /* :x */ ?1 FROM t");
+    EXPECT_EQ(lite.names, (std::vector<std::string>{"y"}));
 }
 
 }  // namespace
@@ -382,8 +422,7 @@ TEST(PostgresConnect, AServerThatNeverAnswersTimesOutWithAClearError) {
     EXPECT_EQ(sqlca.connect(url), -1);
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_LT(waited, std::chrono::seconds(20));
-    EXPECT_NE(sqlca.sqlErrText().find("cannot connect to the PostgreSQL server"),
-              std::string::npos)
+    EXPECT_NE(sqlca.sqlErrText().find("cannot connect to the PostgreSQL server"), std::string::npos)
         << sqlca.sqlErrText();
     EXPECT_FALSE(sqlca.isConnected());
     ::close(listener);
