@@ -24,6 +24,9 @@ struct Outcome {
     std::string errText;
     long nRows = 0;     // rows changed by INSERT/UPDATE/DELETE, rows delivered by a query
     bool lost = false;  // the connection is gone; the transaction must connect again
+    // What the statement did, lower case ("insert", "update", "delete", "select", ...), as the
+    // server reports it where it does.
+    std::string command;
 
     static Outcome failure(std::string text, long dbCode = 0, std::string sqlState = {}) {
         Outcome o;

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "db/backend.h"
+#include "db/sql_text.h"
 
 namespace print::db::detail {
 namespace {
@@ -154,7 +155,8 @@ public:
             if (guarded) runScript("ROLLBACK TO SAVEPOINT print_statement");
             out = runOnce(sql, params, rows, true);
         }
-        if (guarded && !out.lost) {
+        // A COMMIT or ROLLBACK run as a statement has ended the transaction, savepoint and all.
+        if (guarded && !out.lost && inTransaction()) {
             Outcome o = runScript(out.code == 0 ? "RELEASE SAVEPOINT print_statement"
                                                 : "ROLLBACK TO SAVEPOINT print_statement; "
                                                   "RELEASE SAVEPOINT print_statement");
@@ -235,6 +237,10 @@ private:
                                       0));
         Outcome out = outcomeOf(res.get());
         if (out.code != 0) return out;
+        std::string_view tag = PQcmdStatus(res.get());
+        out.command = asciiLower(tag.substr(0, tag.find(' ')));
+        if (out.command == "rollback" && leadingKeyword(sql) == "commit")
+            return Outcome::failure("the transaction was rolled back by the server");
         if (PQresultStatus(res.get()) == PGRES_TUPLES_OK) {
             int n = PQntuples(res.get());
             out.nRows = n;

@@ -22,11 +22,6 @@ std::string parameterCountText(size_t expected, size_t given) {
            std::to_string(given) + " values were given";
 }
 
-bool touchesRows(std::string_view sql) {
-    std::string kw = leadingKeyword(sql);
-    return kw == "update" || kw == "delete";
-}
-
 // Collects at most two rows: SELECT INTO needs to know only whether there were more than one.
 class SingleRowReceiver : public RowReceiver {
 public:
@@ -153,6 +148,7 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
         m_conn = std::move(other.m_conn);
         m_backend = other.m_backend;
         m_status = std::move(other.m_status);
+        m_command = std::move(other.m_command);
         m_codePage = std::move(other.m_codePage);
     }
     return *this;
@@ -175,6 +171,7 @@ long Transaction::finish(const Outcome& outcome) {
     m_status.sqlState = outcome.sqlState;
     m_status.errText = outcome.errText;
     m_status.nRows = outcome.nRows;
+    m_command = outcome.command;
     if (outcome.lost) m_conn.reset();
     return m_status.code;
 }
@@ -241,7 +238,8 @@ long Transaction::runStatement(std::string_view sql, const std::vector<Value>& p
 
 long Transaction::execute(std::string_view sql, const std::vector<Value>& params) {
     long code = runStatement(sql, params, nullptr, nullptr, true);
-    if (code == 0 && m_status.nRows == 0 && touchesRows(sql)) m_status.code = 100;
+    if (code == 0 && m_status.nRows == 0 && (m_command == "update" || m_command == "delete"))
+        m_status.code = 100;
     return m_status.code;
 }
 

@@ -119,7 +119,9 @@ public:
     long updateBlob(std::string_view sql, std::string_view text, const std::vector<Value>& params);
     long updateBlobBytes(std::string_view sql, std::string_view bytes,
                          const std::vector<Value>& params);
-    // INSERT, UPDATE, DELETE (and DDL). UPDATE and DELETE of no row give 100.
+    // INSERT, UPDATE, DELETE (and DDL). An UPDATE or DELETE that touched no row gives 100,
+    // also when a WITH clause comes first; an INSERT that added none gives 0. COMMIT and
+    // ROLLBACK run here end the transaction as commit() and rollback() do.
     long execute(std::string_view sql, const std::vector<Value>& params = {});
     // A cursor over the rows of a query, values in the database's own types. `onRow` returns
     // false to stop early. 0 (also when there is no row; sqlNRows tells), or -1.
@@ -153,6 +155,7 @@ private:
     std::unique_ptr<detail::Connection> m_conn;
     Backend m_backend = Backend::Sqlite;
     SqlStatus m_status;
+    std::string m_command;  // what the last statement did ("update", ...)
     std::string m_codePage;
 };
 

@@ -72,6 +72,31 @@ TEST_P(TransactionTest, StatusCodesOfEachStatementKind) {
     EXPECT_EQ(sqlca.sqlCode(), 0) << "a good statement clears the previous error";
 }
 
+TEST_P(TransactionTest, NoRowTouchedIsToldByTheCountNotByTheFirstWord) {
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('a')"), 0);
+    EXPECT_EQ(sqlca.execute("WITH w AS (SELECT 'none' AS k) UPDATE t_item SET v = 'x' "
+                            "WHERE k IN (SELECT k FROM w)"),
+              100);
+    EXPECT_EQ(sqlca.execute("WITH w (k) AS (SELECT 'none') DELETE FROM t_item "
+                            "WHERE k IN (SELECT k FROM w)"),
+              100);
+    EXPECT_EQ(sqlca.execute("WITH w AS (SELECT 'a' AS k) UPDATE t_item SET v = 'x' "
+                            "WHERE k IN (SELECT k FROM w)"),
+              0);
+    EXPECT_EQ(sqlca.sqlNRows(), 1);
+    // An INSERT that adds no row has not failed to find one.
+    EXPECT_EQ(sqlca.execute("INSERT INTO t_item (k) SELECT k FROM t_item WHERE 1 = 0"), 0);
+
+    // Transaction control written as a statement does what commit() and rollback() do.
+    EXPECT_EQ(sqlca.execute("COMMIT"), 0) << sqlca.sqlErrText();
+    EXPECT_FALSE(sqlca.inTransaction());
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('b')"), 0);
+    EXPECT_EQ(sqlca.execute("ROLLBACK"), 0) << sqlca.sqlErrText();
+    EXPECT_FALSE(sqlca.inTransaction());
+    Transaction other = connected();
+    EXPECT_EQ(count(other), 1);
+}
+
 TEST_P(TransactionTest, SelectIntoOfSeveralRowsIsAnErrorAndChangesNothing) {
     ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k, v) VALUES ('a', 'x'), ('b', 'x')"), 0);
     std::vector<Value> row{Value("before")};
@@ -381,6 +406,9 @@ TEST(Placeholders, TranslatedOutsideLiteralsCommentsAndCasts) {
     EXPECT_EQ(lite.names, (std::vector<std::string>{"b", "a"}));
 
     EXPECT_EQ(leadingKeyword("  /* x */ -- y\n (Update t"), "update");
+    EXPECT_EQ(statementKind("WITH RECURSIVE a(x) AS (SELECT 1 UNION SELECT x + 1 FROM a), "
+                            "\"update\" AS (SELECT ')') DELETE FROM t"),
+              "delete");
 }
 
 TEST(Placeholders, NestedCommentsBracketsBackquotesAndSlicesAreSkipped) {
