@@ -5,7 +5,11 @@
 // Placeholders are written `:name` in every statement, whatever the back end; `:name` inside a
 // string literal, a quoted identifier or a comment is left alone, and so is a `::` cast. The
 // values of a statement bind to the distinct placeholder names in the order of their first
-// appearance (a name used twice takes one value).
+// appearance (a name used twice takes one value). PostgreSQL is left to infer each use's type
+// from where it stands, as SQLite takes any value anywhere, so that one statement runs on both
+// (`substr(s, :from, :len)`, `round(n, :places)`, `:a IS NULL` with a null); only where the
+// statement cannot tell (a bare `SELECT :v`, `:d::date + :n`) the value's own type decides, and
+// a text nothing else tells the type of comes back as text.
 //
 // Failure reporting follows the platform: every statement function returns the status code and
 // leaves the full status readable afterwards:

@@ -205,6 +205,57 @@ TEST_P(TransactionTest, ValuesComeBackInTheirTypes) {
         << sqlca.sqlErrText();
 }
 
+// The server infers each parameter's type from where it stands, as SQLite takes any value
+// anywhere: one statement runs on both back ends.
+TEST_P(TransactionTest, ParametersTakeTheTypeTheirPlaceWants) {
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k, n) VALUES ('a', 1.25), ('b', 2.5)"), 0);
+    std::vector<Value> row;
+    ASSERT_EQ(sqlca.selectInto("SELECT substr('abc', :s, :n)", {int64_t{2}, int64_t{1}}, row), 0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value("b")});
+    ASSERT_EQ(sqlca.selectInto("SELECT round(n, :places) FROM t_item WHERE k = :k",
+                               {int64_t{1}, "a"}, row, {ValueType::Number}),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value(*Decimal::parse("1.3"))});
+    // One name, a text in one place and a number in the other.
+    ASSERT_EQ(sqlca.selectInto("SELECT :x || 'a', :x + 1", {int64_t{5}}, row,
+                               {ValueType::String, ValueType::Long}),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, (std::vector<Value>{Value("5a"), Value(int64_t{6})}));
+    // A null tested for null, and the optional filter reports are written with.
+    ASSERT_EQ(sqlca.selectInto("SELECT :a IS NULL", {Value()}, row, {ValueType::Bool}), 0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value(true)});
+    ASSERT_EQ(sqlca.selectInto("SELECT count(*) FROM t_item WHERE (:n IS NULL OR n > :n)",
+                               {Value()}, row, {ValueType::Long}),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value(int64_t{2})});
+    ASSERT_EQ(sqlca.selectInto("SELECT count(*) FROM t_item WHERE (:n IS NULL OR n > :n)",
+                               {int64_t{2}}, row, {ValueType::Long}),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value(int64_t{1})});
+    if (GetParam() == Backend::PostgreSql) {
+        ASSERT_EQ(sqlca.selectInto("SELECT :d::date + :n", {"2024-02-28", int64_t{2}}, row,
+                                   {ValueType::Date}),
+                  0)
+            << sqlca.sqlErrText();
+        EXPECT_EQ(row, std::vector<Value>{Value(*Date::fromYmd(2024, 3, 1))});
+    }
+    // Inside a transaction the retry of a statement whose types the server could not tell
+    // leaves the transaction usable.
+    ASSERT_EQ(sqlca.execute("UPDATE t_item SET v = :v WHERE k = 'a'", {"x"}), 0);
+    ASSERT_EQ(sqlca.selectInto("SELECT :a IS NULL, :b", {int64_t{7}, int64_t{8}}, row,
+                               {ValueType::Bool, ValueType::Long}),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(row, (std::vector<Value>{Value(false), Value(int64_t{8})}));
+    EXPECT_EQ(sqlca.commit(), 0) << sqlca.sqlErrText();
+}
+
 TEST_P(TransactionTest, FailedStatementUndoesOnlyItself) {
     ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES (:k)", {"a"}), 0);
     EXPECT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES (:k)", {"a"}), -1);
