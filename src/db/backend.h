@@ -87,6 +87,9 @@ public:
 Result<std::unique_ptr<Connection>> openSqlite(const std::string& path, bool create);
 Result<std::unique_ptr<Connection>> openPostgres(const std::string& conninfo);
 
+// Whether `word` is one of libpq's connection keywords ("host", "dbname", ...).
+bool isPostgresKeyword(std::string_view word);
+
 // Text of a value as the databases read it: dates YYYY-MM-DD, date-times
 // "YYYY-MM-DD HH:MM:SS[.ffffff]", numbers in plain decimal form, booleans "true"/"false".
 std::string parameterText(const Value& v);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/text.h"
 #include "db/backend.h"
@@ -301,6 +302,19 @@ private:
 void ignoreNotice(void*, const char*) {}
 
 }  // namespace
+
+bool isPostgresKeyword(std::string_view word) {
+    static const std::vector<std::string> keywords = [] {
+        std::vector<std::string> out;
+        PQconninfoOption* options = PQconndefaults();
+        for (PQconninfoOption* o = options; o && o->keyword; ++o) out.emplace_back(o->keyword);
+        PQconninfoFree(options);
+        return out;
+    }();
+    for (const std::string& k : keywords)
+        if (k == word) return true;
+    return false;
+}
 
 Result<std::unique_ptr<Connection>> openPostgres(const std::string& conninfo) {
     // Without a limit libpq waits minutes on a host that does not answer; an operator wants to

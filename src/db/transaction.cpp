@@ -1,5 +1,7 @@
 #include "db/transaction.h"
 
+#include <algorithm>
+
 #include "common/encoding.h"
 #include "common/text.h"
 #include "db/backend.h"
@@ -117,6 +119,58 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The URL with every password in it replaced by ***: in the user part of `scheme://user:pw@host`
+// and as a `password=` value of a query or a keyword/value string.
+std::string withoutPasswords(std::string_view url) {
+    std::string out(url);
+    if (size_t scheme = out.find("://"); scheme != std::string::npos) {
+        size_t start = scheme + 3;
+        size_t end = out.find_first_of("/?#", start);
+        if (end == std::string::npos) end = out.size();
+        size_t at = out.rfind('@', end);
+        if (at != std::string::npos && at >= start) {
+            size_t colon = out.find(':', start);
+            if (colon != std::string::npos && colon < at)
+                out.replace(colon + 1, at - colon - 1, "***");
+        }
+    }
+    std::string lower = asciiLower(out);
+    for (size_t at = lower.find("password"); at != std::string::npos;
+         at = lower.find("password", at + 1)) {
+        if (at > 0 && std::string_view(" \t?&;").find(out[at - 1]) == std::string_view::npos)
+            continue;
+        size_t eq = at + 8;
+        while (eq < out.size() && (out[eq] == ' ' || out[eq] == '\t')) ++eq;
+        if (eq >= out.size() || out[eq] != '=') continue;
+        size_t start = eq + 1;
+        while (start < out.size() && (out[start] == ' ' || out[start] == '\t')) ++start;
+        size_t end = start;
+        if (end < out.size() && out[end] == '\'') {
+            for (++end; end < out.size() && out[end] != '\''; ++end)
+                if (out[end] == '\\') ++end;
+            end = std::min(end + 1, out.size());
+        } else {
+            end = out.find_first_of(" \t&;#", start);
+            if (end == std::string::npos) end = out.size();
+        }
+        out.replace(start, end - start, "***");
+        lower = asciiLower(out);
+    }
+    return out;
+}
+
+// Whether `text` reads as a libpq connection string: it opens with one of libpq's keywords
+// and `=`. A file path holding `=` ("data/a=b.db") does not.
+bool isConnectionString(std::string_view text) {
+    size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return false;
+    return detail::isPostgresKeyword(trimView(text.substr(0, eq)));
+}
+
+}  // namespace
+
 Result<DatabaseUrl> parseDatabaseUrl(std::string_view url) {
     std::string_view u = trimView(url);
     if (u.empty()) return Error{"empty database URL"};
@@ -128,11 +182,10 @@ Result<DatabaseUrl> parseDatabaseUrl(std::string_view url) {
     }
     if (istartsWith(u, "postgresql://") || istartsWith(u, "postgres://"))
         return DatabaseUrl{Backend::PostgreSql, std::string(u)};
-    bool hasScheme = u.find("://") != std::string_view::npos;
-    if (!hasScheme && u.find('=') != std::string_view::npos)
-        return DatabaseUrl{Backend::PostgreSql, std::string(u)};
-    if (hasScheme || istartsWith(u, "postgresql:") || istartsWith(u, "postgres:"))
-        return Error{"unsupported database URL '" + std::string(u) +
+    if (isConnectionString(u)) return DatabaseUrl{Backend::PostgreSql, std::string(u)};
+    if (u.find("://") != std::string_view::npos || istartsWith(u, "postgresql:") ||
+        istartsWith(u, "postgres:"))
+        return Error{"unsupported database URL '" + withoutPasswords(u) +
                      "': use sqlite:PATH or postgresql://..."};
     return DatabaseUrl{Backend::Sqlite, std::string(u)};
 }

@@ -61,14 +61,16 @@ struct ConnectOptions {
     bool createSqliteFile = true;
 };
 
-// Where a database URL leads: `sqlite:PATH` or a bare path; `postgresql://...`,
-// `postgres://...` or a libpq connection string ("host=... dbname=...").
+// Where a database URL leads: `sqlite:PATH` (always SQLite, whatever the path holds) or a bare
+// path; `postgresql://...`, `postgres://...` or a libpq connection string ("host=... dbname=...",
+// opening with one of libpq's keywords; a path such as "data/a=b.db" stays a path).
 struct DatabaseUrl {
     Backend backend = Backend::Sqlite;
     std::string target;  // the file path, or what libpq is given
 };
 // Errors: "empty database URL", "no file name in database URL 'sqlite:'",
-// "unsupported database URL 'URL': use sqlite:PATH or postgresql://..."
+// "unsupported database URL 'URL': use sqlite:PATH or postgresql://...", where URL shows every
+// password in it as ***.
 Result<DatabaseUrl> parseDatabaseUrl(std::string_view url);
 
 namespace detail {
