@@ -18,6 +18,8 @@ namespace {
 
 const char* const kNotConnected = "not connected to a database";
 const char* const kMoreThanOneRow = "SELECT INTO returned more than one row";
+const char* const kTransactionLost =
+    "the database rolled the transaction back after an earlier error: roll back to go on";
 
 std::string parameterCountText(size_t expected, size_t given) {
     return "the statement has " + std::to_string(expected) + " parameters but " +
@@ -202,6 +204,7 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
         m_backend = other.m_backend;
         m_status = std::move(other.m_status);
         m_command = std::move(other.m_command);
+        m_transactionLost = other.m_transactionLost;
         m_codePage = std::move(other.m_codePage);
     }
     return *this;
@@ -218,7 +221,7 @@ long Transaction::fail(std::string text) {
     return -1;
 }
 
-long Transaction::finish(const Outcome& outcome) {
+long Transaction::finish(const Outcome& outcome, bool wasInTransaction) {
     m_status.code = outcome.code;
     m_status.dbCode = outcome.dbCode;
     m_status.sqlState = outcome.sqlState;
@@ -226,6 +229,11 @@ long Transaction::finish(const Outcome& outcome) {
     m_status.nRows = outcome.nRows;
     m_command = outcome.command;
     if (outcome.lost) m_conn.reset();
+    // SQLite drops the whole transaction after some errors (a full disk), PostgreSQL after a
+    // failed COMMIT. The next statement would open a new transaction and the host would take its
+    // work for a continuation of the lost one.
+    if (outcome.code != 0 && wasInTransaction && m_conn && !m_conn->inTransaction())
+        m_transactionLost = true;
     return m_status.code;
 }
 
@@ -247,6 +255,7 @@ void Transaction::disconnect() {
     if (m_conn && m_conn->inTransaction()) (void)m_conn->runScript("ROLLBACK");
     m_conn.reset();
     m_status = SqlStatus{};
+    m_transactionLost = false;
 }
 
 bool Transaction::isConnected() const {
@@ -268,6 +277,7 @@ long Transaction::beginIfNeeded() {
 long Transaction::runStatement(std::string_view sql, const std::vector<Value>& params,
                                const std::string* blob, RowReceiver* rows, bool writes) {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     TranslatedSql translated = translatePlaceholders(sql, m_backend);
     size_t blobSlots = blob ? 1 : 0;
     if (blob && translated.names.empty())
@@ -286,7 +296,8 @@ long Transaction::runStatement(std::string_view sql, const std::vector<Value>& p
         }
     }
     if (writes && beginIfNeeded() != 0) return m_status.code;
-    return finish(m_conn->run(translated.text, bound, rows));
+    bool inside = m_conn->inTransaction();
+    return finish(m_conn->run(translated.text, bound, rows), inside);
 }
 
 long Transaction::execute(std::string_view sql, const std::vector<Value>& params) {
@@ -298,6 +309,7 @@ long Transaction::execute(std::string_view sql, const std::vector<Value>& params
 
 long Transaction::executeScript(std::string_view sql) {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     if (beginIfNeeded() != 0) return m_status.code;
     // A script that fails halfway leaves nothing of itself behind, like a single statement.
     Outcome mark = m_conn->runScript("SAVEPOINT print_script");
@@ -307,7 +319,7 @@ long Transaction::executeScript(std::string_view sql) {
         (void)m_conn->runScript(out.code == 0 ? "RELEASE SAVEPOINT print_script"
                                               : "ROLLBACK TO SAVEPOINT print_script; "
                                                 "RELEASE SAVEPOINT print_script");
-    return finish(out);
+    return finish(out, true);
 }
 
 long Transaction::selectInto(std::string_view sql, const std::vector<Value>& params,
@@ -373,15 +385,17 @@ long Transaction::query(std::string_view sql, const std::vector<Value>& params,
 
 long Transaction::commit() {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     if (!m_conn->inTransaction()) {
         m_status = SqlStatus{};
         return 0;
     }
-    return finish(m_conn->runScript("COMMIT"));
+    return finish(m_conn->runScript("COMMIT"), true);
 }
 
 long Transaction::rollback() {
     if (!m_conn) return fail(kNotConnected);
+    m_transactionLost = false;
     if (!m_conn->inTransaction()) {
         m_status = SqlStatus{};
         return 0;
@@ -396,6 +410,10 @@ Result<long> Transaction::retrieve(std::string_view sql,
     if (!m_conn) {
         fail(kNotConnected);
         return Error{kNotConnected};
+    }
+    if (m_transactionLost) {
+        fail(kTransactionLost);
+        return Error{kTransactionLost};
     }
     TranslatedSql translated = translatePlaceholders(sql, m_backend);
     std::vector<Value> values;
@@ -428,7 +446,9 @@ Result<long> Transaction::retrieve(std::string_view sql,
         bound[i].nullTestOnly = translated.slots[i].nullTestOnly;
     }
     SinkReceiver receiver(columns, sink);
-    if (finish(m_conn->run(translated.text, bound, &receiver)) != 0) return Error{m_status.errText};
+    bool inside = m_conn->inTransaction();
+    if (finish(m_conn->run(translated.text, bound, &receiver), inside) != 0)
+        return Error{m_status.errText};
     if (!receiver.m_error.empty()) {
         fail(receiver.m_error);
         return Error{receiver.m_error};

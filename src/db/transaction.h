@@ -31,6 +31,10 @@
 // executeScript) and end with commit or rollback; reads outside a transaction see the latest
 // committed data. A failing statement inside a transaction undoes only itself, on both back ends,
 // so the host decides whether to roll back. Disconnecting rolls back what was not committed.
+// Some errors make the database roll back the whole transaction by itself (SQLite on a full disk
+// or an I/O error, PostgreSQL when COMMIT fails): then every statement and commit fail with
+// "the database rolled the transaction back after an earlier error: roll back to go on" until
+// the host calls rollback, so that no later work is mistaken for part of the lost transaction.
 #pragma once
 
 #include <functional>
@@ -152,7 +156,7 @@ public:
 
 private:
     long fail(std::string text);
-    long finish(const detail::Outcome& outcome);
+    long finish(const detail::Outcome& outcome, bool wasInTransaction = false);
     bool ensureConnected();
     long beginIfNeeded();
     long runStatement(std::string_view sql, const std::vector<Value>& params,
@@ -161,7 +165,8 @@ private:
     std::unique_ptr<detail::Connection> m_conn;
     Backend m_backend = Backend::Sqlite;
     SqlStatus m_status;
-    std::string m_command;  // what the last statement did ("update", ...)
+    std::string m_command;           // what the last statement did ("update", ...)
+    bool m_transactionLost = false;  // the database ended the transaction after an error
     std::string m_codePage;
 };
 

@@ -270,6 +270,53 @@ TEST_P(TransactionTest, FailedStatementUndoesOnlyItself) {
     EXPECT_EQ(count(other), 2);
 }
 
+// After some errors the database drops the whole transaction by itself: SQLite when the disk
+// is full, PostgreSQL when COMMIT fails. The work before the error is gone, so what follows
+// must not quietly open a new transaction that the host would take for the old one.
+TEST_P(TransactionTest, ATransactionTheDatabaseRolledBackStopsUntilTheHostRollsBack) {
+    const std::string lost =
+        "the database rolled the transaction back after an earlier error: roll back to go on";
+    if (GetParam() == Backend::PostgreSql) {
+        ASSERT_EQ(sqlca.execute("CREATE TABLE t_once (k INTEGER, "
+                                "CONSTRAINT t_once_k UNIQUE (k) DEFERRABLE INITIALLY DEFERRED)"),
+                  0);
+        ASSERT_EQ(sqlca.commit(), 0);
+    }
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('a')"), 0);
+    if (GetParam() == Backend::Sqlite) {
+        std::vector<Value> pages;
+        ASSERT_EQ(sqlca.selectInto("PRAGMA page_count", {}, pages, {ValueType::Long}), 0);
+        ASSERT_EQ(
+            sqlca.selectInto("PRAGMA max_page_count = " + std::to_string(pages[0].asLong() + 1), {},
+                             pages),
+            0);
+        EXPECT_EQ(sqlca.execute("INSERT INTO t_item (k, v) VALUES ('big', :v)",
+                                {std::string(100000, 'x')}),
+                  -1);
+        EXPECT_EQ(sqlca.sqlErrText(), "database or disk is full");
+    } else {
+        ASSERT_EQ(sqlca.execute("INSERT INTO t_once (k) VALUES (1), (1)"), 0);
+        EXPECT_EQ(sqlca.execute("COMMIT"), -1);
+        EXPECT_EQ(sqlca.sqlState(), "23505");
+    }
+    EXPECT_FALSE(sqlca.inTransaction());
+
+    EXPECT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('b')"), -1);
+    EXPECT_EQ(sqlca.sqlErrText(), lost);
+    std::vector<Value> row;
+    EXPECT_EQ(sqlca.selectInto("SELECT count(*) FROM t_item", {}, row), -1);
+    EXPECT_EQ(sqlca.sqlErrText(), lost);
+    EXPECT_EQ(sqlca.commit(), -1);
+    EXPECT_EQ(sqlca.sqlErrText(), lost);
+    EXPECT_EQ(sqlca.rollback(), 0);
+
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('c')"), 0) << sqlca.sqlErrText();
+    ASSERT_EQ(sqlca.commit(), 0);
+    Transaction other = connected();
+    EXPECT_EQ(count(other), 1);
+    EXPECT_EQ(count(other, "k = 'c'"), 1);
+}
+
 TEST_P(TransactionTest, RollbackAndDisconnectUndoUncommittedWork) {
     ASSERT_EQ(sqlca.execute("INSERT INTO t_item (k) VALUES ('a')"), 0);
     EXPECT_EQ(sqlca.rollback(), 0);
