@@ -59,6 +59,12 @@ std::string_view schemaLockSql(Backend backend) {
     return backend == Backend::Sqlite ? "" : "SELECT pg_advisory_xact_lock(734271001)";
 }
 
+std::string_view nameLockSql(Backend backend) {
+    // The two-key form keeps names apart from the schema lock's single key.
+    return backend == Backend::Sqlite ? ""
+                                      : "SELECT pg_advisory_xact_lock(734271002, hashtext(:name))";
+}
+
 std::string integerSeriesSql(Backend backend) {
     if (backend == Backend::Sqlite)
         return "(WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < "

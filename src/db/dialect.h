@@ -29,6 +29,9 @@ std::string objectExistsSql(Backend backend, std::string_view kind);
 std::string tableColumnsSql(Backend backend);
 // Taken before the schema is changed, so that two `db init` runs at once queue up.
 std::string_view schemaLockSql(Backend backend);
+// Locks the name :name until the transaction ends; "" where the transaction's own write lock
+// does (SQLite).
+std::string_view nameLockSql(Backend backend);
 // A FROM item giving the integers 1 .. :count as column n of `series`.
 std::string integerSeriesSql(Backend backend);
 // An expression adding `days` (an integer SQL expression) to the date `isoDate` (YYYY-MM-DD);

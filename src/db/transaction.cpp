@@ -5,6 +5,7 @@
 #include "common/encoding.h"
 #include "common/text.h"
 #include "db/backend.h"
+#include "db/dialect.h"
 #include "db/sql_text.h"
 
 namespace print::db {
@@ -401,6 +402,18 @@ long Transaction::rollback() {
         return 0;
     }
     return finish(m_conn->runScript("ROLLBACK"));
+}
+
+long Transaction::lockName(std::string_view name) {
+    if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
+    if (beginIfNeeded() != 0) return m_status.code;
+    std::string_view sql = dialect::nameLockSql(m_backend);
+    if (sql.empty()) {
+        m_status = SqlStatus{};
+        return 0;
+    }
+    return runStatement(sql, {Value(name)}, nullptr, nullptr, true);
 }
 
 Result<long> Transaction::retrieve(std::string_view sql,

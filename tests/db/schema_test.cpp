@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "db/demo_data.h"
 #include "db/schema.h"
@@ -147,6 +150,62 @@ TEST_P(SchemaTest, TemplateRowsKeepTheirSecondRowAndTheirKeys) {
     ASSERT_EQ(sqlca.execute("DELETE FROM T_GOODSPRINT1 WHERE bpbid = :b", {"305"}), 0);
     EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT2", {}), 0);
     ASSERT_EQ(sqlca.commit(), 0);
+}
+
+// Two operators make their own template of one report the default at the same moment. Each
+// clears the other defaults and sets its own; row locks taken in opposite orders would deadlock
+// on PostgreSQL, and without a lock both could read "no default" and both set one.
+TEST_P(SchemaTest, LockingADocumentQueuesTwoOperatorsSettingItsDefault) {
+    ASSERT_TRUE(initSchema(sqlca).ok());
+    for (const char* name : {"甲", "乙"})
+        ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid, rtflag, "
+                                "rtdefault) VALUES (:d, :n, '0107', '0', 'N')",
+                                {"日销售报表", name}),
+                  0);
+    ASSERT_EQ(sqlca.commit(), 0);
+
+    auto makeDefault = [&](Transaction& t, const char* mine, std::string& error) {
+        bool done = t.lockName("日销售报表") == 0 &&
+                    t.execute(
+                        "UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = :d AND "
+                        "rtname <> :n",
+                        {"日销售报表", mine}) >= 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        done = done &&
+               t.execute(
+                   "UPDATE T_RPT_MODONE SET rtdefault = 'Y' WHERE rtdocname = :d AND "
+                   "rtname = :n",
+                   {"日销售报表", mine}) == 0 &&
+               t.commit() == 0;
+        if (done) return;
+        error = t.sqlErrText();
+        (void)t.rollback();
+    };
+    Transaction first = connected();
+    Transaction second = connected();
+    std::string firstError, secondError;
+    std::thread a([&] { makeDefault(first, "甲", firstError); });
+    std::thread b([&] { makeDefault(second, "乙", secondError); });
+    a.join();
+    b.join();
+    EXPECT_EQ(firstError, "");
+    EXPECT_EQ(secondError, "");
+    EXPECT_EQ(count("SELECT count(*) FROM T_RPT_MODONE WHERE rtdefault = 'Y'", {}), 1);
+
+    // The lock lasts until the transaction ends.
+    ASSERT_EQ(first.lockName("日销售报表"), 0) << first.sqlErrText();
+    EXPECT_TRUE(first.inTransaction());
+    std::atomic<bool> locked = false;
+    std::thread waiting([&] {
+        EXPECT_EQ(second.lockName("日销售报表"), 0) << second.sqlErrText();
+        locked = true;
+        (void)second.rollback();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(locked);
+    EXPECT_EQ(first.commit(), 0);
+    waiting.join();
+    EXPECT_TRUE(locked);
 }
 
 // A host that kept templates before this schema: its first rows get their second rows, or the
