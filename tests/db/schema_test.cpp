@@ -49,6 +49,46 @@ TEST_P(SchemaTest, InitCreatesOnceAndCheckFindsNothingMissing) {
     EXPECT_TRUE(checkSchema(sqlca).value().empty());
 }
 
+// PostgreSQL's default search path puts a schema named after the user before public. When the
+// host's tables live in public and such a schema exists, unqualified SQL finds them in public;
+// so must init and check, or a second, empty set in the user's schema would hide them.
+TEST_P(SchemaTest, ObjectsAreFoundWhereUnqualifiedSqlFindsThem) {
+    if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "SQLite has no search path";
+    ASSERT_TRUE(initSchema(sqlca).ok());
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid) "
+                            "VALUES ('日销售报表', 'A4横向', '0107')"),
+              0);
+    ASSERT_EQ(sqlca.execute("DROP VIEW VIEW_REPORT_MOD"), 0);
+    ASSERT_EQ(sqlca.execute("ALTER TABLE T_BILLMAIN DROP COLUMN billstatus"), 0);
+    ASSERT_EQ(sqlca.commit(), 0);
+    std::string user = createSchema("user");
+    Transaction host;
+    ASSERT_EQ(host.connect(urlWithSearchPath(user + "," + schema())), 0) << host.sqlErrText();
+
+    auto missing = checkSchema(host);
+    ASSERT_TRUE(missing.ok()) << missing.error().message;
+    EXPECT_EQ(missing.value(),
+              (std::vector<std::string>{"column T_BILLMAIN.billstatus", "view VIEW_REPORT_MOD"}));
+    auto created = initSchema(host);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    EXPECT_EQ(created.value(), missing.value());
+    EXPECT_TRUE(checkSchema(host).value().empty());
+
+    // Everything is where the host's tables are; the user's schema stays empty.
+    EXPECT_EQ(count("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON "
+                    "n.oid = c.relnamespace WHERE n.nspname = :s",
+                    {user}),
+              0);
+    EXPECT_EQ(count("SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON "
+                    "n.oid = p.pronamespace WHERE n.nspname = :s",
+                    {user}),
+              0);
+    std::vector<Value> row;
+    EXPECT_EQ(host.selectInto("SELECT rtname FROM VIEW_REPORT_MOD", {}, row), 0)
+        << host.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value("A4横向")});
+}
+
 TEST_P(SchemaTest, MissingColumnsAreReportedAndAdded) {
     ASSERT_EQ(sqlca.execute("CREATE TABLE T_BILLMAIN (billid VARCHAR(10) NOT NULL PRIMARY KEY, "
                             "billname VARCHAR(60) NOT NULL)"),
