@@ -24,6 +24,9 @@ struct Outcome {
     std::string errText;
     long nRows = 0;     // rows changed by INSERT/UPDATE/DELETE, rows delivered by a query
     bool lost = false;  // the connection is gone; the transaction must connect again
+    // What the statement did, lower case ("insert", "update", "delete", "select", ...), as the
+    // server reports it where it does.
+    std::string command;
 
     static Outcome failure(std::string text, long dbCode = 0, std::string sqlState = {}) {
         Outcome o;
@@ -40,6 +43,7 @@ struct Param {
     const Value* value = nullptr;
     std::string_view blob;
     bool isBlob = false;
+    bool nullTestOnly = false;  // see PlaceholderSlot
 };
 
 // The current row of a running query. Valid only inside RowReceiver::onRow.
@@ -82,6 +86,9 @@ public:
 // `create`: make the file when it does not exist (else a missing file is an error).
 Result<std::unique_ptr<Connection>> openSqlite(const std::string& path, bool create);
 Result<std::unique_ptr<Connection>> openPostgres(const std::string& conninfo);
+
+// Whether `word` is one of libpq's connection keywords ("host", "dbname", ...).
+bool isPostgresKeyword(std::string_view word);
 
 // Text of a value as the databases read it: dates YYYY-MM-DD, date-times
 // "YYYY-MM-DD HH:MM:SS[.ffffff]", numbers in plain decimal form, booleans "true"/"false".

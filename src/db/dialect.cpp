@@ -28,35 +28,57 @@ std::string_view schemaScript(Backend backend) {
 
 std::string objectExistsSql(Backend backend, std::string_view kind) {
     if (backend == Backend::Sqlite) {
-        std::string_view type = kind == "view"      ? "view"
-                                : kind == "index"   ? "index"
-                                : kind == "trigger" ? "trigger"
-                                                    : "table";
+        if (kind == "trigger" || kind == "index")
+            return "SELECT count(*) FROM sqlite_master WHERE type = '" + std::string(kind) +
+                   "' AND lower(name) = lower(:name) AND lower(tbl_name) = lower(:table)";
+        std::string_view type = kind == "view" ? "view" : "table";
         return "SELECT count(*) FROM sqlite_master WHERE type = '" + std::string(type) +
                "' AND lower(name) = lower(:name)";
     }
+    // to_regclass and the *_is_visible functions look names up through the search path, as an
+    // unquoted name in a statement is found.
     if (kind == "function")
-        return "SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
-               "WHERE n.nspname = current_schema() AND p.proname = lower(:name)";
+        return "SELECT count(*) FROM pg_proc p WHERE p.proname = lower(:name) AND "
+               "pg_function_is_visible(p.oid)";
     if (kind == "trigger")
-        return "SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
-               "JOIN pg_namespace n ON n.oid = c.relnamespace "
-               "WHERE n.nspname = current_schema() AND t.tgname = lower(:name)";
-    std::string relkind = kind == "view" ? "'v'" : kind == "index" ? "'i'" : "'r', 'p'";
-    return "SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-           "WHERE n.nspname = current_schema() AND c.relname = lower(:name) AND c.relkind IN (" +
+        return "SELECT count(*) FROM pg_trigger t WHERE t.tgname = lower(:name) AND "
+               "t.tgrelid = to_regclass(:table)";
+    if (kind == "index")
+        return "SELECT count(*) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+               "WHERE c.relname = lower(:name) AND i.indrelid = to_regclass(:table)";
+    std::string relkind = kind == "view" ? "'v'" : "'r', 'p'";
+    return "SELECT count(*) FROM pg_class c WHERE c.oid = to_regclass(:name) AND c.relkind IN (" +
            relkind + ")";
 }
 
 std::string tableColumnsSql(Backend backend) {
     if (backend == Backend::Sqlite) return "SELECT name FROM pragma_table_info(:name)";
-    return "SELECT column_name FROM information_schema.columns "
-           "WHERE table_schema = current_schema() AND table_name = lower(:name)";
+    return "SELECT attname FROM pg_attribute WHERE attrelid = to_regclass(:name) AND attnum > 0 "
+           "AND NOT attisdropped";
+}
+
+std::string_view tableSchemaSql() {
+    return "SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+           "WHERE c.oid = to_regclass(:name)";
+}
+
+std::string_view currentSchemaSql() {
+    return "SELECT current_schema(), current_setting('search_path')";
+}
+
+std::string_view setSearchPathSql() {
+    return "SELECT set_config('search_path', :path, true)";
 }
 
 std::string_view schemaLockSql(Backend backend) {
     // SQLite's BEGIN IMMEDIATE already serialises writers.
     return backend == Backend::Sqlite ? "" : "SELECT pg_advisory_xact_lock(734271001)";
+}
+
+std::string_view nameLockSql(Backend backend) {
+    // The two-key form keeps names apart from the schema lock's single key.
+    return backend == Backend::Sqlite ? ""
+                                      : "SELECT pg_advisory_xact_lock(734271002, hashtext(:name))";
 }
 
 std::string integerSeriesSql(Backend backend) {

@@ -23,12 +23,22 @@ namespace dialect {
 
 std::string_view schemaScript(Backend backend);
 // A query counting the objects of `kind` (table, view, index, trigger, function) named :name
-// (not case sensitive) in the current schema.
+// (not case sensitive) that a statement naming them finds: on PostgreSQL the first through the
+// search path. Triggers and indexes also take the :table they belong to.
 std::string objectExistsSql(Backend backend, std::string_view kind);
-// A query listing the column names of the table :name in the current schema.
+// A query listing the column names of the table :name, the one a statement naming it finds.
 std::string tableColumnsSql(Backend backend);
+// PostgreSQL only: the schema of the table :name as a statement finds it (no row when none);
+// the current schema and search path; setting the search path to :path until the transaction
+// ends.
+std::string_view tableSchemaSql();
+std::string_view currentSchemaSql();
+std::string_view setSearchPathSql();
 // Taken before the schema is changed, so that two `db init` runs at once queue up.
 std::string_view schemaLockSql(Backend backend);
+// Locks the name :name until the transaction ends; "" where the transaction's own write lock
+// does (SQLite).
+std::string_view nameLockSql(Backend backend);
 // A FROM item giving the integers 1 .. :count as column n of `series`.
 std::string integerSeriesSql(Backend backend);
 // An expression adding `days` (an integer SQL expression) to the date `isoDate` (YYYY-MM-DD);

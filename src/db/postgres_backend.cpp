@@ -3,12 +3,18 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/text.h"
 #include "db/backend.h"
+#include "db/sql_text.h"
 
 namespace print::db::detail {
 namespace {
+
+// "could not determine data type of parameter", "operator/function is not unique".
+constexpr const char* kIndeterminateType = "42P18";
+constexpr const char* kAmbiguous = "42725";
 
 // Type oids of the parameters we send (pg_type.h is a server header).
 constexpr Oid kUnknownOid = 0;
@@ -146,15 +152,18 @@ public:
             Outcome o = runScript("SAVEPOINT print_statement");
             if (o.code != 0) return o;
         }
+        // Parameters go untyped, as text, so that the server gives each the type its place in
+        // the statement wants, as SQLite takes any value anywhere. Where the statement does not
+        // tell (a bare `SELECT :v`, `:a + :b`, `:d::date + :n`), the values' own types decide.
         Outcome out = runOnce(sql, params, rows, false);
-        if (out.code != 0 && out.sqlState == "42P18" && !out.lost && hasStringParam(params)) {
-            // "could not determine data type of parameter": strings were sent untyped so that
-            // the server could read them as dates or numbers where the statement wants that;
-            // where nothing says what they are, they are text.
+        if (out.code != 0 && !out.lost &&
+            (out.sqlState == kIndeterminateType || out.sqlState == kAmbiguous) &&
+            hasTypedValue(params)) {
             if (guarded) runScript("ROLLBACK TO SAVEPOINT print_statement");
             out = runOnce(sql, params, rows, true);
         }
-        if (guarded && !out.lost) {
+        // A COMMIT or ROLLBACK run as a statement has ended the transaction, savepoint and all.
+        if (guarded && !out.lost && inTransaction()) {
             Outcome o = runScript(out.code == 0 ? "RELEASE SAVEPOINT print_statement"
                                                 : "ROLLBACK TO SAVEPOINT print_statement; "
                                                   "RELEASE SAVEPOINT print_statement");
@@ -175,19 +184,43 @@ public:
     }
 
 private:
-    static bool hasStringParam(const std::vector<Param>& params) {
+    static bool hasTypedValue(const std::vector<Param>& params) {
         for (const Param& p : params)
-            if (!p.isBlob && p.value->type() == ValueType::String) return true;
+            if (!p.isBlob && !p.value->isNull()) return true;
         return false;
     }
 
+    // The type a value stands for when the statement does not say. Whole numbers that fit are
+    // integers (`date + integer` exists, `date + bigint` does not).
+    static Oid ownType(const Value& v) {
+        switch (v.type()) {
+            case ValueType::String:
+                return kTextOid;
+            case ValueType::Long:
+                return v.asLong() >= INT32_MIN && v.asLong() <= INT32_MAX ? kInt4Oid : kInt8Oid;
+            case ValueType::Number:
+                return kNumericOid;
+            case ValueType::Date:
+                return kDateOid;
+            case ValueType::DateTime:
+                return kTimestampOid;
+            case ValueType::Time:
+                return kTimeOid;
+            case ValueType::Bool:
+                return kBoolOid;
+            case ValueType::Null:
+                break;
+        }
+        return kUnknownOid;
+    }
+
     Outcome runOnce(const std::string& sql, const std::vector<Param>& params, RowReceiver* rows,
-                    bool stringsAsText) {
+                    bool ownTypes) {
         std::vector<std::string> texts(params.size());
         std::vector<const char*> values(params.size());
         std::vector<int> lengths(params.size());
         std::vector<int> formats(params.size());
-        std::vector<Oid> types(params.size());
+        std::vector<Oid> types(params.size(), kUnknownOid);
         for (size_t i = 0; i < params.size(); ++i) {
             const Param& p = params[i];
             if (p.isBlob) {
@@ -197,44 +230,23 @@ private:
                 types[i] = kByteaOid;
                 continue;
             }
+            // Whether a value is null has the same answer in every type.
+            if (p.nullTestOnly) types[i] = kTextOid;
             const Value& v = *p.value;
-            if (v.isNull()) {
-                values[i] = nullptr;
-                continue;
-            }
+            if (v.isNull()) continue;
             texts[i] = parameterText(v);
             values[i] = texts[i].c_str();
-            switch (v.type()) {
-                case ValueType::String:
-                    types[i] = stringsAsText ? kTextOid : kUnknownOid;
-                    break;
-                case ValueType::Long:
-                    types[i] = kInt8Oid;
-                    break;
-                case ValueType::Number:
-                    types[i] = kNumericOid;
-                    break;
-                case ValueType::Date:
-                    types[i] = kDateOid;
-                    break;
-                case ValueType::DateTime:
-                    types[i] = kTimestampOid;
-                    break;
-                case ValueType::Time:
-                    types[i] = kTimeOid;
-                    break;
-                case ValueType::Bool:
-                    types[i] = kBoolOid;
-                    break;
-                case ValueType::Null:
-                    break;
-            }
+            if (ownTypes) types[i] = ownType(v);
         }
         ResultHandle res(PQexecParams(m_conn.get(), sql.c_str(), static_cast<int>(params.size()),
                                       types.data(), values.data(), lengths.data(), formats.data(),
                                       0));
         Outcome out = outcomeOf(res.get());
         if (out.code != 0) return out;
+        std::string_view tag = PQcmdStatus(res.get());
+        out.command = asciiLower(tag.substr(0, tag.find(' ')));
+        if (out.command == "rollback" && leadingKeyword(sql) == "commit")
+            return Outcome::failure("the transaction was rolled back by the server");
         if (PQresultStatus(res.get()) == PGRES_TUPLES_OK) {
             int n = PQntuples(res.get());
             out.nRows = n;
@@ -290,6 +302,19 @@ private:
 void ignoreNotice(void*, const char*) {}
 
 }  // namespace
+
+bool isPostgresKeyword(std::string_view word) {
+    static const std::vector<std::string> keywords = [] {
+        std::vector<std::string> out;
+        PQconninfoOption* options = PQconndefaults();
+        for (PQconninfoOption* o = options; o && o->keyword; ++o) out.emplace_back(o->keyword);
+        PQconninfoFree(options);
+        return out;
+    }();
+    for (const std::string& k : keywords)
+        if (k == word) return true;
+    return false;
+}
 
 Result<std::unique_ptr<Connection>> openPostgres(const std::string& conninfo) {
     // Without a limit libpq waits minutes on a host that does not answer; an operator wants to

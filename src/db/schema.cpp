@@ -1,5 +1,7 @@
 #include "db/schema.h"
 
+#include <optional>
+
 #include "common/text.h"
 #include "db/dialect.h"
 
@@ -14,6 +16,7 @@ struct SchemaColumn {
 struct SchemaObject {
     std::string kind;
     std::string name;
+    std::string table;  // the table of a trigger or an index
     bool demo = false;
     std::string sql;
     std::vector<SchemaColumn> columns;  // tables only
@@ -39,6 +42,14 @@ std::vector<SchemaObject> parseScript(std::string_view script) {
         SchemaObject& o = objects.back();
         o.sql += line;
         o.sql += '\n';
+        if (o.table.empty() && (o.kind == "trigger" || o.kind == "index") &&
+            l.substr(0, 2) != "--") {
+            std::vector<std::string> words;
+            for (const std::string& w : split(l, ' '))
+                if (!w.empty()) words.push_back(w);
+            for (size_t i = 0; i + 1 < words.size() && o.table.empty(); ++i)
+                if (iequals(words[i], "on")) o.table = words[i + 1];
+        }
         if (o.kind != "table" || l.empty() || l.substr(0, 2) == "--") continue;
         std::string lower = asciiLower(l);
         if (istartsWith(lower, "create ") || lower[0] == ')' || istartsWith(lower, "primary ") ||
@@ -54,7 +65,9 @@ std::vector<SchemaObject> parseScript(std::string_view script) {
 
 Result<bool> exists(Transaction& sqlca, const SchemaObject& o) {
     std::vector<Value> row;
-    long code = sqlca.selectInto(dialect::objectExistsSql(sqlca.backend(), o.kind), {o.name}, row,
+    std::vector<Value> params{o.name};
+    if (o.kind == "trigger" || o.kind == "index") params.emplace_back(o.table);
+    long code = sqlca.selectInto(dialect::objectExistsSql(sqlca.backend(), o.kind), params, row,
                                  {ValueType::Long});
     if (code != 0) return Error{"looking for " + o.kind + " " + o.name + ": " + sqlca.sqlErrText()};
     return !row[0].isNull() && row[0].asLong() > 0;
@@ -133,19 +146,82 @@ Status walkPairs(Transaction& sqlca, bool create, std::vector<std::string>& repo
     return {};
 }
 
+// The search path under which missing objects are created on PostgreSQL, and the one to go
+// back to.
+struct SearchPath {
+    std::string creating;
+    std::string original;
+};
+
+std::string quotedIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+// New objects go beside the component's tables that statements find already (the first of them
+// in the script's order), so that a new set never hides them; into the current schema when there
+// are none. Nothing to change on SQLite or when that schema is the current one.
+Result<std::optional<SearchPath>> placement(Transaction& sqlca,
+                                            const std::vector<SchemaObject>& objects) {
+    if (sqlca.backend() != Backend::PostgreSql) return std::optional<SearchPath>();
+    std::vector<Value> row;
+    if (sqlca.selectInto(dialect::currentSchemaSql(), {}, row,
+                         {ValueType::String, ValueType::String}) != 0)
+        return Error{"reading the search path: " + sqlca.sqlErrText()};
+    std::string current = row[0].isNull() ? std::string() : row[0].asString();
+    std::string original = row[1].isNull() ? std::string() : row[1].asString();
+    for (const SchemaObject& o : objects) {
+        if (o.kind != "table") continue;
+        long code = sqlca.selectInto(dialect::tableSchemaSql(), {o.name}, row, {ValueType::String});
+        if (code == 100) continue;
+        if (code != 0) return Error{"looking for table " + o.name + ": " + sqlca.sqlErrText()};
+        std::string schema = row[0].asString();
+        if (schema == current) break;
+        return std::optional<SearchPath>(
+            SearchPath{quotedIdentifier(schema) + ", " + original, original});
+    }
+    return std::optional<SearchPath>();
+}
+
+Status setSearchPath(Transaction& sqlca, const std::string& path) {
+    std::vector<Value> row;
+    if (sqlca.selectInto(dialect::setSearchPathSql(), {path}, row) != 0)
+        return Error{"setting the search path: " + sqlca.sqlErrText()};
+    return {};
+}
+
+Status createObject(Transaction& sqlca, const SchemaObject& o,
+                    const std::optional<SearchPath>& path) {
+    if (path)
+        if (Status s = setSearchPath(sqlca, path->creating); !s) return s;
+    if (sqlca.executeScript(o.sql) != 0)
+        return Error{"creating " + o.kind + " " + o.name + ": " + sqlca.sqlErrText()};
+    if (path) return setSearchPath(sqlca, path->original);
+    return {};
+}
+
 // Walks the objects; with `create`, creates what is missing. The list of what was missing.
 Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& options,
                                       bool create) {
     if (!sqlca.isConnected()) return Error{"not connected to a database"};
     std::vector<std::string> report;
-    for (const SchemaObject& o : parseScript(dialect::schemaScript(sqlca.backend()))) {
-        if (o.demo && !options.demo) continue;
+    std::vector<SchemaObject> objects;
+    for (SchemaObject& o : parseScript(dialect::schemaScript(sqlca.backend())))
+        if (!o.demo || options.demo) objects.push_back(std::move(o));
+    std::optional<SearchPath> path;
+    if (create) {
+        auto placed = placement(sqlca, objects);
+        if (!placed) return placed.error();
+        path = placed.value();
+    }
+    for (const SchemaObject& o : objects) {
         auto found = exists(sqlca, o);
         if (!found) return found.error();
         if (!found.value()) {
             report.push_back(o.kind + " " + o.name);
-            if (create && sqlca.executeScript(o.sql) != 0)
-                return Error{"creating " + o.kind + " " + o.name + ": " + sqlca.sqlErrText()};
+            if (create)
+                if (Status made = createObject(sqlca, o, path); !made) return made.error();
             continue;
         }
         if (o.kind != "table") continue;

@@ -9,6 +9,11 @@
 // its second table (saved before the triggers existed) as "T_RPT_MODTWO rows of 3 T_RPT_MODONE
 // rows"; init adds those rows, with a null blob. Failures are returned as an Error (the
 // transaction's message, prefixed with what was being done); nothing is left half-created.
+//
+// Objects are looked for as a statement naming them finds them: on PostgreSQL through the search
+// path, where a schema named after the user may come before public. Missing objects are created
+// beside the component's tables found that way (in the current schema when there are none), so
+// that init never makes a second set that would hide the one the host uses.
 #pragma once
 
 #include <string>

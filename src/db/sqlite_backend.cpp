@@ -132,10 +132,11 @@ public:
         }
         bool readOnly = sqlite3_stmt_readonly(st) != 0;
         sqlite3_reset(st);
+        out.command = statementKind(sql);
         // sqlite3_changes() keeps the count of the last INSERT/UPDATE/DELETE through DDL.
         if (readOnly)
             out.nRows = delivered;
-        else if (changesRows(sql))
+        else if (changesRows(out.command))
             out.nRows = static_cast<long>(sqlite3_changes(m_db.get()));
         return out;
     }
@@ -205,10 +206,8 @@ private:
         }
     }
 
-    static bool changesRows(const std::string& sql) {
-        std::string kw = leadingKeyword(sql);
-        return kw == "insert" || kw == "update" || kw == "delete" || kw == "replace" ||
-               kw == "with";
+    static bool changesRows(const std::string& kind) {
+        return kind == "insert" || kind == "update" || kind == "delete" || kind == "replace";
     }
 
     static int bind(sqlite3_stmt* st, int index, const Param& p) {

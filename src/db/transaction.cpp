@@ -1,8 +1,11 @@
 #include "db/transaction.h"
 
+#include <algorithm>
+
 #include "common/encoding.h"
 #include "common/text.h"
 #include "db/backend.h"
+#include "db/dialect.h"
 #include "db/sql_text.h"
 
 namespace print::db {
@@ -16,15 +19,12 @@ namespace {
 
 const char* const kNotConnected = "not connected to a database";
 const char* const kMoreThanOneRow = "SELECT INTO returned more than one row";
+const char* const kTransactionLost =
+    "the database rolled the transaction back after an earlier error: roll back to go on";
 
 std::string parameterCountText(size_t expected, size_t given) {
     return "the statement has " + std::to_string(expected) + " parameters but " +
            std::to_string(given) + " values were given";
-}
-
-bool touchesRows(std::string_view sql) {
-    std::string kw = leadingKeyword(sql);
-    return kw == "update" || kw == "delete";
 }
 
 // Collects at most two rows: SELECT INTO needs to know only whether there were more than one.
@@ -122,6 +122,58 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The URL with every password in it replaced by ***: in the user part of `scheme://user:pw@host`
+// and as a `password=` value of a query or a keyword/value string.
+std::string withoutPasswords(std::string_view url) {
+    std::string out(url);
+    if (size_t scheme = out.find("://"); scheme != std::string::npos) {
+        size_t start = scheme + 3;
+        size_t end = out.find_first_of("/?#", start);
+        if (end == std::string::npos) end = out.size();
+        size_t at = out.rfind('@', end);
+        if (at != std::string::npos && at >= start) {
+            size_t colon = out.find(':', start);
+            if (colon != std::string::npos && colon < at)
+                out.replace(colon + 1, at - colon - 1, "***");
+        }
+    }
+    std::string lower = asciiLower(out);
+    for (size_t at = lower.find("password"); at != std::string::npos;
+         at = lower.find("password", at + 1)) {
+        if (at > 0 && std::string_view(" \t?&;").find(out[at - 1]) == std::string_view::npos)
+            continue;
+        size_t eq = at + 8;
+        while (eq < out.size() && (out[eq] == ' ' || out[eq] == '\t')) ++eq;
+        if (eq >= out.size() || out[eq] != '=') continue;
+        size_t start = eq + 1;
+        while (start < out.size() && (out[start] == ' ' || out[start] == '\t')) ++start;
+        size_t end = start;
+        if (end < out.size() && out[end] == '\'') {
+            for (++end; end < out.size() && out[end] != '\''; ++end)
+                if (out[end] == '\\') ++end;
+            end = std::min(end + 1, out.size());
+        } else {
+            end = out.find_first_of(" \t&;#", start);
+            if (end == std::string::npos) end = out.size();
+        }
+        out.replace(start, end - start, "***");
+        lower = asciiLower(out);
+    }
+    return out;
+}
+
+// Whether `text` reads as a libpq connection string: it opens with one of libpq's keywords
+// and `=`. A file path holding `=` ("data/a=b.db") does not.
+bool isConnectionString(std::string_view text) {
+    size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return false;
+    return detail::isPostgresKeyword(trimView(text.substr(0, eq)));
+}
+
+}  // namespace
+
 Result<DatabaseUrl> parseDatabaseUrl(std::string_view url) {
     std::string_view u = trimView(url);
     if (u.empty()) return Error{"empty database URL"};
@@ -133,11 +185,10 @@ Result<DatabaseUrl> parseDatabaseUrl(std::string_view url) {
     }
     if (istartsWith(u, "postgresql://") || istartsWith(u, "postgres://"))
         return DatabaseUrl{Backend::PostgreSql, std::string(u)};
-    bool hasScheme = u.find("://") != std::string_view::npos;
-    if (!hasScheme && u.find('=') != std::string_view::npos)
-        return DatabaseUrl{Backend::PostgreSql, std::string(u)};
-    if (hasScheme || istartsWith(u, "postgresql:") || istartsWith(u, "postgres:"))
-        return Error{"unsupported database URL '" + std::string(u) +
+    if (isConnectionString(u)) return DatabaseUrl{Backend::PostgreSql, std::string(u)};
+    if (u.find("://") != std::string_view::npos || istartsWith(u, "postgresql:") ||
+        istartsWith(u, "postgres:"))
+        return Error{"unsupported database URL '" + withoutPasswords(u) +
                      "': use sqlite:PATH or postgresql://..."};
     return DatabaseUrl{Backend::Sqlite, std::string(u)};
 }
@@ -153,6 +204,8 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
         m_conn = std::move(other.m_conn);
         m_backend = other.m_backend;
         m_status = std::move(other.m_status);
+        m_command = std::move(other.m_command);
+        m_transactionLost = other.m_transactionLost;
         m_codePage = std::move(other.m_codePage);
     }
     return *this;
@@ -169,13 +222,19 @@ long Transaction::fail(std::string text) {
     return -1;
 }
 
-long Transaction::finish(const Outcome& outcome) {
+long Transaction::finish(const Outcome& outcome, bool wasInTransaction) {
     m_status.code = outcome.code;
     m_status.dbCode = outcome.dbCode;
     m_status.sqlState = outcome.sqlState;
     m_status.errText = outcome.errText;
     m_status.nRows = outcome.nRows;
+    m_command = outcome.command;
     if (outcome.lost) m_conn.reset();
+    // SQLite drops the whole transaction after some errors (a full disk), PostgreSQL after a
+    // failed COMMIT. The next statement would open a new transaction and the host would take its
+    // work for a continuation of the lost one.
+    if (outcome.code != 0 && wasInTransaction && m_conn && !m_conn->inTransaction())
+        m_transactionLost = true;
     return m_status.code;
 }
 
@@ -197,6 +256,7 @@ void Transaction::disconnect() {
     if (m_conn && m_conn->inTransaction()) (void)m_conn->runScript("ROLLBACK");
     m_conn.reset();
     m_status = SqlStatus{};
+    m_transactionLost = false;
 }
 
 bool Transaction::isConnected() const {
@@ -218,33 +278,39 @@ long Transaction::beginIfNeeded() {
 long Transaction::runStatement(std::string_view sql, const std::vector<Value>& params,
                                const std::string* blob, RowReceiver* rows, bool writes) {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     TranslatedSql translated = translatePlaceholders(sql, m_backend);
     size_t blobSlots = blob ? 1 : 0;
     if (blob && translated.names.empty())
         return fail("the statement has no placeholder for the blob");
     if (translated.names.size() - blobSlots != params.size())
         return fail(parameterCountText(translated.names.size() - blobSlots, params.size()));
-    std::vector<Param> bound(translated.names.size());
+    std::vector<Param> bound(translated.slots.size());
     for (size_t i = 0; i < bound.size(); ++i) {
-        if (blob && i == 0) {
+        const PlaceholderSlot& slot = translated.slots[i];
+        bound[i].nullTestOnly = slot.nullTestOnly;
+        if (blob && slot.name == 0) {
             bound[i].isBlob = true;
             bound[i].blob = *blob;
         } else {
-            bound[i].value = &params[i - blobSlots];
+            bound[i].value = &params[slot.name - blobSlots];
         }
     }
     if (writes && beginIfNeeded() != 0) return m_status.code;
-    return finish(m_conn->run(translated.text, bound, rows));
+    bool inside = m_conn->inTransaction();
+    return finish(m_conn->run(translated.text, bound, rows), inside);
 }
 
 long Transaction::execute(std::string_view sql, const std::vector<Value>& params) {
     long code = runStatement(sql, params, nullptr, nullptr, true);
-    if (code == 0 && m_status.nRows == 0 && touchesRows(sql)) m_status.code = 100;
+    if (code == 0 && m_status.nRows == 0 && (m_command == "update" || m_command == "delete"))
+        m_status.code = 100;
     return m_status.code;
 }
 
 long Transaction::executeScript(std::string_view sql) {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     if (beginIfNeeded() != 0) return m_status.code;
     // A script that fails halfway leaves nothing of itself behind, like a single statement.
     Outcome mark = m_conn->runScript("SAVEPOINT print_script");
@@ -254,7 +320,7 @@ long Transaction::executeScript(std::string_view sql) {
         (void)m_conn->runScript(out.code == 0 ? "RELEASE SAVEPOINT print_script"
                                               : "ROLLBACK TO SAVEPOINT print_script; "
                                                 "RELEASE SAVEPOINT print_script");
-    return finish(out);
+    return finish(out, true);
 }
 
 long Transaction::selectInto(std::string_view sql, const std::vector<Value>& params,
@@ -320,20 +386,34 @@ long Transaction::query(std::string_view sql, const std::vector<Value>& params,
 
 long Transaction::commit() {
     if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
     if (!m_conn->inTransaction()) {
         m_status = SqlStatus{};
         return 0;
     }
-    return finish(m_conn->runScript("COMMIT"));
+    return finish(m_conn->runScript("COMMIT"), true);
 }
 
 long Transaction::rollback() {
     if (!m_conn) return fail(kNotConnected);
+    m_transactionLost = false;
     if (!m_conn->inTransaction()) {
         m_status = SqlStatus{};
         return 0;
     }
     return finish(m_conn->runScript("ROLLBACK"));
+}
+
+long Transaction::lockName(std::string_view name) {
+    if (!m_conn) return fail(kNotConnected);
+    if (m_transactionLost) return fail(kTransactionLost);
+    if (beginIfNeeded() != 0) return m_status.code;
+    std::string_view sql = dialect::nameLockSql(m_backend);
+    if (sql.empty()) {
+        m_status = SqlStatus{};
+        return 0;
+    }
+    return runStatement(sql, {Value(name)}, nullptr, nullptr, true);
 }
 
 Result<long> Transaction::retrieve(std::string_view sql,
@@ -343,6 +423,10 @@ Result<long> Transaction::retrieve(std::string_view sql,
     if (!m_conn) {
         fail(kNotConnected);
         return Error{kNotConnected};
+    }
+    if (m_transactionLost) {
+        fail(kTransactionLost);
+        return Error{kTransactionLost};
     }
     TranslatedSql translated = translatePlaceholders(sql, m_backend);
     std::vector<Value> values;
@@ -369,10 +453,15 @@ Result<long> Transaction::retrieve(std::string_view sql,
         }
         values.push_back(std::move(converted));
     }
-    std::vector<Param> bound(values.size());
-    for (size_t i = 0; i < values.size(); ++i) bound[i].value = &values[i];
+    std::vector<Param> bound(translated.slots.size());
+    for (size_t i = 0; i < bound.size(); ++i) {
+        bound[i].value = &values[translated.slots[i].name];
+        bound[i].nullTestOnly = translated.slots[i].nullTestOnly;
+    }
     SinkReceiver receiver(columns, sink);
-    if (finish(m_conn->run(translated.text, bound, &receiver)) != 0) return Error{m_status.errText};
+    bool inside = m_conn->inTransaction();
+    if (finish(m_conn->run(translated.text, bound, &receiver), inside) != 0)
+        return Error{m_status.errText};
     if (!receiver.m_error.empty()) {
         fail(receiver.m_error);
         return Error{receiver.m_error};

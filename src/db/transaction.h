@@ -5,7 +5,11 @@
 // Placeholders are written `:name` in every statement, whatever the back end; `:name` inside a
 // string literal, a quoted identifier or a comment is left alone, and so is a `::` cast. The
 // values of a statement bind to the distinct placeholder names in the order of their first
-// appearance (a name used twice takes one value).
+// appearance (a name used twice takes one value). PostgreSQL is left to infer each use's type
+// from where it stands, as SQLite takes any value anywhere, so that one statement runs on both
+// (`substr(s, :from, :len)`, `round(n, :places)`, `:a IS NULL` with a null); only where the
+// statement cannot tell (a bare `SELECT :v`, `:d::date + :n`) the value's own type decides, and
+// a text nothing else tells the type of comes back as text.
 //
 // Failure reporting follows the platform: every statement function returns the status code and
 // leaves the full status readable afterwards:
@@ -27,6 +31,10 @@
 // executeScript) and end with commit or rollback; reads outside a transaction see the latest
 // committed data. A failing statement inside a transaction undoes only itself, on both back ends,
 // so the host decides whether to roll back. Disconnecting rolls back what was not committed.
+// Some errors make the database roll back the whole transaction by itself (SQLite on a full disk
+// or an I/O error, PostgreSQL when COMMIT fails): then every statement and commit fail with
+// "the database rolled the transaction back after an earlier error: roll back to go on" until
+// the host calls rollback, so that no later work is mistaken for part of the lost transaction.
 #pragma once
 
 #include <functional>
@@ -57,14 +65,16 @@ struct ConnectOptions {
     bool createSqliteFile = true;
 };
 
-// Where a database URL leads: `sqlite:PATH` or a bare path; `postgresql://...`,
-// `postgres://...` or a libpq connection string ("host=... dbname=...").
+// Where a database URL leads: `sqlite:PATH` (always SQLite, whatever the path holds) or a bare
+// path; `postgresql://...`, `postgres://...` or a libpq connection string ("host=... dbname=...",
+// opening with one of libpq's keywords; a path such as "data/a=b.db" stays a path).
 struct DatabaseUrl {
     Backend backend = Backend::Sqlite;
     std::string target;  // the file path, or what libpq is given
 };
 // Errors: "empty database URL", "no file name in database URL 'sqlite:'",
-// "unsupported database URL 'URL': use sqlite:PATH or postgresql://..."
+// "unsupported database URL 'URL': use sqlite:PATH or postgresql://...", where URL shows every
+// password in it as ***.
 Result<DatabaseUrl> parseDatabaseUrl(std::string_view url);
 
 namespace detail {
@@ -119,7 +129,9 @@ public:
     long updateBlob(std::string_view sql, std::string_view text, const std::vector<Value>& params);
     long updateBlobBytes(std::string_view sql, std::string_view bytes,
                          const std::vector<Value>& params);
-    // INSERT, UPDATE, DELETE (and DDL). UPDATE and DELETE of no row give 100.
+    // INSERT, UPDATE, DELETE (and DDL). An UPDATE or DELETE that touched no row gives 100,
+    // also when a WITH clause comes first; an INSERT that added none gives 0. COMMIT and
+    // ROLLBACK run here end the transaction as commit() and rollback() do.
     long execute(std::string_view sql, const std::vector<Value>& params = {});
     // A cursor over the rows of a query, values in the database's own types. `onRow` returns
     // false to stop early. 0 (also when there is no row; sqlNRows tells), or -1.
@@ -131,6 +143,15 @@ public:
     long commit();
     long rollback();
     bool inTransaction() const;
+    // Locks `name` for the rest of the transaction, which begins here when none is open; another
+    // transaction locking the same name waits until this one commits or rolls back. The template
+    // store locks a document's name before it changes which of its templates is the default, so
+    // that two operators doing so at once queue up instead of deadlocking on each other's rows
+    // or both finding no default. Take it before reading what the change depends on. SQLite's
+    // write lock, which every transaction here takes first, already queues every writer; on
+    // PostgreSQL it is an advisory lock on the name, and other names and readers go on. 0, or
+    // -1 (the database's message; waiting past SQLite's 10 s busy timeout, for one).
+    long lockName(std::string_view name);
 
     // The row source of report retrieval: `sql` is the definition's retrieve statement, whose
     // `:name` placeholders name `args` (not case sensitive); each argument is converted to its
@@ -144,7 +165,7 @@ public:
 
 private:
     long fail(std::string text);
-    long finish(const detail::Outcome& outcome);
+    long finish(const detail::Outcome& outcome, bool wasInTransaction = false);
     bool ensureConnected();
     long beginIfNeeded();
     long runStatement(std::string_view sql, const std::vector<Value>& params,
@@ -153,6 +174,8 @@ private:
     std::unique_ptr<detail::Connection> m_conn;
     Backend m_backend = Backend::Sqlite;
     SqlStatus m_status;
+    std::string m_command;           // what the last statement did ("update", ...)
+    bool m_transactionLost = false;  // the database ended the transaction after an error
     std::string m_codePage;
 };
 

@@ -58,12 +58,28 @@ void DatabaseTest::TearDown() {
     if (!m_schema.empty()) {
         Transaction admin;
         if (admin.connect(std::getenv("PRINT_TEST_PG_URL")) == 0) {
-            (void)admin.execute("DROP SCHEMA " + m_schema + " CASCADE");
+            m_extraSchemas.push_back(m_schema);
+            for (const std::string& schema : m_extraSchemas)
+                (void)admin.execute("DROP SCHEMA " + schema + " CASCADE");
             (void)admin.commit();
         }
     }
     std::error_code ec;
     if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ec);
+}
+
+std::string DatabaseTest::createSchema(const std::string& suffix) {
+    std::string name = m_schema + "_" + suffix;
+    Transaction admin;
+    EXPECT_EQ(admin.connect(std::getenv("PRINT_TEST_PG_URL")), 0) << admin.sqlErrText();
+    EXPECT_EQ(admin.execute("CREATE SCHEMA " + name), 0) << admin.sqlErrText();
+    EXPECT_EQ(admin.commit(), 0) << admin.sqlErrText();
+    m_extraSchemas.push_back(name);
+    return name;
+}
+
+std::string DatabaseTest::urlWithSearchPath(const std::string& searchPath) const {
+    return withSearchPath(std::getenv("PRINT_TEST_PG_URL"), searchPath);
 }
 
 Transaction DatabaseTest::connected() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "db/transaction.h"
 
@@ -22,6 +23,11 @@ protected:
     Transaction connected();
     // A file path inside this test's own temporary folder.
     std::string tempPath(const std::string& name) const { return m_dir + "/" + name; }
+    // PostgreSQL: the schema this test's URL searches, another one made for the test (dropped
+    // with it), and the test's database searched through `searchPath` (comma-separated schemas).
+    const std::string& schema() const { return m_schema; }
+    std::string createSchema(const std::string& suffix);
+    std::string urlWithSearchPath(const std::string& searchPath) const;
 
     Transaction sqlca;  // connected in SetUp
 
@@ -29,6 +35,7 @@ private:
     std::string m_dir;
     std::string m_url;
     std::string m_schema;  // PostgreSQL only
+    std::vector<std::string> m_extraSchemas;
 };
 
 // "Sqlite" / "PostgreSql", for test names.

@@ -79,6 +79,19 @@ TEST_P(RetrieveTest, ArgumentsOfEachTypeSelectTheirRow) {
     EXPECT_EQ(r4[5], Value(*Time::fromHms(10, 4, 30)));
 }
 
+TEST_P(RetrieveTest, ArgumentsTakeTheTypeTheirPlaceWants) {
+    CollectingSink sink;
+    auto n = sqlca.retrieve(
+        "SELECT substr(s, :from, :len) FROM t_r WHERE (:l IS NULL OR l <= :l) "
+        "ORDER BY l",
+        {{"from", ValueType::Long, Value(2)},
+         {"len", ValueType::Long, Value("1")},
+         {"l", ValueType::Long, Value(2)}},
+        {kColumns[0]}, sink);
+    ASSERT_TRUE(n.ok()) << n.error().message;
+    EXPECT_EQ(sink.rows, (std::vector<std::vector<Value>>{{Value("1")}, {Value("2")}}));
+}
+
 TEST_P(RetrieveTest, NullArgumentsAndNoRows) {
     CollectingSink sink;
     auto n = sqlca.retrieve("SELECT s, n, l, d, dt, tm FROM t_r WHERE s = :s",

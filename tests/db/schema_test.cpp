@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "db/demo_data.h"
 #include "db/schema.h"
@@ -44,6 +47,46 @@ TEST_P(SchemaTest, InitCreatesOnceAndCheckFindsNothingMissing) {
     ASSERT_TRUE(again.ok());
     EXPECT_TRUE(again.value().empty());
     EXPECT_TRUE(checkSchema(sqlca).value().empty());
+}
+
+// PostgreSQL's default search path puts a schema named after the user before public. When the
+// host's tables live in public and such a schema exists, unqualified SQL finds them in public;
+// so must init and check, or a second, empty set in the user's schema would hide them.
+TEST_P(SchemaTest, ObjectsAreFoundWhereUnqualifiedSqlFindsThem) {
+    if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "SQLite has no search path";
+    ASSERT_TRUE(initSchema(sqlca).ok());
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid) "
+                            "VALUES ('日销售报表', 'A4横向', '0107')"),
+              0);
+    ASSERT_EQ(sqlca.execute("DROP VIEW VIEW_REPORT_MOD"), 0);
+    ASSERT_EQ(sqlca.execute("ALTER TABLE T_BILLMAIN DROP COLUMN billstatus"), 0);
+    ASSERT_EQ(sqlca.commit(), 0);
+    std::string user = createSchema("user");
+    Transaction host;
+    ASSERT_EQ(host.connect(urlWithSearchPath(user + "," + schema())), 0) << host.sqlErrText();
+
+    auto missing = checkSchema(host);
+    ASSERT_TRUE(missing.ok()) << missing.error().message;
+    EXPECT_EQ(missing.value(),
+              (std::vector<std::string>{"column T_BILLMAIN.billstatus", "view VIEW_REPORT_MOD"}));
+    auto created = initSchema(host);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    EXPECT_EQ(created.value(), missing.value());
+    EXPECT_TRUE(checkSchema(host).value().empty());
+
+    // Everything is where the host's tables are; the user's schema stays empty.
+    EXPECT_EQ(count("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON "
+                    "n.oid = c.relnamespace WHERE n.nspname = :s",
+                    {user}),
+              0);
+    EXPECT_EQ(count("SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON "
+                    "n.oid = p.pronamespace WHERE n.nspname = :s",
+                    {user}),
+              0);
+    std::vector<Value> row;
+    EXPECT_EQ(host.selectInto("SELECT rtname FROM VIEW_REPORT_MOD", {}, row), 0)
+        << host.sqlErrText();
+    EXPECT_EQ(row, std::vector<Value>{Value("A4横向")});
 }
 
 TEST_P(SchemaTest, MissingColumnsAreReportedAndAdded) {
@@ -147,6 +190,62 @@ TEST_P(SchemaTest, TemplateRowsKeepTheirSecondRowAndTheirKeys) {
     ASSERT_EQ(sqlca.execute("DELETE FROM T_GOODSPRINT1 WHERE bpbid = :b", {"305"}), 0);
     EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT2", {}), 0);
     ASSERT_EQ(sqlca.commit(), 0);
+}
+
+// Two operators make their own template of one report the default at the same moment. Each
+// clears the other defaults and sets its own; row locks taken in opposite orders would deadlock
+// on PostgreSQL, and without a lock both could read "no default" and both set one.
+TEST_P(SchemaTest, LockingADocumentQueuesTwoOperatorsSettingItsDefault) {
+    ASSERT_TRUE(initSchema(sqlca).ok());
+    for (const char* name : {"甲", "乙"})
+        ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid, rtflag, "
+                                "rtdefault) VALUES (:d, :n, '0107', '0', 'N')",
+                                {"日销售报表", name}),
+                  0);
+    ASSERT_EQ(sqlca.commit(), 0);
+
+    auto makeDefault = [&](Transaction& t, const char* mine, std::string& error) {
+        bool done = t.lockName("日销售报表") == 0 &&
+                    t.execute(
+                        "UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = :d AND "
+                        "rtname <> :n",
+                        {"日销售报表", mine}) >= 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        done = done &&
+               t.execute(
+                   "UPDATE T_RPT_MODONE SET rtdefault = 'Y' WHERE rtdocname = :d AND "
+                   "rtname = :n",
+                   {"日销售报表", mine}) == 0 &&
+               t.commit() == 0;
+        if (done) return;
+        error = t.sqlErrText();
+        (void)t.rollback();
+    };
+    Transaction first = connected();
+    Transaction second = connected();
+    std::string firstError, secondError;
+    std::thread a([&] { makeDefault(first, "甲", firstError); });
+    std::thread b([&] { makeDefault(second, "乙", secondError); });
+    a.join();
+    b.join();
+    EXPECT_EQ(firstError, "");
+    EXPECT_EQ(secondError, "");
+    EXPECT_EQ(count("SELECT count(*) FROM T_RPT_MODONE WHERE rtdefault = 'Y'", {}), 1);
+
+    // The lock lasts until the transaction ends.
+    ASSERT_EQ(first.lockName("日销售报表"), 0) << first.sqlErrText();
+    EXPECT_TRUE(first.inTransaction());
+    std::atomic<bool> locked = false;
+    std::thread waiting([&] {
+        EXPECT_EQ(second.lockName("日销售报表"), 0) << second.sqlErrText();
+        locked = true;
+        (void)second.rollback();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(locked);
+    EXPECT_EQ(first.commit(), 0);
+    waiting.join();
+    EXPECT_TRUE(locked);
 }
 
 // A host that kept templates before this schema: its first rows get their second rows, or the
