@@ -13,5 +13,7 @@ void addDbCommands(CLI::App& app);
 void addLibCommands(CLI::App& app);
 // `printctl print`: a print request through the print window, without a screen.
 void addPrintCommand(CLI::App& app);
+// `printctl templates ...`: stored print templates.
+void addTemplatesCommands(CLI::App& app);
 
 }  // namespace printctl

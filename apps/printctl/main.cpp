@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     printctl::addDbCommands(app);
     printctl::addLibCommands(app);
     printctl::addPrintCommand(app);
+    printctl::addTemplatesCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "print_service/modify_text.h"
 #include "print_window/w_print.h"
+#include "print_window/template_store.h"
 #include "print_window/w_savetemplate.h"
 
 namespace print::print_window {
@@ -24,13 +25,6 @@ std::string itemText(engine::DataStore& dw, long row, const char* column) {
 }
 
 }  // namespace
-
-std::string templateStamp(const Value& value) {
-    if (value.isNull()) return "";
-    if (value.type() == ValueType::DateTime) return value.asDateTime().toString();
-    if (auto parsed = DateTime::parse(value.toText())) return parsed->toString();
-    return value.toText();
-}
 
 void w_print::ue_loadtemplate() {
     service::n_print& request = m_host.gnu_print;

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "print_service/modify_text.h"
+#include "print_window/template_store.h"
 #include "print_window/w_print.h"
 
 namespace print::print_window {
@@ -11,14 +12,6 @@ using platform::MessageButtons;
 using platform::Pointer;
 using platform::PointerGuard;
 
-namespace {
-
-// Holds the template rows of one document (or bill id) for the rest of the transaction.
-long lockTemplates(db::Transaction& sqlca, bool bill, const std::string& key) {
-    return 0;  // TODO: the transaction's document lock
-}
-
-}  // namespace
 
 w_savetemplate::w_savetemplate(w_print* print) : w_center("w_savetemplate"), m_print(print) {
     setTitle("保存打印模板");
@@ -138,15 +131,17 @@ bool w_savetemplate::save(bool bill) {
         return false;
     };
 
-    // One save of a document or bill id at a time: the default stays unique.
-    if (lockTemplates(sqlca, bill, bill ? billid : docname) < 0) return failed();
+    TemplateKey templateKey;
+    templateKey.bill = bill;
+    templateKey.billid = billid;
+    templateKey.docname = docname;
+    templateKey.name = name;
+    templateKey.oper = host.gs_operid;
+    const std::vector<Value> key = templateKey.values();
+    const std::string where = templateKey.where();
 
-    const std::vector<Value> key =
-        bill ? std::vector<Value>{Value(billid), Value(name)}
-             : std::vector<Value>{Value(docname), Value(name), Value(host.gs_operid)};
-    const std::string where = bill ? " WHERE bpbid = :billid AND bpname = :name"
-                                   : " WHERE rtdocname = :docname AND rtname = :name AND "
-                                     "rtoperid = :oper";
+    // One save of a document or bill id at a time: the default stays unique.
+    if (lockTemplates(sqlca, templateKey) < 0) return failed();
 
     if (!bill) {
         std::vector<Value> count;
@@ -262,36 +257,15 @@ bool w_savetemplate::save(bool bill) {
     }
 
     const std::string syntax1 = window.dw_preview.Describe("datawindow.syntax");
-    const long main = sqlca.updateBlob((bill ? "UPDATE T_GOODSPRINT1 SET bpmaindw = :blob"
-                                             : "UPDATE T_RPT_MODONE SET rtmdata = :blob") +
-                                           where,
-                                       syntax1, key);
-    if (main < 0) return failed();
-    const long detail = main == 0
-                            ? sqlca.updateBlob((bill ? "UPDATE T_GOODSPRINT2 SET bpdetaildw = :blob"
-                                                     : "UPDATE T_RPT_MODTWO SET rtcdata = :blob") +
-                                                   where,
-                                               syntax2, key)
-                            : main;
-    if (detail < 0) return failed();
-    if (main != 0 || detail != 0) {
+    const long written = writeTemplateSyntax(sqlca, templateKey, syntax1, syntax2);
+    if (written < 0) return failed();
+    if (written != 0) {
         // A template row without its second row would lose the report syntax: refuse.
         abandon();
         ui.messageBox("错误", "打印模板保存失败(UPDATEBLOB)！", Icon::StopSign);
         return false;
     }
-
-    if (isDefault == "Y") {
-        const long rc = bill ? sqlca.execute(
-                                   "UPDATE T_GOODSPRINT1 SET bpdefault = 'N' WHERE bpbid = :billid "
-                                   "AND bpname <> :name",
-                                   {Value(billid), Value(name)})
-                             : sqlca.execute(
-                                   "UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = "
-                                   ":docname AND rtname <> :name",
-                                   {Value(docname), Value(name)});
-        if (rc < 0) return failed();
-    }
+    if (isDefault == "Y" && clearOtherDefaults(sqlca, templateKey) < 0) return failed();
     if (sqlca.commit() != 0) return failed();
 
     // The old library entry goes only once the new row is committed, and only when the

@@ -44,7 +44,4 @@ private:
     w_print* m_print;
 };
 
-// The stored time stamp of a template row as the library entry records it; "" for none.
-std::string templateStamp(const Value& value);
-
 }  // namespace print::print_window
