@@ -140,9 +140,8 @@ int importTemplate(const TemplateOptions& o) {
     connect(sqlca, o.db);
     check(sqlca, print::print_window::lockTemplates(sqlca, key));
     std::vector<Value> found;
-    long rc = sqlca.selectInto(std::string("SELECT count(*) FROM ") + key.firstTable() +
-                                   key.where(),
-                               key.values(), found);
+    long rc = sqlca.selectInto(
+        std::string("SELECT count(*) FROM ") + key.firstTable() + key.where(), key.values(), found);
     check(sqlca, rc);
     const bool exists = !found.empty() && found[0].toText() != "0";
     const Value stamp(print::DateTime::now());
@@ -151,33 +150,34 @@ int importTemplate(const TemplateOptions& o) {
     const std::string libraryName =
         "dp_imp" + std::to_string(random() % 100000000) + std::to_string(random() % 100000);
     if (key.bill) {
-        rc = exists ? sqlca.execute("UPDATE T_GOODSPRINT1 SET bpdate = :stamp, bpdefault = "
-                                    ":isdefault, bpdwname = :lib, bpoperid = :oper" +
-                                        key.where(),
-                                    {stamp, Value(isDefault), Value(libraryName),
-                                     Value(std::string("printctl")), Value(key.billid),
-                                     Value(key.name)})
-                    : sqlca.execute("INSERT INTO T_GOODSPRINT1 (bpbid, bpname, bpdate, bpdefault, "
-                                    "bpdwname, bpoperid) VALUES (:billid, :name, :stamp, "
-                                    ":isdefault, :lib, :oper)",
-                                    {Value(key.billid), Value(key.name), stamp, Value(isDefault),
-                                     Value(libraryName), Value(std::string("printctl"))});
+        rc = exists ? sqlca.execute(
+                          "UPDATE T_GOODSPRINT1 SET bpdate = :stamp, bpdefault = "
+                          ":isdefault, bpdwname = :lib, bpoperid = :oper" +
+                              key.where(),
+                          {stamp, Value(isDefault), Value(libraryName),
+                           Value(std::string("printctl")), Value(key.billid), Value(key.name)})
+                    : sqlca.execute(
+                          "INSERT INTO T_GOODSPRINT1 (bpbid, bpname, bpdate, bpdefault, "
+                          "bpdwname, bpoperid) VALUES (:billid, :name, :stamp, "
+                          ":isdefault, :lib, :oper)",
+                          {Value(key.billid), Value(key.name), stamp, Value(isDefault),
+                           Value(libraryName), Value(std::string("printctl"))});
     } else {
         const std::string flag = o.isPrivate ? "1" : "0";
-        rc = exists ? sqlca.execute("UPDATE T_RPT_MODONE SET rtflag = :flag, rtdefault = "
-                                    ":isdefault, rtdwname = :dwname, rtdwcurname = :lib, "
-                                    "rtoperdate = :stamp" +
-                                        key.where(),
-                                    {Value(flag), Value(isDefault), Value(o.dwname),
-                                     Value(libraryName), stamp, Value(key.docname),
-                                     Value(key.name), Value(key.oper)})
-                    : sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid, "
-                                    "rtflag, rtdefault, rtdwname, rtdwcurname, rtoperdate) VALUES "
-                                    "(:docname, :name, :oper, :flag, :isdefault, :dwname, :lib, "
-                                    ":stamp)",
-                                    {Value(key.docname), Value(key.name), Value(key.oper),
-                                     Value(flag), Value(isDefault), Value(o.dwname),
-                                     Value(libraryName), stamp});
+        rc = exists ? sqlca.execute(
+                          "UPDATE T_RPT_MODONE SET rtflag = :flag, rtdefault = "
+                          ":isdefault, rtdwname = :dwname, rtdwcurname = :lib, "
+                          "rtoperdate = :stamp" +
+                              key.where(),
+                          {Value(flag), Value(isDefault), Value(o.dwname), Value(libraryName),
+                           stamp, Value(key.docname), Value(key.name), Value(key.oper)})
+                    : sqlca.execute(
+                          "INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid, "
+                          "rtflag, rtdefault, rtdwname, rtdwcurname, rtoperdate) VALUES "
+                          "(:docname, :name, :oper, :flag, :isdefault, :dwname, :lib, "
+                          ":stamp)",
+                          {Value(key.docname), Value(key.name), Value(key.oper), Value(flag),
+                           Value(isDefault), Value(o.dwname), Value(libraryName), stamp});
     }
     check(sqlca, rc);
     rc = print::print_window::writeTemplateSyntax(sqlca, key, frame, report);
@@ -196,8 +196,8 @@ int removeTemplate(const TemplateOptions& o) {
     const TemplateKey key = keyOf(o);
     print::db::Transaction sqlca;
     connect(sqlca, o.db);
-    const long rc = sqlca.execute(std::string("DELETE FROM ") + key.firstTable() + key.where(),
-                                  key.values());
+    const long rc =
+        sqlca.execute(std::string("DELETE FROM ") + key.firstTable() + key.where(), key.values());
     check(sqlca, rc);
     if (rc == 100) {
         sqlca.rollback();
@@ -239,8 +239,9 @@ void addTemplatesCommands(CLI::App& app) {
 
     auto ls = std::make_shared<TemplateOptions>();
     auto* lsCmd = templates->add_subcommand(
-        "ls", "List the templates: kind, bill id or document, name, owner, flags, library name, "
-              "time stamp");
+        "ls",
+        "List the templates: kind, bill id or document, name, owner, flags, library name, "
+        "time stamp");
     lsCmd->add_option("--db", ls->db, "The host database")->required();
     run(lsCmd, ls, list);
 

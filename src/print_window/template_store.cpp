@@ -20,11 +20,11 @@ long lockTemplates(db::Transaction& sqlca, const TemplateKey& key) {
 long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const std::string& frame,
                          const std::string& report) {
     const std::vector<Value> values = key.values();
-    const long main = sqlca.updateBlob(
-        std::string(key.bill ? "UPDATE T_GOODSPRINT1 SET bpmaindw = :blob"
-                             : "UPDATE T_RPT_MODONE SET rtmdata = :blob") +
-            key.where(),
-        frame, values);
+    const long main =
+        sqlca.updateBlob(std::string(key.bill ? "UPDATE T_GOODSPRINT1 SET bpmaindw = :blob"
+                                              : "UPDATE T_RPT_MODONE SET rtmdata = :blob") +
+                             key.where(),
+                         frame, values);
     if (main != 0) return main;
     return sqlca.updateBlob(std::string(key.bill ? "UPDATE T_GOODSPRINT2 SET bpdetaildw = :blob"
                                                  : "UPDATE T_RPT_MODTWO SET rtcdata = :blob") +
@@ -47,13 +47,14 @@ long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::str
 }
 
 long clearOtherDefaults(db::Transaction& sqlca, const TemplateKey& key) {
-    const long rc =
-        key.bill ? sqlca.execute("UPDATE T_GOODSPRINT1 SET bpdefault = 'N' WHERE bpbid = :billid "
-                                 "AND bpname <> :name",
-                                 {Value(key.billid), Value(key.name)})
-                 : sqlca.execute("UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = "
-                                 ":docname AND NOT (rtname = :name AND rtoperid = :oper)",
-                                 {Value(key.docname), Value(key.name), Value(key.oper)});
+    const long rc = key.bill ? sqlca.execute(
+                                   "UPDATE T_GOODSPRINT1 SET bpdefault = 'N' WHERE bpbid = :billid "
+                                   "AND bpname <> :name",
+                                   {Value(key.billid), Value(key.name)})
+                             : sqlca.execute(
+                                   "UPDATE T_RPT_MODONE SET rtdefault = 'N' WHERE rtdocname = "
+                                   ":docname AND NOT (rtname = :name AND rtoperid = :oper)",
+                                   {Value(key.docname), Value(key.name), Value(key.oper)});
     return rc == 100 ? 0 : rc;
 }
 
@@ -64,8 +65,7 @@ std::string templateStamp(const Value& value) {
     return value.toText();
 }
 
-long listTemplates(db::Transaction& sqlca,
-                   const std::function<void(const TemplateInfo&)>& onRow) {
+long listTemplates(db::Transaction& sqlca, const std::function<void(const TemplateInfo&)>& onRow) {
     auto text = [](const Value& v) { return v.isNull() ? std::string() : v.toText(); };
     long rc = sqlca.query(
         "SELECT bpbid, bpname, bpoperid, bpdefault, bpdwname, bpdate FROM T_GOODSPRINT1 "

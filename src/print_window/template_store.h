@@ -53,7 +53,7 @@ struct TemplateInfo {
     TemplateKey key;
     std::string flag;  // reports: "0" public, "1" private
     std::string isDefault;
-    std::string dwname;     // the data object the template was made for (reports)
+    std::string dwname;       // the data object the template was made for (reports)
     std::string libraryName;  // its report object in the print library
     std::string stamp;
 };

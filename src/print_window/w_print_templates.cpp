@@ -2,8 +2,8 @@
 // layout from the host's DataWindows, delete a template.
 #include "common/text.h"
 #include "print_service/modify_text.h"
-#include "print_window/w_print.h"
 #include "print_window/template_store.h"
+#include "print_window/w_print.h"
 #include "print_window/w_savetemplate.h"
 
 namespace print::print_window {

@@ -12,7 +12,6 @@ using platform::MessageButtons;
 using platform::Pointer;
 using platform::PointerGuard;
 
-
 w_savetemplate::w_savetemplate(w_print* print) : w_center("w_savetemplate"), m_print(print) {
     setTitle("保存打印模板");
     st_1.setText("请输入要保存的模板的名称:");

@@ -1,0 +1,204 @@
+// printctl print and printctl templates as operators and administrators run them, on both back
+// ends: whole print requests played from scripts, several processes at once.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "db/schema.h"
+#include "db_test_support.h"
+
+namespace print::db::test {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const char* const kReport = R"srd(release 9;
+datawindow(units=0 processing=1 print.documentname="商品清单" )
+header(height=76 )
+summary(height=0 )
+footer(height=0 )
+detail(height=72 )
+table(column=(type=char(40) name=goodsname dbname="goodsname" )
+ column=(type=decimal(2) name=amount dbname="amount" ) )
+data("可口可乐" 60.00 "O'Brien 饼干" 80.00 )
+text(band=header text="商品名称" x="9" y="8" height="60" width="600" name=goodsname_t )
+column(band=detail id=1 x="9" y="4" height="60" width="600" name=goodsname )
+column(band=detail id=2 x="620" y="4" height="60" width="300" format="#,##0.00" name=amount )
+)srd";
+
+class PrintctlPrint : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        auto created = initSchema(sqlca);
+        ASSERT_TRUE(created.ok()) << created.error().describe();
+        ASSERT_EQ(sqlca.commit(), 0);
+        std::ofstream(tempPath("report.srd")) << kReport;
+    }
+
+    // Runs printctl; `tag` names its output files so that runs at once do not clash.
+    Outcome printctl(const std::string& args, const std::string& tag = "run") {
+        const std::string out = tempPath(tag + ".out");
+        const std::string err = tempPath(tag + ".err");
+        const std::string cmd =
+            std::string(PRINTCTL_PATH) + " " + args + " </dev/null >" + out + " 2>" + err;
+        const int status = std::system(cmd.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    }
+
+    std::string script(const std::string& name, const std::string& text) {
+        const std::string path = tempPath(name);
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    std::string printArgs(const std::string& oper, const std::string& scriptPath) {
+        return "print --db '" + url() + "' --lib " + tempPath(oper + ".plib") + " --operator " +
+               oper + " --report " + tempPath("report.srd") +
+               " --docname '商品清单,月结' --script " + scriptPath;
+    }
+
+    std::string column(const std::string& sql) {
+        std::string out;
+        sqlca.query(sql, {}, [&](const std::vector<Value>& r) {
+            out += (out.empty() ? "" : ",") + (r[0].isNull() ? std::string("null") : r[0].toText());
+            return true;
+        });
+        return out;
+    }
+};
+
+TEST_P(PrintctlPrint, AScriptSavesATemplateThatTemplatesListsExportsAndRemoves) {
+    const std::string save = script("save.txt",
+                                    "# save the new layout as the document's default\n"
+                                    "click uob_preview\n"
+                                    "click uob_save\n"
+                                    "type sle_name 月结模板\n"
+                                    "check cbx_default on\n"
+                                    "click uob_ok\n"
+                                    "describe dw_preview st_repname.text\n");
+    Outcome r = printctl(printArgs("A", save));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "商品清单\n.\n");
+    EXPECT_EQ(r.err, "message: 提示 | 打印模板保存成功！ | None! | OK! -> 1\n");
+
+    Outcome ls = printctl("templates ls --db '" + url() + "'");
+    EXPECT_EQ(ls.exitCode, 0) << ls.err;
+    EXPECT_EQ(ls.out.substr(0, ls.out.find("\tdp_")), "report\t月结\t月结模板\tA\tpublic,default");
+
+    Outcome ex = printctl("templates export --db '" + url() +
+                          "' --doc 月结 --owner A --name "
+                          "月结模板 --frame " +
+                          tempPath("f.srd") + " --report " + tempPath("r.srd"));
+    EXPECT_EQ(ex.exitCode, 0) << ex.err;
+    EXPECT_NE(slurp(tempPath("f.srd")).find("name=dw_report"), std::string::npos);
+    EXPECT_NE(slurp(tempPath("r.srd")).find("name=goodsname"), std::string::npos);
+
+    // Imported under another name by an administrator, then opened by operator B as the new
+    // default of the document.
+    Outcome im = printctl("templates import --db '" + url() +
+                          "' --doc 月结 --owner Z --name 导入 "
+                          "--dwname x --default --frame " +
+                          tempPath("f.srd") + " --report " + tempPath("r.srd"));
+    EXPECT_EQ(im.exitCode, 0) << im.err;
+    EXPECT_EQ(column("SELECT rtname FROM T_RPT_MODONE WHERE rtdefault = 'Y'"), "导入");
+    Outcome bad = printctl("templates import --db '" + url() +
+                           "' --doc 月结 --owner Z --name x "
+                           "--dwname x --frame " +
+                           tempPath("report.srd") + " --report " + tempPath("nosuch.srd"));
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err, "error: cannot read " + tempPath("nosuch.srd") + "\n");
+
+    Outcome rm = printctl("templates rm --db '" + url() + "' --doc 月结 --owner A --name 月结模板");
+    EXPECT_EQ(rm.exitCode, 0) << rm.err;
+    EXPECT_EQ(column("SELECT count(*) FROM T_RPT_MODTWO"), "1");
+    Outcome again =
+        printctl("templates rm --db '" + url() + "' --doc 月结 --owner A --name 月结模板");
+    EXPECT_EQ(again.exitCode, 2);
+    EXPECT_EQ(again.err, "error: no template 月结模板\n");
+}
+
+TEST_P(PrintctlPrint, ScriptErrorsAndUnansweredQuestionsAreReported) {
+    Outcome r = printctl(printArgs("A", script("bad.txt", "click uob_preview\nclick nosuch\n")));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: line 2: no control 'nosuch' on w_print\n");
+
+    // A question with no queued answer gets the last button: Cancel.
+    const std::string save = "click uob_preview\nclick uob_save\ntype sle_name 甲\nclick uob_ok\n";
+    EXPECT_EQ(printctl(printArgs("A", script("s1.txt", save))).exitCode, 0);
+    Outcome ask = printctl(printArgs("A", script("s2.txt", save + "click uob_cancel\n")));
+    EXPECT_EQ(ask.exitCode, 0) << ask.err;
+    EXPECT_EQ(
+        ask.err,
+        "message: 提示 | 该模板名称已存在，且为公共模板，您的修改将影响到其他人对此模板的使用！"
+        "您确信要保存并覆盖该模板吗？ | Question! | OKCancel! -> 2\n");
+
+    Outcome noOutput = printctl("print --db '" + url() + "' --lib " + tempPath("a.plib") +
+                                " --operator A --report " + tempPath("report.srd"));
+    EXPECT_EQ(noOutput.exitCode, 2);
+    EXPECT_EQ(noOutput.err,
+              "error: give --pdf or --printer (or a --script that says what to do)\n");
+}
+
+TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {
+    // Three operators at the same moment, each from his own process and library: first each
+    // saves a template of his own as the document's default, then all save the same name.
+    auto round = [&](const std::string& tag, const std::function<std::string(char)>& name) {
+        std::vector<std::thread> runs;
+        std::vector<Outcome> outcomes(3);
+        for (int op = 0; op < 3; ++op) {
+            const char oper = static_cast<char>('A' + op);
+            const std::string path =
+                script(tag + oper + ".txt", "click uob_preview\nclick uob_save\ntype sle_name " +
+                                                name(oper) +
+                                                "\ncheck cbx_default on\nanswer 1\nclick uob_ok\n");
+            runs.emplace_back([&, op, oper, path] {
+                outcomes[op] = printctl(printArgs(std::string(1, oper), path), tag + oper);
+            });
+        }
+        for (auto& t : runs) t.join();
+        for (const Outcome& o : outcomes) EXPECT_EQ(o.exitCode, 0) << o.err;
+        return outcomes;
+    };
+    auto consistent = [&] {
+        EXPECT_EQ(column("SELECT count(*) FROM T_RPT_MODONE WHERE rtdefault = 'Y'"), "1");
+        EXPECT_EQ(column("SELECT count(*) FROM T_RPT_MODONE a JOIN T_RPT_MODTWO b ON "
+                         "b.rtdocname = a.rtdocname AND b.rtname = a.rtname AND b.rtoperid = "
+                         "a.rtoperid WHERE a.rtmdata IS NOT NULL AND b.rtcdata IS NOT NULL"),
+                  column("SELECT count(*) FROM T_RPT_MODONE"));
+    };
+    for (int i = 0; i < 2; ++i) {
+        round("own" + std::to_string(i),
+              [i](char oper) { return std::string(1, oper) + "的模板" + std::to_string(i); });
+        consistent();
+    }
+    const auto outcomes = round("same", [](char) { return std::string("同名"); });
+    consistent();
+    // One of them got the name; the others were told it is taken.
+    EXPECT_EQ(column("SELECT count(*) FROM T_RPT_MODONE WHERE rtname = '同名'"), "1");
+    int refused = 0;
+    for (const Outcome& o : outcomes)
+        refused += o.err.find("该名称已被其他人使用，请重新命名！") != std::string::npos;
+    EXPECT_EQ(refused, 2);
+}
+
+PRINT_DB_BACKENDS(PrintctlPrint);
+
+}  // namespace
+}  // namespace print::db::test
