@@ -247,6 +247,18 @@ void BM_FindLastRowMillion(benchmark::State& state) {
 }
 BENCHMARK(BM_FindLastRowMillion)->Unit(benchmark::kMillisecond);
 
+// A whole scan of a long column and of a date column: every value read through the row store.
+void BM_FindLongAndDateMillion(benchmark::State& state) {
+    DataStore& r = millionRows();
+    long found = 0;
+    for (auto _ : state) {
+        found = r.Find("rowno = 21 or IsNull(proddate)", 1, r.RowCount());
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["found"] = static_cast<double>(found);
+}
+BENCHMARK(BM_FindLongAndDateMillion)->Unit(benchmark::kMillisecond);
+
 void BM_SqliteScanMillion(benchmark::State& state) {
     sqlite3* db = nullptr;
     sqlite3_open(":memory:", &db);

@@ -84,7 +84,7 @@ int DataStore::Create(std::string_view syntax, std::string& error) {
         error = parsed.error().describe();
         return -1;
     }
-    Status built = buildFrom(std::move(parsed).value());
+    Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
     if (!built.ok()) {
         error = built.error().describe();
         clearDefinition();
@@ -119,7 +119,7 @@ int DataStore::SetDataObject(std::string_view name) {
     return 1;
 }
 
-Status DataStore::buildFrom(DefinitionText text) {
+Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
     m_release = text.release;
     bool sawDatawindow = false;
     for (auto& block : text.blocks) {
@@ -191,7 +191,7 @@ Status DataStore::buildFrom(DefinitionText text) {
             obj.childError = child.error().message;
     }
     resetRows();
-    loadStoredData();
+    if (Status loaded = loadStoredData(source); !loaded) return loaded;
     m_created = true;
     touchSchema();
     return {};
@@ -215,8 +215,8 @@ void DataStore::resetRows() {
     m_currentRow = 0;
 }
 
-void DataStore::loadStoredData() {
-    if (m_columns.empty() || m_storedData.empty()) return;
+Status DataStore::loadStoredData(std::string_view source) {
+    if (m_columns.empty() || m_storedData.empty()) return {};
     size_t n = m_columns.size();
     for (size_t start = 0; start + n <= m_storedData.size(); start += n) {
         uint32_t id = m_rows->newRow();
@@ -224,13 +224,25 @@ void DataStore::loadStoredData() {
             const DataItem& item = m_storedData[start + c];
             if (!item.quoted && iequals(item.text, "null")) continue;
             auto v = parseValue(item.text, m_columns[c].type);
-            if (v) m_rows->columns[c].set(id, *v);
+            if (v) {
+                m_rows->columns[c].set(id, *v);
+                continue;
+            }
+            // A whole number a long cannot hold is refused rather than read as another one.
+            if (auto d = Decimal::parse(item.text);
+                d && d->isInteger() && m_columns[c].type == ValueType::Long)
+                return definitionError(source, item.offset,
+                                       "the value " + item.text + " of column '" +
+                                           m_columns[c].name + "' in row " +
+                                           std::to_string(start / n + 1) +
+                                           " of 'data' is beyond the range of a long");
         }
         m_rows->status[id] = static_cast<uint8_t>(RowStatus::NotModified);
         m_rows->primary.push_back(id);
     }
     if (!m_rows->primary.empty()) m_currentRow = 1;
     m_rows->touch();
+    return {};
 }
 
 std::string DataStore::syntax() const {

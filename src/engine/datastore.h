@@ -161,11 +161,12 @@ private:
     friend class DescribeRunner;
 
     void clearDefinition();
-    Status buildFrom(DefinitionText text);
+    // `source` is the text the definition was read from, for the positions of errors.
+    Status buildFrom(DefinitionText text, std::string_view source);
     void reindexObjects();
     void touchSchema();
     void resetRows();
-    void loadStoredData();
+    Status loadStoredData(std::string_view source);
     std::vector<ValueType> columnTypes() const;
     std::string writeStoredData() const;
 

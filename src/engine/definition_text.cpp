@@ -198,15 +198,15 @@ public:
                 ++pos;
                 return items;
             }
+            size_t start = pos;
             if (c == '"' || c == '\'') {
                 auto s = quoted();
                 if (!s.ok()) return s.error();
-                items.push_back({std::move(s).value(), true});
+                items.push_back({std::move(s).value(), true, start});
                 continue;
             }
-            size_t start = pos;
             while (!atEnd() && !isBlank(peek()) && peek() != ',' && peek() != ')') ++pos;
-            items.push_back({std::string(m_text.substr(start, pos - start)), false});
+            items.push_back({std::string(m_text.substr(start, pos - start)), false, start});
         }
     }
 
@@ -249,6 +249,7 @@ public:
             TextBlock block;
             block.keyword = std::move(keyword);
             block.line = lineAt(start);
+            block.offset = start;
             if (iequals(block.keyword, "data")) {
                 auto items = dataItems(start);
                 if (!items.ok()) return items.error();
@@ -459,8 +460,14 @@ size_t subBlockEnd(std::string_view text, size_t open) {
 }
 
 Result<DefinitionText> parseDefinition(std::string_view text) {
-    Parser p(stripBom(text), 1, 1);
+    Parser p(definitionBody(text), 1, 1);
     return p.definition();
+}
+
+std::string_view definitionBody(std::string_view text) { return stripBom(text); }
+
+Error definitionError(std::string_view text, size_t offset, std::string message) {
+    return Parser(text, 1, 1).error(offset, std::move(message));
 }
 
 Result<AttributeList> parseAttributeBlock(std::string_view text, size_t& pos, int originLine,

@@ -52,8 +52,11 @@ public:
 struct DataItem {
     std::string text;
     bool quoted = false;  // strings, dates and times are quoted; numbers and null are bare
+    size_t offset = 0;    // where it was read in the text, for messages (not compared)
 
-    friend bool operator==(const DataItem&, const DataItem&) = default;
+    friend bool operator==(const DataItem& a, const DataItem& b) {
+        return a.text == b.text && a.quoted == b.quoted;
+    }
 };
 
 struct TextBlock {
@@ -61,6 +64,7 @@ struct TextBlock {
     AttributeList attrs;
     std::vector<DataItem> data;  // only for `data(...)`
     int line = 0;                // where the block began, for messages
+    size_t offset = 0;           // byte offset of the block's keyword in the text (not compared)
 
     friend bool operator==(const TextBlock& a, const TextBlock& b) {
         return a.keyword == b.keyword && a.attrs == b.attrs && a.data == b.data;
@@ -77,6 +81,13 @@ struct DefinitionText {
 };
 
 Result<DefinitionText> parseDefinition(std::string_view text);
+
+// An Error at byte `offset` of a definition text, with the line and column (in characters) that
+// the parser's own errors give. Offsets of blocks and data items count from the text without
+// its byte-order mark, as `definitionBody` returns it.
+Error definitionError(std::string_view text, size_t offset, std::string message);
+// The text the parser reads: without a UTF-8 byte-order mark.
+std::string_view definitionBody(std::string_view text);
 
 // Reads `name=value` attributes from `text` starting at `pos` up to the `)` that closes the
 // block (pos ends just after it). Line and column in errors count from `text`'s start plus the

@@ -298,3 +298,27 @@ report(band=detail dataobject="d_list" x="0" y="0" height="100" width="100" name
     EXPECT_EQ(nested->GetItemString(2, "label").value_or(""), "二");
     list.setLibraries(saved);
 }
+
+TEST(DataStoreRows, TextValuesOfAnyLengthAreStoredWhole) {
+    // 1.5 million characters: more than one chunk of the column store, less than two.
+    const std::string big(1500000, 'x');
+    auto r = makeReport();
+    ASSERT_EQ(r->InsertRow(0), 1);
+    ASSERT_EQ(r->SetItem(1, "goodsname", Value(big)), 1);
+    ASSERT_EQ(r->InsertRow(0), 2);
+    ASSERT_EQ(r->SetItem(2, "goodsname", Value("after")), 1);
+    EXPECT_EQ(r->GetItemString(1, "goodsname").value_or("").size(), big.size());
+    EXPECT_EQ(r->GetItemString(2, "goodsname").value_or(""), "after");
+
+    // The same value in a definition's stored rows.
+    std::string syntax = std::string(R"(release 9;
+datawindow(units=0 )
+table(column=(type=char(2000000) name=a dbname="a" ) column=(type=long name=b dbname="b" ) )
+data(")") + big + R"(" 1 "short" 2 )
+)";
+    auto stored = makeReport(syntax.c_str());
+    ASSERT_EQ(stored->RowCount(), 2);
+    EXPECT_EQ(stored->GetItemString(1, "a").value_or(""), big);
+    EXPECT_EQ(stored->GetItemString(2, "a").value_or(""), "short");
+    EXPECT_EQ(stored->GetItemNumber(2, "b").value_or(Decimal(0)), Decimal(2));
+}
