@@ -175,6 +175,20 @@ private:
             }
             ++it;
         }
+        // Its values leave the stored rows too, or every later column would read the value
+        // before its own when the written definition is loaded again.
+        size_t columnCount = m_r.m_columns.size();
+        if (m_r.m_hasStoredData) {
+            auto& data = m_r.m_storedData;
+            size_t kept = 0;
+            for (size_t i = 0; i < data.size(); ++i) {
+                if (i % columnCount == static_cast<size_t>(c)) continue;
+                if (kept != i) data[kept] = std::move(data[i]);
+                ++kept;
+            }
+            data.resize(kept);
+            if (columnCount == 1) m_r.m_hasStoredData = false;
+        }
         m_r.m_columns.erase(m_r.m_columns.begin() + c);
         // Drop the placeholder of the table block that stood for this column.
         int seen = 0;
