@@ -358,6 +358,21 @@ bool AttributeList::remove(std::string_view name) {
     return false;
 }
 
+namespace {
+
+// The character with the number `v` (1 to 255): a numeric escape names a character, and its
+// UTF-8 form keeps the text valid.
+void appendCharacter(std::string& out, int v) {
+    if (v < 0x80) {
+        out += static_cast<char>(v);
+        return;
+    }
+    out += static_cast<char>(0xC0 | (v >> 6));
+    out += static_cast<char>(0x80 | (v & 0x3F));
+}
+
+}  // namespace
+
 std::string unescapeText(std::string_view raw) {
     std::string out;
     out.reserve(raw.size());
@@ -392,7 +407,7 @@ std::string unescapeText(std::string_view raw) {
             case 'h': {
                 int v = digitsAt(i + 1, 2, 16);
                 if (v > 0) {
-                    out += static_cast<char>(v);
+                    appendCharacter(out, v);
                     i += 2;
                 } else {
                     out += e;
@@ -402,7 +417,7 @@ std::string unescapeText(std::string_view raw) {
             case 'o': {
                 int v = digitsAt(i + 1, 3, 8);
                 if (v > 0 && v < 256) {
-                    out += static_cast<char>(v);
+                    appendCharacter(out, v);
                     i += 3;
                 } else {
                     out += e;
@@ -413,7 +428,7 @@ std::string unescapeText(std::string_view raw) {
                 if (e >= '0' && e <= '9') {
                     int v = digitsAt(i, 3, 10);
                     if (v > 0 && v < 256) {
-                        out += static_cast<char>(v);
+                        appendCharacter(out, v);
                         i += 2;
                         break;
                     }

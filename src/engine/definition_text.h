@@ -5,8 +5,9 @@
 // Reading keeps every block and attribute, known or not, in its order, so that writing gives the
 // same definition back and reading what was written gives the same blocks. Values keep their
 // form: bare (`units=0`, `type=char(10)`), quoted (`x="41"`, unescaped in memory: `~"`, `~'`,
-// `~~`, `~t`, `~r`, `~n` and numeric escapes are resolved), or a parenthesised sub-block kept as
-// its raw text (`arguments=(("a", string))`). Exported-file header lines (`$PBExportHeader$...`,
+// `~~`, `~t`, `~r`, `~n` are resolved, and the numeric escapes `~NNN`, `~hNN`, `~oNNN` give the
+// character with that number: `caf~233` is "café"), or a parenthesised sub-block kept as its
+// raw text (`arguments=(("a", string))`). Exported-file header lines (`$PBExportHeader$...`,
 // optionally behind an `HA` mark) and a UTF-8 byte-order mark are skipped.
 //
 // Failures: `parseDefinition` returns an Error with the 1-based line and column where the text

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/encoding.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
 
@@ -240,6 +241,14 @@ TEST(DefinitionText, EscapesSurviveARoundTrip) {
     EXPECT_EQ(attrs.get("a"), "x~y\"z\tq\r\n");
     EXPECT_EQ(attrs.get("b"), "it's");
     EXPECT_EQ(unescapeText("~065~h42~o103"), "ABC");
+    // Numbers of 128 and above are characters, never single bytes that break UTF-8.
+    EXPECT_EQ(unescapeText("caf~233"), "caf\u00e9");
+    EXPECT_EQ(unescapeText("~128~hff~o200~h80"), "\u0080\u00ff\u0080\u0080");
+    auto high = parseDefinition("datawindow(a=\"~233~hE9~o351\" )");
+    ASSERT_TRUE(high.ok());
+    std::string written = writeDefinition(high.value());
+    EXPECT_TRUE(decodeText(written, "UTF-8").ok()) << written;
+    EXPECT_EQ(parseDefinition(written).value(), high.value());
     auto again = parseDefinition(writeDefinition(parsed.value()));
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.value(), parsed.value());
