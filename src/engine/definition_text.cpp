@@ -95,13 +95,15 @@ public:
                                 (quote == '"' ? "'\"'" : "\"'\""));
     }
 
-    // Raw text between balanced parentheses; pos is at '(' and ends after ')'.
+    // Raw text between balanced parentheses; pos is at '(' and ends after ')'. Strings are read
+    // as attributes read them: a double quote always opens one, a single quote where a value
+    // begins (`initial='"'`), not inside a bare word (`o'clock`).
     Result<std::string> subBlock() {
         size_t open = pos;
         int depth = 0;
         while (pos < m_text.size()) {
             char c = m_text[pos];
-            if (c == '"') {
+            if (c == '"' || (c == '\'' && startsValue(pos))) {
                 auto s = quoted();
                 if (!s.ok()) return s.error();
                 continue;
@@ -117,6 +119,13 @@ public:
             ++pos;
         }
         return error(open, "expected ')' to close the '(' opened here");
+    }
+
+    // Whether a value can begin at `at`: after a blank, '=', '(' or ','.
+    bool startsValue(size_t at) const {
+        if (at == 0) return true;
+        char before = m_text[at - 1];
+        return isBlank(before) || before == '=' || before == '(' || before == ',';
     }
 
     // A bare value: up to a blank or a ')' that it did not open itself (`char(10)` is one value).
@@ -291,7 +300,8 @@ private:
 };
 
 bool needsQuotes(std::string_view v) {
-    if (v.empty()) return true;
+    // A value that starts with '(' would read back as a sub-block: `format=(0.00)`.
+    if (v.empty() || v.front() == '(') return true;
     int depth = 0;
     for (char c : v) {
         if (isBlank(c) || c == '"' || c == '\'' || c == '~') return true;

@@ -331,3 +331,21 @@ data(")") + big + R"(" 1 "short" 2 )
     EXPECT_EQ(stored->GetItemString(2, "a").value_or(""), "short");
     EXPECT_EQ(stored->GetItemNumber(2, "b").value_or(Decimal(0)), Decimal(2));
 }
+
+TEST(DefinitionText, EveryValueReadsBackAsItself) {
+    // Values set as bare words by Modify or by hand, whatever their characters.
+    for (const char* value : {"(0.00)", "0.00;(0.00)", "(a) (b)", "(", ")", "a(b", "char(10)", "",
+                              "a b", "it's", "'x'", "\"x\"", "~t", "x)y(", "(x)y"}) {
+        TextBlock block{"text", {}, {}, 0};
+        block.attrs.items.push_back({"v", value, ValueForm::Bare});
+        DefinitionText def;
+        def.blocks.push_back(block);
+        std::string written = writeDefinition(def);
+        auto read = parseDefinition(written);
+        ASSERT_TRUE(read.ok()) << written << ": " << read.error().describe();
+        const Attribute* a = read.value().blocks[0].attrs.find("v");
+        ASSERT_NE(a, nullptr) << written;
+        EXPECT_EQ(a->value, value) << written;
+        EXPECT_NE(a->form, ValueForm::Block) << written;
+    }
+}
