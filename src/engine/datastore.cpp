@@ -11,6 +11,12 @@ namespace print::engine {
 namespace {
 
 constexpr int kComputeBase = 1 << 20;
+
+// A crosstab's header level, `header[N]` (lower case).
+bool isHeaderLevel(std::string_view name) {
+    return name.size() > 8 && name.starts_with("header[") && name.back() == ']' &&
+           name.find_first_not_of("0123456789", 7) == name.size() - 1;
+}
 constexpr int kMaxEvalDepth = 32;
 
 // The default part of a `default<TAB>expression` value.
@@ -55,6 +61,7 @@ void DataStore::clearDefinition() {
     m_release = "9";
     m_datawindow = {};
     m_header = m_summary = m_footer = m_detail = {};
+    m_headerLevels.clear();
     m_table = {};
     m_columns.clear();
     m_storedData.clear();
@@ -134,6 +141,8 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
                                         : m_detail;
             b.attrs = std::move(block.attrs);
             b.present = true;
+        } else if (isHeaderLevel(kw)) {
+            m_headerLevels.push_back(std::move(block));
         } else if (kw == "table") {
             for (auto& a : block.attrs.items) {
                 if (!iequals(a.name, "column") || a.form != ValueForm::Block) continue;
@@ -253,8 +262,11 @@ std::string DataStore::syntax() const {
                                                          {"summary", &m_summary},
                                                          {"footer", &m_footer},
                                                          {"detail", &m_detail}};
-    for (const auto& [name, band] : bands)
+    for (const auto& [name, band] : bands) {
         if (band->present) out.blocks.push_back({name, band->attrs, {}, 0});
+        if (band == &m_header)
+            for (const auto& level : m_headerLevels) out.blocks.push_back(level);
+    }
     TextBlock table{"table", m_table, {}, 0};
     size_t next = 0;
     for (auto& a : table.attrs.items) {
@@ -276,6 +288,11 @@ bool DataStore::isValidBand(std::string_view band) const {
     if (b == "header" || b == "detail" || b == "footer" || b == "summary" || b == "foreground" ||
         b == "background")
         return true;
+    if (isHeaderLevel(b)) {
+        for (const auto& level : m_headerLevels)
+            if (asciiLower(level.keyword) == b) return true;
+        return false;
+    }
     for (const char* prefix : {"header.", "trailer."}) {
         if (!b.starts_with(prefix)) continue;
         auto level = parseInteger(std::string_view(b).substr(std::string_view(prefix).size()));

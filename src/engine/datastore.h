@@ -211,6 +211,7 @@ private:
     std::string m_release = "9";
     AttributeList m_datawindow;
     Band m_header, m_summary, m_footer, m_detail;
+    std::vector<TextBlock> m_headerLevels;  // a crosstab's header[1](...), header[2](...)
     AttributeList m_table;  // table attributes; each column=(...) kept as a placeholder
     std::vector<TableColumn> m_columns;
     std::vector<DataItem> m_storedData;

@@ -232,6 +232,16 @@ public:
             if (pos == start)
                 return error(pos, "expected a block name such as 'datawindow(' but found " +
                                       found());
+            if (peek() == '[' && iequals(m_text.substr(start, pos - start), "header")) {
+                // A crosstab's header levels: header[1](...), header[2](...).
+                ++pos;
+                size_t digits = pos;
+                while (!atEnd() && peek() >= '0' && peek() <= '9') ++pos;
+                if (pos == digits || peek() != ']')
+                    return error(pos, "expected a header level number and ']' but found " +
+                                          found());
+                ++pos;
+            }
             std::string keyword(m_text.substr(start, pos - start));
             if (iequals(keyword, "release")) {
                 if (sawRelease || !def.blocks.empty())
