@@ -176,6 +176,8 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
             obj.attrs = std::move(block.attrs);
             obj.name = obj.attrs.get("name");
             obj.isObject = isObjectKind(kw) || obj.attrs.find("band") != nullptr;
+            obj.offset = block.offset;
+            obj.line = block.line;
             m_objects.push_back(std::move(obj));
         }
     }
@@ -189,6 +191,16 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
             return Error{"object '" + obj.name + "' names an unknown band '" + band + "'", 1, 1};
     }
     reindexObjects();
+    // Names are not case sensitive: a second object of a name could never be reached by it.
+    for (const auto& obj : m_objects) {
+        if (!obj.isObject || obj.name.empty()) continue;
+        const ReportObject* first = objectByName(obj.name);
+        if (first != &obj)
+            return definitionError(source, obj.offset,
+                                   "an object named '" + first->name + "' is already on line " +
+                                       std::to_string(first->line) +
+                                       " (names are not case sensitive)");
+    }
     for (auto& obj : m_objects) {
         if (obj.kind != "report") continue;
         std::string dataObject = obj.attrs.get("dataobject");

@@ -48,6 +48,8 @@ struct ReportObject {
     bool isObject = true;              // false for trailing blocks such as htmltable(...)
     std::unique_ptr<DataStore> child;  // a report object's nested report
     std::string childError;            // why the nested report could not be loaded
+    size_t offset = 0;                 // where its block began in the definition text read
+    int line = 0;                      // (0 for an object made by Modify)
 };
 
 struct Band {
