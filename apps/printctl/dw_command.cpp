@@ -48,9 +48,10 @@ int runDw(const DwOptions& options) {
         std::ifstream in(options.definition, std::ios::binary);
         std::ostringstream buf;
         buf << in.rdbuf();
-        auto decoded = print::decodeText(buf.str(), options.encoding);
+        auto decoded = print::decodeLines(buf.str(), options.encoding);
         if (!decoded.ok()) {
-            std::cerr << "error: " << options.definition << ": " << decoded.error().message << "\n";
+            std::cerr << "error: " << options.definition << ": " << decoded.error().describe()
+                      << "\n";
             return 2;
         }
         text = std::move(decoded).value();
