@@ -21,7 +21,9 @@ enum class PropertyKind {
 
 struct PropertyInfo {
     PropertyKind kind = PropertyKind::Text;
-    std::optional<std::string_view> defaultValue;  // nullopt: Describe answers "?"
+    // What a property that was never set means; nullopt when it then has no value (a tag, a
+    // text, a document name), and Describe answers "?", which callers read as absent.
+    std::optional<std::string_view> defaultValue;
 };
 
 // Known properties of an object kind ("text", "column", ...); nullopt when unknown.
