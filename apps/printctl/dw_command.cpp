@@ -117,7 +117,8 @@ void addDwCommand(CLI::App& app) {
     dw->footer(
         "Commands, one per line: describe TEXT | modify TEXT | syntax | rowcount | insertrow N |\n"
         "deleterow N | setitem ROW COLUMN VALUE | getitem ROW COLUMN | gettext ROW COLUMN |\n"
-        "find EXPRESSION | retrieve [ARG...] | child NAME | parent | quit.\n"
+        "evaluate ROW EXPRESSION | find EXPRESSION | retrieve [ARG...] | child NAME | parent |\n"
+        "quit.\n"
         "Each output ends with a line '.'.");
     dw->callback([options] {
         int rc = runDw(*options);

@@ -17,7 +17,6 @@ bool isHeaderLevel(std::string_view name) {
     return name.size() > 8 && name.starts_with("header[") && name.back() == ']' &&
            name.find_first_not_of("0123456789", 7) == name.size() - 1;
 }
-constexpr int kMaxEvalDepth = 32;
 
 // The default part of a `default<TAB>expression` value.
 std::string_view defaultPart(std::string_view value) {
@@ -73,6 +72,7 @@ void DataStore::clearDefinition() {
     m_dddwChildren.clear();
     m_retired.clear();
     m_expressions.clear();
+    m_groupRuns.clear();
     m_rows = std::make_shared<RowData>(std::vector<ValueType>{});
     m_currentRow = 0;
     m_currentColumn.clear();
@@ -800,27 +800,125 @@ int DataStore::resolveName(std::string_view name) const {
     return -1;
 }
 
-Value DataStore::computeValue(int computeIndex, long row) const {
+Result<Value> DataStore::computeValue(int computeIndex, long row) const {
     rebuildComputes();
     if (computeIndex < 0 || computeIndex >= static_cast<int>(m_computes.size())) return Value();
     // A field that needs its own value, directly or through others (c1 = Sum(c1 for all) + 1),
     // has none: null, rather than a number made up by how deep the evaluation went.
-    if (m_evalDepth >= kMaxEvalDepth || m_computing[computeIndex]) return Value();
-    auto expr = m_expressions.get(m_computes[computeIndex]->attrs.get("expression"));
-    if (!expr.ok()) return Value();
-    ++m_evalDepth;
+    if (m_computing[computeIndex]) return Value();
+    const ReportObject& field = *m_computes[computeIndex];
+    // A definition may use functions we lack; the field is then an error, shown as empty.
+    auto expr = m_expressions.get(field.attrs.get("expression"));
+    if (!expr.ok())
+        return Error{"the expression of '" + field.name + "' is not valid: " +
+                     expr.error().message};
     m_computing[computeIndex] = 1;
     auto v = expr.value()->evaluate(*this, row);
     m_computing[computeIndex] = 0;
-    --m_evalDepth;
-    return v.ok() ? v.value() : Value();
+    return v;
+}
+
+Result<Value> DataStore::evaluateSlot(int slot, long row) const {
+    if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
+    return valueAt(slot, row);
 }
 
 Value DataStore::valueAt(int slot, long row) const {
-    if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
+    if (slot >= kComputeBase) {
+        auto v = computeValue(slot - kComputeBase, row);
+        return v.ok() ? std::move(v).value() : Value();
+    }
     if (row < 1 || row > RowCount() || slot < 0 || slot >= static_cast<int>(m_columns.size()))
         return Value();
     return m_rows->columns[slot].get(m_rows->primary[row - 1]);
+}
+
+namespace {
+
+// The names of a group's `by=("a" "b")` list: quoted or bare, separated by blanks or commas.
+std::vector<std::string> byNames(std::string_view raw) {
+    std::vector<std::string> names;
+    size_t i = 0;
+    while (i < raw.size()) {
+        char c = raw[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',') {
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            size_t start = ++i;
+            while (i < raw.size() && raw[i] != c) i += raw[i] == '~' ? 2 : 1;
+            names.push_back(unescapeText(raw.substr(start, std::min(i, raw.size()) - start)));
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        while (i < raw.size() && raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' &&
+               raw[i] != '\n' && raw[i] != ',')
+            ++i;
+        names.emplace_back(raw.substr(start, i - start));
+    }
+    return names;
+}
+
+}  // namespace
+
+const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
+    GroupRuns& runs = m_groupRuns[level];
+    uint64_t data = dataVersion();
+    if (runs.building || (runs.dataVersion == data && runs.schemaVersion == m_schemaVersion))
+        return runs;
+    runs = GroupRuns{};
+    runs.building = true;
+    auto finish = [&](std::optional<Error> error) -> const GroupRuns& {
+        runs.error = std::move(error);
+        runs.building = false;
+        runs.dataVersion = data;
+        runs.schemaVersion = m_schemaVersion;
+        return runs;
+    };
+    // A group of level N runs over the columns of its own `by` and of every level above it.
+    std::vector<int> slots;
+    bool found = false;
+    for (size_t g = 0; g < m_groups.size(); ++g) {
+        const AttributeList& attrs = m_groups[g].attrs;
+        int own = static_cast<int>(
+            parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(g + 1)));
+        if (own > level) continue;
+        if (own == level) found = true;
+        for (const std::string& name : byNames(attrs.get("by"))) {
+            int slot = resolveName(name);
+            if (slot < 0)
+                return finish(Error{"group " + std::to_string(own) + " groups by '" + name +
+                                    "', which is neither a column nor a computed field"});
+            slots.push_back(slot);
+        }
+    }
+    if (!found) return finish(Error{"the report has no group " + std::to_string(level)});
+    long count = RowCount();
+    std::vector<Value> previous(slots.size()), current(slots.size());
+    for (long r = 1; r <= count; ++r) {
+        bool differs = r == 1;
+        for (size_t i = 0; i < slots.size(); ++i) {
+            current[i] = valueAt(slots[i], r);
+            if (!(current[i] == previous[i])) differs = true;
+        }
+        if (differs) runs.starts.push_back(r);
+        previous.swap(current);
+    }
+    return finish(std::nullopt);
+}
+
+Result<std::pair<long, long>> DataStore::groupRange(int level, long row) const {
+    const GroupRuns& runs = groupRuns(level);
+    if (runs.building)
+        return Error{"group " + std::to_string(level) + " groups by a field that needs the group"};
+    if (runs.error) return *runs.error;
+    if (row < 1 || row > RowCount() || runs.starts.empty()) return std::pair<long, long>{row, row};
+    auto next = std::upper_bound(runs.starts.begin(), runs.starts.end(), row);
+    long first = *std::prev(next);
+    long last = next == runs.starts.end() ? RowCount() : *next - 1;
+    return std::pair<long, long>{first, last};
 }
 
 bool DataStore::stringAt(int slot, long row, std::string_view& out) const {

@@ -261,6 +261,18 @@ std::optional<PropertyInfo> reportProperty(std::string_view property) {
 
 bool isObjectKind(std::string_view kind) { return tables().kinds.count(kind) > 0; }
 
+bool takesExpression(std::string_view property) {
+    static const std::array<std::string_view, 27> kExpressionProperties = {
+        "background.color", "background.mode", "border", "brush.color", "brush.hatch", "color",
+        "font.escapement", "font.height", "font.italic", "font.strikethrough", "font.underline",
+        "font.weight", "format", "height", "pen.color", "pen.style", "pen.width", "pointer",
+        "protect", "visible", "width", "x", "x1", "x2", "y", "y1", "y2"};
+    std::string lower = asciiLower(property);
+    for (std::string_view p : kExpressionProperties)
+        if (p == lower) return true;
+    return false;
+}
+
 std::string normaliseValue(PropertyKind kind, std::string value) {
     if (value.find('\t') != std::string::npos) return value;
     std::string l = asciiLower(trim(value));

@@ -349,3 +349,58 @@ TEST(DefinitionText, EveryValueReadsBackAsItself) {
         EXPECT_NE(a->form, ValueForm::Block) << written;
     }
 }
+
+namespace {
+
+// A report whose computed field c<i> is `c<i-1> + 1`, c0 being the column n (1).
+std::string computeChain(int length) {
+    std::string s = "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
+                    "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
+                    "compute(band=detail expression=\"n\" name=c0 )\n";
+    for (int i = 1; i <= length; ++i)
+        s += "compute(band=detail expression=\"c" + std::to_string(i - 1) + " + 1\" name=c" +
+             std::to_string(i) + " )\n";
+    return s;
+}
+
+}  // namespace
+
+TEST(DataStoreExpressions, ChainsOfComputedFieldsFarDeeperThanReportsNeedWork) {
+    for (int length : {33, 200}) {
+        std::string syntax = computeChain(length);
+        auto r = makeReport(syntax.c_str());
+        std::string last = "c" + std::to_string(length);
+        EXPECT_EQ(r->GetItemNumber(1, last), Decimal(length + 1)) << length;
+        auto v = r->evaluate(last + " * 2", 1);
+        ASSERT_TRUE(v.ok()) << v.error().message;
+        EXPECT_EQ(v.value().toDecimal(), Decimal(2 * (length + 1)));
+    }
+}
+
+TEST(DataStoreExpressions, AChainTooDeepIsAnErrorNotACrash) {
+    std::string syntax = computeChain(3000);
+    auto r = makeReport(syntax.c_str());
+    auto v = r->evaluate("c3000", 1);
+    ASSERT_FALSE(v.ok());
+    EXPECT_EQ(v.error().message,
+              "expressions nest too deeply (through computed fields or Describe('Evaluate(...)'))");
+    EXPECT_EQ(r->GetItem(1, "c3000"), Value());
+    EXPECT_EQ(r->Describe("Evaluate('c3000', 1)"), "!");
+    // The fields near the start still work, and so does the same field once the chain is cut.
+    EXPECT_EQ(r->GetItemNumber(1, "c10"), Decimal(11));
+    EXPECT_EQ(r->Modify("c2500.expression='1'"), "");
+    EXPECT_EQ(r->GetItemNumber(1, "c3000"), Decimal(501));
+}
+
+TEST(DataStoreExpressions, AnAggregateTooDeepWhereItWasAskedStillWorksWhereItIsNot) {
+    std::string syntax = computeChain(700);
+    syntax += "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
+              "compute(band=summary expression=\"c_total\" name=d0 )\n";
+    for (int i = 1; i <= 300; ++i)
+        syntax += "compute(band=summary expression=\"d" + std::to_string(i - 1) + " + 1\" name=d" +
+                  std::to_string(i) + " )\n";
+    auto r = makeReport(syntax.c_str());
+    EXPECT_FALSE(r->evaluate("d300", 1).ok());
+    EXPECT_EQ(r->GetItemNumber(1, "c_total"), Decimal(701));
+    EXPECT_EQ(r->GetItemNumber(1, "d10"), Decimal(711));
+}
