@@ -12,6 +12,46 @@ namespace {
 
 constexpr int kComputeBase = 1 << 20;
 
+// Nested reports load their definitions while their parent loads. A definition that nests
+// itself, directly or through others, is found by name; a depth and a total bound stop
+// definitions that fan out without a cycle (five reports of a report of five reports ...).
+constexpr size_t kMaxNestingDepth = 8;
+constexpr int kMaxNestedReports = 256;
+
+struct NestedLoading {
+    int scopes = 0;                      // Creates and loads under way on this thread
+    std::vector<std::string> chain;      // the definitions being loaded, outermost first
+    int loaded = 0;                      // nested reports loaded since the outermost began
+    std::optional<std::string> failure;  // a cycle or a bound: the outermost load fails
+};
+thread_local NestedLoading t_loading;
+
+// One load of a definition: the outermost starts the count afresh; `name`, when known, joins
+// the chain while it lasts.
+class LoadingScope {
+public:
+    explicit LoadingScope(std::string_view name = {}) {
+        if (t_loading.scopes++ == 0) {
+            t_loading.chain.clear();
+            t_loading.loaded = 0;
+            t_loading.failure.reset();
+        }
+        if (!trimView(name).empty()) {
+            t_loading.chain.emplace_back(trimView(name));
+            m_pushed = true;
+        }
+    }
+    ~LoadingScope() {
+        if (m_pushed) t_loading.chain.pop_back();
+        --t_loading.scopes;
+    }
+    LoadingScope(const LoadingScope&) = delete;
+    LoadingScope& operator=(const LoadingScope&) = delete;
+
+private:
+    bool m_pushed = false;
+};
+
 // A crosstab's header level, `header[N]` (lower case).
 bool isHeaderLevel(std::string_view name) {
     return name.size() > 8 && name.starts_with("header[") && name.back() == ']' &&
@@ -85,6 +125,7 @@ void DataStore::touchSchema() {
 }
 
 int DataStore::Create(std::string_view syntax, std::string& error) {
+    LoadingScope scope;
     clearDefinition();
     auto parsed = parseDefinition(syntax);
     if (!parsed.ok()) {
@@ -118,6 +159,7 @@ int DataStore::SetDataObject(std::string_view name) {
         return -1;
     }
     std::string error;
+    LoadingScope scope(name);
     if (Create(*found.value(), error) != 1) {
         m_lastError = std::string(name) + ": " + error;
         return -1;
@@ -206,10 +248,18 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
         std::string dataObject = obj.attrs.get("dataobject");
         if (trimView(dataObject).empty()) continue;
         auto child = loadChild(dataObject);
-        if (child.ok())
+        if (child.ok()) {
             obj.child = std::move(child).value();
-        else
+        } else if (t_loading.failure) {
+            // A definition missing from the library leaves its report empty; nesting without
+            // end would leave nothing usable.
+            return definitionError(
+                source, obj.offset,
+                (obj.name.empty() ? std::string("a report") : "report '" + obj.name + "'") +
+                    ": " + *t_loading.failure);
+        } else {
             obj.childError = child.error().message;
+        }
     }
     resetRows();
     if (Status loaded = loadStoredData(source); !loaded) return loaded;
@@ -326,27 +376,42 @@ void DataStore::retireDddwChildren() {
 }
 
 Result<std::unique_ptr<DataStore>> DataStore::loadChild(std::string_view dataObject) const {
-    // A definition that nests itself, directly or through others, would load forever.
-    static int depth = 0;
-    constexpr int kMaxDepth = 8;
-    if (depth >= kMaxDepth)
-        return Error{"nested reports go deeper than " + std::to_string(kMaxDepth) +
-                     " levels at '" + std::string(dataObject) + "': does it contain itself?"};
-    struct DepthGuard {
-        DepthGuard() { ++depth; }
-        ~DepthGuard() { --depth; }
-    } guard;
-    auto found = LibrarySearchList::application().find(dataObject);
+    // Loaded outside a Create (by Modify, or a drop-down list when first shown), this report's
+    // own name starts the chain.
+    LoadingScope outer(t_loading.scopes == 0 ? std::string_view(m_dataObject) : std::string_view());
+    NestedLoading& state = t_loading;
+    std::string name(trimView(dataObject));
+    for (size_t i = 0; i < state.chain.size(); ++i) {
+        if (!iequals(state.chain[i], name)) continue;
+        std::string path;
+        for (size_t k = i; k < state.chain.size(); ++k) path += state.chain[k] + " > ";
+        state.failure = "the report definition '" + state.chain[i] + "' nests itself: " + path + name;
+        return Error{*state.failure};
+    }
+    if (state.chain.size() >= kMaxNestingDepth) {
+        state.failure = "nested reports go deeper than " + std::to_string(kMaxNestingDepth) +
+                        " levels at '" + name + "'";
+        return Error{*state.failure};
+    }
+    if (++state.loaded > kMaxNestedReports) {
+        state.failure = "the report nests more than " + std::to_string(kMaxNestedReports) +
+                        " reports in all";
+        return Error{*state.failure};
+    }
+    auto found = LibrarySearchList::application().find(name);
     if (!found.ok()) return found.error();
     if (!found.value())
-        return Error{"the report definition '" + std::string(dataObject) +
-                     "' is not in the library search list"};
+        return Error{"the report definition '" + name + "' is not in the library search list"};
     auto child = std::make_unique<DataStore>();
     std::string error;
-    if (child->Create(*found.value(), error) != 1)
-        return Error{"the report definition '" + std::string(dataObject) +
-                     "' is not valid: " + error};
-    child->m_dataObject = std::string(dataObject);
+    {
+        LoadingScope scope(name);
+        if (child->Create(*found.value(), error) != 1) {
+            if (state.failure) return Error{*state.failure};
+            return Error{"the report definition '" + name + "' is not valid: " + error};
+        }
+    }
+    child->m_dataObject = name;
     return child;
 }
 
