@@ -182,6 +182,9 @@ private:
             m_r.touchSchema();
             return std::nullopt;
         }
+        // Reports that share rows have the same columns, which these no longer would: the
+        // sharing ends first (a secondary keeps no rows, a primary keeps its own).
+        if (m_r.m_sharePrimary || !m_r.m_shareSecondaries.empty()) m_r.ShareDataOff();
         // The column object(s), the table column and its values go; later ids move down.
         std::string id = std::to_string(c + 1);
         std::string lowerName = asciiLower(m_r.m_columns[c].name);

@@ -404,3 +404,30 @@ TEST(DataStoreExpressions, AnAggregateTooDeepWhereItWasAskedStillWorksWhereItIsN
     EXPECT_EQ(r->GetItemNumber(1, "c_total"), Decimal(701));
     EXPECT_EQ(r->GetItemNumber(1, "d10"), Decimal(711));
 }
+
+TEST(DataStoreRows, DestroyingAColumnOfSharedRowsEndsTheSharing) {
+    // The reports sharing rows would no longer have the same columns; the rows went with the
+    // column from under the other side.
+    auto primary = makeReport();
+    auto secondary = makeReport();
+    addLine(*primary, "一", "1", 1);
+    ASSERT_EQ(primary->ShareData(*secondary), 1);
+    EXPECT_EQ(primary->Modify("destroy column price"), "");
+    EXPECT_EQ(secondary->RowCount(), 0);
+    EXPECT_EQ(secondary->GetItem(1, "qty"), std::nullopt);
+    EXPECT_EQ(secondary->InsertRow(0), 1);
+    EXPECT_EQ(secondary->SetItem(1, "stamp", Value("2024-03-09 10:00:00")), 1);
+    EXPECT_EQ(primary->RowCount(), 1);
+    EXPECT_EQ(primary->GetItem(1, "qty"), Value(int64_t{1}));
+    EXPECT_EQ(primary->GetItemString(1, "goodsname"), "一");
+
+    auto p2 = makeReport();
+    auto s2 = makeReport();
+    addLine(*p2, "二", "2", 2);
+    ASSERT_EQ(p2->ShareData(*s2), 1);
+    EXPECT_EQ(s2->Modify("destroy column price"), "");
+    EXPECT_EQ(s2->RowCount(), 0);
+    EXPECT_EQ(p2->GetItemNumber(1, "price"), Decimal(2));
+    EXPECT_EQ(p2->GetItem(1, "at"), Value());
+    EXPECT_EQ(p2->ShareDataOff(), -1);
+}
