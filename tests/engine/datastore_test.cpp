@@ -431,3 +431,18 @@ TEST(DataStoreRows, DestroyingAColumnOfSharedRowsEndsTheSharing) {
     EXPECT_EQ(p2->GetItem(1, "at"), Value());
     EXPECT_EQ(p2->ShareDataOff(), -1);
 }
+
+TEST(DataStoreChildren, ADefinitionOpenedByNameThatNestsItselfIsRefused) {
+    auto& list = LibrarySearchList::application();
+    auto saved = list.libraries();
+    list.setLibraries({std::make_shared<FolderLibrary>(std::string(ENGINE_CASES_DIR) + "/defs")});
+    DataStore r;
+    EXPECT_EQ(r.SetDataObject("d_fan"), -1);
+    EXPECT_EQ(r.lastError(),
+              "d_fan: Line 5 Column 1: report 'dw_1': the report definition 'd_fan' nests itself: "
+              "d_fan > d_fan");
+    EXPECT_EQ(r.SetDataObject("d_wide_b"), 1);
+    EXPECT_EQ(r.Modify("dw_1.dataobject='d_wide_b'"),
+              "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
+    list.setLibraries(saved);
+}
