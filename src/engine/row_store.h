@@ -97,7 +97,8 @@ private:
 };
 
 // Converts a value to a column type: numbers between Number and Long, text parsed as the type,
-// dates to date-times and back. nullopt when it cannot be converted; null stays null.
+// dates to date-times and back. nullopt when it cannot be converted (a number beyond a long's
+// range to Long, too); null stays null.
 std::optional<Value> coerce(const Value& v, ValueType type);
 
 enum class Buffer { Primary, Delete, Filter };
