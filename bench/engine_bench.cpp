@@ -10,6 +10,7 @@
 
 #include "engine/datastore.h"
 #include "engine/definition_text.h"
+#include "engine/expression.h"
 
 using namespace print;
 using namespace print::engine;
@@ -72,6 +73,20 @@ void BM_CreateReportFromText(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_CreateReportFromText)->Unit(benchmark::kMillisecond);
+
+// A Case with thousands of arms: compiling takes time in proportion to the text.
+void BM_CompileLongExpression(benchmark::State& state) {
+    std::string text = "case(n";
+    for (int i = 0; i < state.range(0); ++i)
+        text += " when " + std::to_string(i) + " then '第" + std::to_string(i) + "项'";
+    text += " else '' )";
+    for (auto _ : state) {
+        auto compiled = Expression::compile(text);
+        benchmark::DoNotOptimize(compiled);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_CompileLongExpression)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 std::unique_ptr<DataStore> reportOf(int objects) {
     auto r = std::make_unique<DataStore>();
@@ -246,6 +261,18 @@ void BM_FindLastRowMillion(benchmark::State& state) {
     state.counters["found"] = static_cast<double>(found);
 }
 BENCHMARK(BM_FindLastRowMillion)->Unit(benchmark::kMillisecond);
+
+// A whole scan of a long column and of a date column: every value read through the row store.
+void BM_FindLongAndDateMillion(benchmark::State& state) {
+    DataStore& r = millionRows();
+    long found = 0;
+    for (auto _ : state) {
+        found = r.Find("rowno = 21 or IsNull(proddate)", 1, r.RowCount());
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["found"] = static_cast<double>(found);
+}
+BENCHMARK(BM_FindLongAndDateMillion)->Unit(benchmark::kMillisecond);
 
 void BM_SqliteScanMillion(benchmark::State& state) {
     sqlite3* db = nullptr;

@@ -55,7 +55,8 @@ public:
     std::pair<long, long> pageRange(long row) const override {
         return row <= 2 ? std::pair<long, long>{1, 2} : std::pair<long, long>{3, 3};
     }
-    std::pair<long, long> groupRange(int level, long row) const override {
+    print::Result<std::pair<long, long>> groupRange(int level, long row) const override {
+        if (level > 2) return print::Error{"the report has no group " + std::to_string(level)};
         return level == 1 && row <= 2 ? std::pair<long, long>{1, 2} : std::pair<long, long>{3, 3};
     }
 

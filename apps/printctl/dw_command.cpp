@@ -48,9 +48,10 @@ int runDw(const DwOptions& options) {
         std::ifstream in(options.definition, std::ios::binary);
         std::ostringstream buf;
         buf << in.rdbuf();
-        auto decoded = print::decodeText(buf.str(), options.encoding);
+        auto decoded = print::decodeLines(buf.str(), options.encoding);
         if (!decoded.ok()) {
-            std::cerr << "error: " << options.definition << ": " << decoded.error().message << "\n";
+            std::cerr << "error: " << options.definition << ": " << decoded.error().describe()
+                      << "\n";
             return 2;
         }
         text = std::move(decoded).value();
@@ -116,7 +117,8 @@ void addDwCommand(CLI::App& app) {
     dw->footer(
         "Commands, one per line: describe TEXT | modify TEXT | syntax | rowcount | insertrow N |\n"
         "deleterow N | setitem ROW COLUMN VALUE | getitem ROW COLUMN | gettext ROW COLUMN |\n"
-        "find EXPRESSION | retrieve [ARG...] | child NAME | parent | quit.\n"
+        "evaluate ROW EXPRESSION | find EXPRESSION | retrieve [ARG...] | child NAME | parent |\n"
+        "quit.\n"
         "Each output ends with a line '.'.");
     dw->callback([options] {
         int rc = runDw(*options);

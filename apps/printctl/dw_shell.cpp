@@ -64,6 +64,15 @@ bool DwShell::run(const std::string& rawLine, std::ostream& out) {
         result = setItem(rest);
     } else if (cmd == "getitem" || cmd == "gettext") {
         result = getItem(rest, cmd == "gettext");
+    } else if (cmd == "evaluate") {
+        auto [rowText, expression] = head(rest);
+        auto row = print::parseInteger(rowText);
+        if (!row) {
+            result = "error: evaluate needs a row number and an expression";
+        } else {
+            auto value = m_current->evaluate(expression, static_cast<long>(*row));
+            result = value.ok() ? valueText(value.value()) : "error: " + value.error().message;
+        }
     } else if (cmd == "find") {
         result = std::to_string(m_current->Find(rest, 1, m_current->RowCount()));
     } else if (cmd == "retrieve") {

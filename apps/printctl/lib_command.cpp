@@ -51,8 +51,8 @@ std::string readDefinition(const LibOptions& o) {
     std::ostringstream buf;
     buf << in.rdbuf();
     if (in.bad()) failWith("cannot read " + o.definition);
-    auto text = print::decodeText(buf.str(), o.encoding);
-    if (!text) failWith(o.definition + ": " + text.error().message);
+    auto text = print::decodeLines(buf.str(), o.encoding);
+    if (!text) failWith(o.definition + ": " + text.error().describe());
     return std::string(print::stripBom(text.value()));
 }
 

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -20,9 +21,10 @@ bool isUtf8(std::string_view cp) {
     return l == "utf-8" || l == "utf8";
 }
 
-// One conversion through iconv; `what` names the direction for messages.
+// One conversion through iconv; `encoding` names the direction for messages. When the input
+// is not valid, `failedAt` (if given) receives the offset of the first byte that is not.
 Result<std::string> convert(std::string_view in, const std::string& from, const std::string& to,
-                            bool encoding) {
+                            bool encoding, size_t* failedAt = nullptr) {
     iconv_t cd = iconv_open(to.c_str(), from.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         return Error{"unknown code page '" + (encoding ? to : from) + "'"};
@@ -44,6 +46,7 @@ Result<std::string> convert(std::string_view in, const std::string& from, const 
         }
         size_t offset = static_cast<size_t>(src - in.data());
         iconv_close(cd);
+        if (failedAt) *failedAt = offset;
         if (encoding) {
             std::string_view rest = in.substr(offset);
             std::string ch = utf8Substr(rest, 0, 1);
@@ -75,6 +78,24 @@ Result<std::string> encodeText(std::string_view utf8, std::string_view codePage)
 Result<std::string> decodeText(std::string_view bytes, std::string_view codePage) {
     if (isUtf8(codePage)) return convert(bytes, "UTF-8", "UTF-8", false);
     return convert(bytes, std::string(codePage), "UTF-8", false);
+}
+
+Result<std::string> decodeLines(std::string_view bytes, std::string_view codePage) {
+    std::string from = isUtf8(codePage) ? "UTF-8" : std::string(codePage);
+    size_t failedAt = std::string_view::npos;
+    auto text = convert(bytes, from, "UTF-8", false, &failedAt);
+    if (text.ok() || failedAt == std::string_view::npos) return text;
+    // The bytes before the first bad one are valid: count lines and characters in their text.
+    auto before = convert(bytes.substr(0, failedAt), from, "UTF-8", false);
+    if (!before.ok()) return text.error();
+    std::string_view decoded = before.value();
+    size_t lineStart = decoded.rfind('\n');
+    lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    int line = 1 + static_cast<int>(std::count(decoded.begin(), decoded.end(), '\n'));
+    int column = static_cast<int>(utf8Length(decoded.substr(lineStart))) + 1;
+    return Error{"the bytes are not valid " + std::string(isUtf8(codePage) ? "UTF-8" : codePage) +
+                     " text",
+                 line, column};
 }
 
 std::string_view stripBom(std::string_view text) {

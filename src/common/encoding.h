@@ -19,6 +19,10 @@ void setApplicationCodePage(std::string codePage);
 
 Result<std::string> encodeText(std::string_view utf8, std::string_view codePage);
 Result<std::string> decodeText(std::string_view bytes, std::string_view codePage);
+// decodeText for a text read by lines, such as a report definition: when the bytes are not valid
+// in the code page, the Error gives the line and column (in characters) of the first byte that
+// is not, as every other definition error does, instead of its byte offset.
+Result<std::string> decodeLines(std::string_view bytes, std::string_view codePage);
 
 inline Result<std::string> toCodePage(std::string_view utf8) {
     return encodeText(utf8, applicationCodePage());

@@ -37,7 +37,9 @@ std::optional<Value> parseValue(std::string_view text, ValueType type) {
         }
         case ValueType::Long: {
             auto d = Decimal::parse(text);
-            if (!d || !d->isInteger()) return std::nullopt;
+            // A whole number beyond the range is not a long; the nearest one would be another.
+            if (!d || !d->isInteger() || d->mantissa() < INT64_MIN || d->mantissa() > INT64_MAX)
+                return std::nullopt;
             return Value(d->toInt64());
         }
         case ValueType::Date: {

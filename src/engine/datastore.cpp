@@ -11,7 +11,52 @@ namespace print::engine {
 namespace {
 
 constexpr int kComputeBase = 1 << 20;
-constexpr int kMaxEvalDepth = 32;
+
+// Nested reports load their definitions while their parent loads. A definition that nests
+// itself, directly or through others, is found by name; a depth and a total bound stop
+// definitions that fan out without a cycle (five reports of a report of five reports ...).
+constexpr size_t kMaxNestingDepth = 8;
+constexpr int kMaxNestedReports = 256;
+
+struct NestedLoading {
+    int scopes = 0;                      // Creates and loads under way on this thread
+    std::vector<std::string> chain;      // the definitions being loaded, outermost first
+    int loaded = 0;                      // nested reports loaded since the outermost began
+    std::optional<std::string> failure;  // a cycle or a bound: the outermost load fails
+};
+thread_local NestedLoading t_loading;
+
+// One load of a definition: the outermost starts the count afresh; `name`, when known, joins
+// the chain while it lasts.
+class LoadingScope {
+public:
+    explicit LoadingScope(std::string_view name = {}) {
+        if (t_loading.scopes++ == 0) {
+            t_loading.chain.clear();
+            t_loading.loaded = 0;
+            t_loading.failure.reset();
+        }
+        if (!trimView(name).empty()) {
+            t_loading.chain.emplace_back(trimView(name));
+            m_pushed = true;
+        }
+    }
+    ~LoadingScope() {
+        if (m_pushed) t_loading.chain.pop_back();
+        --t_loading.scopes;
+    }
+    LoadingScope(const LoadingScope&) = delete;
+    LoadingScope& operator=(const LoadingScope&) = delete;
+
+private:
+    bool m_pushed = false;
+};
+
+// A crosstab's header level, `header[N]` (lower case).
+bool isHeaderLevel(std::string_view name) {
+    return name.size() > 8 && name.starts_with("header[") && name.back() == ']' &&
+           name.find_first_not_of("0123456789", 7) == name.size() - 1;
+}
 
 // The default part of a `default<TAB>expression` value.
 std::string_view defaultPart(std::string_view value) {
@@ -55,6 +100,7 @@ void DataStore::clearDefinition() {
     m_release = "9";
     m_datawindow = {};
     m_header = m_summary = m_footer = m_detail = {};
+    m_headerLevels.clear();
     m_table = {};
     m_columns.clear();
     m_storedData.clear();
@@ -66,6 +112,7 @@ void DataStore::clearDefinition() {
     m_dddwChildren.clear();
     m_retired.clear();
     m_expressions.clear();
+    m_groupRuns.clear();
     m_rows = std::make_shared<RowData>(std::vector<ValueType>{});
     m_currentRow = 0;
     m_currentColumn.clear();
@@ -78,13 +125,14 @@ void DataStore::touchSchema() {
 }
 
 int DataStore::Create(std::string_view syntax, std::string& error) {
+    LoadingScope scope;
     clearDefinition();
     auto parsed = parseDefinition(syntax);
     if (!parsed.ok()) {
         error = parsed.error().describe();
         return -1;
     }
-    Status built = buildFrom(std::move(parsed).value());
+    Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
     if (!built.ok()) {
         error = built.error().describe();
         clearDefinition();
@@ -111,6 +159,7 @@ int DataStore::SetDataObject(std::string_view name) {
         return -1;
     }
     std::string error;
+    LoadingScope scope(name);
     if (Create(*found.value(), error) != 1) {
         m_lastError = std::string(name) + ": " + error;
         return -1;
@@ -119,7 +168,7 @@ int DataStore::SetDataObject(std::string_view name) {
     return 1;
 }
 
-Status DataStore::buildFrom(DefinitionText text) {
+Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
     m_release = text.release;
     bool sawDatawindow = false;
     for (auto& block : text.blocks) {
@@ -134,6 +183,8 @@ Status DataStore::buildFrom(DefinitionText text) {
                                         : m_detail;
             b.attrs = std::move(block.attrs);
             b.present = true;
+        } else if (isHeaderLevel(kw)) {
+            m_headerLevels.push_back(std::move(block));
         } else if (kw == "table") {
             for (auto& a : block.attrs.items) {
                 if (!iequals(a.name, "column") || a.form != ValueForm::Block) continue;
@@ -167,6 +218,8 @@ Status DataStore::buildFrom(DefinitionText text) {
             obj.attrs = std::move(block.attrs);
             obj.name = obj.attrs.get("name");
             obj.isObject = isObjectKind(kw) || obj.attrs.find("band") != nullptr;
+            obj.offset = block.offset;
+            obj.line = block.line;
             m_objects.push_back(std::move(obj));
         }
     }
@@ -180,18 +233,36 @@ Status DataStore::buildFrom(DefinitionText text) {
             return Error{"object '" + obj.name + "' names an unknown band '" + band + "'", 1, 1};
     }
     reindexObjects();
+    // Names are not case sensitive: a second object of a name could never be reached by it.
+    for (const auto& obj : m_objects) {
+        if (!obj.isObject || obj.name.empty()) continue;
+        const ReportObject* first = objectByName(obj.name);
+        if (first != &obj)
+            return definitionError(source, obj.offset,
+                                   "an object named '" + first->name + "' is already on line " +
+                                       std::to_string(first->line) +
+                                       " (names are not case sensitive)");
+    }
     for (auto& obj : m_objects) {
         if (obj.kind != "report") continue;
         std::string dataObject = obj.attrs.get("dataobject");
         if (trimView(dataObject).empty()) continue;
         auto child = loadChild(dataObject);
-        if (child.ok())
+        if (child.ok()) {
             obj.child = std::move(child).value();
-        else
+        } else if (t_loading.failure) {
+            // A definition missing from the library leaves its report empty; nesting without
+            // end would leave nothing usable.
+            return definitionError(
+                source, obj.offset,
+                (obj.name.empty() ? std::string("a report") : "report '" + obj.name + "'") +
+                    ": " + *t_loading.failure);
+        } else {
             obj.childError = child.error().message;
+        }
     }
     resetRows();
-    loadStoredData();
+    if (Status loaded = loadStoredData(source); !loaded) return loaded;
     m_created = true;
     touchSchema();
     return {};
@@ -215,8 +286,8 @@ void DataStore::resetRows() {
     m_currentRow = 0;
 }
 
-void DataStore::loadStoredData() {
-    if (m_columns.empty() || m_storedData.empty()) return;
+Status DataStore::loadStoredData(std::string_view source) {
+    if (m_columns.empty() || m_storedData.empty()) return {};
     size_t n = m_columns.size();
     for (size_t start = 0; start + n <= m_storedData.size(); start += n) {
         uint32_t id = m_rows->newRow();
@@ -224,13 +295,25 @@ void DataStore::loadStoredData() {
             const DataItem& item = m_storedData[start + c];
             if (!item.quoted && iequals(item.text, "null")) continue;
             auto v = parseValue(item.text, m_columns[c].type);
-            if (v) m_rows->columns[c].set(id, *v);
+            if (v) {
+                m_rows->columns[c].set(id, *v);
+                continue;
+            }
+            // A whole number a long cannot hold is refused rather than read as another one.
+            if (auto d = Decimal::parse(item.text);
+                d && d->isInteger() && m_columns[c].type == ValueType::Long)
+                return definitionError(source, item.offset,
+                                       "the value " + item.text + " of column '" +
+                                           m_columns[c].name + "' in row " +
+                                           std::to_string(start / n + 1) +
+                                           " of 'data' is beyond the range of a long");
         }
         m_rows->status[id] = static_cast<uint8_t>(RowStatus::NotModified);
         m_rows->primary.push_back(id);
     }
     if (!m_rows->primary.empty()) m_currentRow = 1;
     m_rows->touch();
+    return {};
 }
 
 std::string DataStore::syntax() const {
@@ -241,8 +324,11 @@ std::string DataStore::syntax() const {
                                                          {"summary", &m_summary},
                                                          {"footer", &m_footer},
                                                          {"detail", &m_detail}};
-    for (const auto& [name, band] : bands)
+    for (const auto& [name, band] : bands) {
         if (band->present) out.blocks.push_back({name, band->attrs, {}, 0});
+        if (band == &m_header)
+            for (const auto& level : m_headerLevels) out.blocks.push_back(level);
+    }
     TextBlock table{"table", m_table, {}, 0};
     size_t next = 0;
     for (auto& a : table.attrs.items) {
@@ -264,6 +350,11 @@ bool DataStore::isValidBand(std::string_view band) const {
     if (b == "header" || b == "detail" || b == "footer" || b == "summary" || b == "foreground" ||
         b == "background")
         return true;
+    if (isHeaderLevel(b)) {
+        for (const auto& level : m_headerLevels)
+            if (asciiLower(level.keyword) == b) return true;
+        return false;
+    }
     for (const char* prefix : {"header.", "trailer."}) {
         if (!b.starts_with(prefix)) continue;
         auto level = parseInteger(std::string_view(b).substr(std::string_view(prefix).size()));
@@ -285,27 +376,42 @@ void DataStore::retireDddwChildren() {
 }
 
 Result<std::unique_ptr<DataStore>> DataStore::loadChild(std::string_view dataObject) const {
-    // A definition that nests itself, directly or through others, would load forever.
-    static int depth = 0;
-    constexpr int kMaxDepth = 8;
-    if (depth >= kMaxDepth)
-        return Error{"nested reports go deeper than " + std::to_string(kMaxDepth) +
-                     " levels at '" + std::string(dataObject) + "': does it contain itself?"};
-    struct DepthGuard {
-        DepthGuard() { ++depth; }
-        ~DepthGuard() { --depth; }
-    } guard;
-    auto found = LibrarySearchList::application().find(dataObject);
+    // Loaded outside a Create (by Modify, or a drop-down list when first shown), this report's
+    // own name starts the chain.
+    LoadingScope outer(t_loading.scopes == 0 ? std::string_view(m_dataObject) : std::string_view());
+    NestedLoading& state = t_loading;
+    std::string name(trimView(dataObject));
+    for (size_t i = 0; i < state.chain.size(); ++i) {
+        if (!iequals(state.chain[i], name)) continue;
+        std::string path;
+        for (size_t k = i; k < state.chain.size(); ++k) path += state.chain[k] + " > ";
+        state.failure = "the report definition '" + state.chain[i] + "' nests itself: " + path + name;
+        return Error{*state.failure};
+    }
+    if (state.chain.size() >= kMaxNestingDepth) {
+        state.failure = "nested reports go deeper than " + std::to_string(kMaxNestingDepth) +
+                        " levels at '" + name + "'";
+        return Error{*state.failure};
+    }
+    if (++state.loaded > kMaxNestedReports) {
+        state.failure = "the report nests more than " + std::to_string(kMaxNestedReports) +
+                        " reports in all";
+        return Error{*state.failure};
+    }
+    auto found = LibrarySearchList::application().find(name);
     if (!found.ok()) return found.error();
     if (!found.value())
-        return Error{"the report definition '" + std::string(dataObject) +
-                     "' is not in the library search list"};
+        return Error{"the report definition '" + name + "' is not in the library search list"};
     auto child = std::make_unique<DataStore>();
     std::string error;
-    if (child->Create(*found.value(), error) != 1)
-        return Error{"the report definition '" + std::string(dataObject) +
-                     "' is not valid: " + error};
-    child->m_dataObject = std::string(dataObject);
+    {
+        LoadingScope scope(name);
+        if (child->Create(*found.value(), error) != 1) {
+            if (state.failure) return Error{*state.failure};
+            return Error{"the report definition '" + name + "' is not valid: " + error};
+        }
+    }
+    child->m_dataObject = name;
     return child;
 }
 
@@ -759,27 +865,125 @@ int DataStore::resolveName(std::string_view name) const {
     return -1;
 }
 
-Value DataStore::computeValue(int computeIndex, long row) const {
+Result<Value> DataStore::computeValue(int computeIndex, long row) const {
     rebuildComputes();
     if (computeIndex < 0 || computeIndex >= static_cast<int>(m_computes.size())) return Value();
     // A field that needs its own value, directly or through others (c1 = Sum(c1 for all) + 1),
     // has none: null, rather than a number made up by how deep the evaluation went.
-    if (m_evalDepth >= kMaxEvalDepth || m_computing[computeIndex]) return Value();
-    auto expr = m_expressions.get(m_computes[computeIndex]->attrs.get("expression"));
-    if (!expr.ok()) return Value();
-    ++m_evalDepth;
+    if (m_computing[computeIndex]) return Value();
+    const ReportObject& field = *m_computes[computeIndex];
+    // A definition may use functions we lack; the field is then an error, shown as empty.
+    auto expr = m_expressions.get(field.attrs.get("expression"));
+    if (!expr.ok())
+        return Error{"the expression of '" + field.name + "' is not valid: " +
+                     expr.error().message};
     m_computing[computeIndex] = 1;
     auto v = expr.value()->evaluate(*this, row);
     m_computing[computeIndex] = 0;
-    --m_evalDepth;
-    return v.ok() ? v.value() : Value();
+    return v;
+}
+
+Result<Value> DataStore::evaluateSlot(int slot, long row) const {
+    if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
+    return valueAt(slot, row);
 }
 
 Value DataStore::valueAt(int slot, long row) const {
-    if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
+    if (slot >= kComputeBase) {
+        auto v = computeValue(slot - kComputeBase, row);
+        return v.ok() ? std::move(v).value() : Value();
+    }
     if (row < 1 || row > RowCount() || slot < 0 || slot >= static_cast<int>(m_columns.size()))
         return Value();
     return m_rows->columns[slot].get(m_rows->primary[row - 1]);
+}
+
+namespace {
+
+// The names of a group's `by=("a" "b")` list: quoted or bare, separated by blanks or commas.
+std::vector<std::string> byNames(std::string_view raw) {
+    std::vector<std::string> names;
+    size_t i = 0;
+    while (i < raw.size()) {
+        char c = raw[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',') {
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            size_t start = ++i;
+            while (i < raw.size() && raw[i] != c) i += raw[i] == '~' ? 2 : 1;
+            names.push_back(unescapeText(raw.substr(start, std::min(i, raw.size()) - start)));
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        while (i < raw.size() && raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' &&
+               raw[i] != '\n' && raw[i] != ',')
+            ++i;
+        names.emplace_back(raw.substr(start, i - start));
+    }
+    return names;
+}
+
+}  // namespace
+
+const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
+    GroupRuns& runs = m_groupRuns[level];
+    uint64_t data = dataVersion();
+    if (runs.building || (runs.dataVersion == data && runs.schemaVersion == m_schemaVersion))
+        return runs;
+    runs = GroupRuns{};
+    runs.building = true;
+    auto finish = [&](std::optional<Error> error) -> const GroupRuns& {
+        runs.error = std::move(error);
+        runs.building = false;
+        runs.dataVersion = data;
+        runs.schemaVersion = m_schemaVersion;
+        return runs;
+    };
+    // A group of level N runs over the columns of its own `by` and of every level above it.
+    std::vector<int> slots;
+    bool found = false;
+    for (size_t g = 0; g < m_groups.size(); ++g) {
+        const AttributeList& attrs = m_groups[g].attrs;
+        int own = static_cast<int>(
+            parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(g + 1)));
+        if (own > level) continue;
+        if (own == level) found = true;
+        for (const std::string& name : byNames(attrs.get("by"))) {
+            int slot = resolveName(name);
+            if (slot < 0)
+                return finish(Error{"group " + std::to_string(own) + " groups by '" + name +
+                                    "', which is neither a column nor a computed field"});
+            slots.push_back(slot);
+        }
+    }
+    if (!found) return finish(Error{"the report has no group " + std::to_string(level)});
+    long count = RowCount();
+    std::vector<Value> previous(slots.size()), current(slots.size());
+    for (long r = 1; r <= count; ++r) {
+        bool differs = r == 1;
+        for (size_t i = 0; i < slots.size(); ++i) {
+            current[i] = valueAt(slots[i], r);
+            if (!(current[i] == previous[i])) differs = true;
+        }
+        if (differs) runs.starts.push_back(r);
+        previous.swap(current);
+    }
+    return finish(std::nullopt);
+}
+
+Result<std::pair<long, long>> DataStore::groupRange(int level, long row) const {
+    const GroupRuns& runs = groupRuns(level);
+    if (runs.building)
+        return Error{"group " + std::to_string(level) + " groups by a field that needs the group"};
+    if (runs.error) return *runs.error;
+    if (row < 1 || row > RowCount() || runs.starts.empty()) return std::pair<long, long>{row, row};
+    auto next = std::upper_bound(runs.starts.begin(), runs.starts.end(), row);
+    long first = *std::prev(next);
+    long last = next == runs.starts.end() ? RowCount() : *next - 1;
+    return std::pair<long, long>{first, last};
 }
 
 bool DataStore::stringAt(int slot, long row, std::string_view& out) const {

@@ -48,6 +48,8 @@ struct ReportObject {
     bool isObject = true;              // false for trailing blocks such as htmltable(...)
     std::unique_ptr<DataStore> child;  // a report object's nested report
     std::string childError;            // why the nested report could not be loaded
+    size_t offset = 0;                 // where its block began in the definition text read
+    int line = 0;                      // (0 for an object made by Modify)
 };
 
 struct Band {
@@ -74,6 +76,9 @@ public:
 
     std::string Describe(std::string_view items);
     std::string Modify(std::string_view statements);
+    // Evaluates an expression for a row of the primary buffer, as Describe("Evaluate('...',
+    // row)") does, with the Error when it cannot be evaluated.
+    Result<Value> evaluate(std::string_view expression, long row) const;
 
     // The nested report of a report object, or the list of a drop-down column. The child stays
     // valid until this report is created again or destroyed, even when its object is destroyed
@@ -150,22 +155,25 @@ public:
     uint64_t dataVersion() const override { return m_rows->version; }
     int resolveName(std::string_view name) const override;
     Value valueAt(int slot, long row) const override;
+    Result<Value> evaluateSlot(int slot, long row) const override;
     bool stringAt(int slot, long row, std::string_view& out) const override;
     long rowCount() const override { return RowCount(); }
     long currentRow() const override { return m_currentRow; }
     std::string lookUpDisplay(int slot, long row) const override;
     std::string describe(std::string_view path) const override;
+    Result<std::pair<long, long>> groupRange(int level, long row) const override;
 
 private:
     friend class ModifyRunner;
     friend class DescribeRunner;
 
     void clearDefinition();
-    Status buildFrom(DefinitionText text);
+    // `source` is the text the definition was read from, for the positions of errors.
+    Status buildFrom(DefinitionText text, std::string_view source);
     void reindexObjects();
     void touchSchema();
     void resetRows();
-    void loadStoredData();
+    Status loadStoredData(std::string_view source);
     std::vector<ValueType> columnTypes() const;
     std::string writeStoredData() const;
 
@@ -194,7 +202,7 @@ private:
     std::string displayText(int columnIndex, long row, const Value& value) const;
     std::optional<std::string> evaluateProperty(const std::string& value, long row) const;
     int columnArg(std::string_view column) const;
-    Value computeValue(int computeIndex, long row) const;
+    Result<Value> computeValue(int computeIndex, long row) const;
     void rebuildComputes() const;
     // Per table column: its column object and that object's edit style, found once per schema
     // version rather than once per cell shown.
@@ -210,6 +218,7 @@ private:
     std::string m_release = "9";
     AttributeList m_datawindow;
     Band m_header, m_summary, m_footer, m_detail;
+    std::vector<TextBlock> m_headerLevels;  // a crosstab's header[1](...), header[2](...)
     AttributeList m_table;  // table attributes; each column=(...) kept as a placeholder
     std::vector<TableColumn> m_columns;
     std::vector<DataItem> m_storedData;
@@ -240,8 +249,18 @@ private:
     mutable uint64_t m_computesVersion = 0;
     mutable std::vector<ColumnView> m_columnViews;
     mutable uint64_t m_columnViewsVersion = 0;
-    mutable int m_evalDepth = 0;
     mutable std::vector<char> m_computing;  // per computed field: being evaluated now
+    // Per group level: the first row of each group in the rows' current order, found once per
+    // data and schema version.
+    struct GroupRuns {
+        uint64_t dataVersion = 0;
+        uint64_t schemaVersion = 0;
+        bool building = false;
+        std::vector<long> starts;
+        std::optional<Error> error;
+    };
+    mutable std::unordered_map<int, GroupRuns> m_groupRuns;
+    const GroupRuns& groupRuns(int level) const;
     mutable std::unordered_map<int, std::unique_ptr<DataStore>> m_dddwChildren;
     // Children replaced or orphaned since the last Create, kept so that a child handed out by
     // GetChild never dangles.

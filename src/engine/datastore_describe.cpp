@@ -57,6 +57,12 @@ std::string DataStore::Describe(std::string_view items) {
     return describe(items);
 }
 
+Result<Value> DataStore::evaluate(std::string_view expression, long row) const {
+    auto compiled = m_expressions.get(expression);
+    if (!compiled.ok()) return compiled.error();
+    return compiled.value()->evaluate(*this, row);
+}
+
 std::string DataStore::describe(std::string_view items) const {
     std::string out;
     bool first = true;
@@ -115,9 +121,7 @@ std::optional<std::string> DataStore::evaluateItem(std::string_view call) const 
     if (rest.empty() || rest.front() != ',' || rest.back() != ')') return std::nullopt;
     auto row = parseInteger(rest.substr(1, rest.size() - 2));
     if (!row) return std::nullopt;
-    auto compiled = m_expressions.get(expr);
-    if (!compiled.ok()) return std::nullopt;
-    auto v = compiled.value()->evaluate(*this, static_cast<long>(*row));
+    auto v = evaluate(expr, static_cast<long>(*row));
     if (!v.ok()) return std::nullopt;
     return answer(generalText(v.value()));
 }

@@ -67,6 +67,27 @@ private:
         return position(at) + what + ".";
     }
 
+    // An expression that does not compile is refused with the property it was meant for, as
+    // `owner.property` (`c1.expression`). `whole`: the value is all expression (a computed
+    // field's); otherwise only a `default<TAB>expression` value holds one, in a property that
+    // takes expressions.
+    std::optional<std::string> checkExpression(std::string_view owner, std::string_view property,
+                                               std::string_view value, bool whole, size_t at) {
+        if (!whole) {
+            size_t tab = value.find('\t');
+            if (tab == std::string_view::npos) return std::nullopt;
+            size_t dot = property.rfind('.');
+            std::string_view last = dot == std::string_view::npos ? property : property.substr(dot + 1);
+            if (!takesExpression(property) && !takesExpression(last)) return std::nullopt;
+            value = value.substr(tab + 1);
+        }
+        auto compiled = m_r.m_expressions.get(value);
+        if (compiled.ok()) return std::nullopt;
+        return failure(at, "'" + std::string(owner) + "." + std::string(property) +
+                               "' is not a valid expression: " + compiled.error().message +
+                               " at column " + std::to_string(compiled.error().column));
+    }
+
     std::optional<std::string> create() {
         skipBlanks();
         size_t kindAt = m_pos;
@@ -97,6 +118,10 @@ private:
         for (auto& a : obj.attrs.items) {
             if (auto info = objectProperty(kind, a.name))
                 a.value = normaliseValue(info->kind, a.value);
+            bool whole = kind == "compute" && iequals(a.name, "expression");
+            if (auto bad = checkExpression(obj.name.empty() ? kind : obj.name, a.name, a.value,
+                                           whole, kindAt))
+                return bad;
         }
         if (kind == "report") {
             std::string dataObject = obj.attrs.get("dataobject");
@@ -157,6 +182,9 @@ private:
             m_r.touchSchema();
             return std::nullopt;
         }
+        // Reports that share rows have the same columns, which these no longer would: the
+        // sharing ends first (a secondary keeps no rows, a primary keeps its own).
+        if (m_r.m_sharePrimary || !m_r.m_shareSecondaries.empty()) m_r.ShareDataOff();
         // The column object(s), the table column and its values go; later ids move down.
         std::string id = std::to_string(c + 1);
         std::string lowerName = asciiLower(m_r.m_columns[c].name);
@@ -174,6 +202,20 @@ private:
                     it->attrs.set("id", std::to_string(*oid - 1), ValueForm::Bare);
             }
             ++it;
+        }
+        // Its values leave the stored rows too, or every later column would read the value
+        // before its own when the written definition is loaded again.
+        size_t columnCount = m_r.m_columns.size();
+        if (m_r.m_hasStoredData) {
+            auto& data = m_r.m_storedData;
+            size_t kept = 0;
+            for (size_t i = 0; i < data.size(); ++i) {
+                if (i % columnCount == static_cast<size_t>(c)) continue;
+                if (kept != i) data[kept] = std::move(data[i]);
+                ++kept;
+            }
+            data.resize(kept);
+            if (columnCount == 1) m_r.m_hasStoredData = false;
         }
         m_r.m_columns.erase(m_r.m_columns.begin() + c);
         // Drop the placeholder of the table block that stood for this column.
@@ -278,6 +320,7 @@ private:
             }
             if (!bp.known)
                 return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
+            if (auto bad = checkExpression("DataWindow", path, value, false, at)) return bad;
             // The model owns the band; bandProperty only found it.
             const_cast<AttributeList*>(bp.attrs)->set(bp.name, std::move(value), ValueForm::Quoted);
             if (bp.band) const_cast<Band*>(bp.band)->present = true;
@@ -287,6 +330,7 @@ private:
         if (!info && !m_r.m_datawindow.find(p))
             return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
         if (info) value = normaliseValue(info->kind, std::move(value));
+        if (auto bad = checkExpression("DataWindow", path, value, false, at)) return bad;
         m_r.m_datawindow.set(p, std::move(value),
                              form == ValueForm::Block ? form : ValueForm::Quoted);
         return std::nullopt;
@@ -316,6 +360,8 @@ private:
                                    std::string(objectName) + "'");
         if (info) value = normaliseValue(info->kind, std::move(value));
         if (form == ValueForm::Bare) form = ValueForm::Quoted;
+        bool whole = obj->kind == "compute" && prop == "expression";
+        if (auto bad = checkExpression(objectName, property, value, whole, at)) return bad;
 
         if (prop == "band" && !m_r.isValidBand(value))
             return failure(at, "unknown band '" + value + "'");

@@ -95,13 +95,15 @@ public:
                                 (quote == '"' ? "'\"'" : "\"'\""));
     }
 
-    // Raw text between balanced parentheses; pos is at '(' and ends after ')'.
+    // Raw text between balanced parentheses; pos is at '(' and ends after ')'. Strings are read
+    // as attributes read them: a double quote always opens one, a single quote where a value
+    // begins (`initial='"'`), not inside a bare word (`o'clock`).
     Result<std::string> subBlock() {
         size_t open = pos;
         int depth = 0;
         while (pos < m_text.size()) {
             char c = m_text[pos];
-            if (c == '"') {
+            if (c == '"' || (c == '\'' && startsValue(pos))) {
                 auto s = quoted();
                 if (!s.ok()) return s.error();
                 continue;
@@ -117,6 +119,13 @@ public:
             ++pos;
         }
         return error(open, "expected ')' to close the '(' opened here");
+    }
+
+    // Whether a value can begin at `at`: after a blank, '=', '(' or ','.
+    bool startsValue(size_t at) const {
+        if (at == 0) return true;
+        char before = m_text[at - 1];
+        return isBlank(before) || before == '=' || before == '(' || before == ',';
     }
 
     // A bare value: up to a blank or a ')' that it did not open itself (`char(10)` is one value).
@@ -198,15 +207,15 @@ public:
                 ++pos;
                 return items;
             }
+            size_t start = pos;
             if (c == '"' || c == '\'') {
                 auto s = quoted();
                 if (!s.ok()) return s.error();
-                items.push_back({std::move(s).value(), true});
+                items.push_back({std::move(s).value(), true, start});
                 continue;
             }
-            size_t start = pos;
             while (!atEnd() && !isBlank(peek()) && peek() != ',' && peek() != ')') ++pos;
-            items.push_back({std::string(m_text.substr(start, pos - start)), false});
+            items.push_back({std::string(m_text.substr(start, pos - start)), false, start});
         }
     }
 
@@ -223,6 +232,16 @@ public:
             if (pos == start)
                 return error(pos, "expected a block name such as 'datawindow(' but found " +
                                       found());
+            if (peek() == '[' && iequals(m_text.substr(start, pos - start), "header")) {
+                // A crosstab's header levels: header[1](...), header[2](...).
+                ++pos;
+                size_t digits = pos;
+                while (!atEnd() && peek() >= '0' && peek() <= '9') ++pos;
+                if (pos == digits || peek() != ']')
+                    return error(pos, "expected a header level number and ']' but found " +
+                                          found());
+                ++pos;
+            }
             std::string keyword(m_text.substr(start, pos - start));
             if (iequals(keyword, "release")) {
                 if (sawRelease || !def.blocks.empty())
@@ -249,6 +268,7 @@ public:
             TextBlock block;
             block.keyword = std::move(keyword);
             block.line = lineAt(start);
+            block.offset = start;
             if (iequals(block.keyword, "data")) {
                 auto items = dataItems(start);
                 if (!items.ok()) return items.error();
@@ -290,7 +310,8 @@ private:
 };
 
 bool needsQuotes(std::string_view v) {
-    if (v.empty()) return true;
+    // A value that starts with '(' would read back as a sub-block: `format=(0.00)`.
+    if (v.empty() || v.front() == '(') return true;
     int depth = 0;
     for (char c : v) {
         if (isBlank(c) || c == '"' || c == '\'' || c == '~') return true;
@@ -357,6 +378,21 @@ bool AttributeList::remove(std::string_view name) {
     return false;
 }
 
+namespace {
+
+// The character with the number `v` (1 to 255): a numeric escape names a character, and its
+// UTF-8 form keeps the text valid.
+void appendCharacter(std::string& out, int v) {
+    if (v < 0x80) {
+        out += static_cast<char>(v);
+        return;
+    }
+    out += static_cast<char>(0xC0 | (v >> 6));
+    out += static_cast<char>(0x80 | (v & 0x3F));
+}
+
+}  // namespace
+
 std::string unescapeText(std::string_view raw) {
     std::string out;
     out.reserve(raw.size());
@@ -391,7 +427,7 @@ std::string unescapeText(std::string_view raw) {
             case 'h': {
                 int v = digitsAt(i + 1, 2, 16);
                 if (v > 0) {
-                    out += static_cast<char>(v);
+                    appendCharacter(out, v);
                     i += 2;
                 } else {
                     out += e;
@@ -401,7 +437,7 @@ std::string unescapeText(std::string_view raw) {
             case 'o': {
                 int v = digitsAt(i + 1, 3, 8);
                 if (v > 0 && v < 256) {
-                    out += static_cast<char>(v);
+                    appendCharacter(out, v);
                     i += 3;
                 } else {
                     out += e;
@@ -412,7 +448,7 @@ std::string unescapeText(std::string_view raw) {
                 if (e >= '0' && e <= '9') {
                     int v = digitsAt(i, 3, 10);
                     if (v > 0 && v < 256) {
-                        out += static_cast<char>(v);
+                        appendCharacter(out, v);
                         i += 2;
                         break;
                     }
@@ -459,8 +495,14 @@ size_t subBlockEnd(std::string_view text, size_t open) {
 }
 
 Result<DefinitionText> parseDefinition(std::string_view text) {
-    Parser p(stripBom(text), 1, 1);
+    Parser p(definitionBody(text), 1, 1);
     return p.definition();
+}
+
+std::string_view definitionBody(std::string_view text) { return stripBom(text); }
+
+Error definitionError(std::string_view text, size_t offset, std::string message) {
+    return Parser(text, 1, 1).error(offset, std::move(message));
 }
 
 Result<AttributeList> parseAttributeBlock(std::string_view text, size_t& pos, int originLine,

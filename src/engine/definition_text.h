@@ -5,8 +5,9 @@
 // Reading keeps every block and attribute, known or not, in its order, so that writing gives the
 // same definition back and reading what was written gives the same blocks. Values keep their
 // form: bare (`units=0`, `type=char(10)`), quoted (`x="41"`, unescaped in memory: `~"`, `~'`,
-// `~~`, `~t`, `~r`, `~n` and numeric escapes are resolved), or a parenthesised sub-block kept as
-// its raw text (`arguments=(("a", string))`). Exported-file header lines (`$PBExportHeader$...`,
+// `~~`, `~t`, `~r`, `~n` are resolved, and the numeric escapes `~NNN`, `~hNN`, `~oNNN` give the
+// character with that number: `caf~233` is "café"), or a parenthesised sub-block kept as its
+// raw text (`arguments=(("a", string))`). Exported-file header lines (`$PBExportHeader$...`,
 // optionally behind an `HA` mark) and a UTF-8 byte-order mark are skipped.
 //
 // Failures: `parseDefinition` returns an Error with the 1-based line and column where the text
@@ -52,8 +53,11 @@ public:
 struct DataItem {
     std::string text;
     bool quoted = false;  // strings, dates and times are quoted; numbers and null are bare
+    size_t offset = 0;    // where it was read in the text, for messages (not compared)
 
-    friend bool operator==(const DataItem&, const DataItem&) = default;
+    friend bool operator==(const DataItem& a, const DataItem& b) {
+        return a.text == b.text && a.quoted == b.quoted;
+    }
 };
 
 struct TextBlock {
@@ -61,6 +65,7 @@ struct TextBlock {
     AttributeList attrs;
     std::vector<DataItem> data;  // only for `data(...)`
     int line = 0;                // where the block began, for messages
+    size_t offset = 0;           // byte offset of the block's keyword in the text (not compared)
 
     friend bool operator==(const TextBlock& a, const TextBlock& b) {
         return a.keyword == b.keyword && a.attrs == b.attrs && a.data == b.data;
@@ -77,6 +82,13 @@ struct DefinitionText {
 };
 
 Result<DefinitionText> parseDefinition(std::string_view text);
+
+// An Error at byte `offset` of a definition text, with the line and column (in characters) that
+// the parser's own errors give. Offsets of blocks and data items count from the text without
+// its byte-order mark, as `definitionBody` returns it.
+Error definitionError(std::string_view text, size_t offset, std::string message);
+// The text the parser reads: without a UTF-8 byte-order mark.
+std::string_view definitionBody(std::string_view text);
 
 // Reads `name=value` attributes from `text` starting at `pos` up to the `)` that closes the
 // block (pos ends just after it). Line and column in errors count from `text`'s start plus the

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/result.h"
 #include "common/value.h"
 
 namespace print::engine {
@@ -28,6 +29,9 @@ public:
     virtual int resolveName(std::string_view name) const = 0;
     // Value of a slot in a 1-based row of the primary buffer; null for a row out of range.
     virtual Value valueAt(int slot, long row) const = 0;
+    // valueAt with the Error of a computed field that cannot be evaluated (its expression does
+    // not compile, fails, or nests too deeply), where valueAt gives null.
+    virtual Result<Value> evaluateSlot(int slot, long row) const { return valueAt(slot, row); }
     // Fast path for stored string columns: true with the text when the slot is a stored string
     // column and the value is not null. The view is valid until the next change of the rows.
     virtual bool stringAt(int slot, long row, std::string_view& out) const { return false; }
@@ -41,9 +45,14 @@ public:
 
     virtual long page(long row) const { return 1; }
     virtual long pageCount() const { return 1; }
-    // First and last row of the page, or of the group of `level`, that holds `row`.
+    // First and last row of the page that holds `row`.
     virtual std::pair<long, long> pageRange(long row) const { return {1, rowCount()}; }
-    virtual std::pair<long, long> groupRange(int level, long row) const { return {1, rowCount()}; }
+    // First and last row of the group of `level` that holds `row`: the run of rows around it
+    // with the same values of the group's columns and those of the levels above it. An Error
+    // when there is no group of that level.
+    virtual Result<std::pair<long, long>> groupRange(int level, long row) const {
+        return Error{"the report has no group " + std::to_string(level)};
+    }
 };
 
 }  // namespace print::engine

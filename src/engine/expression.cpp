@@ -1,5 +1,7 @@
 #include "engine/expression.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <optional>
 #include <unordered_set>
@@ -153,6 +155,78 @@ private:
     Decimal m_decimal;
 };
 
+// Evaluations nest: an expression reads a computed field, whose expression may call
+// Describe("Evaluate(...)"), whose expression reads another field... Each evaluation takes stack
+// in proportion to the height of its tree, so every one counts its height plus a share for the
+// calls between it and the next; past kMaxNestingUnits, or past half of the thread's stack left
+// when the outermost began (measured, for builds whose frames are larger), a nested evaluation
+// is refused and the whole one fails with kTooDeep instead of overflowing the stack. Real
+// reports nest a few levels; a chain of 800 plain computed fields still works.
+constexpr int kMaxNestingUnits = 10000;
+constexpr int kUnitsPerEvaluation = 10;
+constexpr size_t kFallbackStackRoom = size_t{1} << 20;
+const char* const kTooDeep =
+    "expressions nest too deeply (through computed fields or Describe('Evaluate(...)'))";
+
+struct Nesting {
+    int units = 0;               // 0: no evaluation under way on this thread
+    const char* base = nullptr;  // frame of the outermost evaluation
+    size_t room = 0;             // bytes of stack the nested ones may take below it
+    bool exceeded = false;       // a nested evaluation was refused since the outermost began
+};
+thread_local Nesting t_nesting;
+
+// Bytes of the current thread's stack below `here`.
+size_t stackRoomBelow(const char* here) {
+    thread_local const char* low = [] {
+        const char* bottom = nullptr;
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void* address = nullptr;
+            size_t size = 0;
+            if (pthread_attr_getstack(&attr, &address, &size) == 0)
+                bottom = static_cast<const char*>(address);
+            pthread_attr_destroy(&attr);
+        }
+        return bottom;
+    }();
+    if (!low || here <= low) return kFallbackStackRoom;
+    return static_cast<size_t>(here - low);
+}
+
+class NestedEvaluation {
+public:
+    explicit NestedEvaluation(int treeHeight) : m_units(treeHeight + kUnitsPerEvaluation) {
+        Nesting& n = t_nesting;
+        const char* here = static_cast<const char*>(__builtin_frame_address(0));
+        if (n.units == 0) {
+            // Half of what is left: the last evaluation allowed still has its own tree to walk.
+            n.base = here;
+            n.room = stackRoomBelow(here) / 2;
+            n.exceeded = false;
+        } else {
+            size_t used = here < n.base ? static_cast<size_t>(n.base - here) : 0;
+            if (n.units + m_units > kMaxNestingUnits || used > n.room) {
+                n.exceeded = true;
+                m_units = 0;
+                return;
+            }
+        }
+        n.units += m_units;
+    }
+    ~NestedEvaluation() { t_nesting.units -= m_units; }
+    NestedEvaluation(const NestedEvaluation&) = delete;
+    NestedEvaluation& operator=(const NestedEvaluation&) = delete;
+
+    bool refused() const { return m_units == 0; }
+    // Whether this or a nested evaluation was refused; a nested one's error may have been
+    // turned into a plain answer on the way (Describe answers "!").
+    static bool exceeded() { return t_nesting.exceeded; }
+
+private:
+    int m_units;
+};
+
 class Evaluator {
 public:
     Evaluator(const EvalContext& ctx, long row) : m_ctx(ctx), m_row(row) {}
@@ -167,7 +241,9 @@ public:
             case NodeKind::Name: {
                 int slot = slotOf(n);
                 if (slot < 0) return Value();
-                return m_ctx.valueAt(slot, m_row);
+                auto v = m_ctx.evaluateSlot(slot, m_row);
+                if (!v.ok()) return fail(n, v.error().message);
+                return std::move(v).value();
             }
             case NodeKind::Negate:
                 return negate(n);
@@ -554,7 +630,9 @@ private:
             case Func::LookUpDisplay: {
                 int slot = slotOf(*n.args[0]);
                 if (slot < 0) return Value();
-                return Value(m_ctx.lookUpDisplay(slot, m_row));
+                Value shown(m_ctx.lookUpDisplay(slot, m_row));
+                if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
+                return shown;
             }
             default:
                 break;
@@ -620,8 +698,11 @@ private:
                                                     : time->second();
                 return Value(static_cast<int64_t>(part));
             }
-            case Func::Describe:
-                return Value(m_ctx.describe(textOf(args[0], scratch)));
+            case Func::Describe: {
+                Value answer(m_ctx.describe(textOf(args[0], scratch)));
+                if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
+                return answer;
+            }
             case Func::Bitmap:
                 return Value(std::string(textOf(args[0], scratch)));
             case Func::Len:
@@ -820,17 +901,26 @@ private:
         return n.elseResult ? eval(*n.elseResult) : Value();
     }
 
-    std::pair<long, long> rangeOf(const ExprNode& n) {
+    std::optional<std::pair<long, long>> rangeOf(const ExprNode& n) {
         std::pair<long, long> range{1, m_ctx.rowCount()};
         if (n.range == AggRange::Page) range = m_ctx.pageRange(m_row);
-        if (n.range == AggRange::Group) range = m_ctx.groupRange(n.groupLevel, m_row);
+        if (n.range == AggRange::Group) {
+            auto group = m_ctx.groupRange(n.groupLevel, m_row);
+            if (!group.ok()) {
+                fail(n, group.error().message);
+                return std::nullopt;
+            }
+            range = group.value();
+        }
         range.first = std::max(range.first, 1L);
         range.second = std::min(range.second, m_ctx.rowCount());
         return range;
     }
 
     Value aggregate(const ExprNode& n) {
-        auto range = rangeOf(n);
+        auto found = rangeOf(n);
+        if (!found) return Value();
+        auto range = *found;
         if (!n.aggregateCache) n.aggregateCache = std::make_unique<AggregateCache>();
         AggregateCache& cache = *n.aggregateCache;
         uint64_t data = m_ctx.dataVersion();
@@ -844,6 +934,8 @@ private:
         if (it == cache.entries.end()) {
             AggregateCache::Entry entry;
             if (!computeAggregate(n, range, entry)) entry.error = m_error;
+            // Nesting too deeply depends on where the aggregate was asked for, not on the data.
+            if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
             // The computation may have run this node again for other rows (a nested aggregate
             // of the same text), so look up afresh rather than holding an iterator across it.
             it = cache.entries.insert_or_assign(range, std::move(entry)).first;
@@ -953,16 +1045,21 @@ Result<std::shared_ptr<const Expression>> Expression::compile(std::string_view t
 }
 
 Result<Value> Expression::evaluate(const EvalContext& ctx, long row) const {
+    NestedEvaluation nesting(m_root->depth);
+    if (nesting.refused()) return Error{kTooDeep, 1, 1};
     Evaluator evaluator(ctx, row);
     Value v = evaluator.eval(*m_root);
     if (evaluator.failed()) return evaluator.takeError();
+    if (NestedEvaluation::exceeded()) return Error{kTooDeep, 1, 1};
     return v;
 }
 
 bool Expression::isTrue(const EvalContext& ctx, long row) const {
+    NestedEvaluation nesting(m_root->depth);
+    if (nesting.refused()) return false;
     Evaluator evaluator(ctx, row);
     Truth t = evaluator.truth(*m_root);
-    return !evaluator.failed() && t == Truth::True;
+    return !evaluator.failed() && !NestedEvaluation::exceeded() && t == Truth::True;
 }
 
 Result<std::shared_ptr<const Expression>> ExpressionCache::get(std::string_view text) {

@@ -13,7 +13,11 @@
 // Failures: `compile` returns an Error whose column is the 1-based character position where the
 // text stopped making sense (an unknown function or a wrong argument count is found there too);
 // `evaluate` returns an Error for an unknown name, an argument of the wrong kind, a number out
-// of range or text longer than 4,000,000 bytes; division by zero gives null. Nothing throws.
+// of range, text longer than 4,000,000 bytes, an aggregate for a group the report does not
+// have, a computed field that cannot be evaluated, or evaluations nested too deeply through
+// computed fields and Describe('Evaluate(...)') (every evaluation, also one started inside
+// another, counts against one bound and the thread's stack); division by zero gives null.
+// Nothing throws.
 #pragma once
 
 #include <functional>

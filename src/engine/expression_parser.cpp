@@ -152,9 +152,19 @@ private:
     Token m_tok;
     std::optional<Error> m_error;
     int m_nesting = 0;
+    mutable size_t m_columnOffset = 0;  // columnOf's last offset and the characters before it
+    mutable size_t m_columnCount = 0;
 
+    // Counted on from the last offset asked for: nodes are made in increasing order of offset
+    // mostly, and counting from the start for each would make a long expression quadratic.
     int columnOf(size_t offset) const {
-        return static_cast<int>(utf8Length(m_text.substr(0, offset))) + 1;
+        if (offset < m_columnOffset) {
+            m_columnOffset = 0;
+            m_columnCount = 0;
+        }
+        m_columnCount += utf8Length(m_text.substr(m_columnOffset, offset - m_columnOffset));
+        m_columnOffset = offset;
+        return static_cast<int>(m_columnCount) + 1;
     }
 
     // Only the first failure counts: it is where the text stopped making sense.

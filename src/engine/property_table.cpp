@@ -32,7 +32,7 @@ void addCommon(Table& t) {
             {"color", {T, "0"}},
             {"background.mode", {T, "2"}},
             {"background.color", {T, "16777215"}},
-            {"tag", {T, ""}},
+            {"tag", {T, std::nullopt}},
             {"pointer", {T, "Arrow!"}},
             {"resizeable", {OZ, "0"}},
             {"moveable", {OZ, "0"}},
@@ -42,8 +42,8 @@ void addCommon(Table& t) {
             {"height.autosize", {YN, "no"}},
             {"html.valueishtml", {T, "0"}},
             {"transparency", {T, "0"}},
-            {"accessiblename", {T, ""}},
-            {"accessibledescription", {T, ""}},
+            {"accessiblename", {T, std::nullopt}},
+            {"accessibledescription", {T, std::nullopt}},
             {"accessiblerole", {T, "0"}},
             {"x.autosize", {YN, "no"}},
             {"crosstab.repeat", {YN, "no"}},
@@ -84,7 +84,7 @@ const Tables& tables() {
         Table text;
         addCommon(text);
         addFont(text);
-        add(text, {{"text", {T, ""}}, {"edit.limit", {T, std::nullopt}}});
+        add(text, {{"text", {T, std::nullopt}}, {"edit.limit", {T, std::nullopt}}});
         ts.kinds["text"] = text;
 
         Table column;
@@ -129,7 +129,7 @@ const Tables& tables() {
         Table compute;
         addCommon(compute);
         addFont(compute);
-        add(compute, {{"expression", {T, ""}}, {"format", {T, "[general]"}}});
+        add(compute, {{"expression", {T, std::nullopt}}, {"format", {T, "[general]"}}});
         ts.kinds["compute"] = compute;
 
         Table line;
@@ -154,30 +154,30 @@ const Tables& tables() {
 
         Table report;
         addCommon(report);
-        add(report, {{"dataobject", {T, ""}},
+        add(report, {{"dataobject", {T, std::nullopt}},
                      {"nest_arguments", {T, std::nullopt}},
                      {"trail_footer", {YN, "no"}},
                      {"newpage", {YN, "no"}},
-                     {"criteria", {T, ""}}});
+                     {"criteria", {T, std::nullopt}}});
         ts.kinds["report"] = report;
 
         Table bitmap;
         addCommon(bitmap);
-        add(bitmap, {{"filename", {T, ""}}, {"invert", {T, "0"}}});
+        add(bitmap, {{"filename", {T, std::nullopt}}, {"invert", {T, "0"}}});
         ts.kinds["bitmap"] = bitmap;
 
         Table groupbox;
         addCommon(groupbox);
         addFont(groupbox);
-        add(groupbox, {{"text", {T, ""}}});
+        add(groupbox, {{"text", {T, std::nullopt}}});
         ts.kinds["groupbox"] = groupbox;
 
         Table button;
         addCommon(button);
         addFont(button);
-        add(button, {{"text", {T, ""}},
+        add(button, {{"text", {T, std::nullopt}},
                      {"action", {T, "0"}},
-                     {"picturename", {T, ""}},
+                     {"picturename", {T, std::nullopt}},
                      {"vtextalign", {T, "0"}},
                      {"htextalign", {T, "0"}},
                      {"default", {YN, "no"}},
@@ -188,10 +188,10 @@ const Tables& tables() {
         Table graph;
         addCommon(graph);
         add(graph, {{"graphtype", {T, "1"}},
-                    {"title", {T, ""}},
-                    {"category", {T, ""}},
-                    {"values", {T, ""}},
-                    {"series", {T, ""}},
+                    {"title", {T, std::nullopt}},
+                    {"category", {T, std::nullopt}},
+                    {"values", {T, std::nullopt}},
+                    {"series", {T, std::nullopt}},
                     {"range", {T, "0"}}});
         ts.kinds["graph"] = graph;
 
@@ -204,7 +204,7 @@ const Tables& tables() {
              {"zoom", {T, "100"}},
              {"grid.lines", {T, "0"}},
              {"grid.columnmove", {YN, "no"}},
-             {"print.documentname", {T, ""}},
+             {"print.documentname", {T, std::nullopt}},
              {"print.orientation", {T, "0"}},
              {"print.margin.left", {T, "110"}},
              {"print.margin.right", {T, "110"}},
@@ -228,10 +228,10 @@ const Tables& tables() {
              {"print.quality", {T, "0"}},
              {"print.duplex", {T, "0"}},
              {"print.color", {T, "0"}},
-             {"print.filename", {T, ""}},
-             {"print.page.range", {T, ""}},
+             {"print.filename", {T, std::nullopt}},
+             {"print.page.range", {T, std::nullopt}},
              {"print.page.rangeinclude", {T, "0"}},
-             {"print.printername", {T, ""}},
+             {"print.printername", {T, std::nullopt}},
              {"hidegrayline", {YN, "no"}},
              {"selected.mouse", {YN, "no"}},
              {"row.resize", {T, "0"}}});
@@ -260,6 +260,18 @@ std::optional<PropertyInfo> reportProperty(std::string_view property) {
 }
 
 bool isObjectKind(std::string_view kind) { return tables().kinds.count(kind) > 0; }
+
+bool takesExpression(std::string_view property) {
+    static const std::array<std::string_view, 27> kExpressionProperties = {
+        "background.color", "background.mode", "border", "brush.color", "brush.hatch", "color",
+        "font.escapement", "font.height", "font.italic", "font.strikethrough", "font.underline",
+        "font.weight", "format", "height", "pen.color", "pen.style", "pen.width", "pointer",
+        "protect", "visible", "width", "x", "x1", "x2", "y", "y1", "y2"};
+    std::string lower = asciiLower(property);
+    for (std::string_view p : kExpressionProperties)
+        if (p == lower) return true;
+    return false;
+}
 
 std::string normaliseValue(PropertyKind kind, std::string value) {
     if (value.find('\t') != std::string::npos) return value;

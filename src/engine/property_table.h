@@ -21,7 +21,9 @@ enum class PropertyKind {
 
 struct PropertyInfo {
     PropertyKind kind = PropertyKind::Text;
-    std::optional<std::string_view> defaultValue;  // nullopt: Describe answers "?"
+    // What a property that was never set means; nullopt when it then has no value (a tag, a
+    // text, a document name), and Describe answers "?", which callers read as absent.
+    std::optional<std::string_view> defaultValue;
 };
 
 // Known properties of an object kind ("text", "column", ...); nullopt when unknown.
@@ -31,6 +33,9 @@ std::optional<PropertyInfo> objectProperty(std::string_view kind, std::string_vi
 std::optional<PropertyInfo> reportProperty(std::string_view property);
 // Whether `kind` is one of the object kinds the engine draws.
 bool isObjectKind(std::string_view kind);
+// Whether a property of an object or band may hold `default<TAB>expression` (the properties
+// marked "(exp)" by the platform: colours, sizes, positions, fonts, format, visible, ...).
+bool takesExpression(std::string_view property);
 
 // Applies the kind's reading of booleans: "True" becomes "yes" for a YesNo property, "no"
 // becomes "0" for a OneZero property. Values holding an expression are kept as they are.

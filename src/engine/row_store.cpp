@@ -9,6 +9,10 @@ constexpr size_t kArenaChunk = size_t{1} << 20;
 constexpr uint64_t kLengthMask = (uint64_t{1} << 21) - 1;
 constexpr uint64_t kOffsetMask = (uint64_t{1} << 21) - 1;
 constexpr uint64_t kLongString = kLengthMask;  // the string lives in the side table
+// Longer strings live in the side table: a string must fit in one arena chunk, and a few large
+// ones would otherwise leave most of a chunk unused each.
+constexpr size_t kMaxArenaString = kArenaChunk / 4;
+static_assert(kMaxArenaString < kLongString && kArenaChunk <= kOffsetMask + 1);
 
 int64_t encodeTemporal(const Value& v) {
     switch (v.type()) {
@@ -42,7 +46,10 @@ std::optional<Value> coerce(const Value& v, ValueType type) {
         case ValueType::Long: {
             auto d = v.toDecimal();
             if (!d) return std::nullopt;
-            return Value(d->round(0).toInt64());
+            // Beyond the range is refused: the nearest long would be another number.
+            Decimal whole = d->round(0);
+            if (whole.mantissa() < INT64_MIN || whole.mantissa() > INT64_MAX) return std::nullopt;
+            return Value(whole.toInt64());
         }
         case ValueType::Date:
             if (v.type() == ValueType::DateTime) return Value(v.asDateTime().date);
@@ -69,7 +76,7 @@ ColumnStore::ColumnStore(ValueType type) : m_type(type) {
 }
 
 uint64_t ColumnStore::storeString(std::string_view s) {
-    if (s.size() >= kLongString) return kLongString;  // caller keeps it in the side table
+    if (s.size() > kMaxArenaString) return kLongString;  // caller keeps it in the side table
     if (m_arena.empty() || m_arenaUsed + s.size() > kArenaChunk) {
         m_arena.push_back(std::make_unique_for_overwrite<char[]>(kArenaChunk));
         m_arenaSizes.push_back(kArenaChunk);
@@ -118,7 +125,12 @@ void ColumnStore::appendRaw(const Value& v) {
                 }
             }
             break;
-        default: m_ints.push_back(v.isNull() ? kNullInt : encodeTemporal(v)); break;
+        default: {
+            int64_t raw = v.isNull() ? kNullInt : encodeTemporal(v);
+            if (raw == kNullInt && !v.isNull()) m_minInts.insert(id);
+            m_ints.push_back(raw);
+            break;
+        }
     }
     ++m_size;
 }
@@ -160,7 +172,13 @@ void ColumnStore::setRaw(uint32_t id, const Value& v) {
                 }
             }
             break;
-        default: m_ints[id] = v.isNull() ? kNullInt : encodeTemporal(v); break;
+        default: {
+            int64_t raw = v.isNull() ? kNullInt : encodeTemporal(v);
+            if (!m_minInts.empty()) m_minInts.erase(id);
+            if (raw == kNullInt && !v.isNull()) m_minInts.insert(id);
+            m_ints[id] = raw;
+            break;
+        }
     }
 }
 
@@ -179,7 +197,7 @@ bool ColumnStore::isNull(uint32_t id) const {
     switch (m_type) {
         case ValueType::String: return m_cells[id] == kNullString;
         case ValueType::Number: return m_scales[id] == kNullScale;
-        default: return m_ints[id] == kNullInt;
+        default: return m_ints[id] == kNullInt && (m_minInts.empty() || !m_minInts.count(id));
     }
 }
 
@@ -251,7 +269,10 @@ void ColumnStore::appendFrom(const ColumnStore& src, const uint32_t* ids, size_t
             break;
         default:
             for (size_t i = 0; i < count; ++i) {
-                m_ints.push_back(src.m_ints[ids[i]]);
+                int64_t raw = src.m_ints[ids[i]];
+                if (raw == kNullInt && !src.isNull(ids[i]))
+                    m_minInts.insert(static_cast<uint32_t>(m_size));
+                m_ints.push_back(raw);
                 ++m_size;
             }
     }
@@ -267,6 +288,7 @@ void ColumnStore::clear() {
     m_arenaUsed = 0;
     m_bigNumbers.clear();
     m_bigStrings.clear();
+    m_minInts.clear();
 }
 
 size_t ColumnStore::memoryBytes() const {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/value.h"
@@ -89,10 +90,15 @@ private:
     size_t m_arenaUsed = 0;  // bytes used in the last arena chunk
     std::unordered_map<uint32_t, Decimal> m_bigNumbers;
     std::unordered_map<uint32_t, std::string> m_bigStrings;
+    // Cells of Long and temporal columns that hold the value kNullInt stands for: null is
+    // kNullInt not listed here, so reading a value costs one comparison as long as no cell holds
+    // the smallest long, and every 64-bit value can be stored.
+    std::unordered_set<uint32_t> m_minInts;
 };
 
 // Converts a value to a column type: numbers between Number and Long, text parsed as the type,
-// dates to date-times and back. nullopt when it cannot be converted; null stays null.
+// dates to date-times and back. nullopt when it cannot be converted (a number beyond a long's
+// range to Long, too); null stays null.
 std::optional<Value> coerce(const Value& v, ValueType type);
 
 enum class Buffer { Primary, Delete, Filter };

@@ -76,6 +76,19 @@ TEST(PrintctlDw, ReportsADefinitionThatDoesNotLoad) {
               "list\n");
 }
 
+TEST(PrintctlDw, NamesTheLineAndColumnOfTextNotValidInItsEncoding) {
+    fs::path bad = fs::temp_directory_path() / "printctl_bad_utf8.srd";
+    std::ofstream(bad, std::ios::binary) << "release 9;\ndatawindow(units=0 )\ntext(text=\"caf\xe9\" )\n";
+    Outcome r = printctl("dw " + bad.string());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: " + bad.string() +
+                         ": Line 3 Column 15: the bytes are not valid UTF-8 text\n");
+    Outcome gbk = printctl("dw " + bad.string() + " --encoding gbk");
+    EXPECT_EQ(gbk.err, "error: " + bad.string() +
+                           ": Line 3 Column 15: the bytes are not valid gbk text\n");
+    fs::remove(bad);
+}
+
 TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
     Outcome r = printctl("dw d_bill --defs " + kDefs,
                      "setitem 1 price 19.999\n"

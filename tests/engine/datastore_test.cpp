@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/encoding.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
 
@@ -240,6 +241,14 @@ TEST(DefinitionText, EscapesSurviveARoundTrip) {
     EXPECT_EQ(attrs.get("a"), "x~y\"z\tq\r\n");
     EXPECT_EQ(attrs.get("b"), "it's");
     EXPECT_EQ(unescapeText("~065~h42~o103"), "ABC");
+    // Numbers of 128 and above are characters, never single bytes that break UTF-8.
+    EXPECT_EQ(unescapeText("caf~233"), "caf\u00e9");
+    EXPECT_EQ(unescapeText("~128~hff~o200~h80"), "\u0080\u00ff\u0080\u0080");
+    auto high = parseDefinition("datawindow(a=\"~233~hE9~o351\" )");
+    ASSERT_TRUE(high.ok());
+    std::string written = writeDefinition(high.value());
+    EXPECT_TRUE(decodeText(written, "UTF-8").ok()) << written;
+    EXPECT_EQ(parseDefinition(written).value(), high.value());
     auto again = parseDefinition(writeDefinition(parsed.value()));
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.value(), parsed.value());
@@ -296,5 +305,144 @@ report(band=detail dataobject="d_list" x="0" y="0" height="100" width="100" name
     // Both children were replaced or orphaned, yet the handles still work.
     EXPECT_EQ(dropDown->RowCount(), 2);
     EXPECT_EQ(nested->GetItemString(2, "label").value_or(""), "二");
+    list.setLibraries(saved);
+}
+
+TEST(DataStoreRows, TextValuesOfAnyLengthAreStoredWhole) {
+    // 1.5 million characters: more than one chunk of the column store, less than two.
+    const std::string big(1500000, 'x');
+    auto r = makeReport();
+    ASSERT_EQ(r->InsertRow(0), 1);
+    ASSERT_EQ(r->SetItem(1, "goodsname", Value(big)), 1);
+    ASSERT_EQ(r->InsertRow(0), 2);
+    ASSERT_EQ(r->SetItem(2, "goodsname", Value("after")), 1);
+    EXPECT_EQ(r->GetItemString(1, "goodsname").value_or("").size(), big.size());
+    EXPECT_EQ(r->GetItemString(2, "goodsname").value_or(""), "after");
+
+    // The same value in a definition's stored rows.
+    std::string syntax = std::string(R"(release 9;
+datawindow(units=0 )
+table(column=(type=char(2000000) name=a dbname="a" ) column=(type=long name=b dbname="b" ) )
+data(")") + big + R"(" 1 "short" 2 )
+)";
+    auto stored = makeReport(syntax.c_str());
+    ASSERT_EQ(stored->RowCount(), 2);
+    EXPECT_EQ(stored->GetItemString(1, "a").value_or(""), big);
+    EXPECT_EQ(stored->GetItemString(2, "a").value_or(""), "short");
+    EXPECT_EQ(stored->GetItemNumber(2, "b").value_or(Decimal(0)), Decimal(2));
+}
+
+TEST(DefinitionText, EveryValueReadsBackAsItself) {
+    // Values set as bare words by Modify or by hand, whatever their characters.
+    for (const char* value : {"(0.00)", "0.00;(0.00)", "(a) (b)", "(", ")", "a(b", "char(10)", "",
+                              "a b", "it's", "'x'", "\"x\"", "~t", "x)y(", "(x)y"}) {
+        TextBlock block{"text", {}, {}, 0};
+        block.attrs.items.push_back({"v", value, ValueForm::Bare});
+        DefinitionText def;
+        def.blocks.push_back(block);
+        std::string written = writeDefinition(def);
+        auto read = parseDefinition(written);
+        ASSERT_TRUE(read.ok()) << written << ": " << read.error().describe();
+        const Attribute* a = read.value().blocks[0].attrs.find("v");
+        ASSERT_NE(a, nullptr) << written;
+        EXPECT_EQ(a->value, value) << written;
+        EXPECT_NE(a->form, ValueForm::Block) << written;
+    }
+}
+
+namespace {
+
+// A report whose computed field c<i> is `c<i-1> + 1`, c0 being the column n (1).
+std::string computeChain(int length) {
+    std::string s = "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
+                    "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
+                    "compute(band=detail expression=\"n\" name=c0 )\n";
+    for (int i = 1; i <= length; ++i)
+        s += "compute(band=detail expression=\"c" + std::to_string(i - 1) + " + 1\" name=c" +
+             std::to_string(i) + " )\n";
+    return s;
+}
+
+}  // namespace
+
+TEST(DataStoreExpressions, ChainsOfComputedFieldsFarDeeperThanReportsNeedWork) {
+    for (int length : {33, 200}) {
+        std::string syntax = computeChain(length);
+        auto r = makeReport(syntax.c_str());
+        std::string last = "c" + std::to_string(length);
+        EXPECT_EQ(r->GetItemNumber(1, last), Decimal(length + 1)) << length;
+        auto v = r->evaluate(last + " * 2", 1);
+        ASSERT_TRUE(v.ok()) << v.error().message;
+        EXPECT_EQ(v.value().toDecimal(), Decimal(2 * (length + 1)));
+    }
+}
+
+TEST(DataStoreExpressions, AChainTooDeepIsAnErrorNotACrash) {
+    std::string syntax = computeChain(3000);
+    auto r = makeReport(syntax.c_str());
+    auto v = r->evaluate("c3000", 1);
+    ASSERT_FALSE(v.ok());
+    EXPECT_EQ(v.error().message,
+              "expressions nest too deeply (through computed fields or Describe('Evaluate(...)'))");
+    EXPECT_EQ(r->GetItem(1, "c3000"), Value());
+    EXPECT_EQ(r->Describe("Evaluate('c3000', 1)"), "!");
+    // The fields near the start still work, and so does the same field once the chain is cut.
+    EXPECT_EQ(r->GetItemNumber(1, "c10"), Decimal(11));
+    EXPECT_EQ(r->Modify("c2500.expression='1'"), "");
+    EXPECT_EQ(r->GetItemNumber(1, "c3000"), Decimal(501));
+}
+
+TEST(DataStoreExpressions, AnAggregateTooDeepWhereItWasAskedStillWorksWhereItIsNot) {
+    std::string syntax = computeChain(700);
+    syntax += "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
+              "compute(band=summary expression=\"c_total\" name=d0 )\n";
+    for (int i = 1; i <= 300; ++i)
+        syntax += "compute(band=summary expression=\"d" + std::to_string(i - 1) + " + 1\" name=d" +
+                  std::to_string(i) + " )\n";
+    auto r = makeReport(syntax.c_str());
+    EXPECT_FALSE(r->evaluate("d300", 1).ok());
+    EXPECT_EQ(r->GetItemNumber(1, "c_total"), Decimal(701));
+    EXPECT_EQ(r->GetItemNumber(1, "d10"), Decimal(711));
+}
+
+TEST(DataStoreRows, DestroyingAColumnOfSharedRowsEndsTheSharing) {
+    // The reports sharing rows would no longer have the same columns; the rows went with the
+    // column from under the other side.
+    auto primary = makeReport();
+    auto secondary = makeReport();
+    addLine(*primary, "一", "1", 1);
+    ASSERT_EQ(primary->ShareData(*secondary), 1);
+    EXPECT_EQ(primary->Modify("destroy column price"), "");
+    EXPECT_EQ(secondary->RowCount(), 0);
+    EXPECT_EQ(secondary->GetItem(1, "qty"), std::nullopt);
+    EXPECT_EQ(secondary->InsertRow(0), 1);
+    EXPECT_EQ(secondary->SetItem(1, "stamp", Value("2024-03-09 10:00:00")), 1);
+    EXPECT_EQ(primary->RowCount(), 1);
+    EXPECT_EQ(primary->GetItem(1, "qty"), Value(int64_t{1}));
+    EXPECT_EQ(primary->GetItemString(1, "goodsname"), "一");
+
+    auto p2 = makeReport();
+    auto s2 = makeReport();
+    addLine(*p2, "二", "2", 2);
+    ASSERT_EQ(p2->ShareData(*s2), 1);
+    EXPECT_EQ(s2->Modify("destroy column price"), "");
+    EXPECT_EQ(s2->RowCount(), 0);
+    EXPECT_EQ(p2->GetItemNumber(1, "price"), Decimal(2));
+    EXPECT_EQ(p2->GetItem(1, "at"), Value());
+    EXPECT_EQ(p2->ShareDataOff(), -1);
+}
+
+TEST(DataStoreChildren, ADefinitionOpenedByNameThatNestsItselfIsRefused) {
+    auto& list = LibrarySearchList::application();
+    auto saved = list.libraries();
+    list.setLibraries({std::make_shared<FolderLibrary>(std::string(ENGINE_CASES_DIR) + "/defs")});
+    DataStore r;
+    EXPECT_EQ(r.SetDataObject("d_fan"), -1);
+    EXPECT_EQ(r.lastError(),
+              "d_fan: Line 5 Column 1: report 'dw_1': the report definition 'd_fan' nests itself: "
+              "d_fan > d_fan");
+    EXPECT_EQ(r.SetDataObject("d_wide_b"), 1);
+    EXPECT_EQ(r.Modify("dw_1.dataobject='d_wide_b'"),
+              "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
     list.setLibraries(saved);
 }

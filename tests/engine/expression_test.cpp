@@ -70,12 +70,13 @@ public:
         long first = (page(row) - 1) * 2 + 1;
         return {first, std::min(first + 1, rowCount())};
     }
-    std::pair<long, long> groupRange(int level, long row) const override {
+    Result<std::pair<long, long>> groupRange(int level, long row) const override {
+        if (level != 1) return Error{"the report has no group " + std::to_string(level)};
         int slot = resolveName("grp");
         long first = row, last = row;
         while (first > 1 && valueAt(slot, first - 1) == valueAt(slot, row)) --first;
         while (last < rowCount() && valueAt(slot, last + 1) == valueAt(slot, row)) ++last;
-        return {first, last};
+        return std::pair<long, long>{first, last};
     }
 };
 

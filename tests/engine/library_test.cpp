@@ -64,5 +64,16 @@ TEST(FolderLibrary, FindsNameDotSrdAndNothingOutsideTheFolder) {
     EXPECT_FALSE(bad.ok());
     FolderLibrary gbk(dir.string(), "GBK");
     EXPECT_EQ(*gbk.find("d_gbk").value(), "打印");
+    // Text not valid in its code page is reported by line and column, as definition errors are.
+    std::ofstream(dir / "d_bad.srd", std::ios::binary)
+        << "release 9;\r\ndatawindow(x=\"\xb4\xf2\xd3\xa1\" y=\"\xff\" )";
+    auto badUtf8 = lib.find("d_bad");
+    ASSERT_FALSE(badUtf8.ok());
+    EXPECT_EQ(badUtf8.error().message,
+              (dir / "d_bad.srd").string() + ": Line 2 Column 15: the bytes are not valid UTF-8 text");
+    auto badGbk = gbk.find("d_bad");
+    ASSERT_FALSE(badGbk.ok());
+    EXPECT_EQ(badGbk.error().message,
+              (dir / "d_bad.srd").string() + ": Line 2 Column 22: the bytes are not valid GBK text");
     fs::remove_all(dir);
 }
