@@ -117,7 +117,7 @@ TEST(Printctl, EverySubcommandHasHelp) {
 
 TEST(PrintctlLib, ImportListExportRemoveWithPlainErrors) {
     fs::path lib = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()) +
-                                               ".pbl");
+                                               ".plib");
     fs::remove(lib);
     std::string l = lib.string();
     EXPECT_EQ(printctl("lib import " + l + " d_bill " + kDefs + "/d_bill.srd").exitCode, 0);
@@ -139,8 +139,8 @@ TEST(PrintctlLib, ImportListExportRemoveWithPlainErrors) {
     EXPECT_EQ(printctl("lib rm " + l + " d_bill").exitCode, 0);
     EXPECT_EQ(printctl("lib ls " + l).out, "");
 
-    Outcome dw = printctl("dw d_bill --lib /nonexistent/x.pbl");
+    Outcome dw = printctl("dw d_bill --lib /nonexistent/x.plib");
     EXPECT_EQ(dw.exitCode, 2);
-    EXPECT_EQ(dw.err, "error: no library file at /nonexistent/x.pbl\n");
+    EXPECT_EQ(dw.err, "error: no library file at /nonexistent/x.plib\n");
     fs::remove(lib);
 }
