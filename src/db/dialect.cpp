@@ -57,6 +57,13 @@ std::string tableColumnsSql(Backend backend) {
            "AND NOT attisdropped";
 }
 
+std::string triggerTextSql(Backend backend) {
+    if (backend == Backend::Sqlite)
+        return "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND lower(name) = "
+               "lower(:name)";
+    return "";
+}
+
 std::string uniqueKeysSql(Backend backend) {
     if (backend == Backend::Sqlite)
         return "SELECT il.name, ii.name FROM pragma_index_list(:name) il "

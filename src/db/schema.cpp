@@ -73,6 +73,41 @@ Result<bool> exists(Transaction& sqlca, const SchemaObject& o) {
     return !row[0].isNull() && row[0].asLong() > 0;
 }
 
+// The statement text with its comment lines before CREATE, its final semicolon and the
+// difference between runs of blanks taken away.
+std::string comparableText(std::string_view sql) {
+    std::string out;
+    bool blank = false;
+    bool started = false;
+    for (const std::string& line : split(sql, '\n')) {
+        std::string_view l = trimView(line);
+        if (!started && (l.empty() || l.substr(0, 2) == "--")) continue;
+        started = true;
+        for (char c : line) {
+            bool isBlank = c == ' ' || c == '\t' || c == '\r';
+            if (!isBlank && blank && !out.empty()) out += ' ';
+            if (!isBlank) out += c;
+            blank = isBlank;
+        }
+        blank = true;
+    }
+    while (!out.empty() && (out.back() == ';' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+// Whether an existing trigger is the one of the script. A store made by an earlier version
+// keeps its triggers until init replaces them. SQLite keeps each trigger's text; on
+// PostgreSQL the triggers only call their functions and are taken as they are.
+Result<bool> isCurrent(Transaction& sqlca, const SchemaObject& trigger) {
+    std::string sql = dialect::triggerTextSql(sqlca.backend());
+    if (sql.empty()) return true;
+    std::vector<Value> row;
+    if (sqlca.selectInto(sql, {trigger.name}, row, {ValueType::String}) != 0)
+        return Error{"reading trigger " + trigger.name + ": " + sqlca.sqlErrText()};
+    std::string stored = row[0].isNull() ? std::string() : row[0].asString();
+    return comparableText(stored) == comparableText(trigger.sql);
+}
+
 Result<std::vector<std::string>> missingColumns(Transaction& sqlca, const SchemaObject& table) {
     std::vector<std::string> present;
     long code = sqlca.query(dialect::tableColumnsSql(sqlca.backend()), {table.name},
@@ -305,6 +340,17 @@ Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& o
             report.push_back(o.kind + " " + o.name);
             if (create)
                 if (Status made = createObject(sqlca, o, path); !made) return made.error();
+            continue;
+        }
+        if (o.kind == "trigger") {
+            auto current = isCurrent(sqlca, o);
+            if (!current) return current.error();
+            if (current.value()) continue;
+            report.push_back("the current form of trigger " + o.name);
+            if (!create) continue;
+            if (sqlca.executeScript("DROP TRIGGER " + o.name) != 0)
+                return Error{"replacing trigger " + o.name + ": " + sqlca.sqlErrText()};
+            if (Status made = createObject(sqlca, o, path); !made) return made.error();
             continue;
         }
         if (o.kind != "table") continue;

@@ -4,7 +4,9 @@
 // host's own tables.
 //
 // Both functions report objects as "table T_RPT_MODONE", "view VIEW_REPORT_MOD",
-// "trigger ...", "function ...", "index ...", and a column missing from an existing table as
+// "trigger ...", "function ...", "index ...", a SQLite trigger whose text is not the current
+// one (made by an earlier version; init replaces it) as "the current form of trigger
+// TR_RPT_MODONE_INSERT", and a column missing from an existing table as
 // "column T_RPT_MODONE.rtoperdate", a template table without its key (a unique index over
 // exactly the key columns, which the triggers need to find a template's other row) as
 // "key T_RPT_MODTWO (rtdocname, rtname, rtoperid)", and rows of a first template table that have

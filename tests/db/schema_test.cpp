@@ -192,6 +192,97 @@ TEST_P(SchemaTest, TemplateRowsKeepTheirSecondRowAndTheirKeys) {
     ASSERT_EQ(sqlca.commit(), 0);
 }
 
+// Saving over a template with an upsert keeps the second table's syntax on both back ends:
+// SQLite's INSERT OR REPLACE deletes and inserts the first row, and must not take the syntax
+// with it. A new template never inherits the syntax of a second row left behind.
+TEST_P(SchemaTest, ReplacingATemplateRowKeepsItsSyntax) {
+    bool lite = GetParam() == Backend::Sqlite;
+    if (lite) {
+        // A store made before: its insert trigger replaced the second row.
+        ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODONE (rtdocname VARCHAR(200) NOT NULL, "
+                                "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL, "
+                                "PRIMARY KEY (rtdocname, rtname, rtoperid))"),
+                  0);
+        ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODTWO (rtdocname VARCHAR(200) NOT NULL, "
+                                "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL, "
+                                "rtcdata BLOB, PRIMARY KEY (rtdocname, rtname, rtoperid))"),
+                  0);
+        ASSERT_EQ(sqlca.executeScript(
+                      "CREATE TRIGGER TR_RPT_MODONE_INSERT AFTER INSERT ON T_RPT_MODONE\n"
+                      "BEGIN\n    INSERT OR REPLACE INTO T_RPT_MODTWO (rtdocname, rtname, "
+                      "rtoperid, rtcdata)\n    VALUES (NEW.rtdocname, NEW.rtname, NEW.rtoperid, "
+                      "NULL);\nEND"),
+                  0);
+        ASSERT_EQ(sqlca.commit(), 0);
+        auto missing = checkSchema(sqlca);
+        ASSERT_TRUE(missing.ok()) << missing.error().message;
+        EXPECT_TRUE(contains(missing.value(), "the current form of trigger TR_RPT_MODONE_INSERT"));
+        EXPECT_FALSE(contains(missing.value(), "the current form of trigger TR_RPT_MODONE_DELETE"));
+    }
+    auto created = initSchema(sqlca);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    if (lite) {
+        EXPECT_TRUE(contains(created.value(), "the current form of trigger TR_RPT_MODONE_INSERT"));
+        EXPECT_TRUE(checkSchema(sqlca).value().empty());
+    }
+
+    auto save = [&](const char* table, const std::string& columns, const std::string& keys,
+                    std::vector<Value> values) {
+        std::string names = keys + ", " + columns;
+        std::string placeholders;
+        for (size_t i = 0; i < values.size(); ++i)
+            placeholders += (i ? ", :v" : ":v") + std::to_string(i);
+        std::string sql = lite ? "INSERT OR REPLACE INTO " + std::string(table) + " (" + names +
+                                     ") VALUES (" + placeholders + ")"
+                               : "INSERT INTO " + std::string(table) + " (" + names + ") VALUES (" +
+                                     placeholders + ") ON CONFLICT (" + keys + ") DO UPDATE SET " +
+                                     columns + " = EXCLUDED." + columns;
+        return sqlca.execute(sql, values);
+    };
+    const std::string reportKeys = "rtdocname, rtname, rtoperid";
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "A4横向", "0107", "N"}),
+              0)
+        << sqlca.sqlErrText();
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODTWO SET rtcdata = :b WHERE rtname = :n",
+                               "release 9;", {"A4横向"}),
+              0);
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "A4横向", "0107", "Y"}),
+              0)
+        << sqlca.sqlErrText();
+    std::string syntax;
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT rtcdata FROM T_RPT_MODTWO WHERE rtname = :n", {"A4横向"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "release 9;");
+    EXPECT_EQ(count("SELECT count(*) FROM VIEW_REPORT_MOD WHERE rtdefault = 'Y'", {}), 1);
+
+    ASSERT_EQ(save("T_GOODSPRINT1", "bpdefault", "bpbid, bpname", {"305", "订单", "N"}), 0);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_GOODSPRINT2 SET bpdetaildw = :b WHERE bpbid = :i",
+                               "release 9;", {"305"}),
+              0);
+    ASSERT_EQ(save("T_GOODSPRINT1", "bpdefault", "bpbid, bpname", {"305", "订单", "Y"}), 0);
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT bpdetaildw FROM T_GOODSPRINT2 WHERE bpbid = :i", {"305"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "release 9;");
+
+    // A second row without its first one: the next template of that key starts empty.
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid) VALUES "
+                            "('日销售报表', '旧格式', '0107')"),
+              0);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODTWO SET rtcdata = :b WHERE rtname = :n", "old",
+                               {"旧格式"}),
+              0);
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "旧格式", "0107", "N"}),
+              0);
+    syntax = "stale";
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT rtcdata FROM T_RPT_MODTWO WHERE rtname = :n", {"旧格式"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "");
+    ASSERT_EQ(sqlca.commit(), 0);
+}
+
 // Two operators make their own template of one report the default at the same moment. Each
 // clears the other defaults and sets its own; row locks taken in opposite orders would deadlock
 // on PostgreSQL, and without a lock both could read "no default" and both set one.
