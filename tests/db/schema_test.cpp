@@ -485,6 +485,31 @@ TEST_P(SchemaTest, DemoDataLoadsOnce) {
     EXPECT_EQ(row[0], Value(Decimal(11750)));
 }
 
+TEST_P(SchemaTest, TwoDemoLoadsAtOnceBothSucceedAndLoadOnce) {
+    ASSERT_TRUE(initSchema(sqlca, SchemaOptions{true}).ok());
+    // Both loads wait for this connection, so that they run into each other.
+    if (GetParam() == Backend::Sqlite)
+        ASSERT_EQ(sqlca.lockName("demo"), 0) << sqlca.sqlErrText();
+    else
+        ASSERT_EQ(sqlca.execute("LOCK TABLE T_DEMO_STORE IN ACCESS EXCLUSIVE MODE"), 0);
+    Transaction first = connected();
+    Transaction second = connected();
+    Result<std::vector<std::string>> a = Error{"not run"};
+    Result<std::vector<std::string>> b = Error{"not run"};
+    std::thread one([&] { a = loadDemoData(first, DemoOptions{1000}); });
+    std::thread two([&] { b = loadDemoData(second, DemoOptions{1000}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(sqlca.commit(), 0);
+    one.join();
+    two.join();
+    ASSERT_TRUE(a.ok()) << a.error().message;
+    ASSERT_TRUE(b.ok()) << b.error().message;
+    EXPECT_NE(contains(a.value(), "generated 1000 sales rows"),
+              contains(b.value(), "generated 1000 sales rows"));
+    EXPECT_EQ(count("SELECT count(*) FROM T_DEMO_SALE", {}), 1000);
+    EXPECT_EQ(count("SELECT count(*) FROM T_BILLMAIN", {}), 8);
+}
+
 PRINT_DB_BACKENDS(SchemaTest);
 
 }  // namespace
