@@ -6,7 +6,9 @@
 #include <unistd.h>
 #include "db/sqlite_handles.h"
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "common/text.h"
 #include "engine/syntax_check.h"
@@ -81,6 +83,30 @@ Error readError(const std::string& path, sqlite3* db) {
 }
 
 enum class FileState { Empty, Library };
+
+// Earlier versions built a new library as PATH.tmpNNNNNN and linked it into place; one killed
+// meanwhile left that file (and its journal) behind, beside the library or without it. Such a
+// create took milliseconds, so one a minute old is abandoned. Every write of the library
+// sweeps them.
+void removeAbandonedTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path library(path);
+    fs::path folder = library.has_parent_path() ? library.parent_path() : fs::path(".");
+    std::string prefix = library.filename().string() + ".tmp";
+    auto old = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(prefix.size());
+        if (rest.size() > 8 && rest.substr(rest.size() - 8) == "-journal") rest.remove_suffix(8);
+        if (rest.empty() || rest.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        std::error_code timeError;
+        auto when = fs::last_write_time(entry.path(), timeError);
+        if (!timeError && when < old) fs::remove(entry.path(), timeError);
+    }
+}
 
 }  // namespace
 
@@ -211,7 +237,11 @@ Status LibraryFile::create(const std::string& path, std::string_view comment) {
                       ? Status(Error{"a file already exists at " + path})
                       : h.makeLibrary(path, comment);
     if (made) made = h.exec(path, "COMMIT");
-    if (!made) (void)h.exec(path, "ROLLBACK");
+    if (!made) {
+        (void)h.exec(path, "ROLLBACK");
+        return made;
+    }
+    removeAbandonedTemporaries(path);
     return made;
 }
 
@@ -364,6 +394,7 @@ Status LibraryFile::put(std::string_view name, std::string_view definition,
         return result;
     }
     m_handle->pendingCreate = false;
+    removeAbandonedTemporaries(m_path);
     return result;
 }
 

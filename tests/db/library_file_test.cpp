@@ -212,11 +212,25 @@ TEST_F(LibraryFileTest, AKilledFirstImportIsTakenOverByTheNextOne) {
     EXPECT_EQ(libraryExport(lib, "d_a"), kDefinition);
     EXPECT_EQ(filesIn(dir.path("")), std::vector<std::string>{"new.pbl"});
 
+    // Earlier versions built a library under a temporary name; what one killed then left goes
+    // when the library is written, unless it is recent enough to belong to a create running.
+    std::string recent = dir.path("created.pbl.tmp424242");
+    for (const char* name :
+         {"created.pbl.tmp123456", "created.pbl.tmp123456-journal", "created.pbl.tmp-old"}) {
+        writeFile(dir.path(name), "left behind");
+        std::filesystem::last_write_time(
+            dir.path(name), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    writeFile(recent, "being made");
+
     // A create killed the same way is taken over by the next create.
     std::string created = dir.path("created.pbl");
     killWriterMidway(created, kBigWrite);
     EXPECT_EQ(libraryCreate(created, "打印库"), 1);
     EXPECT_EQ(LibraryFile::open(created).value().comment().value(), "打印库");
+    EXPECT_EQ(filesIn(dir.path("")),
+              (std::vector<std::string>{"created.pbl", "created.pbl.tmp-old",
+                                        "created.pbl.tmp424242", "new.pbl"}));
 }
 
 // A crashed write on a library that someone without write access then reads: SQLite must undo
