@@ -11,7 +11,8 @@
 // own locking keeps two creators apart), so that it works in folders without hard links (FAT,
 // some network mounts) and leaves no temporary files. Until that transaction commits the file is
 // empty; an empty file is no library yet, and the next create or import takes it over, so that
-// one killed before its commit leaves nothing that stands in the way.
+// one killed before its commit leaves nothing that stands in the way. (Earlier versions built a
+// library under a temporary name; what one of them left when killed goes with the next write.)
 //
 // `LibraryFile` reports failures as Error values with a plain message:
 //   "no library file at PATH"
