@@ -3,7 +3,8 @@
 //
 // Statements take their values as bound parameters only; no value is ever pasted into SQL text.
 // Placeholders are written `:name` in every statement, whatever the back end; `:name` inside a
-// string literal, a quoted identifier or a comment is left alone, and so is a `::` cast. The
+// string literal, a quoted identifier (SQLite's [name] and `name` too) or a comment (nested on
+// PostgreSQL) is left alone, and so are a `::` cast and an array slice's `lo:hi`. The
 // values of a statement bind to the distinct placeholder names in the order of their first
 // appearance (a name used twice takes one value). PostgreSQL is left to infer each use's type
 // from where it stands, as SQLite takes any value anywhere, so that one statement runs on both
