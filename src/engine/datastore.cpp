@@ -550,7 +550,22 @@ int DataStore::RowsCopy(long startRow, long endRow, Buffer copyBuffer, DataStore
 
 int DataStore::RowsMove(long startRow, long endRow, Buffer moveBuffer, DataStore& target,
                         long beforeRow, Buffer targetBuffer) {
-    if (&target == this && moveBuffer == targetBuffer) return -1;
+    if (&target == this && moveBuffer == targetBuffer) {
+        // Within one buffer the rows keep their ids (and status); only their order changes.
+        auto& buf = m_rows->buffer(moveBuffer);
+        const long count = static_cast<long>(buf.size());
+        if (startRow < 1 || endRow < startRow || startRow > count) return -1;
+        endRow = std::min(endRow, count);
+        const long at = (beforeRow < 1 || beforeRow > count) ? count + 1 : beforeRow;
+        if (at >= startRow && at <= endRow + 1) return 1;  // already there
+        std::vector<uint32_t> ids(buf.begin() + (startRow - 1), buf.begin() + endRow);
+        buf.erase(buf.begin() + (startRow - 1), buf.begin() + endRow);
+        const long n = endRow - startRow + 1;
+        const long insertAt = (at > endRow ? at - n : at) - 1;
+        buf.insert(buf.begin() + insertAt, ids.begin(), ids.end());
+        m_rows->touch();
+        return 1;
+    }
     if (RowsCopy(startRow, endRow, moveBuffer, target, beforeRow, targetBuffer) != 1) return -1;
     auto& src = m_rows->buffer(moveBuffer);
     endRow = std::min(endRow, static_cast<long>(src.size()));

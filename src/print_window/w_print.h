@@ -42,6 +42,13 @@ public:
 
     service::HostContext& host() const { return m_host; }
 
+private:
+    // The component's definitions go on the library search list before any control loads one.
+    struct DefinitionsFirst {
+        DefinitionsFirst();
+    } m_definitionsFirst;
+
+public:
     // --- controls, in declaration order ---------------------------------------------------------
     DataWindowControl dw_2{this, "dw_2"};
     DataWindowControl dw_1{this, "dw_1"};

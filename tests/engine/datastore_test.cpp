@@ -76,7 +76,7 @@ TEST(DataStoreRows, InsertDeleteAndStatus) {
     auto r = makeReport();
     addLine(*r, "可乐", "3.50", 2);
     addLine(*r, "雪碧", "3.00", 1);
-    EXPECT_EQ(r->InsertRow(2), 2);  // before row 2
+    EXPECT_EQ(r->InsertRow(2), 2);                           // before row 2
     EXPECT_EQ(r->GetItemNumber(2, "qty")->toString(), "1");  // the column's initial value
     EXPECT_EQ(r->InsertRow(9), -1);
     EXPECT_EQ(r->RowCount(), 3);
@@ -124,6 +124,22 @@ datawindow(units=0 )
 table(column=(type=char(10) name=x dbname="x" ) )
 )");
     EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *other, 0, Buffer::Primary), -1);
+}
+
+TEST(DataStoreRows, RowsMoveWithinOneBufferReorders) {
+    auto a = makeReport();
+    for (const char* n : {"一", "二", "三", "四"}) addLine(*a, n, "1", 1);
+    // Down one place: before the row after next; up one place: before the row before.
+    EXPECT_EQ(a->RowsMove(2, 2, Buffer::Primary, *a, 4, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,三,二,四");
+    EXPECT_EQ(a->RowsMove(4, 4, Buffer::Primary, *a, 3, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,三,四,二");
+    EXPECT_EQ(a->RowsMove(1, 2, Buffer::Primary, *a, 0, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "四,二,一,三");
+    EXPECT_EQ(a->RowsMove(2, 2, Buffer::Primary, *a, 2, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "四,二,一,三");
+    EXPECT_EQ(a->RowsMove(5, 5, Buffer::Primary, *a, 1, Buffer::Primary), -1);
+    EXPECT_EQ(a->RowCount(), 4);
 }
 
 TEST(DataStoreRows, SharedRowsOutliveEitherSide) {
@@ -180,8 +196,8 @@ TEST(DataStoreRows, AcceptTextRaisesItemEvents) {
     r->SetText("x7");
     EXPECT_EQ(r->AcceptText(), -1);  // not a number
     EXPECT_EQ(r->GetItemNumber(1, "qty")->toString(), "12");
-    EXPECT_EQ(events, (std::vector<std::string>{"changed 1 qty 12", "changed 1 qty 13",
-                                                "error qty x7"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"changed 1 qty 12", "changed 1 qty 13", "error qty x7"}));
     EXPECT_EQ(r->SetColumn("nosuch"), -1);
 }
 
@@ -354,9 +370,10 @@ namespace {
 
 // A report whose computed field c<i> is `c<i-1> + 1`, c0 being the column n (1).
 std::string computeChain(int length) {
-    std::string s = "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
-                    "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
-                    "compute(band=detail expression=\"n\" name=c0 )\n";
+    std::string s =
+        "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
+        "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
+        "compute(band=detail expression=\"n\" name=c0 )\n";
     for (int i = 1; i <= length; ++i)
         s += "compute(band=detail expression=\"c" + std::to_string(i - 1) + " + 1\" name=c" +
              std::to_string(i) + " )\n";
@@ -394,8 +411,9 @@ TEST(DataStoreExpressions, AChainTooDeepIsAnErrorNotACrash) {
 
 TEST(DataStoreExpressions, AnAggregateTooDeepWhereItWasAskedStillWorksWhereItIsNot) {
     std::string syntax = computeChain(700);
-    syntax += "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
-              "compute(band=summary expression=\"c_total\" name=d0 )\n";
+    syntax +=
+        "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
+        "compute(band=summary expression=\"c_total\" name=d0 )\n";
     for (int i = 1; i <= 300; ++i)
         syntax += "compute(band=summary expression=\"d" + std::to_string(i - 1) + " + 1\" name=d" +
                   std::to_string(i) + " )\n";
@@ -442,7 +460,8 @@ TEST(DataStoreChildren, ADefinitionOpenedByNameThatNestsItselfIsRefused) {
               "d_fan: Line 5 Column 1: report 'dw_1': the report definition 'd_fan' nests itself: "
               "d_fan > d_fan");
     EXPECT_EQ(r.SetDataObject("d_wide_b"), 1);
-    EXPECT_EQ(r.Modify("dw_1.dataobject='d_wide_b'"),
-              "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
+    EXPECT_EQ(
+        r.Modify("dw_1.dataobject='d_wide_b'"),
+        "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
     list.setLibraries(saved);
 }
