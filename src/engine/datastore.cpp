@@ -232,16 +232,12 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
         if (!isValidBand(band))
             return Error{"object '" + obj.name + "' names an unknown band '" + band + "'", 1, 1};
     }
-    reindexObjects();
     // Names are not case sensitive: a second object of a name could never be reached by it.
-    for (const auto& obj : m_objects) {
-        if (!obj.isObject || obj.name.empty()) continue;
-        const ReportObject* first = objectByName(obj.name);
-        if (first != &obj)
-            return definitionError(source, obj.offset,
-                                   "an object named '" + first->name + "' is already on line " +
-                                       std::to_string(first->line) +
-                                       " (names are not case sensitive)");
+    if (const ReportObject* second = reindexObjects()) {
+        const ReportObject& first = *objectByName(second->name);
+        return definitionError(source, second->offset,
+                               "an object named '" + first.name + "' is already on line " +
+                                   std::to_string(first.line) + " (names are not case sensitive)");
     }
     for (auto& obj : m_objects) {
         if (obj.kind != "report") continue;
@@ -268,10 +264,15 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
     return {};
 }
 
-void DataStore::reindexObjects() {
+const ReportObject* DataStore::reindexObjects() {
     m_byName.clear();
-    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
-        if (it->isObject && !it->name.empty()) m_byName.emplace(asciiLower(it->name), it);
+    m_byName.reserve(m_objects.size());
+    const ReportObject* duplicate = nullptr;
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
+        if (!it->isObject || it->name.empty()) continue;
+        if (!m_byName.emplace(asciiLower(it->name), it).second && !duplicate) duplicate = &*it;
+    }
+    return duplicate;
 }
 
 std::vector<ValueType> DataStore::columnTypes() const {
@@ -898,16 +899,20 @@ Result<Value> DataStore::computeValue(int computeIndex, long row) const {
     return v;
 }
 
+bool DataStore::isComputed(int slot) const { return slot >= kComputeBase; }
+
 Result<Value> DataStore::evaluateSlot(int slot, long row) const {
     if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
     return valueAt(slot, row);
 }
 
+Value DataStore::computedValueOrNull(int computeIndex, long row) const {
+    auto v = computeValue(computeIndex, row);
+    return v.ok() ? std::move(v).value() : Value();
+}
+
 Value DataStore::valueAt(int slot, long row) const {
-    if (slot >= kComputeBase) {
-        auto v = computeValue(slot - kComputeBase, row);
-        return v.ok() ? std::move(v).value() : Value();
-    }
+    if (slot >= kComputeBase) return computedValueOrNull(slot - kComputeBase, row);
     if (row < 1 || row > RowCount() || slot < 0 || slot >= static_cast<int>(m_columns.size()))
         return Value();
     return m_rows->columns[slot].get(m_rows->primary[row - 1]);
@@ -980,7 +985,15 @@ const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
     for (long r = 1; r <= count; ++r) {
         bool differs = r == 1;
         for (size_t i = 0; i < slots.size(); ++i) {
-            current[i] = valueAt(slots[i], r);
+            auto v = evaluateSlot(slots[i], r);
+            if (!v.ok()) {
+                // A computed field that fails may do so only where it was asked (nested too
+                // deeply): the runs are not kept.
+                runs.error = v.error();
+                runs.building = false;
+                return runs;
+            }
+            current[i] = std::move(v).value();
             if (!(current[i] == previous[i])) differs = true;
         }
         if (differs) runs.starts.push_back(r);

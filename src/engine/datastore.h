@@ -155,6 +155,7 @@ public:
     uint64_t dataVersion() const override { return m_rows->version; }
     int resolveName(std::string_view name) const override;
     Value valueAt(int slot, long row) const override;
+    bool isComputed(int slot) const override;
     Result<Value> evaluateSlot(int slot, long row) const override;
     bool stringAt(int slot, long row, std::string_view& out) const override;
     long rowCount() const override { return RowCount(); }
@@ -170,7 +171,9 @@ private:
     void clearDefinition();
     // `source` is the text the definition was read from, for the positions of errors.
     Status buildFrom(DefinitionText text, std::string_view source);
-    void reindexObjects();
+    // Indexes the objects by name; the first object whose name (ignoring case) an earlier one
+    // has, or null. The earlier one stays indexed.
+    const ReportObject* reindexObjects();
     void touchSchema();
     void resetRows();
     Status loadStoredData(std::string_view source);
@@ -203,6 +206,8 @@ private:
     std::optional<std::string> evaluateProperty(const std::string& value, long row) const;
     int columnArg(std::string_view column) const;
     Result<Value> computeValue(int computeIndex, long row) const;
+    // Out of valueAt's way: reading a column is on the path of every scan.
+    [[gnu::noinline]] Value computedValueOrNull(int computeIndex, long row) const;
     void rebuildComputes() const;
     // Per table column: its column object and that object's edit style, found once per schema
     // version rather than once per cell shown.

@@ -234,7 +234,7 @@ private:
         for (size_t i = 0; i < m_r.m_columns.size(); ++i)
             m_r.m_columnByName.emplace(asciiLower(m_r.m_columns[i].name), static_cast<int>(i));
         m_r.retireDddwChildren();
-        m_r.reindexObjects();
+        (void)m_r.reindexObjects();
         m_r.touchSchema();
         return std::nullopt;
     }
