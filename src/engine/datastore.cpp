@@ -743,10 +743,13 @@ int DataStore::AcceptText() {
     std::string text = m_editText;
     const std::string& column = m_columns[c].name;
     std::optional<Value> value;
-    if (text.empty() && m_columns[c].type != ValueType::String)
+    const std::optional<std::string> styled = editStyleValue(c, text);
+    if (!styled)
+        value = std::nullopt;
+    else if (styled->empty() && m_columns[c].type != ValueType::String)
         value = Value();
     else
-        value = parseValue(text, m_columns[c].type);
+        value = parseValue(*styled, m_columns[c].type);
     if (!value) {
         int action = itemError ? itemError(row, column, text) : 0;
         if (action == 2 && m_columns[c].type == ValueType::String) value = Value(text);

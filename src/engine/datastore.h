@@ -202,6 +202,10 @@ private:
     bool isValidBand(std::string_view band) const;
     Result<std::unique_ptr<DataStore>> loadChild(std::string_view dataObject) const;
     DataStore* dddwChild(int columnIndex) const;
+    // What the edit style of column `columnIndex` makes of typed `text`: a code table's or
+    // drop-down's display value becomes its data value, a check box takes only its on, off and
+    // other values, a spin range bounds numbers. nullopt when the style refuses the text.
+    std::optional<std::string> editStyleValue(int columnIndex, const std::string& text) const;
     std::string displayText(int columnIndex, long row, const Value& value) const;
     std::optional<std::string> evaluateProperty(const std::string& value, long row) const;
     int columnArg(std::string_view column) const;

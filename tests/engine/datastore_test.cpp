@@ -465,3 +465,54 @@ TEST(DataStoreChildren, ADefinitionOpenedByNameThatNestsItselfIsRefused) {
         "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
     list.setLibraries(saved);
 }
+
+TEST(DataStoreEdits, EditStylesDecideWhatAnOperatorMayEnter) {
+    auto form = makeReport(R"srd(release 9;
+datawindow(units=0 )
+detail(height=400 )
+table(column=(type=number name=copies dbname="copies" )
+ column=(type=char(1) name=quality dbname="quality" )
+ column=(type=char(1) name=grid dbname="grid" )
+ column=(type=number name=zoom dbname="zoom" ) )
+column(band=detail id=1 x="1" y="1" width="100" height="60" name=copies editmask.mask="##0" editmask.spin=yes editmask.spinrange="1~~999" )
+column(band=detail id=2 x="1" y="80" width="100" height="60" name=quality ddlb.allowedit=no values="缺省	0/高	1/" )
+column(band=detail id=3 x="1" y="160" width="100" height="60" name=grid checkbox.on="Y" checkbox.off="N" )
+column(band=detail id=4 x="1" y="240" width="100" height="60" name=zoom ddlb.allowedit=yes values="100%	100/" )
+)srd");
+    form->InsertRow(0);
+    form->SetRow(1);
+    std::vector<std::string> errors;
+    form->itemError = [&](long, const std::string& column, const std::string& data) {
+        errors.push_back(column + "=" + data);
+        return 1;
+    };
+    auto type = [&](const char* column, const char* text) {
+        form->SetColumn(column);
+        form->SetText(text);
+        return form->AcceptText();
+    };
+    EXPECT_EQ(type("copies", "12"), 1);
+    EXPECT_EQ(type("copies", "1000"), -1);
+    EXPECT_EQ(type("copies", "0"), -1);
+    EXPECT_EQ(form->GetItemNumber(1, "copies")->toString(), "12");
+    EXPECT_EQ(type("quality", "高"), 1);  // a display value stores its data value
+    EXPECT_EQ(*form->GetItemString(1, "quality"), "1");
+    EXPECT_EQ(type("quality", "0"), 1);
+    EXPECT_EQ(type("quality", "7"), -1);
+    EXPECT_EQ(type("grid", "Y"), 1);
+    EXPECT_EQ(type("grid", "X"), -1);
+    EXPECT_EQ(type("zoom", "75"), 1);  // an editable list takes other values
+    EXPECT_EQ(type("zoom", "75%"), -1);
+    EXPECT_EQ(errors, (std::vector<std::string>{"copies=1000", "copies=0", "quality=7", "grid=X",
+                                                "zoom=75%"}));
+}
+
+TEST(DataStoreModify, BandHeightsAreWholeNumbersOfZeroOrMore) {
+    auto r = makeReport();
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height=-5"),
+              "Line 1 Column 1: band height '-5' is not a whole number of 0 or more.");
+    EXPECT_EQ(r->Modify("DataWindow.Detail.Height='abc'"),
+              "Line 1 Column 1: band height 'abc' is not a whole number of 0 or more.");
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height=0"), "");
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height='40~tif(1=1,40,0)'"), "");
+}
