@@ -159,7 +159,9 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     Status wks = saveReportAs(report, path("a.wks"), SaveAsType::WKS);
     ASSERT_FALSE(wks.ok());
     EXPECT_EQ(wks.error().message, "a WKS worksheet holds at most 2048 rows; the report has 2049");
-    EXPECT_TRUE(saveReportAs(report, path("a.wks"), SaveAsType::WKS, {.headings = false}).ok());
+    SaveAsOptions noHeadings;
+    noHeadings.headings = false;
+    EXPECT_TRUE(saveReportAs(report, path("a.wks"), SaveAsType::WKS, noHeadings).ok());
     while (report.RowCount() < 65536) report.InsertRow(0);
     Status xls = saveReportAs(report, path("a.xls"), SaveAsType::Excel8);
     ASSERT_FALSE(xls.ok());
@@ -172,7 +174,9 @@ TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
     std::ofstream(path("old.csv")) << "old bytes";
     // A character the code page cannot hold.
     report.SetItem(1, "goodsname", Value("表情😀"));
-    Status gbk = saveReportAs(report, path("old.csv"), SaveAsType::CSV, {.codePage = "GBK"});
+    SaveAsOptions gbkOptions;
+    gbkOptions.codePage = "GBK";
+    Status gbk = saveReportAs(report, path("old.csv"), SaveAsType::CSV, gbkOptions);
     ASSERT_FALSE(gbk.ok());
     EXPECT_EQ(gbk.error().message, "row 1: the character '😀' cannot be written in code page GBK");
     EXPECT_EQ(slurp(path("old.csv")), "old bytes");
