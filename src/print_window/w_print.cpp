@@ -101,6 +101,7 @@ void w_print::connectEvents() {
     uob_new.onClick = [this] { ue_newtemplate(); };
     uob_preview.onClick = [this] { clickPreview(); };
     uob_print.onClick = [this] { clickPrint(); };
+    uob_saveas.onClick = [this] { wf_saveas(); };
     uob_exit.onClick = [this] { closeWindow(); };
 
     dw_template.onDoubleClicked = [this](long, long, long, std::string_view) -> long {
