@@ -277,7 +277,7 @@ private:
     void drawBand(const BandModel& band, const BandInstance& instance, long row, double y,
                   DrawTarget& draw, const BandPart* part = nullptr);
     void drawObject(const Placement& p, long row, const std::string& band, DrawTarget& draw,
-                    double ox, double oy);
+                    double ox, double oy, std::optional<PageRect> bandClip = std::nullopt);
     void drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw);
     std::optional<TextBlock2> textOf(const ObjectModel& obj, long row, double width, double height,
                                      bool autosize);

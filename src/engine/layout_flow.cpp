@@ -345,7 +345,8 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
         }
         double h = bandHeight(band, row);
         if (y + h > space + kEpsilon && !forced) break;
-        if (draw) drawBand(band, layoutBand(band, row, true), row, y, *draw);
+        // A band of no height shows nothing (its objects are cut off at its bottom).
+        if (draw && h > 0) drawBand(band, layoutBand(band, row, true), row, y, *draw);
         y += h;
         placed = true;
         note(row, row);

@@ -307,9 +307,11 @@ std::pair<long, long> LayoutEngine::pageRangeForExpression(long row) {
 
 Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
     if (!m_report.isCreated()) return Error{"the report has no definition"};
-    if (!hasPage(number))
+    if (!hasPage(number)) {
+        long count = pageCount();
         return Error{"page " + std::to_string(number) + " does not exist: the report has " +
-                     std::to_string(pageCount()) + " pages"};
+                     std::to_string(count) + (count == 1 ? " page" : " pages")};
+    }
     for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
         if (it->first != number) continue;
         m_recent.splice(m_recent.begin(), m_recent, it);

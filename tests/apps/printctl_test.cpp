@@ -190,12 +190,13 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render(frame + " --rows " + unknown),
               "error: " + unknown + " line 1: the report has no column 'price'\n");
     std::string bad = writeTemp("bad.tsv", "lineno\tqty\n1\t2\n3\tmany\n");
-    EXPECT_EQ(render(frame + " --rows " + bad),
-              "error: " + bad + " line 3: 'many' does not fit column 'qty', which holds a whole "
-              "number\n");
+    EXPECT_EQ(render(frame + " --rows " + bad), "error: " + bad +
+                                                    " line 3: 'many' does not fit column 'qty', "
+                                                    "which holds a whole number\n");
     EXPECT_EQ(render(frame + " --rows /nonexistent/rows.tsv"),
               "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
-    EXPECT_EQ(render(frame + " --page 9"), "error: page 9 does not exist: the report has 3 pages\n");
+    EXPECT_EQ(render(frame + " --page 9"),
+              "error: page 9 does not exist: the report has 3 pages\n");
     EXPECT_EQ(render(frame + " --pdf out.pdf"),
               "error: --pdf, --png-dir and --dpi need the painter, which is not available in this "
               "build\n");
