@@ -162,8 +162,8 @@ TEST(PrintctlRender, RowsFromAFileGoToTheFramesListAndPagesAreCounted) {
     for (int i = 1; i <= 100; ++i)
         rows += std::to_string(i) + "\t货品" + std::to_string(i) + "\t1\t2.50\n";
     std::string file = writeTemp("rows.tsv", rows);
-    Outcome r = printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout +
-                         " --rows " + file);
+    Outcome r =
+        printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "pages: 4\n");
     // One page's display list, and the count of all of them last.

@@ -435,7 +435,9 @@ TEST(LayoutNested, ANestedReportThatKeepsItsBoxShowsWhatFits) {
     // 100 px: the list's header and three rows of 20 px, cut off at the box.
     EXPECT_EQ(texts(*p, "n"), (std::vector<std::string>{"1", "2", "3"}));
     for (const auto& item : p->items) {
-        if (item.tag.report == "dw_report") EXPECT_TRUE(item.clip.has_value());
+        if (item.tag.report == "dw_report") {
+            EXPECT_TRUE(item.clip.has_value());
+        }
     }
 }
 
