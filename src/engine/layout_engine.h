@@ -316,9 +316,10 @@ private:
     uint64_t m_modelDefaults = 0;  // which default metrics the model was made with
 
     // row heights of bands whose height varies by row, by band name and row id
+    // Heights by row id, NaN where not measured yet: eight bytes a row.
     struct Heights {
         uint64_t signature = 0;
-        std::unordered_map<uint32_t, double> byId;
+        std::vector<double> byId;
     };
     std::unordered_map<std::string, Heights> m_heights;
     uint64_t m_heightsData = 0;
