@@ -65,8 +65,10 @@ public:
     void operatorButton(long row, std::string_view dwo);
 
     // --- control functions --------------------------------------------------------------------
-    // The picture that marks the current row; null for the platform's default indicator.
+    // The picture that marks the current row; null for the platform's default indicator. The
+    // engine's Off!, FocusRect! and Hand! are taken too.
     int SetRowFocusIndicator(Control* indicator);
+    using engine::DataStore::SetRowFocusIndicator;
     Control* rowFocusIndicator() const { return m_focusIndicator; }
 
 private:
