@@ -117,6 +117,15 @@ TEST(LayoutPages, PaperSizesAreThePhysicalSheets) {
                     "print.custompage.length=15000"),
               (P{283.46, 425.2}));
     EXPECT_EQ(paper("print.paper.size=256 print.custompage.width=10000"), (P{595.28, 841.89}));
+    // The settings pages change them with Modify; the pages follow.
+    auto r = makeReport(datawindow("units=2") + "detail(height=100 )\n");
+    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 595.28, 0.01);
+    EXPECT_EQ(r->Modify("DataWindow.Print.Paper.Size=256 DataWindow.Print.CustomPage.Width=4000 "
+                        "DataWindow.Print.CustomPage.Length=6000 DataWindow.Print.Orientation=1"),
+              "");
+    EXPECT_EQ(r->Describe("DataWindow.Print.CustomPage.Width"), "4000");
+    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 432, 1e-9);
+    EXPECT_NEAR(r->layout().pageSetup().paperHeight, 288, 1e-9);
 }
 
 TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
