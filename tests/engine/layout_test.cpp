@@ -535,6 +535,13 @@ TEST_P(LayoutPointer, ObjectsAndBandsUnderThePointer) {
     };
     using P = std::pair<std::string, std::string>;
     EXPECT_EQ(at(centre(placed(*p, "n", 2)->box)), (P{"n\t2", "detail\t2"}));
+    // The same place given in the report's own units.
+    PagePoint n2 = centre(placed(*p, "n", 2)->box);
+    double perX = placed(*p, "n", 2)->box.width / inUnits(GetParam(), 400);
+    double perY = placed(*p, "n", 2)->box.height / inUnits(GetParam(), 100);
+    l.setPointerInUnits(n2.x / perX, n2.y / perY);
+    EXPECT_EQ(r->GetObjectAtPointer(), "n\t2");
+    EXPECT_NEAR(l.pointerInUnits().first, n2.x / perX, 1e-9);
     // Over the header the row is the page's first, over the footer its last.
     EXPECT_EQ(at(centre(placed(*p, "st_head")->box)), (P{"st_head\t1", "header\t1"}));
     const PlacedObject* line = placed(*p, "ln_foot");
