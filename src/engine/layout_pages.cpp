@@ -46,7 +46,10 @@ void LayoutEngine::setMetrics(std::shared_ptr<const FontMetrics> metrics) {
 }
 
 std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
-    return m_metrics ? m_metrics : defaultFontMetrics();
+    if (m_metrics) return m_metrics;
+    // A nested report measures as the report that shows it.
+    if (const DataStore* parent = m_report.parentReport()) return parent->layout().fontMetrics();
+    return defaultFontMetrics();
 }
 
 uint64_t LayoutEngine::stateKey() {

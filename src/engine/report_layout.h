@@ -90,7 +90,8 @@ public:
     ReportLayout& operator=(const ReportLayout&) = delete;
 
     // --- fonts ------------------------------------------------------------------------------
-    // The metrics this report measures text with; null returns to the process default.
+    // The metrics this report and the reports nested in it measure text with; null returns to
+    // those of the report it is nested in, or the process default.
     void setFontMetrics(std::shared_ptr<const FontMetrics> metrics);
     std::shared_ptr<const FontMetrics> fontMetrics() const;
 

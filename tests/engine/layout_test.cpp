@@ -436,6 +436,17 @@ TEST(LayoutNested, FirstPageMeasuresOnlyItsOwnRows) {
     installDefaultFontMetrics(nullptr);
 }
 
+TEST(LayoutNested, NestedReportsMeasureWithTheMetricsGivenToTheFrame) {
+    Frame f(100, true);
+    auto metrics = std::make_shared<CountingMetrics>();
+    f.frame->layout().setFontMetrics(metrics);
+    EXPECT_EQ(f.child->layout().fontMetrics(), metrics);
+    f.frame->layout().pageCount();
+    EXPECT_GT(metrics->calls, 100);
+    f.frame->layout().setFontMetrics(nullptr);
+    EXPECT_NE(f.child->layout().fontMetrics(), metrics);
+}
+
 TEST(LayoutNested, ANestedReportThatKeepsItsBoxShowsWhatFits) {
     Frame f(50);
     EXPECT_EQ(f.frame->Modify("dw_report.height.autosize=no"), "");
