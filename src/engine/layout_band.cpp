@@ -158,8 +158,11 @@ std::optional<TextBlock2> LayoutEngine::textOf(const ObjectModel& obj, long row,
     block.ascent = fm.ascent(block.font);
     if (content.empty()) return block;
     bool wrap = autosize || height >= 2 * block.lineSpacing - kEpsilon;
-    size_t maxLines = SIZE_MAX;
-    if (!autosize) maxLines = static_cast<size_t>(std::max(0.0, height / block.lineSpacing)) + 1;
+    // What a box can show; a text growing with its lines stops at a length no page holds.
+    constexpr size_t kMaxLines = 65536;
+    size_t maxLines = kMaxLines;
+    if (!autosize)
+        maxLines = static_cast<size_t>(std::clamp(height / block.lineSpacing, 0.0, 65535.0)) + 1;
     block.lines = breakLines(fm, block.font, content, std::max(width, 0.0), wrap, maxLines);
     return block;
 }

@@ -221,7 +221,7 @@ WalkResult LayoutEngine::walkSplit(const FlowPos& pos, double avail, bool atTop,
         bool forced = atTop && !placed;
         if (!s.flow) {
             double h = s.bottom - s.top;
-            if (y + h > avail + kEpsilon && !forced) return finish(false);
+            if (h > 0 && y + h > avail + kEpsilon && !forced) return finish(false);
             if (draw) {
                 // Objects beside a nested report go with the part above it; those above the
                 // band's top with the first part, those below its bottom with the last.
@@ -348,7 +348,8 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
             continue;
         }
         double h = bandHeight(band, row);
-        if (y + h > space + kEpsilon && !forced) break;
+        // What takes no room goes where the page is, even when an item before overflowed it.
+        if (h > 0 && y + h > space + kEpsilon && !forced) break;
         // A band of no height shows nothing (its objects are cut off at its bottom).
         if (draw && h > 0) drawBand(band, layoutBand(band, row, true), row, y, *draw);
         y += h;

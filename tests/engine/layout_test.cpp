@@ -7,6 +7,7 @@
 
 #include "engine/datastore.h"
 #include "engine/layout_text.h"
+#include "engine/layout_units.h"
 #include "engine/library.h"
 #include "engine/report_layout.h"
 #include "engine/row_import.h"
@@ -285,7 +286,7 @@ TEST(LayoutFlow, HostileSizesStillGivePagesThatEnd) {
     // A band taller than the paper: one row per page, cut off.
     auto tall = makeReport(list(1, 999999999));
     fill(*tall, 5);
-    EXPECT_EQ(tall->layout().pageCount(), 6);  // the first page holds only the header
+    EXPECT_EQ(tall->layout().pageCount(), 5);
     // Bands of no height: every row on one page, nothing drawn for them.
     auto flat = makeReport(list(1, 0) +
                            "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" "
@@ -667,6 +668,142 @@ TEST(LayoutRowImport, RowsAreReadOrRefusedWholeWithTheLineNamed) {
     EXPECT_TRUE(r->GetItem(1, "n")->isNull());
     EXPECT_EQ(r->GetItemString(2, "s").value_or("null"), "");
     EXPECT_EQ(r->GetItemString(2, "n").value_or(""), "3");
+}
+
+}  // namespace
+
+namespace {
+
+// --- what the painter relies on -----------------------------------------------------------------
+
+TEST(LayoutColours, DefinitionColoursBecomeRgbOrTransparent) {
+    EXPECT_EQ(resolveColor(255), 0xFF0000u);       // red is 255 in blue-green-red
+    EXPECT_EQ(resolveColor(16711680), 0x0000FFu);  // blue
+    EXPECT_EQ(resolveColor(32768), 0x008000u);
+    EXPECT_EQ(resolveColor(536870912), std::nullopt);  // transparent
+    EXPECT_EQ(resolveColor(553648127), std::nullopt);  // transparent with a cached white
+    EXPECT_EQ(resolveColor(570425344), std::nullopt);  // transparent and window text
+    EXPECT_EQ(resolveColor(1073741824), 0xFFFFFFu);    // window background
+    EXPECT_EQ(resolveColor(1090519039), 0xFFFFFFu);    // ... whatever low bits it carries
+    EXPECT_EQ(resolveColor(33554432), 0x000000u);      // window text
+    EXPECT_EQ(resolveColor(67108864), 0xF0F0F0u);      // button face
+    EXPECT_EQ(resolveColor(134217746), 0x000000u);     // system colour 18, button text
+    EXPECT_EQ(resolveColor(134217752), 0xFFFFE1u);     // system colour 24, tooltip background
+    EXPECT_EQ(resolveColor(-1), 0x000000u);
+}
+
+TEST(LayoutDump, TextIsQuotedAndNumbersRounded) {
+    PageDisplayList page;
+    page.page = 2;
+    page.paperWidth = 100.004;
+    page.paperHeight = -0.001;
+    TextRun run;
+    run.text = "a\"b\\c\td\ne";
+    run.font.face = "宋体";
+    run.font.size = 9;
+    run.font.italic = true;
+    run.box = {1.006, 2.5, 3, 4};
+    page.items.push_back({{"t", "detail", 3, "dw_report"}, run, std::nullopt, 0xABCDEF});
+    EXPECT_EQ(dumpDisplayList(page),
+              "page 2 paper=100x0 printable=0,0,0,0\n"
+              "text [detail 3 t @dw_report] 1.01,2.5,3,4 base=0 w=0 font=\"宋体\",9,400,italic "
+              "color=000000 left \"a\\\"b\\\\c\\td\\ne\" bg=abcdef\n");
+}
+
+// --- bands and nested reports -------------------------------------------------------------------
+
+TEST(LayoutNested, FooterAtTheSlicesBottomOrAfterItsRowsAndAnEmptyList) {
+    Frame f(100);
+    EXPECT_EQ(f.child->Modify("DataWindow.Footer.Height=20"), "");
+    EXPECT_EQ(f.child->Modify("create text(band=footer text=\"page end\" x=\"0\" y=\"0\" "
+                              "width=\"100\" height=\"20\" name=st_end )"),
+              "");
+    auto endOf = [&](long n) {
+        auto p = page(*f.frame, n);
+        for (const auto& b : p->bands)
+            if (b.tag.band == "footer" && b.tag.report == "dw_report") return b.box.y;
+        return -1.0;
+    };
+    double trailing = endOf(1);
+    EXPECT_EQ(f.frame->Modify("dw_report.trail_footer=no"), "");
+    double bottom = endOf(1);
+    // At the bottom the footer sits just above the frame's footer (50 px = 37.5 pt).
+    EXPECT_NEAR(bottom, page(*f.frame, 1)->paperHeight - 37.5 - 15, 1e-6);
+    EXPECT_LT(trailing, bottom);
+    // Without rows the list still shows its header and summary.
+    f.child->Reset();
+    auto p = page(*f.frame, 1);
+    std::vector<std::string> bands;
+    for (const auto& b : p->bands)
+        if (b.tag.report == "dw_report") bands.push_back(b.tag.band);
+    EXPECT_EQ(bands, (std::vector<std::string>{"header", "summary", "footer"}));
+    EXPECT_EQ(texts(*p, "total"), (std::vector<std::string>{"0"}));
+}
+
+TEST(LayoutFlow, AHugeTextGrowingWithItsLinesStaysBounded) {
+    auto r = makeReport(datawindow("units=1 print.paper.size=9") + "detail(height=20 )\n" +
+                        "table(column=(type=char(4000000) name=t dbname=\"t\" ) )\n" +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"10\" height=\"20\" "
+                        "height.autosize=yes name=t )\n");
+    r->SetItem(r->InsertRow(0), 1, Value(std::string(300000, 'x')));
+    EXPECT_EQ(r->layout().pageCount(), 1);
+    auto p = page(*r, 1);
+    // One character a line, cut at the line limit and at the bottom of the paper.
+    EXPECT_LT(texts(*p, "t").size(), 200u);
+    EXPECT_NEAR(placed(*p, "t")->box.height, 65536 * 12.0, 1e-6);
+}
+
+TEST(LayoutFlow, ExpressionsSeeTheCurrentRowAndThePages) {
+    auto r = makeReport(list(1, 100) +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" height=\"20\" "
+                        "font.weight=\"400~tif(currentrow() = getrow(), 700, 400)\" name=n )\n" +
+                        "compute(band=detail expression=\"page()\" x=\"60\" y=\"0\" width=\"50\" "
+                        "height=\"20\" name=pg )\n");
+    fill(*r, 20);
+    auto weightOf = [&](long row) {
+        for (const auto& item : page(*r, 1)->items)
+            if (const auto* t = std::get_if<TextRun>(&item.shape);
+                t && item.tag.object == "n" && item.tag.row == row)
+                return t->font.weight;
+        return 0;
+    };
+    EXPECT_EQ(weightOf(1), 700);
+    EXPECT_EQ(weightOf(2), 400);
+    r->SetRow(2);
+    EXPECT_EQ(weightOf(1), 400);
+    EXPECT_EQ(weightOf(2), 700);
+    EXPECT_EQ(texts(*page(*r, 3), "pg").front(), "3");
+    EXPECT_EQ(r->Describe("Evaluate('pagecount()', 1) Evaluate('page()', 15)"), "3\n3");
+}
+
+TEST(LayoutPointerGrid, DraggingAGridColumnMovesItFromWhereItIsShown) {
+    auto r = makeReport(datawindow("units=1 processing=1 print.paper.size=9") +
+                        "header(height=20 )\ndetail(height=20 )\n"
+                        "table(column=(type=long name=a dbname=\"a\" ) column=(type=long name=b "
+                        "dbname=\"b\" ) column=(type=long name=c dbname=\"c\" ) )\ndata(1 2 3 )\n"
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+                        "name=a moveable=1 )\n"
+                        "column(band=detail id=2 x=\"100\" y=\"0\" width=\"100\" height=\"20\" "
+                        "name=b visible=\"0\" )\n"
+                        "column(band=detail id=3 x=\"200\" y=\"0\" width=\"100\" height=\"20\" "
+                        "name=c moveable=1 )\n");
+    auto p = page(*r, 1);
+    // b is hidden, so c is shown where b would be.
+    EXPECT_NEAR(placed(*p, "c")->box.x - placed(*p, "a")->box.x, 75, 1e-9);
+    ReportLayout& l = r->layout();
+    // c moves 60 px left of where it is shown (100), not of its x (200).
+    PagePoint c = centre(placed(*p, "c")->box);
+    ASSERT_TRUE(l.beginDrag(c));
+    EXPECT_EQ(l.endDrag({c.x - 60 * 0.75, c.y}), 1);
+    EXPECT_EQ(r->Describe("c.x"), "40");
+    p = page(*r, 1);
+    EXPECT_LT(placed(*p, "a")->box.x, placed(*p, "c")->box.x);
+    PagePoint a = centre(placed(*p, "a")->box);
+    ASSERT_TRUE(l.beginDrag(a));
+    EXPECT_EQ(l.endDrag({a.x + 50 * 0.75, a.y}), 1);
+    EXPECT_EQ(r->Describe("a.x"), "50");
+    p = page(*r, 1);
+    EXPECT_LT(placed(*p, "c")->box.x, placed(*p, "a")->box.x);
 }
 
 }  // namespace
