@@ -18,6 +18,18 @@
 // the last row; nested reports whose height grows with their rows break across pages with
 // their header repeated.
 //
+// Placing objects in a band instance: a text, column or computed field with height.autosize is
+// as tall as its lines; objects wholly below an object that grew move down with it, and one
+// marked slideup moves up by as much as the nearest object above it shrank (or all of it, when
+// that one is hidden). A band grows with its objects; with height.autosize it also shrinks.
+// What reaches beyond its band is cut off there. Text wraps when its box holds two lines or
+// grows with them (between any two Chinese characters, at blanks in other text), else it is one
+// line cut off at the box. A nested report shows its own rows for each row of the report that
+// holds it (nested arguments do not select rows); its footer follows its rows with trail_footer,
+// else it sits at the bottom of the room the report has on the page. A grid (processing 1) places
+// its detail fields left to right in the order of their x, hidden ones taking no room; headings
+// and the fields of other bands at a field's x go with it.
+//
 // Failures: layout itself never fails. A property that does not read as a number counts as 0,
 // an expression that cannot be evaluated gives the property's default, and an unknown paper
 // code is A4. Functions that take a page or a position answer -1, "" or an Error when there is
@@ -58,7 +70,8 @@ struct PageSetup {
 enum class RowFocusIndicator { Off, FocusRect, Hand };
 
 // Which edges of an object a drag moves: all four when it moves the object, one or two when it
-// resizes it from an edge or a corner.
+// resizes it from an edge or a corner. For a line, left and top stand for its first end point
+// (x1, y1), right and bottom for its second.
 struct DragEdges {
     bool left = false;
     bool top = false;
