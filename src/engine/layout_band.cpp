@@ -76,22 +76,19 @@ std::string LayoutEngine::text(const Prop& p, long row) {
 }
 
 double LayoutEngine::number(const Prop& p, long row, double fallback) {
-    // Sizes beyond a kilometre are mistakes; keeping within them keeps every sum finite.
-    constexpr double kLimit = 1e9;
+    if (!p.expr) return p.number.value_or(fallback);
     std::string t = text(p, row);
-    if (auto v = parseNumber(t)) return std::clamp(*v, -kLimit, kLimit);
-    if (p.expr) {
-        if (auto v = parseNumber(p.constant)) return std::clamp(*v, -kLimit, kLimit);
-    }
-    return fallback;
+    if (auto v = parseNumber(t)) return std::clamp(*v, -kLayoutLimit, kLayoutLimit);
+    return p.number.value_or(fallback);
 }
 
 bool LayoutEngine::flag(const Prop& p, long row, bool fallback) {
+    if (!p.expr) return p.flag.value_or(fallback);
     std::string t = asciiLower(trim(text(p, row)));
     if (t == "1" || t == "yes" || t == "true") return true;
     if (t == "0" || t == "no" || t == "false") return false;
     if (auto v = parseNumber(t)) return *v != 0;
-    return fallback;
+    return p.flag.value_or(fallback);
 }
 
 std::optional<uint32_t> LayoutEngine::color(const Prop& p, long row,
@@ -122,6 +119,12 @@ std::string LayoutEngine::contentOf(const ObjectModel& obj, long row,
     switch (obj.kind) {
         case ObjKind::Column: {
             if (obj.column < 0 || row < 1 || row > m_report.RowCount()) return {};
+            if (obj.plainColumn) {
+                auto formatted =
+                    formatValue(m_report.valueAt(obj.column, row), text(obj.format, row));
+                if (formatted.color) formatColor = resolveColor(*formatted.color);
+                return formatted.text;
+            }
             const std::string& name = m_report.columns()[obj.column].name;
             std::string shown = m_report.GetItemText(row, name);
             std::string format = text(obj.format, row);

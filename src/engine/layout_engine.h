@@ -32,6 +32,10 @@ namespace print::engine {
 struct Prop {
     std::string constant;
     std::shared_ptr<const Expression> expr;
+    // The constant read once as a number (clamped to what layout takes) and as a flag, so that
+    // rows do not read the text again.
+    std::optional<double> number;
+    std::optional<bool> flag;
 };
 
 enum class ObjKind {
@@ -64,6 +68,7 @@ struct ObjectModel {
     Prop filename, ellipseWidth, ellipseHeight;
     std::shared_ptr<const Expression> expression;  // a computed field's
     int column = -1;                               // a column object's table column
+    bool plainColumn = false;  // shows its value through its format alone (no code table)
     bool autosize = false;
     bool moveable = false;
     bool resizeable = false;

@@ -60,11 +60,13 @@ PageRect PageSetup::printable() const {
 Prop LayoutEngine::makeProp(std::string value) {
     Prop p;
     size_t tab = value.find('\t');
-    if (tab == std::string::npos) {
-        p.constant = std::move(value);
-        return p;
-    }
-    p.constant = value.substr(0, tab);
+    p.constant = tab == std::string::npos ? std::move(value) : value.substr(0, tab);
+    if (auto v = parseNumber(p.constant)) p.number = std::clamp(*v, -kLayoutLimit, kLayoutLimit);
+    std::string word = asciiLower(trim(p.constant));
+    if (word == "1" || word == "yes" || word == "true") p.flag = true;
+    if (word == "0" || word == "no" || word == "false") p.flag = false;
+    if (!p.flag && p.number) p.flag = *p.number != 0;
+    if (tab == std::string::npos) return p;
     // A definition may use what we cannot evaluate; the property then keeps its default.
     auto compiled = Expression::compile(std::string_view(value).substr(tab + 1));
     if (compiled.ok()) p.expr = std::move(compiled).value();
@@ -222,9 +224,16 @@ void LayoutEngine::buildModel() {
                 o.column = static_cast<int>(*id - 1);
             else
                 o.column = m_report.columnIndex(o.name);
-            if (o.format.constant.empty() && !source.attrs.find("format") &&
-                editStyleOf(source.attrs) == "editmask")
-                o.format = makeProp(source.attrs.get("editmask.mask"));
+            std::string style = editStyleOf(source.attrs);
+            // The format a cell shows with, as GetItemText takes it.
+            if (!source.attrs.find("format"))
+                o.format = makeProp(style == "editmask" ? source.attrs.get("editmask.mask") : "");
+            // What GetItemText shows for it, without looking its attributes up for every row.
+            bool codeTable = yes(source.attrs.get("edit.codetable", "no")) ||
+                             yes(source.attrs.get("editmask.codetable", "no"));
+            o.plainColumn = o.column >= 0 && (style == "edit" || style == "editmask") &&
+                            !codeTable && !source.attrs.find("values") &&
+                            !m_report.columns()[o.column].attrs.find("values");
         }
         if (o.kind == ObjKind::Compute) {
             auto compiled = Expression::compile(source.attrs.get("expression"));

@@ -33,6 +33,10 @@ inline constexpr int kCustomPaper = 256;
 // for the transparent colours. System colours are those of a plain light desktop.
 std::optional<uint32_t> resolveColor(int64_t value);
 
+// Sizes and positions beyond a kilometre in any unit are mistakes; keeping within this bound
+// keeps every sum of them finite.
+inline constexpr double kLayoutLimit = 1e9;
+
 // Reads a number as definitions write them ("41", " -9 ", "1.5"); nullopt for anything else.
 std::optional<double> parseNumber(std::string_view text);
 

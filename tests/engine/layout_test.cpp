@@ -807,3 +807,39 @@ TEST(LayoutPointerGrid, DraggingAGridColumnMovesItFromWhereItIsShown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LayoutText, CellsShowWhatGetItemTextShows) {
+    auto r = makeReport(
+        datawindow("units=1 print.paper.size=9") + "detail(height=20 )\n" +
+        "table(column=(type=decimal(2) name=amount dbname=\"amount\" ) column=(type=char(1) "
+        "name=state dbname=\"state\" values=\"open\tO/closed\tC/\" ) column=(type=date name=d "
+        "dbname=\"d\" ) column=(type=long name=flag dbname=\"flag\" ) )\n" +
+        "data(1234.5 \"C\" \"2024-03-05\" 1 -7 \"O\" null 0 )\n" +
+        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" name=plain )\n" +
+        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+        "editmask.mask=\"###,##0.00\" name=masked )\n" +
+        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+        "format=\"0.0~tif(amount < 0, '(0.00)', '0.0')\" name=formatted )\n" +
+        "column(band=detail id=2 x=\"0\" y=\"0\" width=\"100\" height=\"20\" ddlb.limit=0 "
+        "name=state )\n" +
+        "column(band=detail id=3 x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+        "format=\"yyyy年mm月dd日;无\" name=d )\n" +
+        "column(band=detail id=4 x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+        "checkbox.text=\"已审\" checkbox.on=\"1\" checkbox.off=\"0\" name=flag )\n");
+    auto p = page(*r, 1);
+    // GetItemText shows a column with its first column object; layout shows every object of a
+    // column with its own format.
+    for (const char* name : {"plain", "state", "d", "flag"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(texts(*p, name),
+                  (std::vector<std::string>{r->GetItemText(1, name), r->GetItemText(2, name)}));
+    }
+    EXPECT_EQ(texts(*p, "masked"), (std::vector<std::string>{"1,234.50", "-7.00"}));
+    EXPECT_EQ(texts(*p, "formatted"), (std::vector<std::string>{"1234.5", "-(7.00)"}));
+    EXPECT_EQ(texts(*p, "state"), (std::vector<std::string>{"closed", "open"}));
+    EXPECT_EQ(texts(*p, "d"), (std::vector<std::string>{"2024年03月05日", "无"}));
+}
+
+}  // namespace
