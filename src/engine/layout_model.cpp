@@ -119,14 +119,18 @@ void LayoutEngine::buildModel() {
     if (page.landscape) std::swap(width, height);
     page.paperWidth = width;
     page.paperHeight = height;
-    auto margin = [&](std::string_view name, double fallback, double perUnit, double limit) {
-        double v = dwNumber(name, fallback) * perUnit;
+    // A margin the definition does not give is the platform's default, a quarter inch or so
+    // (110 and 96 of its own units), whatever units the report uses.
+    UnitScale platform = UnitScale::forUnits(0);
+    auto margin = [&](std::string_view name, double fallback, bool across, double limit) {
+        double v = dw.find(name) ? dwNumber(name, 0) * (across ? m.units.x : m.units.y)
+                                 : fallback * (across ? platform.x : platform.y);
         return std::clamp(v, 0.0, std::max(0.0, limit / 2 - 1));
     };
-    page.marginLeft = margin("print.margin.left", 110, m.units.x, width);
-    page.marginRight = margin("print.margin.right", 110, m.units.x, width);
-    page.marginTop = margin("print.margin.top", 96, m.units.y, height);
-    page.marginBottom = margin("print.margin.bottom", 96, m.units.y, height);
+    page.marginLeft = margin("print.margin.left", 110, true, width);
+    page.marginRight = margin("print.margin.right", 110, true, width);
+    page.marginTop = margin("print.margin.top", 96, false, height);
+    page.marginBottom = margin("print.margin.bottom", 96, false, height);
     double scale = dwNumber("print.scale", 0);
     page.scale = scale > 0 ? std::clamp(scale, 0.05, 20.0) : 1.0;
     m.px = m.units.x * page.scale;

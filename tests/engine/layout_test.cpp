@@ -30,7 +30,8 @@ std::string datawindow(const std::string& attrs) {
 
 // A one-column list: `rows` rows of `detailHeight` units, a header and a footer.
 std::string list(int units, int detailHeight, const std::string& extra = "") {
-    return datawindow("units=" + std::to_string(units) + " print.paper.size=9 " + extra) +
+    return datawindow("units=" + std::to_string(units) +
+                      " print.paper.size=9 print.margin.top=96 print.margin.bottom=96 " + extra) +
            "header(height=" + std::to_string(detailHeight) +
            " )\nfooter(height=" + std::to_string(detailHeight) +
            " )\ndetail(height=" + std::to_string(detailHeight) +
@@ -149,6 +150,11 @@ TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
         EXPECT_NEAR(s.marginTop, c.down, 0.01);
         EXPECT_NEAR(s.paperWidth, c.across * 10, 0.06);
         EXPECT_NEAR(s.paperHeight, c.down * 10, 0.06);
+        // Margins not given are the platform's, whatever the units.
+        auto bare =
+            makeReport(datawindow("units=" + std::to_string(c.units)) + "detail(height=10 )\n");
+        EXPECT_NEAR(bare->layout().pageSetup().marginLeft, 18.05, 0.01);
+        EXPECT_NEAR(bare->layout().pageSetup().marginBottom, 18, 0.01);
     }
 }
 
