@@ -40,7 +40,9 @@ std::string_view trimView(std::string_view s) {
     return s;
 }
 
-std::string trim(std::string_view s) { return std::string(trimView(s)); }
+std::string trim(std::string_view s) {
+    return std::string(trimView(s));
+}
 
 std::vector<std::string> split(std::string_view s, char sep) {
     std::vector<std::string> parts;
@@ -84,6 +86,26 @@ std::string utf8Substr(std::string_view s, size_t start, size_t count) {
     if (count == std::string::npos) return std::string(s.substr(from));
     size_t to = from + utf8Offset(s.substr(from), count);
     return std::string(s.substr(from, to - from));
+}
+
+char32_t nextCodePoint(std::string_view s, size_t& pos) {
+    auto lead = static_cast<unsigned char>(s[pos]);
+    size_t n = sequenceLength(lead);
+    if (n == 1 || pos + n > s.size()) {
+        ++pos;
+        return lead;
+    }
+    char32_t c = lead & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+        auto cont = static_cast<unsigned char>(s[pos + k]);
+        if ((cont & 0xC0) != 0x80) {
+            ++pos;
+            return lead;
+        }
+        c = (c << 6) | (cont & 0x3F);
+    }
+    pos += n;
+    return c;
 }
 
 std::optional<int64_t> parseInteger(std::string_view s) {

@@ -26,6 +26,10 @@ size_t utf8Length(std::string_view s);
 size_t utf8Offset(std::string_view s, size_t index);
 // Characters [start, start + count) by character position, clamped to the text.
 std::string utf8Substr(std::string_view s, size_t start, size_t count = std::string::npos);
+// The code point at byte `pos` (which must be inside `s`), moving `pos` past it. A byte that
+// does not begin a whole, valid sequence is taken as one character of its own value, as
+// utf8Length counts it.
+char32_t nextCodePoint(std::string_view s, size_t& pos);
 
 // Reads a whole decimal integer ("-12", " 7 "); nullopt for anything else.
 std::optional<int64_t> parseInteger(std::string_view s);

@@ -1,0 +1,133 @@
+// printctl render: lays a report out into pages and writes them: as the display list's text
+// (--dump), and, where the build has the painter, as PDF and PNG files. The last line printed is
+// "pages: N", the whole report's page count.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "commands.h"
+#include "common/encoding.h"
+#include "engine/datastore.h"
+#include "engine/display_list.h"
+#include "engine/library.h"
+#include "engine/report_layout.h"
+#include "engine/row_import.h"
+#include "library_option.h"
+#include "report_defs/report_defs.h"
+
+namespace printctl {
+namespace {
+
+using print::engine::DataStore;
+
+struct RenderOptions {
+    std::string definition;
+    std::vector<std::string> defs;
+    std::vector<std::string> libs;
+    std::string encoding = "UTF-8";
+    std::string rows;  // a tab-separated file; empty: the definition's own rows
+    bool dump = false;
+    long page = 0;  // 0: every page
+    // Written by the painter, in builds that have one.
+    std::string pdf;
+    std::string pngDir;
+    int dpi = 0;
+};
+
+// Reads the rows file into `target`, replacing its rows.
+bool loadRows(const std::string& path, const std::string& encoding, DataStore& target,
+              std::string& error) {
+    std::error_code ec;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buf;
+    if (in) buf << in.rdbuf();
+    if (!std::filesystem::is_regular_file(path, ec) || !in || in.bad()) {
+        error = "cannot read the rows file '" + path + "'";
+        return false;
+    }
+    auto decoded = print::decodeLines(buf.str(), encoding);
+    if (!decoded.ok()) {
+        error = path + ": " + decoded.error().describe();
+        return false;
+    }
+    auto imported = print::engine::importRows(target, decoded.value(), path);
+    if (!imported.ok()) {
+        error = imported.error().message;
+        return false;
+    }
+    return true;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "error: " << message << "\n";
+    return 2;
+}
+
+int runRender(const RenderOptions& options) {
+    if (!options.pdf.empty() || !options.pngDir.empty() || options.dpi != 0)
+        return fail(
+            "--pdf, --png-dir and --dpi need the painter, which is not available in this build");
+    print::report_defs::install();
+    auto& list = print::engine::LibrarySearchList::application();
+    for (const auto& dir : options.defs)
+        list.append(std::make_shared<print::engine::FolderLibrary>(dir, options.encoding));
+    for (const auto& lib : options.libs) {
+        std::string error;
+        if (!addLibraryFile(lib, error)) return fail(error);
+    }
+    std::string error;
+    auto text = readDefinition(options.definition, options.encoding, error);
+    if (!text) return fail(error);
+    DataStore report;
+    if (report.Create(*text, error) != 1) return fail(error);
+    if (!options.rows.empty()) {
+        // A frame shows its list in the nested report dw_report; the rows are the list's.
+        DataStore* target = &report;
+        DataStore* child = nullptr;
+        if (report.GetChild("dw_report", child) == 1 && child) target = child;
+        if (!loadRows(options.rows, options.encoding, *target, error)) return fail(error);
+    }
+    print::engine::ReportLayout& layout = report.layout();
+    long first = 1, last = options.dump ? layout.pageCount() : 0;
+    if (options.page != 0) first = last = options.page;
+    for (long page = first; page <= last; ++page) {
+        auto list = layout.displayList(page);
+        if (!list.ok()) return fail(list.error().message);
+        if (options.dump) std::cout << print::engine::dumpDisplayList(*list.value());
+    }
+    std::cout << "pages: " << layout.pageCount() << "\n";
+    return 0;
+}
+
+}  // namespace
+
+void addRenderCommand(CLI::App& app) {
+    auto options = std::make_shared<RenderOptions>();
+    auto* render = app.add_subcommand("render", "Lay a report out into pages and write them");
+    render
+        ->add_option("definition", options->definition,
+                     "A definition file (.srd) or a definition name on the library search list")
+        ->required();
+    render->add_option("--defs", options->defs,
+                       "A folder of NAME.srd files to put on the library search list (repeatable)");
+    render->add_option("--lib", options->libs,
+                       "A library file to put on the library search list (repeatable)");
+    render->add_option("--rows", options->rows,
+                       "Rows from a tab-separated file whose first line names the columns (for a "
+                       "frame, the rows of its nested report dw_report)");
+    render->add_option("--encoding", options->encoding,
+                       "Code page of definition and rows files (default UTF-8, e.g. gb18030)");
+    render->add_flag("--dump", options->dump, "Print each page's display list as text");
+    render->add_option("--page", options->page, "Lay out and write only page N");
+    render->add_option("--pdf", options->pdf, "Write the pages to a PDF file");
+    render->add_option("--png-dir", options->pngDir, "Write each page as a PNG file into DIR");
+    render->add_option("--dpi", options->dpi, "Resolution of the PNG files");
+    render->footer("The last line printed is 'pages: N', the report's page count.");
+    render->callback([options] {
+        int rc = runRender(*options);
+        if (rc != 0) throw CLI::RuntimeError(rc);
+    });
+}
+
+}  // namespace printctl
