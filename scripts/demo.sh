@@ -8,7 +8,7 @@ printctl="$build/apps/printctl/printctl"
 demo="$here/apps/printctl/demo"
 defs="$here/apps/demo_data/defs"
 db="$build/demo.db"
-lib="$build/demo.pbl"
+lib="$build/demo.plib"
 
 echo "== printctl db init --demo (a SQLite demo database in $db)"
 if [ ! -f "$db" ]; then

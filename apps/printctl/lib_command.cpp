@@ -62,12 +62,12 @@ void runImport(const LibOptions& o) {
     std::string text = readDefinition(o);
     if (print::Status checked = print::engine::checkDefinitionText(text); !checked)
         failWith(o.definition + ": " + checked.error().describe());
-    if (!print::db::fileExists(o.file)) {
-        if (print::Status made = print::db::LibraryFile::create(o.file); !made)
-            failWith(made.error().message);
-    }
-    print::db::LibraryFile lib = openOrFail(o.file);
-    if (print::Status put = lib.put(o.name, text, o.comment); !put) failWith(put.error().message);
+    // A missing library is created with its first entry, in one step: other imports creating it
+    // at the same moment all land in it, and a killed import leaves no empty library.
+    auto lib = print::db::LibraryFile::openOrCreate(o.file);
+    if (!lib) failWith(lib.error().message);
+    if (print::Status put = lib.value().put(o.name, text, o.comment); !put)
+        failWith(put.error().message);
 }
 
 void runExport(const LibOptions& o) {

@@ -466,8 +466,13 @@ Result<std::vector<std::string>> loadDemoData(Transaction& sqlca, const DemoOpti
     std::vector<std::string> report;
     for (const std::string& c : created.value()) report.push_back("created " + c);
 
+    // Another load running at the same time holds the lock until it has committed; whoever
+    // comes second finds the data there.
+    if (sqlca.executeScript(dialect::schemaLockSql(sqlca.backend())) != 0)
+        return Error{"demo data, locking the schema: " + sqlca.sqlErrText()};
     Loader db(sqlca);
     auto present = db.exists("SELECT count(*) FROM T_DEMO_BILLHEAD", {});
+    if (!present || present.value()) (void)sqlca.rollback();
     if (!present) return present.error();
     if (present.value()) return report;
 

@@ -22,9 +22,10 @@ struct DemoOptions {
 };
 
 // Creates the schema with the demo tables (committed first), then fills them and commits. A
-// database that holds the demo bills already is left as it is. Returns what was done, one line
-// each (empty when nothing changed); when filling fails, no demo row stays and the Error says
-// which table failed.
+// database that holds the demo bills already is left as it is, also when another load runs at
+// the same time (the second waits for the first and then finds the bills there). Returns what was
+// done, one line each (empty when nothing changed); when filling fails, no demo row stays and the
+// Error says which table failed.
 Result<std::vector<std::string>> loadDemoData(Transaction& sqlca, const DemoOptions& options = {});
 
 // The bill number of each demo bill, by bill id ("305" -> "DH20240318001"), for hosts and tests.

@@ -57,6 +57,22 @@ std::string tableColumnsSql(Backend backend) {
            "AND NOT attisdropped";
 }
 
+std::string triggerTextSql(Backend backend) {
+    if (backend == Backend::Sqlite)
+        return "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND lower(name) = "
+               "lower(:name)";
+    return "";
+}
+
+std::string uniqueKeysSql(Backend backend) {
+    if (backend == Backend::Sqlite)
+        return "SELECT il.name, ii.name FROM pragma_index_list(:name) il "
+               "JOIN pragma_index_info(il.name) ii WHERE il.\"unique\" = 1 AND il.partial = 0";
+    return "SELECT i.indexrelid, a.attname FROM pg_index i JOIN pg_attribute a ON "
+           "a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) WHERE i.indrelid = "
+           "to_regclass(:name) AND i.indisunique AND i.indpred IS NULL AND i.indexprs IS NULL";
+}
+
 std::string_view tableSchemaSql() {
     return "SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
            "WHERE c.oid = to_regclass(:name)";

@@ -28,6 +28,11 @@ std::string_view schemaScript(Backend backend);
 std::string objectExistsSql(Backend backend, std::string_view kind);
 // A query listing the column names of the table :name, the one a statement naming it finds.
 std::string tableColumnsSql(Backend backend);
+// The text of the trigger :name as the database keeps it; "" where it keeps none (PostgreSQL).
+std::string triggerTextSql(Backend backend);
+// The unique indexes of the table :name (a primary key is one) without a condition or an
+// expression: rows of index name and column name.
+std::string uniqueKeysSql(Backend backend);
 // PostgreSQL only: the schema of the table :name as a statement finds it (no row when none);
 // the current schema and search path; setting the search path to :path until the transaction
 // ends.

@@ -6,8 +6,9 @@
 #include <unistd.h>
 #include "db/sqlite_handles.h"
 
+#include <chrono>
 #include <cstdio>
-#include <random>
+#include <filesystem>
 
 #include "common/text.h"
 #include "engine/syntax_check.h"
@@ -20,7 +21,7 @@ constexpr int kApplicationId = 0x50524C42;
 constexpr int kFormatVersion = 1;
 constexpr int kBusyTimeoutMs = 10000;
 
-const char* const kCreateSql =
+const char* const kSchemaSql =
     "PRAGMA application_id = 1347570754;"
     "PRAGMA user_version = 1;"
     "CREATE TABLE library (comment TEXT NOT NULL, created TEXT NOT NULL);"
@@ -58,10 +59,60 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool hasJournal(const std::string& path) {
+    struct stat info {};
+    return ::stat((path + "-journal").c_str(), &info) == 0 && info.st_size > 0;
+}
+
+std::string emptyFileText(const std::string& path) {
+    return path + " is an empty file: no library was completed in it";
+}
+
+// Why the file could not be read. A write that stopped halfway left a journal, and SQLite must
+// play it back into the file before anything can be read; without write access it cannot.
+Error readError(const std::string& path, sqlite3* db) {
+    int code = sqlite3_extended_errcode(db);
+    int primary = code & 0xff;
+    if (code == SQLITE_READONLY_ROLLBACK ||
+        ((primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM) &&
+         hasJournal(path)))
+        return Error{path +
+                     " was left half-written by a program that stopped; recovering it needs write "
+                     "access to the file and its folder"};
+    return Error{path + " is not a library file: " + sqlite3_errmsg(db)};
+}
+
+enum class FileState { Empty, Library };
+
+// Earlier versions built a new library as PATH.tmpNNNNNN and linked it into place; one killed
+// meanwhile left that file (and its journal) behind, beside the library or without it. Such a
+// create took milliseconds, so one a minute old is abandoned. Every write of the library
+// sweeps them.
+void removeAbandonedTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path library(path);
+    fs::path folder = library.has_parent_path() ? library.parent_path() : fs::path(".");
+    std::string prefix = library.filename().string() + ".tmp";
+    auto old = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(prefix.size());
+        if (rest.size() > 8 && rest.substr(rest.size() - 8) == "-journal") rest.remove_suffix(8);
+        if (rest.empty() || rest.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        std::error_code timeError;
+        auto when = fs::last_write_time(entry.path(), timeError);
+        if (!timeError && when < old) fs::remove(entry.path(), timeError);
+    }
+}
+
 }  // namespace
 
 struct LibraryFile::Handle {
-    DbHandle db;
+    DbHandle db;  // null while a library still to be created has no file
+    bool pendingCreate = false;
 
     Error error(const std::string& path) const {
         return Error{path + ": " + sqlite3_errmsg(db.get())};
@@ -79,6 +130,77 @@ struct LibraryFile::Handle {
     Status exec(const std::string& path, const char* sql) const {
         if (sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK) return error(path);
         return {};
+    }
+
+    // One integer from a PRAGMA; reading the first page also plays back a journal left by a
+    // write that stopped halfway.
+    Result<int> pragma(const std::string& path, const char* sql) const {
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr);
+        StmtHandle st(raw);
+        if (rc != SQLITE_OK || sqlite3_step(raw) != SQLITE_ROW) return readError(path, db.get());
+        return sqlite3_column_int(raw, 0);
+    }
+
+    // An empty file, a library, or why it is neither.
+    Result<FileState> inspect(const std::string& path) const {
+        auto pages = pragma(path, "PRAGMA page_count");
+        if (!pages) return pages.error();
+        if (pages.value() == 0) return FileState::Empty;
+        auto id = pragma(path, "PRAGMA application_id");
+        if (!id) return id.error();
+        if (id.value() != kApplicationId) {
+            // A database without a single table holds nothing (inside a write transaction an
+            // empty file has its first page already).
+            auto tables = pragma(path, "SELECT count(*) FROM sqlite_master");
+            if (!tables) return tables.error();
+            if (id.value() == 0 && tables.value() == 0) return FileState::Empty;
+            return Error{path + " is not a library file"};
+        }
+        // A damaged file can fail here too; only a version that was read says "later version".
+        auto version = pragma(path, "PRAGMA user_version");
+        if (!version) return version.error();
+        if (version.value() > kFormatVersion)
+            return Error{path + " is a library file of a later version"};
+        return FileState::Library;
+    }
+
+    // The tables and the library's own row, inside the caller's transaction.
+    Status makeLibrary(const std::string& path, std::string_view comment) const {
+        if (Status s = exec(path, kSchemaSql); !s) return s;
+        auto st = prepare(path, "INSERT INTO library (comment, created) VALUES (?1, ?2)");
+        if (!st) return st.error();
+        std::string c = oneLine(comment);
+        std::string now = nowText();
+        sqlite3_bind_text(st.value().get(), 1, c.data(), static_cast<int>(c.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.value().get(), 2, now.data(), static_cast<int>(now.size()),
+                          SQLITE_TRANSIENT);
+        if (sqlite3_step(st.value().get()) != SQLITE_DONE) return error(path);
+        return {};
+    }
+
+    // Opens the file, creating it (empty) when `create` is set and it is missing.
+    static Result<std::unique_ptr<Handle>> connect(const std::string& path, bool create) {
+        sqlite3* raw = nullptr;
+        int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+        int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+        if (rc != SQLITE_OK && !create) {
+            sqlite3_close_v2(raw);
+            raw = nullptr;
+            rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+        }
+        DbHandle db(raw);
+        if (rc != SQLITE_OK) {
+            std::string text = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+            if (create) return Error{"cannot create " + path + ": " + text};
+            return Error{path + " is not a library file: " + text};
+        }
+        sqlite3_extended_result_codes(db.get(), 1);
+        sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        auto handle = std::make_unique<Handle>();
+        handle->db = std::move(db);
+        return handle;
     }
 };
 
@@ -102,89 +224,72 @@ LibraryFile::~LibraryFile() = default;
 
 Status LibraryFile::create(const std::string& path, std::string_view comment) {
     if (path.empty()) return Error{"no library file name given"};
-    if (fileExists(path)) return Error{"a file already exists at " + path};
-    // Built under a temporary name and linked into place: a crash leaves no half-made library,
-    // and link() refuses to replace a file that appeared meanwhile.
-    std::random_device rd;
-    std::string temp = path + ".tmp" + std::to_string(rd() % 1000000);
-    {
-        sqlite3* raw = nullptr;
-        int rc = sqlite3_open_v2(temp.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                 nullptr);
-        DbHandle db(raw);
-        if (rc != SQLITE_OK) {
-            std::string text = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-            db.reset();
-            std::remove(temp.c_str());
-            return Error{"cannot create " + path + ": " + text};
-        }
-        Handle h{std::move(db)};
-        std::string sql = std::string("BEGIN;") + kCreateSql + "COMMIT;";
-        Status made = h.exec(path, sql.c_str());
-        if (made) {
-            auto st = h.prepare(path, "INSERT INTO library (comment, created) VALUES (?1, ?2)");
-            if (!st) {
-                made = st.error();
-            } else {
-                std::string c = oneLine(comment);
-                std::string now = nowText();
-                sqlite3_bind_text(st.value().get(), 1, c.data(), static_cast<int>(c.size()),
-                                  SQLITE_TRANSIENT);
-                sqlite3_bind_text(st.value().get(), 2, now.data(), static_cast<int>(now.size()),
-                                  SQLITE_TRANSIENT);
-                if (sqlite3_step(st.value().get()) != SQLITE_DONE) made = h.error(path);
-            }
-        }
-        if (!made) {
-            h.db.reset();
-            std::remove(temp.c_str());
-            return made;
-        }
+    if (fileExists(path) && !isRegularFile(path)) return Error{"a file already exists at " + path};
+    auto handle = Handle::connect(path, true);
+    if (!handle) return handle.error();
+    const Handle& h = *handle.value();
+    // The write lock keeps other creators out until this one has committed; whoever comes next
+    // finds a library there.
+    if (sqlite3_exec(h.db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Error{"cannot create " + path + ": " + sqlite3_errmsg(h.db.get())};
+    auto state = h.inspect(path);
+    Status made = !state || state.value() != FileState::Empty
+                      ? Status(Error{"a file already exists at " + path})
+                      : h.makeLibrary(path, comment);
+    if (made) made = h.exec(path, "COMMIT");
+    if (!made) {
+        (void)h.exec(path, "ROLLBACK");
+        return made;
     }
-    if (::link(temp.c_str(), path.c_str()) != 0) {
-        std::string reason =
-            fileExists(path) ? "a file already exists at " + path : "cannot create " + path;
-        std::remove(temp.c_str());
-        return Error{reason};
-    }
-    std::remove(temp.c_str());
-    return {};
+    removeAbandonedTemporaries(path);
+    return made;
 }
 
 Result<LibraryFile> LibraryFile::open(const std::string& path) {
     if (!isRegularFile(path)) return Error{"no library file at " + path};
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_close_v2(raw);
-        raw = nullptr;
-        rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    auto handle = Handle::connect(path, false);
+    if (!handle) return handle.error();
+    auto state = handle.value()->inspect(path);
+    if (!state) return state.error();
+    if (state.value() == FileState::Empty) return Error{emptyFileText(path)};
+    return LibraryFile(path, std::move(handle).value());
+}
+
+Result<LibraryFile> LibraryFile::openOrCreate(const std::string& path) {
+    if (path.empty()) return Error{"no library file name given"};
+    if (!fileExists(path)) {
+        auto handle = std::make_unique<Handle>();
+        handle->pendingCreate = true;
+        return LibraryFile(path, std::move(handle));
     }
-    DbHandle db(raw);
-    if (rc != SQLITE_OK) {
-        std::string text = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        return Error{path + " is not a library file: " + text};
+    if (!isRegularFile(path)) return Error{"no library file at " + path};
+    auto handle = Handle::connect(path, false);
+    if (!handle) return handle.error();
+    auto state = handle.value()->inspect(path);
+    if (!state) return state.error();
+    handle.value()->pendingCreate = state.value() == FileState::Empty;
+    return LibraryFile(path, std::move(handle).value());
+}
+
+Result<bool> LibraryFile::pending() const {
+    if (!m_handle->pendingCreate) return false;
+    if (!m_handle->db) {
+        // Another process may have created it meanwhile.
+        if (!isRegularFile(m_path)) return true;
+        auto handle = Handle::connect(m_path, false);
+        if (!handle) return handle.error();
+        m_handle->db = std::move(handle.value()->db);
     }
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    auto handle = std::make_unique<Handle>(Handle{std::move(db)});
-    auto st = handle->prepare(path, "PRAGMA application_id");
-    if (!st) return Error{path + " is not a library file: " + sqlite3_errmsg(handle->db.get())};
-    rc = sqlite3_step(st.value().get());
-    if (rc != SQLITE_ROW)
-        return Error{path + " is not a library file: " + sqlite3_errmsg(handle->db.get())};
-    if (sqlite3_column_int(st.value().get(), 0) != kApplicationId)
-        return Error{path + " is not a library file"};
-    st.value().reset();
-    // A damaged file can fail here too; only a version that was read says "later version".
-    auto version = handle->prepare(path, "PRAGMA user_version");
-    if (!version || sqlite3_step(version.value().get()) != SQLITE_ROW)
-        return Error{path + " is not a library file: " + sqlite3_errmsg(handle->db.get())};
-    if (sqlite3_column_int(version.value().get(), 0) > kFormatVersion)
-        return Error{path + " is a library file of a later version"};
-    return LibraryFile(path, std::move(handle));
+    auto state = m_handle->inspect(m_path);
+    if (!state) return state.error();
+    m_handle->pendingCreate = state.value() == FileState::Empty;
+    return m_handle->pendingCreate;
 }
 
 Result<std::string> LibraryFile::comment() const {
+    auto empty = pending();
+    if (!empty) return empty.error();
+    if (empty.value()) return std::string();
     auto st = m_handle->prepare(m_path, "SELECT comment FROM library");
     if (!st) return st.error();
     int rc = sqlite3_step(st.value().get());
@@ -197,6 +302,9 @@ Result<std::string> LibraryFile::comment() const {
 }
 
 Result<std::vector<LibraryEntry>> LibraryFile::entries() const {
+    auto empty = pending();
+    if (!empty) return empty.error();
+    if (empty.value()) return std::vector<LibraryEntry>();
     auto st = m_handle->prepare(
         m_path, "SELECT name, kind, modified, comment FROM entry ORDER BY name COLLATE NOCASE");
     if (!st) return st.error();
@@ -221,6 +329,9 @@ Result<std::vector<LibraryEntry>> LibraryFile::entries() const {
 }
 
 Result<std::optional<std::string>> LibraryFile::definition(std::string_view name) const {
+    auto empty = pending();
+    if (!empty) return empty.error();
+    if (empty.value()) return std::optional<std::string>();
     auto st = m_handle->prepare(m_path, "SELECT definition FROM entry WHERE name = ?1");
     if (!st) return st.error();
     sqlite3_bind_text(st.value().get(), 1, name.data(), static_cast<int>(name.size()),
@@ -240,8 +351,21 @@ Status LibraryFile::put(std::string_view name, std::string_view definition,
                         std::string_view comment) {
     if (!isValidEntryName(name))
         return Error{"'" + std::string(name) + "' is not a valid entry name"};
-    if (Status s = m_handle->exec(m_path, "BEGIN IMMEDIATE"); !s) return s;
+    if (m_handle->pendingCreate && !m_handle->db) {
+        auto handle = Handle::connect(m_path, true);
+        if (!handle) return handle.error();
+        m_handle->db = std::move(handle.value()->db);
+    }
+    if (sqlite3_exec(m_handle->db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return hasJournal(m_path) ? readError(m_path, m_handle->db.get()) : m_handle->error(m_path);
     auto write = [&]() -> Status {
+        if (m_handle->pendingCreate) {
+            // Under the write lock: a library another process made meanwhile is used as it is.
+            auto state = m_handle->inspect(m_path);
+            if (!state) return state.error();
+            if (state.value() == FileState::Empty)
+                if (Status made = m_handle->makeLibrary(m_path, {}); !made) return made;
+        }
         // Deleting first lets the entry take the new spelling of its name.
         auto del = m_handle->prepare(m_path, "DELETE FROM entry WHERE name = ?1");
         if (!del) return del.error();
@@ -265,11 +389,19 @@ Status LibraryFile::put(std::string_view name, std::string_view definition,
     };
     Status result = write();
     if (result) result = m_handle->exec(m_path, "COMMIT");
-    if (!result) (void)m_handle->exec(m_path, "ROLLBACK");
+    if (!result) {
+        (void)m_handle->exec(m_path, "ROLLBACK");
+        return result;
+    }
+    m_handle->pendingCreate = false;
+    removeAbandonedTemporaries(m_path);
     return result;
 }
 
 Result<bool> LibraryFile::remove(std::string_view name) {
+    auto empty = pending();
+    if (!empty) return empty.error();
+    if (empty.value()) return false;
     auto st = m_handle->prepare(m_path, "DELETE FROM entry WHERE name = ?1");
     if (!st) return st.error();
     sqlite3_bind_text(st.value().get(), 1, name.data(), static_cast<int>(name.size()),
@@ -370,10 +502,11 @@ int setLibraryList(std::string_view list) {
 }
 
 Result<std::optional<std::string>> LibraryFileDefinitions::find(std::string_view name) const {
-    // A library deleted while on the list holds nothing; only one that exists and cannot be
-    // read is an error (it would hide the libraries after it).
+    // A library deleted while on the list holds nothing, and so does one still being created;
+    // only one that exists and cannot be read is an error (it would hide the libraries after
+    // it).
     if (!fileExists(m_path)) return std::optional<std::string>();
-    auto lib = LibraryFile::open(m_path);
+    auto lib = LibraryFile::openOrCreate(m_path);
     if (!lib) return lib.error();
     return lib.value().definition(name);
 }

@@ -3,13 +3,25 @@
 // A library file is one SQLite database holding one row per entry: the name (unique, not case
 // sensitive), the kind ("datawindow"), the definition text (UTF-8), the modification time and a
 // comment. Every write is one transaction: a process killed in the middle of an import leaves
-// the old entry or the new one, never a torn file. A file that is not a library (another
-// SQLite database, a text file, a damaged file) is an error, never a crash.
+// the old entry or the new one, never a torn file; the next program that may write the file
+// undoes the half-done write before it reads. A file that is not a library (another SQLite
+// database, a text file, a damaged file) is an error, never a crash.
+//
+// A library is created in place, in the transaction that gives it its first contents (SQLite's
+// own locking keeps two creators apart), so that it works in folders without hard links (FAT,
+// some network mounts) and leaves no temporary files. Until that transaction commits the file is
+// empty; an empty file is no library yet, and the next create or import takes it over, so that
+// one killed before its commit leaves nothing that stands in the way. (Earlier versions built a
+// library under a temporary name; what one of them left when killed goes with the next write.)
 //
 // `LibraryFile` reports failures as Error values with a plain message:
 //   "no library file at PATH"
 //   "PATH is not a library file" (+ ": " and SQLite's reason where it has one)
+//   "PATH is an empty file: no library was completed in it"
+//   "PATH was left half-written by a program that stopped; recovering it needs write access to
+//    the file and its folder"
 //   "a file already exists at PATH"
+//   "cannot create PATH: REASON"
 //   "'NAME' is not a valid entry name"
 //   "no entry NAME in PATH"
 // or SQLite's message prefixed with the path. The platform functions below it return what the
@@ -38,10 +50,15 @@ struct LibraryEntry {
 
 class LibraryFile {
 public:
-    // Creates a new, empty library file. The file appears complete or not at all; an existing
-    // file (library or not) is never overwritten.
+    // Creates a new, empty library file. The library appears complete or not at all; an
+    // existing file (library or not) is never overwritten, save an empty one.
     static Status create(const std::string& path, std::string_view comment = {});
     static Result<LibraryFile> open(const std::string& path);
+    // Opens the library at `path`, or, when there is none (or an empty file), one that is
+    // created with the first put: an import that is killed leaves no empty library behind.
+    // Until then it reads as empty. Any number of processes may do this at once; each one's put
+    // lands in the one library.
+    static Result<LibraryFile> openOrCreate(const std::string& path);
 
     LibraryFile(LibraryFile&&) noexcept;
     LibraryFile& operator=(LibraryFile&&) noexcept;
@@ -63,6 +80,9 @@ public:
 private:
     struct Handle;
     LibraryFile(std::string path, std::unique_ptr<Handle> handle);
+    // Whether the library is still to be created (by this handle's first put or by another
+    // process); true reads as an empty library.
+    Result<bool> pending() const;
 
     std::string m_path;
     std::unique_ptr<Handle> m_handle;
@@ -76,7 +96,7 @@ bool isValidEntryName(std::string_view name);
 bool fileExists(const std::string& path);
 // Deletes any file; false when it could not.
 bool fileDelete(const std::string& path);
-// 1, or -1 when the file exists already or cannot be created.
+// 1, or -1 when the file exists already (an empty one is taken over) or cannot be created.
 int libraryCreate(const std::string& path, std::string_view comment = {});
 // `name<TAB>YYYY-MM-DD HH:MM:SS<TAB>comment` and a newline for each DataWindow entry, ordered
 // by name; "" for an empty library and on error.

@@ -73,6 +73,41 @@ Result<bool> exists(Transaction& sqlca, const SchemaObject& o) {
     return !row[0].isNull() && row[0].asLong() > 0;
 }
 
+// The statement text with its comment lines before CREATE, its final semicolon and the
+// difference between runs of blanks taken away.
+std::string comparableText(std::string_view sql) {
+    std::string out;
+    bool blank = false;
+    bool started = false;
+    for (const std::string& line : split(sql, '\n')) {
+        std::string_view l = trimView(line);
+        if (!started && (l.empty() || l.substr(0, 2) == "--")) continue;
+        started = true;
+        for (char c : line) {
+            bool isBlank = c == ' ' || c == '\t' || c == '\r';
+            if (!isBlank && blank && !out.empty()) out += ' ';
+            if (!isBlank) out += c;
+            blank = isBlank;
+        }
+        blank = true;
+    }
+    while (!out.empty() && (out.back() == ';' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+// Whether an existing trigger is the one of the script. A store made by an earlier version
+// keeps its triggers until init replaces them. SQLite keeps each trigger's text; on
+// PostgreSQL the triggers only call their functions and are taken as they are.
+Result<bool> isCurrent(Transaction& sqlca, const SchemaObject& trigger) {
+    std::string sql = dialect::triggerTextSql(sqlca.backend());
+    if (sql.empty()) return true;
+    std::vector<Value> row;
+    if (sqlca.selectInto(sql, {trigger.name}, row, {ValueType::String}) != 0)
+        return Error{"reading trigger " + trigger.name + ": " + sqlca.sqlErrText()};
+    std::string stored = row[0].isNull() ? std::string() : row[0].asString();
+    return comparableText(stored) == comparableText(trigger.sql);
+}
+
 Result<std::vector<std::string>> missingColumns(Transaction& sqlca, const SchemaObject& table) {
     std::vector<std::string> present;
     long code = sqlca.query(dialect::tableColumnsSql(sqlca.backend()), {table.name},
@@ -113,14 +148,97 @@ std::string unpairedRowsSql(const TablePair& pair) {
            pair.second + " b WHERE " + match + ")";
 }
 
+bool isReportedMissing(const std::vector<std::string>& report, const char* table) {
+    std::string item = std::string("table ") + table;
+    for (const std::string& r : report)
+        if (r == item) return true;
+    return false;
+}
+
+std::string joined(const std::vector<const char*>& names, const char* separator) {
+    std::string out;
+    for (const char* n : names) out += (out.empty() ? "" : separator) + std::string(n);
+    return out;
+}
+
+// Whether `table` has a unique index over exactly `keys` (a primary key is one): the
+// triggers' ON CONFLICT and SQLite's REPLACE need it to find a template's other row.
+Result<bool> hasKey(Transaction& sqlca, const char* table, const std::vector<const char*>& keys) {
+    std::vector<std::pair<std::string, std::string>> columns;  // index, column
+    long code = sqlca.query(dialect::uniqueKeysSql(sqlca.backend()), {table},
+                            [&](const std::vector<Value>& row) {
+                                columns.emplace_back(row[0].toText(), asciiLower(row[1].toText()));
+                                return true;
+                            });
+    if (code != 0)
+        return Error{std::string("reading the keys of ") + table + ": " + sqlca.sqlErrText()};
+    for (const auto& [index, column] : columns) {
+        size_t size = 0;
+        bool covered = true;
+        for (const auto& [otherIndex, otherColumn] : columns) {
+            if (otherIndex != index) continue;
+            ++size;
+            bool isKey = false;
+            for (const char* k : keys) isKey = isKey || otherColumn == k;
+            covered = covered && isKey;
+        }
+        if (covered && size == keys.size()) return true;
+    }
+    return false;
+}
+
+// Refuses to add a key over rows that share one, naming them (most repeated first).
+Status refuseSharedKeys(Transaction& sqlca, const char* table,
+                        const std::vector<const char*>& keys) {
+    constexpr int kShown = 5;
+    std::string list = joined(keys, ", ");
+    std::string notNull;
+    for (const char* k : keys)
+        notNull += (notNull.empty() ? "" : " AND ") + std::string(k) + " IS NOT NULL";
+    std::string sql = "SELECT " + list + ", count(*) FROM " + table + " WHERE " + notNull +
+                      " GROUP BY " + list + " HAVING count(*) > 1 ORDER BY count(*) DESC, " + list;
+    std::vector<std::string> shared;
+    long total = 0;
+    long code = sqlca.query(sql, {}, [&](const std::vector<Value>& row) {
+        if (++total > kShown) return true;
+        std::string key;
+        for (size_t i = 0; i < keys.size(); ++i) key += (i ? " / " : "") + row[i].toText();
+        shared.push_back(key + " (" + row[keys.size()].toText() + " rows)");
+        return true;
+    });
+    if (code != 0)
+        return Error{std::string("looking for rows of ") + table +
+                     " that share a key: " + sqlca.sqlErrText()};
+    if (shared.empty()) return {};
+    std::string text = std::string(table) + " needs its key (" + list + "), but rows share one: ";
+    for (size_t i = 0; i < shared.size(); ++i) text += (i ? "; " : "") + shared[i];
+    if (total > kShown) text += "; and " + std::to_string(total - kShown) + " more";
+    return Error{text};
+}
+
+// Reports (and with `create`, adds) the keys missing from template tables that exist.
+Status walkKeys(Transaction& sqlca, bool create, std::vector<std::string>& report) {
+    for (const TablePair& pair : kTablePairs) {
+        for (const char* table : {pair.first, pair.second}) {
+            if (isReportedMissing(report, table)) continue;
+            auto found = hasKey(sqlca, table, pair.keys);
+            if (!found) return found.error();
+            if (found.value()) continue;
+            std::string list = joined(pair.keys, ", ");
+            report.push_back(std::string("key ") + table + " (" + list + ")");
+            if (!create) continue;
+            if (Status s = refuseSharedKeys(sqlca, table, pair.keys); !s) return s;
+            if (sqlca.executeScript(std::string("CREATE UNIQUE INDEX UX_") + table + "_KEY ON " +
+                                    table + " (" + list + ")") != 0)
+                return Error{std::string("adding the key of ") + table + ": " + sqlca.sqlErrText()};
+        }
+    }
+    return {};
+}
+
 // Reports (and with `create`, adds) the second rows that are missing.
 Status walkPairs(Transaction& sqlca, bool create, std::vector<std::string>& report) {
-    auto isMissing = [&](const char* table) {
-        std::string item = std::string("table ") + table;
-        for (const std::string& r : report)
-            if (r == item) return true;
-        return false;
-    };
+    auto isMissing = [&](const char* table) { return isReportedMissing(report, table); };
     for (const TablePair& pair : kTablePairs) {
         if (!create && (isMissing(pair.first) || isMissing(pair.second))) continue;
         std::vector<Value> row;
@@ -224,6 +342,17 @@ Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& o
                 if (Status made = createObject(sqlca, o, path); !made) return made.error();
             continue;
         }
+        if (o.kind == "trigger") {
+            auto current = isCurrent(sqlca, o);
+            if (!current) return current.error();
+            if (current.value()) continue;
+            report.push_back("the current form of trigger " + o.name);
+            if (!create) continue;
+            if (sqlca.executeScript("DROP TRIGGER " + o.name) != 0)
+                return Error{"replacing trigger " + o.name + ": " + sqlca.sqlErrText()};
+            if (Status made = createObject(sqlca, o, path); !made) return made.error();
+            continue;
+        }
         if (o.kind != "table") continue;
         auto missing = missingColumns(sqlca, o);
         if (!missing) return missing.error();
@@ -239,6 +368,7 @@ Result<std::vector<std::string>> walk(Transaction& sqlca, const SchemaOptions& o
             }
         }
     }
+    if (Status keys = walkKeys(sqlca, create, report); !keys) return keys.error();
     if (Status pairs = walkPairs(sqlca, create, report); !pairs) return pairs.error();
     return report;
 }

@@ -4,10 +4,17 @@
 // host's own tables.
 //
 // Both functions report objects as "table T_RPT_MODONE", "view VIEW_REPORT_MOD",
-// "trigger ...", "function ...", "index ...", and a column missing from an existing table as
-// "column T_RPT_MODONE.rtoperdate", and rows of a first template table that have no row in
-// its second table (saved before the triggers existed) as "T_RPT_MODTWO rows of 3 T_RPT_MODONE
-// rows"; init adds those rows, with a null blob. Failures are returned as an Error (the
+// "trigger ...", "function ...", "index ...", a SQLite trigger whose text is not the current
+// one (made by an earlier version; init replaces it) as "the current form of trigger
+// TR_RPT_MODONE_INSERT", and a column missing from an existing table as
+// "column T_RPT_MODONE.rtoperdate", a template table without its key (a unique index over
+// exactly the key columns, which the triggers need to find a template's other row) as
+// "key T_RPT_MODTWO (rtdocname, rtname, rtoperid)", and rows of a first template table that have
+// no row in its second table (saved before the triggers existed) as "T_RPT_MODTWO rows of 3
+// T_RPT_MODONE rows"; init adds those rows, with a null blob. init adds a missing key as a unique
+// index, or, when rows share a key, fails with "T_RPT_MODTWO needs its key (rtdocname, rtname,
+// rtoperid), but rows share one: 日销售报表 / A4横向 / 0107 (2 rows); ..." (the five most
+// repeated, then "and N more") and changes nothing. Failures are returned as an Error (the
 // transaction's message, prefixed with what was being done); nothing is left half-created.
 //
 // Objects are looked for as a statement naming them finds them: on PostgreSQL through the search

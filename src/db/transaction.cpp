@@ -120,10 +120,6 @@ private:
     std::vector<Value> m_values;
 };
 
-}  // namespace
-
-namespace {
-
 // The URL with every password in it replaced by ***: in the user part of `scheme://user:pw@host`
 // and as a `password=` value of a query or a keyword/value string.
 std::string withoutPasswords(std::string_view url) {

@@ -3,7 +3,8 @@
 //
 // Statements take their values as bound parameters only; no value is ever pasted into SQL text.
 // Placeholders are written `:name` in every statement, whatever the back end; `:name` inside a
-// string literal, a quoted identifier or a comment is left alone, and so is a `::` cast. The
+// string literal, a quoted identifier (SQLite's [name] and `name` too) or a comment (nested on
+// PostgreSQL) is left alone, and so are a `::` cast and an array slice's `lo:hi`. The
 // values of a statement bind to the distinct placeholder names in the order of their first
 // appearance (a name used twice takes one value). PostgreSQL is left to infer each use's type
 // from where it stands, as SQLite takes any value anywhere, so that one statement runs on both
@@ -147,10 +148,11 @@ public:
     // transaction locking the same name waits until this one commits or rolls back. The template
     // store locks a document's name before it changes which of its templates is the default, so
     // that two operators doing so at once queue up instead of deadlocking on each other's rows
-    // or both finding no default. Take it before reading what the change depends on. SQLite's
-    // write lock, which every transaction here takes first, already queues every writer; on
-    // PostgreSQL it is an advisory lock on the name, and other names and readers go on. 0, or
-    // -1 (the database's message; waiting past SQLite's 10 s busy timeout, for one).
+    // or both finding no default. Take it before reading what the change depends on. Names
+    // are compared exactly as written. SQLite's write lock, which every transaction here takes
+    // first, already queues every writer (for up to 10 s); on PostgreSQL it is an advisory
+    // lock on the name, waited for as long as the server's lock_timeout allows, and other names
+    // and readers go on. 0, or -1 with the database's message.
     long lockName(std::string_view name);
 
     // The row source of report retrieval: `sql` is the definition's retrieve statement, whose

@@ -13,6 +13,8 @@ Control::Control(Control* parent, std::string name, ControlKind kind)
 }
 
 Control::~Control() {
+    if (Window* w = window(); w && w != static_cast<Control*>(this) && w->focusedControl() == this)
+        w->setFocus(nullptr);
     if (m_parent) m_parent->removeChild(this);
     for (Control* child : m_children) child->m_parent = nullptr;
 }

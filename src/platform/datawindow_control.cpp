@@ -1,5 +1,7 @@
 #include "platform/datawindow_control.h"
 
+#include "platform/window.h"
+
 namespace print::platform {
 
 DataWindowControl::DataWindowControl(Control* parent, std::string name)
@@ -58,22 +60,30 @@ long DataWindowControl::ue_keydown(int key, int keyflags) {
     return onKeyDown ? onKeyDown(key, keyflags) : 0;
 }
 
+void DataWindowControl::takeFocus() {
+    if (platform::Window* w = window()) w->setFocus(this);
+}
+
 void DataWindowControl::operatorClick(long row, std::string_view dwo) {
+    takeFocus();
     if (row >= 1 && row <= RowCount()) SetRow(row);
     clicked(0, 0, row, dwo);
 }
 
 void DataWindowControl::operatorDoubleClick(long row, std::string_view dwo) {
+    takeFocus();
     if (row >= 1 && row <= RowCount()) SetRow(row);
     clicked(0, 0, row, dwo);
     doubleclicked(0, 0, row, dwo);
 }
 
 void DataWindowControl::operatorRightClick(long row, std::string_view dwo) {
+    takeFocus();
     rbuttondown(0, 0, row, dwo);
 }
 
 int DataWindowControl::operatorSetItem(long row, std::string_view column, std::string_view text) {
+    takeFocus();
     if (row < 1 || row > RowCount() || columnIndex(column) < 0) return -1;
     if (GetRow() != row) {
         if (AcceptText() != 1) return -1;

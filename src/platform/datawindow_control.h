@@ -64,6 +64,9 @@ public:
     // Presses the button object `dwo` on row `row`: `buttonclicked` runs.
     void operatorButton(long row, std::string_view dwo);
 
+    // Makes this control the one that receives keys.
+    void takeFocus();
+
     // --- control functions --------------------------------------------------------------------
     // The picture that marks the current row; null for the platform's default indicator.
     int SetRowFocusIndicator(Control* indicator);

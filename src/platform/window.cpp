@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "common/text.h"
+#include "platform/datawindow_control.h"
 
 namespace print::platform {
 
@@ -42,7 +43,17 @@ int Window::triggerEvent(std::string_view event) {
     return -1;
 }
 
+void Window::setFocus(Control* control) {
+    if (control && control->kind() == ControlKind::Button) return;
+    m_focus = control;
+}
+
 void Window::pressKey(KeyCode key, int keyFlags) {
+    if (m_focus && key != KeyCode::Escape && m_focus->kind() == ControlKind::DataWindow &&
+        m_focus->shown()) {
+        static_cast<DataWindowControl*>(m_focus)->ue_keydown(static_cast<int>(key), keyFlags);
+        return;
+    }
     this->key(key, keyFlags);
 }
 

@@ -46,9 +46,15 @@ public:
     virtual void resize(int sizeType, long newWidth, long newHeight) {}
     virtual void key(KeyCode key, int keyFlags) {}
 
-    // The operator presses a key on the window (flags: kKeyFlagShift, kKeyFlagCtrl). The key
-    // event runs once.
+    // The operator presses a key (flags: kKeyFlagShift, kKeyFlagCtrl). Exactly one handler
+    // sees it: the report control that has the focus (its `ue_keydown`), or else the window's
+    // `key` event. Esc always goes to the window, whose shortcut it is.
     void pressKey(KeyCode key, int keyFlags);
+
+    // The control that receives keys; null for the window itself. Buttons never take the focus,
+    // so a toolbar click leaves the keys with the report.
+    Control* focusedControl() const { return m_focus; }
+    void setFocus(Control* control);
     // The operator resizes the window: the size changes, then `resize` runs.
     void resizeTo(long width, long height);
 
@@ -65,6 +71,7 @@ public:
 
 private:
     Services* m_services = nullptr;
+    Control* m_focus = nullptr;
     bool m_open = false;
     bool m_closed = false;
     long m_pointerX = 0, m_pointerY = 0;

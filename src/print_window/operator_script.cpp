@@ -191,9 +191,10 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         if (!c || c->kind() != ControlKind::DataWindow) return fail("the window has no dw_preview");
         auto* dw = static_cast<DataWindowControl*>(c);
         m_services.setKeyDown(KeyCode::Control, modifier == "ctrl");
-        if (action == "down")
+        if (action == "down") {
+            dw->takeFocus();
             dw->ue_lbuttondown(flags, *x, *y);
-        else if (action == "move")
+        } else if (action == "move")
             dw->ue_mousemove(flags, *x, *y);
         else if (action == "up")
             dw->ue_lbuttonup(flags & ~1, *x, *y);

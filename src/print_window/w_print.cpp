@@ -118,6 +118,17 @@ void w_print::connectEvents() {
     dw_template.onDbError = [](long, std::string_view) -> long { return 1; };
     dw_template.onItemError = [](long, std::string_view, std::string_view) -> long { return 1; };
     dw_preview.onDbError = [](long, std::string_view) -> long { return 1; };
+    dw_preview.onLButtonDown = [this](int flags, long x, long y) -> long {
+        return ue_lbuttondown(flags, x, y);
+    };
+    dw_preview.onLButtonUp = [this](int flags, long x, long y) -> long {
+        return ue_lbuttonup(flags, x, y);
+    };
+    dw_preview.onKeyDown = [this](int key, int flags) -> long { return ue_keydown(key, flags); };
+}
+
+std::string w_print::objectUnderPointer() const {
+    return "";
 }
 
 bool w_print::billEditingLocked() const {
@@ -230,6 +241,7 @@ int w_print::wf_setmode(const std::string& as_mode) {
         uob_save.hide();
         uob_preview.of_settext("设 置");
         is_mode = "V";
+        setFocus(&dw_preview);
     } else if (as_mode == "P") {
         dw_template.show();
         tab_setup.show();

@@ -139,6 +139,11 @@ public:
     void afterSave(const std::string& name, const std::string& syntaxm, const std::string& syntaxc,
                    const std::string& dwname, const std::string& stamp);
 
+protected:
+    bool designerActive() const override { return is_mode == "V"; }
+    platform::Services& designerServices() const override { return services(); }
+    std::string objectUnderPointer() const override;
+
 private:
     void layoutWorkArea(long x, long y, long width, long height);
     void configureToolbar();

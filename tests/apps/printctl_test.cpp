@@ -1,13 +1,17 @@
 // printctl as a host developer runs it: the engine shell's protocol, exit codes and messages.
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
+
+extern char** environ;
 
 namespace {
 
@@ -42,21 +46,20 @@ const std::string kDefs = std::string(CASES_DIR) + "/defs";
 
 TEST(PrintctlDw, FollowsTheLineProtocol) {
     Outcome r = printctl("dw d_frame --defs " + kDefs,
-                     "modify st_coname.text='.dot'\n"
-                     "describe st_repname.x st_coname.text\n"
-                     "\n"
-                     "frobnicate\n"
-                     "child dw_report\n"
-                     "rowcount\n"
-                     "parent\n"
-                     "describe dw_report.dataobject\n"
-                     "quit\n"
-                     "rowcount\n");
+                         "modify st_coname.text='.dot'\n"
+                         "describe st_repname.x st_coname.text\n"
+                         "\n"
+                         "frobnicate\n"
+                         "child dw_report\n"
+                         "rowcount\n"
+                         "parent\n"
+                         "describe dw_report.dataobject\n"
+                         "quit\n"
+                         "rowcount\n");
     EXPECT_EQ(r.exitCode, 0);
     // A line that begins with '.' gets one more; blank input lines are skipped; "parent" prints
     // nothing but the end mark; nothing runs after quit.
-    EXPECT_EQ(r.out,
-              "\n.\n800\n..dot\n.\nerror: unknown command\n.\n1\n.\n4\n.\n.\nd_bill\n.\n");
+    EXPECT_EQ(r.out, "\n.\n800\n..dot\n.\nerror: unknown command\n.\n1\n.\n4\n.\n.\nd_bill\n.\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -91,14 +94,14 @@ TEST(PrintctlDw, NamesTheLineAndColumnOfTextNotValidInItsEncoding) {
 
 TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
     Outcome r = printctl("dw d_bill --defs " + kDefs,
-                     "setitem 1 price 19.999\n"
-                     "getitem 1 price\n"
-                     "setitem 1 proddate null\n"
-                     "getitem 1 proddate\n"
-                     "getitem x price\n"
-                     "getitem 1\n"
-                     "getitem 99 price\n"
-                     "insertrow\n");
+                         "setitem 1 price 19.999\n"
+                         "getitem 1 price\n"
+                         "setitem 1 proddate null\n"
+                         "getitem 1 proddate\n"
+                         "getitem x price\n"
+                         "getitem 1\n"
+                         "getitem 99 price\n"
+                         "insertrow\n");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out,
               "1\n.\n19.999\n.\n1\n.\nnull\n.\nerror: expected a row number, found 'x'\n.\n"
@@ -107,8 +110,9 @@ TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
 }
 
 TEST(Printctl, EverySubcommandHasHelp) {
-    for (const char* sub : {"dw", "db init", "db check", "lib ls", "lib import", "lib export",
-                            "lib rm"}) {
+    for (const char* sub :
+         {"dw", "db init", "db check", "lib ls", "lib import", "lib export", "lib rm", "print",
+          "templates ls", "templates export", "templates import", "templates rm"}) {
         Outcome r = printctl(std::string(sub) + " --help");
         EXPECT_EQ(r.exitCode, 0) << sub;
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << sub;
@@ -116,8 +120,8 @@ TEST(Printctl, EverySubcommandHasHelp) {
 }
 
 TEST(PrintctlLib, ImportListExportRemoveWithPlainErrors) {
-    fs::path lib = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()) +
-                                               ".pbl");
+    fs::path lib =
+        fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()) + ".plib");
     fs::remove(lib);
     std::string l = lib.string();
     EXPECT_EQ(printctl("lib import " + l + " d_bill " + kDefs + "/d_bill.srd").exitCode, 0);
@@ -139,8 +143,46 @@ TEST(PrintctlLib, ImportListExportRemoveWithPlainErrors) {
     EXPECT_EQ(printctl("lib rm " + l + " d_bill").exitCode, 0);
     EXPECT_EQ(printctl("lib ls " + l).out, "");
 
-    Outcome dw = printctl("dw d_bill --lib /nonexistent/x.pbl");
+    Outcome dw = printctl("dw d_bill --lib /nonexistent/x.plib");
     EXPECT_EQ(dw.exitCode, 2);
-    EXPECT_EQ(dw.err, "error: no library file at /nonexistent/x.pbl\n");
+    EXPECT_EQ(dw.err, "error: no library file at /nonexistent/x.plib\n");
     fs::remove(lib);
+}
+
+// Several imports that find the library missing create it at the same moment: each one's entry
+// is stored, and nothing but the library is left in its folder.
+TEST(PrintctlLib, ImportsCreatingOneLibraryAtOnceAllStoreTheirEntries) {
+    fs::path dir = fs::temp_directory_path() / ("printctl_race_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string definition = kDefs + "/d_bill.srd";
+    constexpr int kProcesses = 6;
+    for (int round = 0; round < 5; ++round) {
+        std::string lib = (dir / ("race" + std::to_string(round) + ".plib")).string();
+        std::vector<pid_t> pids;
+        for (int i = 0; i < kProcesses; ++i) {
+            std::string name = "d_" + std::to_string(i);
+            std::vector<std::string> args = {PRINTCTL_PATH, "lib", "import", lib, name, definition};
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            pid_t pid = 0;
+            ASSERT_EQ(posix_spawn(&pid, PRINTCTL_PATH, nullptr, nullptr, argv.data(), environ), 0);
+            pids.push_back(pid);
+        }
+        for (pid_t pid : pids) {
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        Outcome ls = printctl("lib ls " + lib);
+        EXPECT_EQ(ls.exitCode, 0) << ls.err;
+        EXPECT_EQ(std::count(ls.out.begin(), ls.out.end(), '\n'), kProcesses) << ls.out;
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"race0.plib", "race1.plib", "race2.plib", "race3.plib",
+                                              "race4.plib"}));
+    fs::remove_all(dir);
 }

@@ -192,6 +192,97 @@ TEST_P(SchemaTest, TemplateRowsKeepTheirSecondRowAndTheirKeys) {
     ASSERT_EQ(sqlca.commit(), 0);
 }
 
+// Saving over a template with an upsert keeps the second table's syntax on both back ends:
+// SQLite's INSERT OR REPLACE deletes and inserts the first row, and must not take the syntax
+// with it. A new template never inherits the syntax of a second row left behind.
+TEST_P(SchemaTest, ReplacingATemplateRowKeepsItsSyntax) {
+    bool lite = GetParam() == Backend::Sqlite;
+    if (lite) {
+        // A store made before: its insert trigger replaced the second row.
+        ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODONE (rtdocname VARCHAR(200) NOT NULL, "
+                                "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL, "
+                                "PRIMARY KEY (rtdocname, rtname, rtoperid))"),
+                  0);
+        ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODTWO (rtdocname VARCHAR(200) NOT NULL, "
+                                "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL, "
+                                "rtcdata BLOB, PRIMARY KEY (rtdocname, rtname, rtoperid))"),
+                  0);
+        ASSERT_EQ(sqlca.executeScript(
+                      "CREATE TRIGGER TR_RPT_MODONE_INSERT AFTER INSERT ON T_RPT_MODONE\n"
+                      "BEGIN\n    INSERT OR REPLACE INTO T_RPT_MODTWO (rtdocname, rtname, "
+                      "rtoperid, rtcdata)\n    VALUES (NEW.rtdocname, NEW.rtname, NEW.rtoperid, "
+                      "NULL);\nEND"),
+                  0);
+        ASSERT_EQ(sqlca.commit(), 0);
+        auto missing = checkSchema(sqlca);
+        ASSERT_TRUE(missing.ok()) << missing.error().message;
+        EXPECT_TRUE(contains(missing.value(), "the current form of trigger TR_RPT_MODONE_INSERT"));
+        EXPECT_FALSE(contains(missing.value(), "the current form of trigger TR_RPT_MODONE_DELETE"));
+    }
+    auto created = initSchema(sqlca);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    if (lite) {
+        EXPECT_TRUE(contains(created.value(), "the current form of trigger TR_RPT_MODONE_INSERT"));
+        EXPECT_TRUE(checkSchema(sqlca).value().empty());
+    }
+
+    auto save = [&](const char* table, const std::string& columns, const std::string& keys,
+                    std::vector<Value> values) {
+        std::string names = keys + ", " + columns;
+        std::string placeholders;
+        for (size_t i = 0; i < values.size(); ++i)
+            placeholders += (i ? ", :v" : ":v") + std::to_string(i);
+        std::string sql = lite ? "INSERT OR REPLACE INTO " + std::string(table) + " (" + names +
+                                     ") VALUES (" + placeholders + ")"
+                               : "INSERT INTO " + std::string(table) + " (" + names + ") VALUES (" +
+                                     placeholders + ") ON CONFLICT (" + keys + ") DO UPDATE SET " +
+                                     columns + " = EXCLUDED." + columns;
+        return sqlca.execute(sql, values);
+    };
+    const std::string reportKeys = "rtdocname, rtname, rtoperid";
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "A4横向", "0107", "N"}),
+              0)
+        << sqlca.sqlErrText();
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODTWO SET rtcdata = :b WHERE rtname = :n",
+                               "release 9;", {"A4横向"}),
+              0);
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "A4横向", "0107", "Y"}),
+              0)
+        << sqlca.sqlErrText();
+    std::string syntax;
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT rtcdata FROM T_RPT_MODTWO WHERE rtname = :n", {"A4横向"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "release 9;");
+    EXPECT_EQ(count("SELECT count(*) FROM VIEW_REPORT_MOD WHERE rtdefault = 'Y'", {}), 1);
+
+    ASSERT_EQ(save("T_GOODSPRINT1", "bpdefault", "bpbid, bpname", {"305", "订单", "N"}), 0);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_GOODSPRINT2 SET bpdetaildw = :b WHERE bpbid = :i",
+                               "release 9;", {"305"}),
+              0);
+    ASSERT_EQ(save("T_GOODSPRINT1", "bpdefault", "bpbid, bpname", {"305", "订单", "Y"}), 0);
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT bpdetaildw FROM T_GOODSPRINT2 WHERE bpbid = :i", {"305"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "release 9;");
+
+    // A second row without its first one: the next template of that key starts empty.
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid) VALUES "
+                            "('日销售报表', '旧格式', '0107')"),
+              0);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODTWO SET rtcdata = :b WHERE rtname = :n", "old",
+                               {"旧格式"}),
+              0);
+    ASSERT_EQ(save("T_RPT_MODONE", "rtdefault", reportKeys, {"日销售报表", "旧格式", "0107", "N"}),
+              0);
+    syntax = "stale";
+    ASSERT_EQ(
+        sqlca.selectBlob("SELECT rtcdata FROM T_RPT_MODTWO WHERE rtname = :n", {"旧格式"}, syntax),
+        0);
+    EXPECT_EQ(syntax, "");
+    ASSERT_EQ(sqlca.commit(), 0);
+}
+
 // Two operators make their own template of one report the default at the same moment. Each
 // clears the other defaults and sets its own; row locks taken in opposite orders would deadlock
 // on PostgreSQL, and without a lock both could read "no default" and both set one.
@@ -246,6 +337,81 @@ TEST_P(SchemaTest, LockingADocumentQueuesTwoOperatorsSettingItsDefault) {
     EXPECT_EQ(first.commit(), 0);
     waiting.join();
     EXPECT_TRUE(locked);
+}
+
+// Template tables a host made without their key: on PostgreSQL every template insert fails in
+// the trigger (its ON CONFLICT needs the key); on SQLite a leftover second row doubles a
+// template in the view and makes its syntax unreadable.
+TEST_P(SchemaTest, TemplateTablesWithoutTheirKeyGetIt) {
+    ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODONE (rtdocname VARCHAR(200) NOT NULL, "
+                            "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL)"),
+              0);
+    ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODTWO (rtdocname VARCHAR(200) NOT NULL, "
+                            "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL, "
+                            "rtcdata " +
+                            std::string(GetParam() == Backend::Sqlite ? "BLOB" : "BYTEA") + ")"),
+              0);
+    // A unique key over other columns is not the key.
+    ASSERT_EQ(sqlca.execute("CREATE TABLE T_GOODSPRINT2 (bpbid VARCHAR(10) NOT NULL, "
+                            "bpname VARCHAR(100) NOT NULL, bpdetaildw VARCHAR(10), "
+                            "UNIQUE (bpbid))"),
+              0);
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid) "
+                            "VALUES ('日销售报表', 'A4横向', '0107')"),
+              0);
+    ASSERT_EQ(sqlca.commit(), 0);
+
+    auto missing = checkSchema(sqlca);
+    ASSERT_TRUE(missing.ok()) << missing.error().message;
+    EXPECT_TRUE(contains(missing.value(), "key T_RPT_MODONE (rtdocname, rtname, rtoperid)"));
+    EXPECT_TRUE(contains(missing.value(), "key T_RPT_MODTWO (rtdocname, rtname, rtoperid)"));
+    EXPECT_TRUE(contains(missing.value(), "key T_GOODSPRINT2 (bpbid, bpname)"));
+    EXPECT_FALSE(contains(missing.value(), "key T_GOODSPRINT1 (bpbid, bpname)"))
+        << "a table that is missing is reported as a table";
+
+    auto created = initSchema(sqlca);
+    ASSERT_TRUE(created.ok()) << created.error().message;
+    EXPECT_TRUE(contains(created.value(), "key T_RPT_MODTWO (rtdocname, rtname, rtoperid)"));
+    auto after = checkSchema(sqlca);
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(after.value(), std::vector<std::string>{});
+
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid) "
+                            "VALUES ('日销售报表', 'A4横向', '0107')"),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(sqlca.execute("INSERT INTO T_RPT_MODONE (rtdocname, rtname, rtoperid) "
+                            "VALUES ('日销售报表', 'A4横向', '0107')"),
+              -1);
+    ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODTWO SET rtcdata = :b WHERE rtdocname = :d",
+                               "release 9;", {"日销售报表"}),
+              0);
+    std::string syntax;
+    EXPECT_EQ(sqlca.selectBlob("SELECT rtcdata FROM T_RPT_MODTWO WHERE rtdocname = :d",
+                               {"日销售报表"}, syntax),
+              0)
+        << sqlca.sqlErrText();
+    EXPECT_EQ(count("SELECT count(*) FROM VIEW_REPORT_MOD", {}), 1);
+}
+
+TEST_P(SchemaTest, AKeyIsNotAddedOverRowsThatShareIt) {
+    ASSERT_EQ(sqlca.execute("CREATE TABLE T_RPT_MODTWO (rtdocname VARCHAR(200) NOT NULL, "
+                            "rtname VARCHAR(100) NOT NULL, rtoperid VARCHAR(20) NOT NULL)"),
+              0);
+    ASSERT_EQ(sqlca.execute("INSERT INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid) VALUES "
+                            "('日销售报表', 'A4横向', '0107'), ('日销售报表', 'A4横向', '0107'), "
+                            "('日销售报表', 'A4横向', '0203'), ('周报', 'x', '1'), "
+                            "('周报', 'x', '1'), ('周报', 'x', '1')"),
+              0);
+    ASSERT_EQ(sqlca.commit(), 0);
+    auto created = initSchema(sqlca);
+    ASSERT_FALSE(created.ok());
+    EXPECT_EQ(created.error().message,
+              "T_RPT_MODTWO needs its key (rtdocname, rtname, rtoperid), but rows share one: "
+              "周报 / x / 1 (3 rows); 日销售报表 / A4横向 / 0107 (2 rows)");
+    auto missing = checkSchema(sqlca);
+    ASSERT_TRUE(missing.ok());
+    EXPECT_TRUE(contains(missing.value(), "table T_BILLMAIN")) << "nothing was created";
 }
 
 // A host that kept templates before this schema: its first rows get their second rows, or the
@@ -317,6 +483,31 @@ TEST_P(SchemaTest, DemoDataLoadsOnce) {
                                row, {ValueType::Number}),
               0);
     EXPECT_EQ(row[0], Value(Decimal(11750)));
+}
+
+TEST_P(SchemaTest, TwoDemoLoadsAtOnceBothSucceedAndLoadOnce) {
+    ASSERT_TRUE(initSchema(sqlca, SchemaOptions{true}).ok());
+    // Both loads wait for this connection, so that they run into each other.
+    if (GetParam() == Backend::Sqlite)
+        ASSERT_EQ(sqlca.lockName("demo"), 0) << sqlca.sqlErrText();
+    else
+        ASSERT_EQ(sqlca.execute("LOCK TABLE T_DEMO_STORE IN ACCESS EXCLUSIVE MODE"), 0);
+    Transaction first = connected();
+    Transaction second = connected();
+    Result<std::vector<std::string>> a = Error{"not run"};
+    Result<std::vector<std::string>> b = Error{"not run"};
+    std::thread one([&] { a = loadDemoData(first, DemoOptions{1000}); });
+    std::thread two([&] { b = loadDemoData(second, DemoOptions{1000}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(sqlca.commit(), 0);
+    one.join();
+    two.join();
+    ASSERT_TRUE(a.ok()) << a.error().message;
+    ASSERT_TRUE(b.ok()) << b.error().message;
+    EXPECT_NE(contains(a.value(), "generated 1000 sales rows"),
+              contains(b.value(), "generated 1000 sales rows"));
+    EXPECT_EQ(count("SELECT count(*) FROM T_DEMO_SALE", {}), 1000);
+    EXPECT_EQ(count("SELECT count(*) FROM T_BILLMAIN", {}), 8);
 }
 
 PRINT_DB_BACKENDS(SchemaTest);

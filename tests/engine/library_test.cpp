@@ -13,9 +13,9 @@ namespace {
 // A library that cannot be read, as a damaged library file would be.
 class BrokenLibrary : public DefinitionLibrary {
 public:
-    std::string path() const override { return "/broken.pbl"; }
+    std::string path() const override { return "/broken.plib"; }
     print::Result<std::optional<std::string>> find(std::string_view) const override {
-        return print::Error{"/broken.pbl is not a library file"};
+        return print::Error{"/broken.plib is not a library file"};
     }
 };
 
@@ -25,10 +25,10 @@ TEST(LibrarySearchList, CompiledInDefinitionsComeFirstThenLibrariesInOrder) {
     LibrarySearchList list;
     auto builtIn = std::make_shared<MemoryLibrary>("(component)");
     builtIn->put("d_print", "built-in");
-    auto first = std::make_shared<MemoryLibrary>("/a.pbl");
+    auto first = std::make_shared<MemoryLibrary>("/a.plib");
     first->put("D_PRINT", "from a");
     first->put("d_report", "report from a");
-    auto second = std::make_shared<MemoryLibrary>("/b.pbl");
+    auto second = std::make_shared<MemoryLibrary>("/b.plib");
     second->put("d_report", "report from b");
     second->put("d_only_b", "only b");
     list.setBuiltIn(builtIn);
@@ -37,14 +37,14 @@ TEST(LibrarySearchList, CompiledInDefinitionsComeFirstThenLibrariesInOrder) {
     EXPECT_EQ(*list.find("d_report").value(), "report from a");
     EXPECT_EQ(*list.find("d_only_b").value(), "only b");
     EXPECT_FALSE(list.find("d_none").value());
-    EXPECT_EQ(list.pathList(), "/a.pbl,/b.pbl");
+    EXPECT_EQ(list.pathList(), "/a.plib,/b.plib");
 
     // A broken library is reported only when no library before it had the name.
     list.setLibraries({first, std::make_shared<BrokenLibrary>(), second});
     EXPECT_EQ(*list.find("d_report").value(), "report from a");
     auto missing = list.find("d_only_b");
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error().message, "/broken.pbl is not a library file");
+    EXPECT_EQ(missing.error().message, "/broken.plib is not a library file");
 }
 
 TEST(FolderLibrary, FindsNameDotSrdAndNothingOutsideTheFolder) {

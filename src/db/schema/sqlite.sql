@@ -1,8 +1,9 @@
 -- Schema of the print component's tables on SQLite.
 --
 -- Each object starts with a line "-- @KIND NAME [demo]"; `printctl db init` creates the objects
--- that are missing (and the columns missing from existing tables), `printctl db check` lists
--- them. One column per line in CREATE TABLE, so that a missing column can be added alone.
+-- that are missing (and the columns missing from existing tables, and replaces triggers whose
+-- text differs from the one here), `printctl db check` lists them. One column per line in
+-- CREATE TABLE, so that a missing column can be added alone.
 -- Objects marked "demo" belong to the demo host and are created only with --demo.
 
 -- @table T_BILLMAIN
@@ -50,12 +51,27 @@ CREATE TABLE T_RPT_MODTWO (
     PRIMARY KEY (rtdocname, rtname, rtoperid)
 );
 
--- @trigger TR_RPT_MODONE_INSERT
+-- @trigger TR_RPT_MODONE_NEW
 -- The component never inserts into T_RPT_MODTWO; its row comes and goes with T_RPT_MODONE's.
+-- A new template starts without syntax, even where a second row was left behind.
+CREATE TRIGGER TR_RPT_MODONE_NEW BEFORE INSERT ON T_RPT_MODONE
+WHEN NOT EXISTS (SELECT 1 FROM T_RPT_MODONE WHERE rtdocname = NEW.rtdocname
+                 AND rtname = NEW.rtname AND rtoperid = NEW.rtoperid)
+BEGIN
+    DELETE FROM T_RPT_MODTWO
+    WHERE rtdocname = NEW.rtdocname AND rtname = NEW.rtname AND rtoperid = NEW.rtoperid;
+END;
+
+-- @trigger TR_RPT_MODONE_INSERT
+-- INSERT OR REPLACE on T_RPT_MODONE replaces its row and keeps the syntax, as an upsert does on
+-- PostgreSQL. No conflict may arise in here: the INSERT's OR REPLACE would apply to it too and
+-- put an empty row in place of the syntax.
 CREATE TRIGGER TR_RPT_MODONE_INSERT AFTER INSERT ON T_RPT_MODONE
 BEGIN
-    INSERT OR REPLACE INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid, rtcdata)
-    VALUES (NEW.rtdocname, NEW.rtname, NEW.rtoperid, NULL);
+    INSERT INTO T_RPT_MODTWO (rtdocname, rtname, rtoperid, rtcdata)
+    SELECT NEW.rtdocname, NEW.rtname, NEW.rtoperid, NULL
+    WHERE NOT EXISTS (SELECT 1 FROM T_RPT_MODTWO WHERE rtdocname = NEW.rtdocname
+                      AND rtname = NEW.rtname AND rtoperid = NEW.rtoperid);
 END;
 
 -- @trigger TR_RPT_MODONE_DELETE
@@ -101,11 +117,20 @@ CREATE TABLE T_GOODSPRINT2 (
     PRIMARY KEY (bpbid, bpname)
 );
 
+-- @trigger TR_GOODSPRINT1_NEW
+CREATE TRIGGER TR_GOODSPRINT1_NEW BEFORE INSERT ON T_GOODSPRINT1
+WHEN NOT EXISTS (SELECT 1 FROM T_GOODSPRINT1 WHERE bpbid = NEW.bpbid AND bpname = NEW.bpname)
+BEGIN
+    DELETE FROM T_GOODSPRINT2 WHERE bpbid = NEW.bpbid AND bpname = NEW.bpname;
+END;
+
 -- @trigger TR_GOODSPRINT1_INSERT
 CREATE TRIGGER TR_GOODSPRINT1_INSERT AFTER INSERT ON T_GOODSPRINT1
 BEGIN
-    INSERT OR REPLACE INTO T_GOODSPRINT2 (bpbid, bpname, bpdetaildw)
-    VALUES (NEW.bpbid, NEW.bpname, NULL);
+    INSERT INTO T_GOODSPRINT2 (bpbid, bpname, bpdetaildw)
+    SELECT NEW.bpbid, NEW.bpname, NULL
+    WHERE NOT EXISTS (SELECT 1 FROM T_GOODSPRINT2 WHERE bpbid = NEW.bpbid
+                      AND bpname = NEW.bpname);
 END;
 
 -- @trigger TR_GOODSPRINT1_DELETE
