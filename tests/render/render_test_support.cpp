@@ -132,3 +132,76 @@ TempDir::~TempDir() {
 }
 
 }  // namespace print::render::test
+
+namespace print::render::test {
+namespace {
+
+engine::DisplayItem lineItem(double x1, double y1, double x2, double y2, double width = 0.5) {
+    engine::DisplayItem item;
+    engine::LineShape line;
+    line.from = {x1, y1};
+    line.to = {x2, y2};
+    line.pen.width = width;
+    item.shape = line;
+    return item;
+}
+
+}  // namespace
+
+engine::PageDisplayList chineseBillPage(long page, long pageCount) {
+    using engine::TextAlign;
+    engine::PageDisplayList list = a4Page(page);
+    engine::TextRun title = textRun("采购订单", 40, 40, 515, "黑体", 20, TextAlign::Center);
+    title.font.weight = 700;
+    addText(list, title);
+    addText(list, textRun("单据号：PO2026-000305", 40, 80, 250));
+    addText(list, textRun("供应商：上海华联食品有限公司", 300, 80, 255));
+    addText(list, textRun("订货日期：2026年12月08日", 40, 98, 250));
+    addText(list, textRun("收货门店：南京路一店", 300, 98, 255));
+    const double left = 40, right = 555, top = 124, rowHeight = 20;
+    const std::vector<std::string> headings = {"序号", "商品编码", "商品名称",
+                                               "数量", "单价",     "金额"};
+    const std::vector<double> columns = {40, 80, 160, 350, 410, 480, 555};
+    const std::vector<std::vector<std::string>> rows = {
+        {"1", "690123", "康师傅红烧牛肉面", "120", "3.50", "420.00"},
+        {"2", "690456", "农夫山泉天然水550ml", "240", "1.20", "288.00"},
+        {"3", "690789", "金龙鱼调和油5L", "12", "59.90", "718.80"},
+        {"4", "691012", "旺旺雪饼（家庭装）", "30", "16.80", "504.00"},
+    };
+    for (size_t r = 0; r <= rows.size() + 1; ++r) {
+        const double y = top + static_cast<double>(r) * rowHeight;
+        addItem(list, lineItem(left, y, right, y));
+    }
+    const double bottom = top + static_cast<double>(rows.size() + 1) * rowHeight;
+    for (const double x : columns) addItem(list, lineItem(x, top, x, bottom));
+    for (size_t c = 0; c < headings.size(); ++c) {
+        engine::TextRun heading =
+            textRun(headings[c], columns[c] + 2, top + 4, columns[c + 1] - columns[c] - 4, "黑体",
+                    10.5, TextAlign::Center);
+        addText(list, heading);
+    }
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < headings.size(); ++c) {
+            const TextAlign align = c >= 3 ? TextAlign::Right : TextAlign::Left;
+            engine::DisplayItem item;
+            item.shape = textRun(rows[r][c], columns[c] + 2,
+                                 top + static_cast<double>(r + 1) * rowHeight + 4,
+                                 columns[c + 1] - columns[c] - 4, "宋体", 10.5, align);
+            item.tag.band = "detail";
+            item.tag.row = static_cast<long>(r + 1);
+            item.clip = engine::PageRect{columns[c], top + static_cast<double>(r + 1) * rowHeight,
+                                         columns[c + 1] - columns[c], rowHeight};
+            addItem(list, item);
+        }
+    }
+    addText(list, textRun("合计金额（大写）：壹仟玖佰叁拾元捌角整", 40, bottom + 8, 380));
+    addText(list, textRun("￥1,930.80", 420, bottom + 8, 135, "宋体", 12, TextAlign::Right));
+    addText(list, textRun("备注：请于收货后七日内开具增值税专用发票，逾期不予结算。", 40,
+                          bottom + 30, 515, "宋体", 10.5, TextAlign::Justify));
+    addText(list, textRun("制单人：张伟      审核：李娜      仓管：王强", 40, 780, 400));
+    addText(list, textRun("第" + std::to_string(page) + "页 共" + std::to_string(pageCount) + "页",
+                          40, 800, 515, "宋体", 9, TextAlign::Center));
+    return list;
+}
+
+}  // namespace print::render::test

@@ -53,3 +53,11 @@ private:
 };
 
 }  // namespace print::render::test
+
+namespace print::render::test {
+
+// A hand-made page of a Chinese purchase order: title, header fields, a ruled table of goods
+// with amounts, a total in capitals and a page footer "第N页 共M页"; drawn with 宋体 and 黑体.
+engine::PageDisplayList chineseBillPage(long page, long pageCount);
+
+}  // namespace print::render::test
