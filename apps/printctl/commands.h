@@ -15,5 +15,7 @@ void addLibCommands(CLI::App& app);
 void addPrintCommand(CLI::App& app);
 // `printctl templates ...`: stored print templates.
 void addTemplatesCommands(CLI::App& app);
+// `printctl render`: a report laid out into pages, written as text, PDF or PNG.
+void addRenderCommand(CLI::App& app);
 
 }  // namespace printctl

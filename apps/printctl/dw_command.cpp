@@ -1,13 +1,9 @@
 // printctl dw: the engine shell. Opens a report definition and runs engine commands read from
 // standard input, one per line; each command's output is followed by a line holding a single
 // '.', and output lines that begin with '.' get one more '.' in front.
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "commands.h"
-#include "common/encoding.h"
 #include "common/text.h"
 #include "dw_shell.h"
 #include "engine/datastore.h"
@@ -42,36 +38,16 @@ int runDw(const DwOptions& options) {
         }
     }
 
-    std::string text;
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(options.definition, ec)) {
-        std::ifstream in(options.definition, std::ios::binary);
-        std::ostringstream buf;
-        buf << in.rdbuf();
-        auto decoded = print::decodeLines(buf.str(), options.encoding);
-        if (!decoded.ok()) {
-            std::cerr << "error: " << options.definition << ": " << decoded.error().describe()
-                      << "\n";
-            return 2;
-        }
-        text = std::move(decoded).value();
-    } else {
-        auto found = list.find(options.definition);
-        if (!found.ok()) {
-            std::cerr << "error: " << found.error().message << "\n";
-            return 2;
-        }
-        if (!found.value()) {
-            std::cerr << "error: '" << options.definition
-                      << "' is neither a file nor a definition on the library search list\n";
-            return 2;
-        }
-        text = *found.value();
+    std::string readError;
+    auto text = readDefinition(options.definition, options.encoding, readError);
+    if (!text) {
+        std::cerr << "error: " << readError << "\n";
+        return 2;
     }
 
     DataStore report;
     std::string error;
-    if (report.Create(text, error) != 1) {
+    if (report.Create(*text, error) != 1) {
         std::cerr << "error: " << error << "\n";
         return 2;
     }

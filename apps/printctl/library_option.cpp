@@ -1,7 +1,11 @@
 #include "library_option.h"
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
+#include "common/encoding.h"
 #include "engine/library.h"
 #ifdef PRINTCTL_HAS_DB
 #include "db/library_file.h"
@@ -24,6 +28,33 @@ bool addLibraryFile(const std::string& path, std::string& error) {
     error = "library files are not supported by this build: " + path;
     return false;
 #endif
+}
+
+std::optional<std::string> readDefinition(const std::string& definition,
+                                          const std::string& encoding, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(definition, ec)) {
+        std::ifstream in(definition, std::ios::binary);
+        std::ostringstream buf;
+        buf << in.rdbuf();
+        auto decoded = print::decodeLines(buf.str(), encoding);
+        if (!decoded.ok()) {
+            error = definition + ": " + decoded.error().describe();
+            return std::nullopt;
+        }
+        return std::move(decoded).value();
+    }
+    auto found = print::engine::LibrarySearchList::application().find(definition);
+    if (!found.ok()) {
+        error = found.error().message;
+        return std::nullopt;
+    }
+    if (!found.value()) {
+        error =
+            "'" + definition + "' is neither a file nor a definition on the library search list";
+        return std::nullopt;
+    }
+    return *found.value();
 }
 
 }  // namespace printctl

@@ -2,11 +2,18 @@
 // `--lib FILE`. Without the database layer library files cannot be read and this says so.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace printctl {
 
 // True when the library was added; otherwise `error` says why.
 bool addLibraryFile(const std::string& path, std::string& error);
+
+// The text of the DEFINITION argument of a command: a definition file (in code page
+// `encoding`), or else a name on the library search list. nullopt with `error` set when it is
+// neither, or cannot be read.
+std::optional<std::string> readDefinition(const std::string& definition,
+                                          const std::string& encoding, std::string& error);
 
 }  // namespace printctl

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     printctl::addLibCommands(app);
     printctl::addPrintCommand(app);
     printctl::addTemplatesCommands(app);
+    printctl::addRenderCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -6,6 +6,7 @@
 #include "engine/format.h"
 #include "engine/library.h"
 #include "engine/property_table.h"
+#include "engine/report_layout.h"
 
 namespace print::engine {
 namespace {
@@ -122,6 +123,7 @@ void DataStore::clearDefinition() {
 
 void DataStore::touchSchema() {
     m_schemaVersion = nextVersion();
+    m_definitionVersion = nextVersion();
 }
 
 int DataStore::Create(std::string_view syntax, std::string& error) {
@@ -412,6 +414,7 @@ Result<std::unique_ptr<DataStore>> DataStore::loadChild(std::string_view dataObj
         }
     }
     child->m_dataObject = name;
+    child->m_parent = this;
     return child;
 }
 
@@ -496,7 +499,7 @@ long DataStore::InsertRow(long beforeRow) {
     }
     long row = beforeRow == 0 ? count + 1 : beforeRow;
     m_rows->primary.insert(m_rows->primary.begin() + (row - 1), id);
-    m_rows->touch();
+    m_rows->touchRow(id);
     if (m_currentRow == 0) m_currentRow = 1;
     return row;
 }
@@ -510,7 +513,7 @@ int DataStore::DeleteRow(long row) {
     // Rows that never came from the database have nothing to delete there.
     if (status != RowStatus::New && status != RowStatus::NewModified) m_rows->deleted.push_back(id);
     if (m_currentRow > RowCount()) m_currentRow = RowCount();
-    m_rows->touch();
+    m_rows->touchRow(id);
     return 1;
 }
 
@@ -641,7 +644,7 @@ int DataStore::SetItem(long row, int column, const Value& value) {
         st = static_cast<uint8_t>(RowStatus::NewModified);
     if (st == static_cast<uint8_t>(RowStatus::NotModified))
         st = static_cast<uint8_t>(RowStatus::DataModified);
-    m_rows->touch();
+    m_rows->touchRow(id);
     return 1;
 }
 
@@ -699,7 +702,9 @@ int DataStore::SetRow(long row) {
 
 int DataStore::ScrollToRow(long row) {
     if (RowCount() == 0) return -1;
-    return SetRow(std::clamp(row, 1L, RowCount()));
+    if (SetRow(std::clamp(row, 1L, RowCount())) != 1) return -1;
+    showRowInPreview(m_currentRow);
+    return 1;
 }
 
 int DataStore::SetColumn(std::string_view column) {

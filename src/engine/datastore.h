@@ -32,6 +32,8 @@ namespace print::engine {
 
 class DataStore;
 using DataWindowChild = DataStore;
+class ReportLayout;
+enum class RowFocusIndicator;
 
 struct TableColumn {
     AttributeList attrs;  // as written in column=(...)
@@ -84,6 +86,8 @@ public:
     // valid until this report is created again or destroyed, even when its object is destroyed
     // or pointed at another definition meanwhile (it is then no longer shown).
     int GetChild(std::string_view name, DataWindowChild*& child);
+    // The report that holds this one as a nested report; null for an outermost report.
+    const DataStore* parentReport() const { return m_parent; }
     int SetPosition(std::string_view object, std::string_view band, bool bringToTop);
     int SetRedraw(bool redraw);
     bool redraw() const { return m_redraw; }
@@ -119,6 +123,8 @@ public:
 
     long GetRow() const { return m_currentRow; }
     int SetRow(long row);
+    // Makes the row current and shows the page where it begins (for a nested report, the outer
+    // report's page); 1, or -1 when the report has no rows.
     int ScrollToRow(long row);
     std::string GetColumnName() const { return m_currentColumn; }
     int SetColumn(std::string_view column);
@@ -141,7 +147,29 @@ public:
     long Retrieve(const std::vector<Value>& args = {});
     const std::string& lastError() const { return m_lastError; }
 
+    // --- pages, preview and pointer (engine/report_layout.h) -------------------------------------
+    // The report's pages, their display lists, the preview state, hit testing and moving objects
+    // with the mouse; made on first use.
+    ReportLayout& layout() const;
+    // The preview shows the next (prior) page; the row at the top of the page shown then (0 on
+    // a page without rows), or -1 for a report without a definition. On the last (first) page
+    // it stays there.
+    long ScrollNextPage();
+    long ScrollPriorPage();
+    int SetRowFocusIndicator(RowFocusIndicator indicator);
+    // "name<TAB>row" of the object under the pointer on the shown page, "" over nothing.
+    std::string GetObjectAtPointer() const;
+    // "band<TAB>row" of the band under the pointer, "" over nothing.
+    std::string GetBandAtPointer() const;
+
     // --- model access for the layers above and for tests ----------------------------------------
+    // The datawindow(...) attributes, the attributes of band "header", "detail", "summary" or
+    // "footer" (null for another name) and the group blocks, as the definition holds them.
+    const AttributeList& reportAttributes() const { return m_datawindow; }
+    const AttributeList* bandAttributes(std::string_view band) const;
+    const std::vector<TextBlock>& groups() const { return m_groups; }
+    // Changes with every Create, Modify and SetPosition (unique across reports).
+    uint64_t definitionVersion() const { return m_definitionVersion; }
     const std::vector<TableColumn>& columns() const { return m_columns; }
     int columnIndex(std::string_view name) const;  // 0-based, -1 when unknown
     ReportObject* findObject(std::string_view name);
@@ -162,6 +190,9 @@ public:
     std::string lookUpDisplay(int slot, long row) const override;
     std::string describe(std::string_view path) const override;
     Result<std::pair<long, long>> groupRange(int level, long row) const override;
+    long page(long row) const override;
+    long pageCount() const override;
+    std::pair<long, long> pageRange(long row) const override;
 
 private:
     friend class ModifyRunner;
@@ -228,7 +259,10 @@ private:
     std::unordered_map<std::string, std::list<ReportObject>::iterator> m_byName;
     std::unordered_map<std::string, int> m_columnByName;
     uint64_t m_schemaVersion = 0;
+    uint64_t m_definitionVersion = 0;
     std::string m_printer;
+    const DataStore* m_parent = nullptr;
+    mutable std::unique_ptr<ReportLayout> m_layout;
 
     // rows
     std::shared_ptr<RowData> m_rows;
@@ -267,6 +301,7 @@ private:
     std::vector<std::unique_ptr<DataStore>> m_retired;
     void retire(std::unique_ptr<DataStore> child);
     void retireDddwChildren();
+    void showRowInPreview(long row);
 };
 
 // The edit style of a column object: "dddw", "ddlb", "checkbox", "radiobuttons", "editmask"

@@ -437,12 +437,15 @@ private:
 };
 
 std::string DataStore::Modify(std::string_view statements) {
+    // Even a failing Modify may have applied the statements before the one that failed.
+    m_definitionVersion = nextVersion();
     return ModifyRunner(*this, statements).run();
 }
 
 int DataStore::SetPosition(std::string_view object, std::string_view band, bool bringToTop) {
     auto it = m_byName.find(asciiLower(object));
     if (it == m_byName.end()) return -1;
+    m_definitionVersion = nextVersion();
     if (!trimView(band).empty()) {
         if (!isValidBand(band)) return -1;
         it->second->attrs.set("band", std::string(trimView(band)), ValueForm::Bare);

@@ -301,6 +301,7 @@ RowData::RowData(const std::vector<ValueType>& types) {
     columns.reserve(types.size());
     for (ValueType t : types) columns.emplace_back(t);
     version = nextVersion();
+    m_wholeVersion = version;
 }
 
 uint32_t RowData::newRow() {
@@ -320,7 +321,30 @@ void RowData::clear() {
     touch();
 }
 
-void RowData::touch() { version = nextVersion(); }
+void RowData::touch() {
+    version = nextVersion();
+    m_wholeVersion = version;
+    m_edits.clear();
+}
+
+void RowData::touchRow(uint32_t id) {
+    constexpr size_t kMaxEdits = 4096;
+    version = nextVersion();
+    if (m_edits.size() >= kMaxEdits) {
+        m_wholeVersion = version;
+        m_edits.clear();
+        return;
+    }
+    m_edits.emplace_back(version, id);
+}
+
+std::optional<std::vector<uint32_t>> RowData::rowsChangedSince(uint64_t since) const {
+    if (since < m_wholeVersion) return std::nullopt;
+    std::vector<uint32_t> ids;
+    for (auto it = m_edits.rbegin(); it != m_edits.rend() && it->first > since; ++it)
+        ids.push_back(it->second);
+    return ids;
+}
 
 size_t RowData::memoryBytes() const {
     size_t total = status.memoryBytes() +

@@ -122,7 +122,17 @@ struct RowData {
     uint32_t newRow();  // appends a row of nulls and returns its id
     void clear();
     void touch();
+    // A change that concerns one row only (a value set, a row inserted or deleted): layout then
+    // measures that row again rather than every row.
+    void touchRow(uint32_t id);
+    // The rows touched one by one since `since` (a version read earlier); nullopt when the
+    // rows changed otherwise meanwhile, or too many of them to list.
+    std::optional<std::vector<uint32_t>> rowsChangedSince(uint64_t since) const;
     size_t memoryBytes() const;
+
+private:
+    uint64_t m_wholeVersion = 0;                         // the last change of more than a row
+    std::vector<std::pair<uint64_t, uint32_t>> m_edits;  // single-row changes since then
 };
 
 // A process-wide counter that never repeats, for schema and data versions.

@@ -1,0 +1,338 @@
+// The layout engine behind ReportLayout: the report read into bands and objects with their
+// properties compiled, the flow of bands and rows into pages, and the page builder.
+//
+// A report's body is a flow of items: for each row the headers of the groups it begins, its
+// detail band and the trailers of the groups it ends; then the summary. A band instance that
+// holds nested reports growing with their rows is split into segments (the band's own parts
+// between them, and each nested report's flow), so that it can break across pages. A position
+// in the flow (`FlowPos`) names the item and, inside a split band, the segment and the
+// position in the nested report's own flow.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/datastore.h"
+#include "engine/display_list.h"
+#include "engine/expression.h"
+#include "engine/layout_text.h"
+#include "engine/layout_units.h"
+#include "engine/report_layout.h"
+
+namespace print::engine {
+
+// A property value: a constant, or `default<TAB>expression` evaluated per row.
+struct Prop {
+    std::string constant;
+    std::shared_ptr<const Expression> expr;
+};
+
+enum class ObjKind {
+    Text,
+    Column,
+    Compute,
+    Line,
+    Rectangle,
+    RoundRectangle,
+    Ellipse,
+    Bitmap,
+    Report,
+    GroupBox,
+    Button,
+    Graph,
+    Other
+};
+
+enum class SlideUp { No, AllAbove, DirectlyAbove };
+
+struct ObjectModel {
+    const ReportObject* source = nullptr;
+    ObjKind kind = ObjKind::Other;
+    std::string name;
+    std::string kindName;
+    std::string band;  // lower case
+    Prop x, y, width, height, x1, y1, x2, y2, visible, border, color, bgMode, bgColor;
+    Prop fontFace, fontHeight, fontWeight, italic, underline, strike, charset, escapement;
+    Prop alignment, text, format, penStyle, penWidth, penColor, brushHatch, brushColor;
+    Prop filename, ellipseWidth, ellipseHeight;
+    std::shared_ptr<const Expression> expression;  // a computed field's
+    int column = -1;                               // a column object's table column
+    bool autosize = false;
+    bool moveable = false;
+    bool resizeable = false;
+    bool trailFooter = false;
+    bool invert = false;
+    bool variable = false;  // geometry or visibility varies by row
+    SlideUp slide = SlideUp::No;
+    DataStore* child = nullptr;   // a report object's nested report
+    std::optional<double> gridX;  // where a grid places it (report units)
+    bool gridHidden = false;
+};
+
+struct BandModel {
+    std::string name;
+    uint64_t signature = 0;  // of everything its row heights depend on
+    Prop height;
+    Prop color;
+    bool autosize = false;
+    std::vector<const ObjectModel*> objects;  // drawing order
+    std::vector<const ObjectModel*> flows;    // nested reports growing with their rows, by y
+    bool uniform = true;                      // the same height for every row
+    double fixedHeight = 0;                   // points, when uniform
+};
+
+struct GroupModel {
+    int level = 1;
+    bool newPage = false;
+    bool resetPageCount = false;
+    BandModel header;
+    BandModel trailer;
+};
+
+struct LayoutModel {
+    PageSetup page;
+    UnitScale units;
+    double px = 0;  // points per report unit across and down, print scale applied
+    double py = 0;
+    bool grid = false;
+    int gridLines = 0;
+    std::optional<uint32_t> background;
+    BandModel header, detail, summary, footer, foreground, backgroundBand;
+    std::vector<GroupModel> groups;  // by level
+    std::deque<ObjectModel> objects;
+};
+
+enum class Stage : uint8_t { Header, Detail, Trailer, Summary, End };
+
+// How a report's own header and footer go with its flow: not at all (the outermost report's
+// are the page's), or on every slice of a nested report, the footer after the slice's rows or
+// at the bottom of the slice.
+enum class FlowMode { Page, NestedTrailing, NestedBottom };
+
+struct FlowPos {
+    long row = 1;
+    Stage stage = Stage::Header;
+    int level = 0;                         // group index for Header and Trailer
+    int segment = 0;                       // the next segment of a split band
+    std::shared_ptr<const FlowPos> inner;  // position in that segment's nested report
+
+    bool sameShape(const FlowPos& other) const;
+};
+
+// How a text, column or computed field shows in one row.
+struct TextBlock2 {
+    std::vector<TextLine> lines;
+    FontSpec font;
+    double lineSpacing = 0;
+    double ascent = 0;
+    std::optional<uint32_t> formatColor;  // from a colour prefix of the display format
+};
+
+struct Placement {
+    const ObjectModel* obj = nullptr;
+    PageRect box;  // relative to the band's origin
+    PagePoint from, to;
+    double declaredTop = 0;
+    double declaredBottom = 0;
+    std::optional<TextBlock2> text;  // measured already when it decided the height
+};
+
+struct BandInstance {
+    double height = 0;
+    std::vector<Placement> objects;  // visible ones, drawing order
+};
+
+class LayoutEngine;
+
+// What Page(), PageCount() and aggregates for page see while a page is drawn.
+struct PageContext {
+    long physical = 1;  // the page of the outermost report
+    long first = 0;     // this report's first and last row on the page
+    long last = 0;
+    LayoutEngine* top = nullptr;  // the report whose page is drawn
+};
+
+// Where drawn items go and what they are tagged with.
+struct DrawTarget {
+    PageDisplayList* page = nullptr;
+    double x = 0;  // origin of the report's coordinates on the page
+    double y = 0;
+    double width = 0;  // of the report's area, for band boxes
+    std::string reportPath;
+    std::optional<PageRect> clip;
+    long physical = 1;
+    LayoutEngine* top = nullptr;
+    std::vector<LayoutEngine*>* touched = nullptr;  // reports given a page context
+};
+
+// The rows of a nested report one walk placed.
+struct NestedSlice {
+    const ObjectModel* object = nullptr;
+    long first = 0;
+    long last = 0;
+};
+
+struct WalkResult {
+    FlowPos end;
+    double used = 0;
+    bool done = false;
+    bool placedAny = false;
+    long firstRow = 0;
+    long lastRow = 0;
+    std::vector<NestedSlice> slices;
+};
+
+// A part of a split band: the band's own objects between nested reports, or a nested report.
+struct Segment {
+    const ObjectModel* flow = nullptr;  // null for a part of the band itself
+    double top = 0;                     // declared, points
+    double bottom = 0;
+};
+
+class LayoutEngine {
+public:
+    explicit LayoutEngine(DataStore& report);
+
+    DataStore& report() { return m_report; }
+    void setMetrics(std::shared_ptr<const FontMetrics> metrics);
+    std::shared_ptr<const FontMetrics> metrics() const;
+
+    // The model for the report as it is now (rebuilt after a change of its definition).
+    const LayoutModel& model();
+    // A key that changes whenever anything this report's pages depend on changes, its nested
+    // reports included.
+    uint64_t stateKey();
+
+    long pageCount();
+    Result<std::shared_ptr<const PageDisplayList>> page(long number);
+    long pageOfRow(long row);
+    long pageOfNestedRow(std::string_view object, long row);
+    std::pair<long, long> rowsOnPage(long number);
+    void invalidate();
+
+    // While a page is drawn: the page and this report's rows on it.
+    const std::optional<PageContext>& context() const { return m_context; }
+    long logicalPage(long physical);
+    long logicalCount(long physical);
+    long pageForExpression(long row);
+    long pageCountForExpression();
+    std::pair<long, long> pageRangeForExpression(long row);
+
+    // --- flow (used by outer reports on their nested ones) ----------------------------------
+    FlowPos begin();
+    WalkResult walk(const FlowPos& start, double avail, bool atTop, FlowMode mode,
+                    DrawTarget* draw);
+    long rowCount() const { return m_report.RowCount(); }
+
+    // --- evaluation helpers -------------------------------------------------------------------
+    std::string text(const Prop& p, long row);
+    double number(const Prop& p, long row, double fallback = 0);
+    bool flag(const Prop& p, long row, bool fallback);
+    std::optional<uint32_t> color(const Prop& p, long row, std::optional<uint32_t> fallback);
+
+private:
+    friend class BandLayouter;
+
+    void ensureModel();
+    void buildModel();
+    void buildBand(BandModel& band, std::string name, const AttributeList* attrs,
+                   std::string_view heightName, std::string_view colorName,
+                   std::string_view autosizeName);
+    void applyGrid();
+    Prop prop(const ObjectModel& o, std::string_view name);
+    Prop makeProp(std::string value);
+
+    // flow
+    FlowPos normalize(FlowPos pos);
+    FlowPos next(FlowPos pos);
+    bool itemExists(const FlowPos& pos);
+    const BandModel& bandOf(const FlowPos& pos) const;
+    std::string bandName(const FlowPos& pos) const;
+    long rowOf(const FlowPos& pos);
+    long groupEnd(int index, long row);
+    long groupStart(int index, long row);
+    long nextBoundary(long row);
+    double itemHeight(const FlowPos& pos);
+    double bandHeight(const BandModel& band, long row);
+    bool splits(const BandModel& band, long row);
+    std::vector<Segment> segments(const BandModel& band, long row);
+    WalkResult walkSplit(const FlowPos& pos, double avail, bool atTop, DrawTarget* draw);
+
+    // bands and objects
+    BandInstance layoutBand(const BandModel& band, long row, bool forDrawing);
+    // Draws the band's objects at `y` of the report's area; with `part`, only the objects that
+    // begin in that part of the band, moved up by the part's top.
+    struct BandPart {
+        double top = 0;
+        double from = 0;
+        double to = 0;
+    };
+    void drawBand(const BandModel& band, const BandInstance& instance, long row, double y,
+                  DrawTarget& draw, const BandPart* part = nullptr);
+    void drawObject(const Placement& p, long row, const std::string& band, DrawTarget& draw,
+                    double ox, double oy);
+    void drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw);
+    std::optional<TextBlock2> textOf(const ObjectModel& obj, long row, double width, double height,
+                                     bool autosize);
+    std::string contentOf(const ObjectModel& obj, long row, std::optional<uint32_t>& color);
+    FontSpec fontOf(const ObjectModel& obj, long row);
+
+    // pagination
+    struct PageRun {
+        long first = 1;
+        long count = 1;
+        FlowPos start;
+        long stride = 0;
+    };
+    double bodyHeight(long firstRow, double& headerHeight, double& footerHeight);
+    FlowPos pageStart(long number);
+    WalkResult measurePage(long number);
+    bool extendPages();
+    void ensurePages(long upTo);
+    void tryStride();
+    LayoutEngine* innermost(const FlowPos& pos, const FlowPos*& innerPos);
+    FlowPos advance(const FlowPos& pos, long rows);
+    std::shared_ptr<PageDisplayList> buildPage(long number);
+    void checkState();
+
+public:
+    // Whether page `number` exists, laying out no further than needed to know.
+    bool hasPage(long number);
+    void clearContext() { m_context.reset(); }
+
+private:
+    DataStore& m_report;
+    std::shared_ptr<const FontMetrics> m_metrics;
+    std::optional<LayoutModel> m_model;
+    uint64_t m_modelDefinition = 0;
+    uint64_t m_modelSchema = 0;
+    uint64_t m_modelDefaults = 0;  // which default metrics the model was made with
+
+    // row heights of bands whose height varies by row, by band name and row id
+    struct Heights {
+        uint64_t signature = 0;
+        std::unordered_map<uint32_t, double> byId;
+    };
+    std::unordered_map<std::string, Heights> m_heights;
+    uint64_t m_heightsData = 0;
+
+    // pages
+    uint64_t m_pagesKey = 0;
+    std::vector<PageRun> m_runs;
+    std::vector<long> m_sectionStarts;  // pages where a group resets the page count
+    FlowPos m_nextStart;
+    bool m_complete = false;
+    long m_known = 0;
+    std::list<std::pair<long, std::shared_ptr<PageDisplayList>>> m_recent;
+
+    std::optional<PageContext> m_context;
+};
+
+}  // namespace print::engine

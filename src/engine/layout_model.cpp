@@ -1,0 +1,363 @@
+// Reading the report into the layout model: page setup, bands, groups and objects with their
+// properties compiled once per change of the definition.
+#include <algorithm>
+#include <cmath>
+
+#include "common/text.h"
+#include "engine/layout_engine.h"
+#include "engine/property_table.h"
+
+namespace print::engine {
+namespace {
+
+constexpr double kPointsPerTenthMm = 72.0 / 254.0;
+
+ObjKind kindOf(std::string_view kind) {
+    if (kind == "text") return ObjKind::Text;
+    if (kind == "column") return ObjKind::Column;
+    if (kind == "compute") return ObjKind::Compute;
+    if (kind == "line") return ObjKind::Line;
+    if (kind == "rectangle") return ObjKind::Rectangle;
+    if (kind == "roundrectangle") return ObjKind::RoundRectangle;
+    if (kind == "ellipse") return ObjKind::Ellipse;
+    if (kind == "bitmap") return ObjKind::Bitmap;
+    if (kind == "report") return ObjKind::Report;
+    if (kind == "groupbox") return ObjKind::GroupBox;
+    if (kind == "button") return ObjKind::Button;
+    if (kind == "graph") return ObjKind::Graph;
+    return ObjKind::Other;
+}
+
+bool yes(std::string_view v) {
+    std::string l = asciiLower(trimView(v.substr(0, v.find('\t'))));
+    return l == "yes" || l == "1" || l == "true";
+}
+
+double numberOr(std::string_view text, double fallback) {
+    return parseNumber(text.substr(0, text.find('\t'))).value_or(fallback);
+}
+
+bool isTextLike(ObjKind k) {
+    return k == ObjKind::Text || k == ObjKind::Column || k == ObjKind::Compute;
+}
+
+uint64_t mix(uint64_t h, std::string_view s) {
+    return h ^ (std::hash<std::string_view>{}(s) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+}
+
+uint64_t mixAttributes(uint64_t h, const AttributeList& attrs) {
+    for (const Attribute& a : attrs.items) h = mix(mix(h, a.name), a.value);
+    return h;
+}
+
+}  // namespace
+
+PageRect PageSetup::printable() const {
+    return {marginLeft, marginTop, std::max(0.0, paperWidth - marginLeft - marginRight),
+            std::max(0.0, paperHeight - marginTop - marginBottom)};
+}
+
+Prop LayoutEngine::makeProp(std::string value) {
+    Prop p;
+    size_t tab = value.find('\t');
+    if (tab == std::string::npos) {
+        p.constant = std::move(value);
+        return p;
+    }
+    p.constant = value.substr(0, tab);
+    // A definition may use what we cannot evaluate; the property then keeps its default.
+    auto compiled = Expression::compile(std::string_view(value).substr(tab + 1));
+    if (compiled.ok()) p.expr = std::move(compiled).value();
+    return p;
+}
+
+Prop LayoutEngine::prop(const ObjectModel& o, std::string_view name) {
+    if (const Attribute* a = o.source->attrs.find(name)) return makeProp(a->value);
+    auto info = objectProperty(o.kindName, name);
+    if (info && info->defaultValue) return makeProp(std::string(*info->defaultValue));
+    return {};
+}
+
+void LayoutEngine::buildBand(BandModel& band, std::string name, const AttributeList* attrs,
+                             std::string_view heightName, std::string_view colorName,
+                             std::string_view autosizeName) {
+    band.name = std::move(name);
+    if (!attrs) return;
+    if (const Attribute* h = attrs->find(heightName)) band.height = makeProp(h->value);
+    if (const Attribute* c = attrs->find(colorName)) band.color = makeProp(c->value);
+    band.autosize = yes(attrs->get(autosizeName, "no"));
+}
+
+void LayoutEngine::buildModel() {
+    LayoutModel m;
+    const AttributeList& dw = m_report.reportAttributes();
+    auto dwNumber = [&](std::string_view name, double fallback) {
+        return numberOr(dw.get(name), fallback);
+    };
+
+    // --- page ---
+    int units = static_cast<int>(dwNumber("units", 0));
+    m.units = UnitScale::forUnits(units);
+    PageSetup& page = m.page;
+    page.paperSize = static_cast<int>(dwNumber("print.paper.size", 0));
+    double width = 0, height = 0;
+    if (page.paperSize == kCustomPaper) {
+        width = dwNumber("print.custompage.width", 0) * m.units.x;
+        height = dwNumber("print.custompage.length", 0) * m.units.y;
+    }
+    if (!(width > 0 && height > 0)) {
+        PaperSize size = paperSize(page.paperSize).value_or(*paperSize(0));
+        width = size.width * kPointsPerTenthMm;
+        height = size.height * kPointsPerTenthMm;
+    }
+    // A sheet larger than five metres is a mistake, not a paper.
+    width = std::min(width, 14400.0);
+    height = std::min(height, 14400.0);
+    page.landscape = static_cast<int>(dwNumber("print.orientation", 0)) == 1;
+    if (page.landscape) std::swap(width, height);
+    page.paperWidth = width;
+    page.paperHeight = height;
+    auto margin = [&](std::string_view name, double fallback, double perUnit, double limit) {
+        double v = dwNumber(name, fallback) * perUnit;
+        return std::clamp(v, 0.0, std::max(0.0, limit / 2 - 1));
+    };
+    page.marginLeft = margin("print.margin.left", 110, m.units.x, width);
+    page.marginRight = margin("print.margin.right", 110, m.units.x, width);
+    page.marginTop = margin("print.margin.top", 96, m.units.y, height);
+    page.marginBottom = margin("print.margin.bottom", 96, m.units.y, height);
+    double scale = dwNumber("print.scale", 0);
+    page.scale = scale > 0 ? std::clamp(scale, 0.05, 20.0) : 1.0;
+    m.px = m.units.x * page.scale;
+    m.py = m.units.y * page.scale;
+    m.grid = static_cast<int>(dwNumber("processing", 0)) == 1;
+    m.gridLines = static_cast<int>(dwNumber("grid.lines", 0));
+
+    // --- bands ---
+    buildBand(m.header, "header", m_report.bandAttributes("header"), "height", "color",
+              "height.autosize");
+    buildBand(m.detail, "detail", m_report.bandAttributes("detail"), "height", "color",
+              "height.autosize");
+    buildBand(m.summary, "summary", m_report.bandAttributes("summary"), "height", "color",
+              "height.autosize");
+    buildBand(m.footer, "footer", m_report.bandAttributes("footer"), "height", "color",
+              "height.autosize");
+    m.foreground.name = "foreground";
+    m.backgroundBand.name = "background";
+    for (size_t i = 0; i < m_report.groups().size(); ++i) {
+        const AttributeList& g = m_report.groups()[i].attrs;
+        GroupModel group;
+        group.level = static_cast<int>(numberOr(g.get("level"), static_cast<double>(i + 1)));
+        group.newPage = yes(g.get("newpage", "no"));
+        group.resetPageCount = yes(g.get("resetpagecount", "no"));
+        std::string level = std::to_string(group.level);
+        buildBand(group.header, "header." + level, &g, "header.height", "header.color",
+                  "header.height.autosize");
+        buildBand(group.trailer, "trailer." + level, &g, "trailer.height", "trailer.color",
+                  "trailer.height.autosize");
+        m.groups.push_back(std::move(group));
+    }
+    std::stable_sort(m.groups.begin(), m.groups.end(),
+                     [](const GroupModel& a, const GroupModel& b) { return a.level < b.level; });
+
+    // --- objects ---
+    auto bandByName = [&](const std::string& name) -> BandModel* {
+        if (name == "header") return &m.header;
+        if (name == "detail") return &m.detail;
+        if (name == "summary") return &m.summary;
+        if (name == "footer") return &m.footer;
+        if (name == "foreground") return &m.foreground;
+        if (name == "background") return &m.backgroundBand;
+        for (auto& g : m.groups) {
+            if (g.header.name == name) return &g.header;
+            if (g.trailer.name == name) return &g.trailer;
+        }
+        return nullptr;
+    };
+    for (const ReportObject& source : m_report.objects()) {
+        if (!source.isObject) continue;
+        ObjectModel o;
+        o.source = &source;
+        o.kindName = source.kind;
+        o.kind = kindOf(source.kind);
+        o.name = source.name;
+        o.band = asciiLower(source.attrs.get("band", "detail"));
+        if (!bandByName(o.band)) continue;
+        for (auto [field, name] : {std::pair{&o.x, "x"},
+                                   {&o.y, "y"},
+                                   {&o.width, "width"},
+                                   {&o.height, "height"},
+                                   {&o.x1, "x1"},
+                                   {&o.y1, "y1"},
+                                   {&o.x2, "x2"},
+                                   {&o.y2, "y2"},
+                                   {&o.visible, "visible"},
+                                   {&o.border, "border"},
+                                   {&o.color, "color"},
+                                   {&o.bgMode, "background.mode"},
+                                   {&o.bgColor, "background.color"},
+                                   {&o.fontFace, "font.face"},
+                                   {&o.fontHeight, "font.height"},
+                                   {&o.fontWeight, "font.weight"},
+                                   {&o.italic, "font.italic"},
+                                   {&o.underline, "font.underline"},
+                                   {&o.strike, "font.strikethrough"},
+                                   {&o.charset, "font.charset"},
+                                   {&o.escapement, "font.escapement"},
+                                   {&o.alignment, "alignment"},
+                                   {&o.text, "text"},
+                                   {&o.format, "format"},
+                                   {&o.penStyle, "pen.style"},
+                                   {&o.penWidth, "pen.width"},
+                                   {&o.penColor, "pen.color"},
+                                   {&o.brushHatch, "brush.hatch"},
+                                   {&o.brushColor, "brush.color"},
+                                   {&o.filename, "filename"},
+                                   {&o.ellipseWidth, "ellipsewidth"},
+                                   {&o.ellipseHeight, "ellipseheight"}})
+            *field = prop(o, name);
+        if (o.kind == ObjKind::Column) {
+            auto id = parseInteger(source.attrs.get("id"));
+            int columns = static_cast<int>(m_report.columns().size());
+            if (id && *id >= 1 && *id <= columns)
+                o.column = static_cast<int>(*id - 1);
+            else
+                o.column = m_report.columnIndex(o.name);
+            if (o.format.constant.empty() && !source.attrs.find("format") &&
+                editStyleOf(source.attrs) == "editmask")
+                o.format = makeProp(source.attrs.get("editmask.mask"));
+        }
+        if (o.kind == ObjKind::Compute) {
+            auto compiled = Expression::compile(source.attrs.get("expression"));
+            if (compiled.ok()) o.expression = std::move(compiled).value();
+        }
+        o.autosize = yes(source.attrs.get("height.autosize", "no"));
+        o.moveable = yes(source.attrs.get("moveable", "0"));
+        o.resizeable = yes(source.attrs.get("resizeable", "0"));
+        o.trailFooter = yes(source.attrs.get("trail_footer", "no"));
+        o.invert = yes(source.attrs.get("invert", "0"));
+        std::string slide = asciiLower(trim(source.attrs.get("slideup", "no")));
+        o.slide = slide == "allabove"        ? SlideUp::AllAbove
+                  : slide == "directlyabove" ? SlideUp::DirectlyAbove
+                                             : SlideUp::No;
+        o.variable = o.x.expr || o.y.expr || o.width.expr || o.height.expr || o.visible.expr ||
+                     o.x1.expr || o.y1.expr || o.x2.expr || o.y2.expr;
+        if (o.kind == ObjKind::Report && source.child) o.child = source.child.get();
+        m.objects.push_back(std::move(o));
+    }
+    for (const ObjectModel& o : m.objects) {
+        BandModel* band = bandByName(o.band);
+        band->objects.push_back(&o);
+        bool breaks = o.kind == ObjKind::Report && o.autosize && o.child && o.band != "header" &&
+                      o.band != "footer" && o.band != "foreground" && o.band != "background";
+        if (breaks) band->flows.push_back(&o);
+    }
+    m_model = std::move(m);
+    if (m_model->grid) applyGrid();
+
+    // Which bands have the same height for every row.
+    auto settle = [&](BandModel& band) {
+        bool anyAutosize = false, anyVariable = false, anySlide = false;
+        for (const ObjectModel* o : band.objects) {
+            anyAutosize |= o->autosize && isTextLike(o->kind);
+            anyVariable |= o->variable;
+            anySlide |= o->slide != SlideUp::No;
+        }
+        band.uniform =
+            !band.height.expr && !anyAutosize && !((band.autosize || anySlide) && anyVariable);
+        band.fixedHeight = std::max(0.0, numberOr(band.height.constant, 0)) * m_model->py;
+        std::stable_sort(band.flows.begin(), band.flows.end(),
+                         [&](const ObjectModel* a, const ObjectModel* b) {
+                             return numberOr(a->y.constant, 0) < numberOr(b->y.constant, 0);
+                         });
+    };
+    for (BandModel* band : {&m_model->header, &m_model->detail, &m_model->summary, &m_model->footer,
+                            &m_model->foreground, &m_model->backgroundBand})
+        settle(*band);
+    for (auto& g : m_model->groups) {
+        settle(g.header);
+        settle(g.trailer);
+    }
+    // What the height of a band's rows depends on: the band, its objects, everything they may
+    // show (columns and computed fields of any band) and the units and scale.
+    uint64_t base = mix(0, std::to_string(m_model->px) + "/" + std::to_string(m_model->py) +
+                               (m_model->grid ? "/grid" : ""));
+    base = mix(base, std::to_string(reinterpret_cast<uintptr_t>(metrics().get())));
+    for (const TableColumn& c : m_report.columns()) base = mixAttributes(base, c.attrs);
+    for (const ObjectModel& o : m_model->objects)
+        if (o.kind == ObjKind::Compute || o.kind == ObjKind::Column)
+            base = mixAttributes(mix(base, o.kindName), o.source->attrs);
+    auto sign = [&](BandModel& band) {
+        uint64_t h = mix(mix(mix(base, band.name), band.height.constant),
+                         band.height.expr ? band.height.expr->text() : "");
+        h = mix(h, band.autosize ? "autosize" : "");
+        for (const ObjectModel* o : band.objects) {
+            h = mixAttributes(mix(h, o->kindName), o->source->attrs);
+            if (o->gridX) h = mix(h, std::to_string(*o->gridX));
+        }
+        band.signature = h;
+    };
+    for (BandModel* band : {&m_model->header, &m_model->detail, &m_model->summary, &m_model->footer,
+                            &m_model->foreground, &m_model->backgroundBand})
+        sign(*band);
+    for (auto& g : m_model->groups) {
+        sign(g.header);
+        sign(g.trailer);
+    }
+    std::optional<uint32_t> bg =
+        resolveColor(static_cast<int64_t>(numberOr(dw.get("color", "16777215"), 16777215)));
+    if (bg && *bg != 0xFFFFFF) m_model->background = bg;
+}
+
+// A grid places its columns left to right in the order of their x, each as wide as it is,
+// hidden ones taking no room; headings and the fields under a column go with it.
+void LayoutEngine::applyGrid() {
+    LayoutModel& m = *m_model;
+    std::vector<ObjectModel*> cells;
+    for (ObjectModel& o : m.objects)
+        if (o.band == "detail" && isTextLike(o.kind)) cells.push_back(&o);
+    if (cells.empty()) return;
+    std::stable_sort(cells.begin(), cells.end(), [](const ObjectModel* a, const ObjectModel* b) {
+        return numberOr(a->x.constant, 0) < numberOr(b->x.constant, 0);
+    });
+    double cursor = numberOr(cells.front()->x.constant, 0);
+    for (ObjectModel* cell : cells) {
+        std::string declaredX = trim(cell->x.constant);
+        bool hidden = trim(cell->visible.constant) == "0" && !cell->visible.expr;
+        ObjectModel* heading = nullptr;
+        for (ObjectModel& o : m.objects)
+            if (o.band == "header" && o.kind == ObjKind::Text && iequals(o.name, cell->name + "_t"))
+                heading = &o;
+        for (ObjectModel& o : m.objects) {
+            if (&o == cell || o.band == "detail" || !isTextLike(o.kind)) continue;
+            bool follows = &o == heading;
+            if (!heading && o.band == "header" && o.kind == ObjKind::Text)
+                follows = trim(o.x.constant) == declaredX;
+            if (o.band != "header") follows = trim(o.x.constant) == declaredX;
+            if (!follows || o.gridX) continue;
+            o.gridX = cursor;
+            o.gridHidden = hidden;
+            if (o.band == "header") o.width = cell->width;
+        }
+        cell->gridX = cursor;
+        cell->gridHidden = hidden;
+        if (!hidden) cursor += std::max(0.0, numberOr(cell->width.constant, 0));
+    }
+}
+
+void LayoutEngine::ensureModel() {
+    uint64_t defaults = reinterpret_cast<uintptr_t>(metrics().get());
+    if (m_model && m_modelDefinition == m_report.definitionVersion() &&
+        m_modelSchema == m_report.schemaVersion() && m_modelDefaults == defaults)
+        return;
+    buildModel();
+    m_modelDefinition = m_report.definitionVersion();
+    m_modelSchema = m_report.schemaVersion();
+    m_modelDefaults = defaults;
+}
+
+const LayoutModel& LayoutEngine::model() {
+    ensureModel();
+    return *m_model;
+}
+
+}  // namespace print::engine

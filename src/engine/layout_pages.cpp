@@ -1,0 +1,448 @@
+// Pages: where each page starts in the flow, found lazily and kept as runs (a run of pages that
+// all hold the same number of plain rows is kept as its first page and a stride), the display
+// list of a page, and the page numbers expressions see.
+#include <algorithm>
+#include <climits>
+
+#include "common/text.h"
+#include "engine/layout_engine.h"
+
+namespace print::engine {
+namespace {
+
+// Set while pages are being found: expressions evaluated meanwhile see page 1 of 1, since the
+// pages they ask about are what is being worked out.
+thread_local int t_paginating = 0;
+
+class Paginating {
+public:
+    Paginating() { ++t_paginating; }
+    ~Paginating() { --t_paginating; }
+    Paginating(const Paginating&) = delete;
+    Paginating& operator=(const Paginating&) = delete;
+};
+
+// More pages than this are a definition gone wrong (a row per page of ten million rows).
+constexpr long kMaxPages = 50'000'000;
+constexpr size_t kRecentPages = 4;
+
+uint64_t mix(uint64_t h, uint64_t v) {
+    return h ^ (v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+}
+
+bool samePosition(const FlowPos& a, const FlowPos& b) {
+    if (a.row != b.row || a.stage != b.stage || a.level != b.level || a.segment != b.segment)
+        return false;
+    if (!a.inner || !b.inner) return !a.inner && !b.inner;
+    return samePosition(*a.inner, *b.inner);
+}
+
+}  // namespace
+
+LayoutEngine::LayoutEngine(DataStore& report) : m_report(report) {}
+
+void LayoutEngine::setMetrics(std::shared_ptr<const FontMetrics> metrics) {
+    m_metrics = std::move(metrics);
+}
+
+std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
+    return m_metrics ? m_metrics : defaultFontMetrics();
+}
+
+uint64_t LayoutEngine::stateKey() {
+    ensureModel();
+    uint64_t h = mix(m_report.definitionVersion(), m_report.schemaVersion());
+    h = mix(h, m_report.dataVersion());
+    h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
+    h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
+    for (const ObjectModel& o : m_model->objects)
+        if (o.child) h = mix(h, o.child->layout().engine().stateKey());
+    return h;
+}
+
+void LayoutEngine::checkState() {
+    uint64_t key = stateKey();
+    if (key == m_pagesKey && m_known > 0) return;
+    m_pagesKey = key;
+    m_runs.clear();
+    m_sectionStarts.assign(1, 1);
+    m_known = 0;
+    m_complete = !m_report.isCreated();
+    m_nextStart = begin();
+    m_recent.clear();
+}
+
+void LayoutEngine::invalidate() {
+    m_model.reset();
+    m_heights.clear();
+    m_pagesKey = 0;
+    m_known = 0;
+    m_runs.clear();
+    m_recent.clear();
+}
+
+double LayoutEngine::bodyHeight(long firstRow, double& headerHeight, double& footerHeight) {
+    const LayoutModel& m = *m_model;
+    headerHeight = bandHeight(m.header, firstRow);
+    footerHeight = bandHeight(m.footer, firstRow);
+    return m.page.printable().height - headerHeight - footerHeight;
+}
+
+FlowPos LayoutEngine::advance(const FlowPos& pos, long rows) {
+    FlowPos out = pos;
+    if (!out.inner) {
+        out.row += rows;
+        return out;
+    }
+    out.inner = std::make_shared<const FlowPos>(advance(*out.inner, rows));
+    return out;
+}
+
+LayoutEngine* LayoutEngine::innermost(const FlowPos& pos, const FlowPos*& innerPos) {
+    LayoutEngine* engine = this;
+    const FlowPos* p = &pos;
+    while (p->inner) {
+        std::vector<Segment> parts = engine->segments(engine->bandOf(*p), engine->rowOf(*p));
+        if (p->segment < 0 || static_cast<size_t>(p->segment) >= parts.size() ||
+            !parts[p->segment].flow)
+            return nullptr;
+        engine = &parts[p->segment].flow->child->layout().engine();
+        engine->ensureModel();
+        p = p->inner.get();
+    }
+    innerPos = p;
+    return engine;
+}
+
+bool LayoutEngine::extendPages() {
+    if (m_complete) return false;
+    Paginating guard;
+    FlowPos start = m_nextStart;
+    double headerHeight = 0, footerHeight = 0;
+    double avail = bodyHeight(rowOf(start), headerHeight, footerHeight);
+    WalkResult r = walk(start, avail, true, FlowMode::Page, nullptr);
+    long number = m_known + 1;
+    m_runs.push_back({number, 1, start, 0});
+    const LayoutModel& m = *m_model;
+    if (number > 1 && start.stage == Stage::Header && !start.inner && start.segment == 0) {
+        for (size_t g = static_cast<size_t>(start.level); g < m.groups.size(); ++g) {
+            if (m.groups[g].resetPageCount &&
+                groupStart(static_cast<int>(g), start.row) == start.row) {
+                m_sectionStarts.push_back(number);
+                break;
+            }
+        }
+    }
+    m_known = number;
+    // A walk that did not move would give the same page for ever.
+    if (r.done || samePosition(r.end, start) || m_known >= kMaxPages) {
+        m_complete = true;
+        return true;
+    }
+    m_nextStart = r.end;
+    tryStride();
+    return true;
+}
+
+// Once two pages in a row hold the same plain rows of one report (the same number of them, in
+// the same place), every page up to its last rows does too: those pages are counted, not laid
+// out one by one.
+void LayoutEngine::tryStride() {
+    if (m_runs.size() < 2) return;
+    const PageRun& a = m_runs[m_runs.size() - 2];
+    const PageRun& b = m_runs.back();
+    if (a.count != 1 || b.count != 1) return;
+    const FlowPos& s0 = a.start;
+    const FlowPos& s1 = b.start;
+    const FlowPos& s2 = m_nextStart;
+    if (!s0.sameShape(s1) || !s1.sameShape(s2)) return;
+    const FlowPos *i0 = nullptr, *i1 = nullptr, *i2 = nullptr;
+    LayoutEngine* e0 = innermost(s0, i0);
+    LayoutEngine* e1 = innermost(s1, i1);
+    LayoutEngine* e = innermost(s2, i2);
+    if (!e || e != e0 || e != e1) return;
+    if (i0->stage != Stage::Detail || i1->stage != Stage::Detail || i2->stage != Stage::Detail)
+        return;
+    long stride = i1->row - i0->row;
+    if (stride <= 0 || i2->row - i1->row != stride) return;
+    const LayoutModel& im = *e->m_model;
+    if (!im.groups.empty() || !im.detail.uniform || !im.detail.flows.empty() ||
+        !im.header.uniform || !im.footer.uniform)
+        return;
+    if (e == this && (!m_model->header.uniform || !m_model->footer.uniform)) return;
+    // Each counted page must leave rows for a page after it, or it would end the report.
+    long pages = (e->rowCount() - i2->row) / stride;
+    pages = std::min(pages, kMaxPages - m_known - 1);
+    if (pages < 1) return;
+    m_runs.push_back({m_known + 1, pages, s2, stride});
+    m_known += pages;
+    m_nextStart = advance(s2, pages * stride);
+}
+
+void LayoutEngine::ensurePages(long upTo) {
+    checkState();
+    while (m_known < upTo && extendPages()) {
+    }
+}
+
+bool LayoutEngine::hasPage(long number) {
+    if (number < 1 || !m_report.isCreated()) return false;
+    ensurePages(number);
+    return number <= m_known;
+}
+
+long LayoutEngine::pageCount() {
+    if (!m_report.isCreated()) return 0;
+    ensurePages(LONG_MAX);
+    return m_known;
+}
+
+FlowPos LayoutEngine::pageStart(long number) {
+    ensurePages(number);
+    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), number,
+                               [](long n, const PageRun& run) { return n < run.first; });
+    const PageRun& run = *std::prev(it);
+    if (number == run.first) return run.start;
+    return advance(run.start, (number - run.first) * run.stride);
+}
+
+WalkResult LayoutEngine::measurePage(long number) {
+    Paginating guard;
+    FlowPos start = pageStart(number);
+    double headerHeight = 0, footerHeight = 0;
+    double avail = bodyHeight(rowOf(start), headerHeight, footerHeight);
+    return walk(start, avail, true, FlowMode::Page, nullptr);
+}
+
+std::pair<long, long> LayoutEngine::rowsOnPage(long number) {
+    if (!hasPage(number)) return {0, 0};
+    WalkResult r = measurePage(number);
+    return {r.firstRow, r.lastRow};
+}
+
+long LayoutEngine::pageOfRow(long row) {
+    if (row < 1 || row > rowCount()) return -1;
+    long count = pageCount();
+    // The last page that starts at or before the beginning of the row.
+    auto key = [&](long page) {
+        FlowPos s = pageStart(page);
+        if (s.stage == Stage::Summary || s.stage == Stage::End) return 2 * rowCount() + 1;
+        bool within = s.inner || s.segment > 0 || s.stage == Stage::Trailer;
+        return 2 * s.row + (within ? 1 : 0);
+    };
+    long lo = 1, hi = count;
+    while (lo < hi) {
+        long mid = lo + (hi - lo + 1) / 2;
+        if (key(mid) <= 2 * row)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
+long LayoutEngine::pageOfNestedRow(std::string_view object, long row) {
+    long count = pageCount();
+    for (size_t r = 0; r < m_runs.size(); ++r) {
+        const PageRun& run = m_runs[r];
+        WalkResult first = measurePage(run.first);
+        for (const NestedSlice& slice : first.slices) {
+            if (!iequals(slice.object->name, object)) continue;
+            if (row >= slice.first && row <= slice.last) return run.first;
+            if (run.count > 1 && row > slice.last) {
+                long page = run.first + (row - slice.first) / run.stride;
+                if (page < run.first + run.count) {
+                    WalkResult at = measurePage(page);
+                    for (const NestedSlice& s : at.slices)
+                        if (iequals(s.object->name, object) && row >= s.first && row <= s.last)
+                            return page;
+                }
+            }
+        }
+        if (run.count > 1) {
+            WalkResult last = measurePage(run.first + run.count - 1);
+            for (const NestedSlice& slice : last.slices)
+                if (iequals(slice.object->name, object) && row >= slice.first && row <= slice.last)
+                    return run.first + run.count - 1;
+        }
+    }
+    (void)count;
+    return -1;
+}
+
+long LayoutEngine::logicalPage(long physical) {
+    auto it = std::upper_bound(m_sectionStarts.begin(), m_sectionStarts.end(), physical);
+    long section = it == m_sectionStarts.begin() ? 1 : *std::prev(it);
+    return physical - section + 1;
+}
+
+long LayoutEngine::logicalCount(long physical) {
+    long total = pageCount();
+    auto it = std::upper_bound(m_sectionStarts.begin(), m_sectionStarts.end(), physical);
+    long section = it == m_sectionStarts.begin() ? 1 : *std::prev(it);
+    long next = it == m_sectionStarts.end() ? total + 1 : *it;
+    return next - section;
+}
+
+long LayoutEngine::pageForExpression(long row) {
+    if (m_context) return m_context->top->logicalPage(m_context->physical);
+    if (t_paginating > 0 || !m_report.isCreated()) return 1;
+    long page = pageOfRow(row);
+    return page < 1 ? 1 : logicalPage(page);
+}
+
+long LayoutEngine::pageCountForExpression() {
+    if (t_paginating > 0 || !m_report.isCreated()) return 1;
+    if (m_context) return m_context->top->logicalCount(m_context->physical);
+    return pageCount();
+}
+
+std::pair<long, long> LayoutEngine::pageRangeForExpression(long row) {
+    if (m_context) return {m_context->first, m_context->last};
+    if (t_paginating > 0 || !m_report.isCreated()) return {1, rowCount()};
+    long page = pageOfRow(row);
+    if (page < 1) return {1, rowCount()};
+    return rowsOnPage(page);
+}
+
+Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
+    if (!m_report.isCreated()) return Error{"the report has no definition"};
+    if (!hasPage(number))
+        return Error{"page " + std::to_string(number) + " does not exist: the report has " +
+                     std::to_string(pageCount()) + " pages"};
+    for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
+        if (it->first != number) continue;
+        m_recent.splice(m_recent.begin(), m_recent, it);
+        return std::shared_ptr<const PageDisplayList>(m_recent.front().second);
+    }
+    std::shared_ptr<PageDisplayList> built = buildPage(number);
+    // Building may have laid out further pages (PageCount() in a footer) but not changed them.
+    m_recent.emplace_front(number, built);
+    if (m_recent.size() > kRecentPages) m_recent.pop_back();
+    return std::shared_ptr<const PageDisplayList>(built);
+}
+
+std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
+    auto page = std::make_shared<PageDisplayList>();
+    const LayoutModel& m = *m_model;
+    page->page = number;
+    page->paperWidth = m.page.paperWidth;
+    page->paperHeight = m.page.paperHeight;
+    page->printable = m.page.printable();
+    FlowPos start = pageStart(number);
+    double headerHeight = 0, footerHeight = 0;
+    double avail = bodyHeight(rowOf(start), headerHeight, footerHeight);
+    WalkResult measured = measurePage(number);
+    std::vector<LayoutEngine*> touched;
+    const PageRect& area = page->printable;
+    DrawTarget draw{page.get(),   area.x, area.y, area.width, "",
+                    std::nullopt, number, this,   &touched};
+    m_context = PageContext{number, measured.firstRow, measured.lastRow, this};
+    touched.push_back(this);
+    long firstRow = measured.firstRow > 0 ? measured.firstRow : rowOf(start);
+    long lastRow = measured.lastRow > 0 ? measured.lastRow : firstRow;
+    if (m.background)
+        page->items.push_back({{"", "background", 0, ""},
+                               BoxShape{ShapeKind::Rectangle,
+                                        area,
+                                        {PenStyle::None, 0, 0},
+                                        {BrushStyle::Solid, *m.background}},
+                               std::nullopt,
+                               std::nullopt});
+    drawBand(m.backgroundBand, layoutBand(m.backgroundBand, firstRow, true), firstRow, 0, draw);
+    drawBand(m.header, layoutBand(m.header, firstRow, true), firstRow, 0, draw);
+    DrawTarget body = draw;
+    body.y = area.y + headerHeight;
+    walk(start, avail, true, FlowMode::Page, &body);
+    drawBand(m.footer, layoutBand(m.footer, lastRow, true), lastRow, area.height - footerHeight,
+             draw);
+    drawBand(m.foreground, layoutBand(m.foreground, firstRow, true), firstRow, 0, draw);
+    for (LayoutEngine* e : touched) e->clearContext();
+    // Band boxes of the page's own frame (foreground, background) are not bands one can point
+    // at.
+    std::erase_if(page->bands, [](const PlacedBand& b) {
+        return b.tag.band == "foreground" || b.tag.band == "background";
+    });
+    return page;
+}
+
+// --- ReportLayout -------------------------------------------------------------------------------
+
+ReportLayout::ReportLayout(DataStore& report) : m_engine(std::make_unique<LayoutEngine>(report)) {}
+
+ReportLayout::~ReportLayout() = default;
+
+void ReportLayout::setFontMetrics(std::shared_ptr<const FontMetrics> metrics) {
+    m_engine->setMetrics(std::move(metrics));
+}
+
+std::shared_ptr<const FontMetrics> ReportLayout::fontMetrics() const {
+    return m_engine->metrics();
+}
+
+PageSetup ReportLayout::pageSetup() const {
+    return m_engine->model().page;
+}
+
+long ReportLayout::pageCount() {
+    return m_engine->pageCount();
+}
+
+Result<std::shared_ptr<const PageDisplayList>> ReportLayout::displayList(long page) {
+    return m_engine->page(page);
+}
+
+long ReportLayout::pageOfRow(long row) {
+    return m_engine->pageOfRow(row);
+}
+
+long ReportLayout::pageOfNestedRow(std::string_view reportObject, long row) {
+    return m_engine->pageOfNestedRow(reportObject, row);
+}
+
+std::pair<long, long> ReportLayout::rowsOnPage(long page) {
+    return m_engine->rowsOnPage(page);
+}
+
+void ReportLayout::invalidate() {
+    m_engine->invalidate();
+}
+
+long ReportLayout::currentPage() {
+    if (!m_engine->report().isCreated()) return 0;
+    if (m_currentPage > 1 && !m_engine->hasPage(m_currentPage))
+        m_currentPage = std::max(1L, m_engine->pageCount());
+    return m_currentPage;
+}
+
+int ReportLayout::setCurrentPage(long page) {
+    if (!m_engine->hasPage(page)) return -1;
+    m_currentPage = page;
+    return 1;
+}
+
+int ReportLayout::previewZoom() const {
+    auto zoom = parseNumber(m_engine->report().reportAttributes().get("print.preview.zoom"));
+    if (!zoom || *zoom < 1) return 100;
+    return static_cast<int>(std::min(*zoom, 1000.0));
+}
+
+bool ReportLayout::previewRulers() const {
+    std::string v =
+        asciiLower(trim(m_engine->report().reportAttributes().get("print.preview.rulers", "no")));
+    return v == "yes" || v == "1" || v == "true";
+}
+
+long ReportLayout::pageForExpression(long row) const {
+    return m_engine->pageForExpression(row);
+}
+
+long ReportLayout::pageCountForExpression() const {
+    return m_engine->pageCountForExpression();
+}
+
+std::pair<long, long> ReportLayout::pageRangeForExpression(long row) const {
+    return m_engine->pageRangeForExpression(row);
+}
+
+}  // namespace print::engine

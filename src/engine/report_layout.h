@@ -1,0 +1,175 @@
+// Page layout of a report: its pages, the display list of each page, the preview state, hit
+// testing and moving or resizing objects with the mouse.
+//
+// Every report has one `ReportLayout` (`DataStore::layout()`), made on first use. It reads the
+// report through its model (bands, groups, objects, print properties, rows) and lays it out
+// lazily: the first page is found without looking at the rows of later pages, the page count
+// without building any page's display list, and only the display lists asked for are built (a
+// few recent ones are kept). What it worked out is kept until the report changes: a Modify
+// lays the pages out again from row heights already measured, and a changed cell measures its
+// own row again; a nested report keeps its own measurements when only the outer report
+// changed.
+//
+// Pages come from the print properties: Print.Paper.Size (the platform's paper numbering;
+// 0 is the default paper, A4; 256 is a custom size from Print.CustomPage.Width and Length in the
+// report's units), Print.Orientation (1 landscape), Print.Margin.*, Print.Scale (a factor; 0 or
+// nothing is 1). Bands flow as the platform prints them: the header at the top of every page,
+// the footer at its bottom, group headers, detail rows and group trailers, the summary after
+// the last row; nested reports whose height grows with their rows break across pages with
+// their header repeated.
+//
+// Failures: layout itself never fails. A property that does not read as a number counts as 0,
+// an expression that cannot be evaluated gives the property's default, and an unknown paper
+// code is A4. Functions that take a page or a position answer -1, "" or an Error when there is
+// no such page or nothing is there, as each says. Nothing throws.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "common/result.h"
+#include "engine/display_list.h"
+#include "engine/font_metrics.h"
+
+namespace print::engine {
+
+class DataStore;
+class LayoutEngine;
+
+// The paper and margins of a report's pages, read from its print properties.
+struct PageSetup {
+    int paperSize = 0;  // the code asked for (0: the default paper)
+    bool landscape = false;
+    double paperWidth = 0;  // points, orientation applied
+    double paperHeight = 0;
+    double marginLeft = 0;  // points
+    double marginTop = 0;
+    double marginRight = 0;
+    double marginBottom = 0;
+    double scale = 1;  // the factor the report's content is printed at
+
+    PageRect printable() const;
+};
+
+// The platform's Off!, FocusRect! and Hand!.
+enum class RowFocusIndicator { Off, FocusRect, Hand };
+
+// Which edges of an object a drag moves: all four when it moves the object, one or two when it
+// resizes it from an edge or a corner.
+struct DragEdges {
+    bool left = false;
+    bool top = false;
+    bool right = false;
+    bool bottom = false;
+
+    bool moving() const { return left && top && right && bottom; }
+    friend bool operator==(const DragEdges&, const DragEdges&) = default;
+};
+
+// A drag under way: the object, the edges being moved and where the object would be if the
+// drag ended now (for the view to draw its outline).
+struct DragState {
+    std::string object;
+    std::string band;
+    long row = 0;
+    DragEdges edges;
+    PageRect start;  // the object's box when the drag began
+    PageRect box;    // its box now
+    PagePoint from;  // a line's end points now (unused for other kinds)
+    PagePoint to;
+};
+
+class ReportLayout {
+public:
+    explicit ReportLayout(DataStore& report);
+    ~ReportLayout();
+    ReportLayout(const ReportLayout&) = delete;
+    ReportLayout& operator=(const ReportLayout&) = delete;
+
+    // --- fonts ------------------------------------------------------------------------------
+    // The metrics this report measures text with; null returns to the process default.
+    void setFontMetrics(std::shared_ptr<const FontMetrics> metrics);
+    std::shared_ptr<const FontMetrics> fontMetrics() const;
+
+    // --- pages ------------------------------------------------------------------------------
+    PageSetup pageSetup() const;
+    // The number of pages; at least 1 for a report with a definition (a report without rows
+    // prints its header, summary and footer), 0 for a report without one.
+    long pageCount();
+    // The display list of page `page` (1-based); an Error naming the page count when there is
+    // no such page.
+    Result<std::shared_ptr<const PageDisplayList>> displayList(long page);
+    // The page on which row `row` of the report begins; -1 when there is no such row.
+    long pageOfRow(long row);
+    // The page on which row `row` of the nested report shown by object `reportObject` begins;
+    // -1 when there is no such object or row.
+    long pageOfNestedRow(std::string_view reportObject, long row);
+    // The first and last row of the report on page `page`; {0, 0} when the page shows none.
+    std::pair<long, long> rowsOnPage(long page);
+    // Forgets everything worked out, as if the report had changed entirely.
+    void invalidate();
+
+    // --- preview ----------------------------------------------------------------------------
+    // The page the preview shows (1-based; 0 for a report without pages).
+    long currentPage();
+    // Shows page `page`; 1, or -1 when there is no such page (the shown page stays).
+    int setCurrentPage(long page);
+    // Print.Preview.Zoom in percent (100 when not a positive number; at most 1000) and
+    // Print.Preview.Rulers.
+    int previewZoom() const;
+    bool previewRulers() const;
+    RowFocusIndicator rowFocusIndicator() const { return m_focusIndicator; }
+    void setRowFocusIndicator(RowFocusIndicator indicator) { m_focusIndicator = indicator; }
+
+    // --- pointer and hit testing, in points on the shown page -------------------------------
+    void setPointer(PagePoint point) { m_pointer = point; }
+    PagePoint pointer() const { return m_pointer; }
+    // "name<TAB>row" of the topmost named object under the pointer, "" over nothing (or over
+    // an unnamed object). Over a header the row is the first row on the page, over a footer
+    // the last one.
+    std::string objectAtPointer();
+    // "band<TAB>row" of the band under the pointer, "" over nothing.
+    std::string bandAtPointer();
+
+    // --- moving and resizing with the mouse, in points on the shown page --------------------
+    // Starts a drag at `point` on the topmost object there: near an edge or corner of a
+    // resizeable object it resizes from there, elsewhere on a moveable object it moves it.
+    // False when there is no such object (nothing happens).
+    bool beginDrag(PagePoint point);
+    // Moves the drag to `point`; false when no drag is under way.
+    bool moveDrag(PagePoint point);
+    // Ends the drag at `point` and writes the new geometry into the definition, as Modify would
+    // in the report's units: x, y, width and height (x1, y1, x2, y2 for a line). 1 when the
+    // geometry changed, 0 when it did not, -1 when no drag was under way or the change was
+    // refused (the definition is then as before).
+    int endDrag(PagePoint point);
+    void cancelDrag() { m_drag.reset(); }
+    const std::optional<DragState>& drag() const { return m_drag; }
+
+    // --- for the report's expressions (Page(), PageCount(), aggregates for page) -------------
+    long pageForExpression(long row) const;
+    long pageCountForExpression() const;
+    std::pair<long, long> pageRangeForExpression(long row) const;
+
+    // The engine behind this layout, for the layouts of outer reports.
+    LayoutEngine& engine() { return *m_engine; }
+
+    // Margin in points around an edge within which a drag resizes rather than moves.
+    static constexpr double kGrip = 3;
+
+private:
+    std::unique_ptr<LayoutEngine> m_engine;
+    RowFocusIndicator m_focusIndicator = RowFocusIndicator::Off;
+    PagePoint m_pointer;
+    long m_currentPage = 1;
+    std::optional<DragState> m_drag;
+    bool m_dragLine = false;
+    PagePoint m_dragOrigin;
+    PagePoint m_dragFrom;  // a dragged line's end points when the drag began
+    PagePoint m_dragTo;
+};
+
+}  // namespace print::engine
