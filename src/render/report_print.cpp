@@ -10,6 +10,7 @@
 
 #include "common/text.h"
 #include "engine/datastore.h"
+#include "engine/report_layout.h"
 
 namespace print::render {
 namespace {
@@ -172,6 +173,19 @@ Status printPages(long pageCount, const PageSource& source, const PrintSettings&
     options.title = settings.documentName;
     return writePdf(withCopies(pages.value(), settings.copies, settings.collate), source,
                     target.pdfPath, options, painter);
+}
+
+PageSource pagesOf(engine::DataStore& report) {
+    return [&report](long page) { return report.layout().displayList(page); };
+}
+
+Status printReport(engine::DataStore& report, const PrintTarget& target,
+                   const std::string& documentName) {
+    PrintSettings settings = printSettingsOf(report);
+    if (!documentName.empty()) settings.documentName = documentName;
+    engine::ReportLayout& layout = report.layout();
+    const PagePainter painter(layout.fontMetrics());
+    return printPages(layout.pageCount(), pagesOf(report), settings, target, painter);
 }
 
 }  // namespace print::render

@@ -66,4 +66,12 @@ std::vector<long> withCopies(const std::vector<long>& pages, int copies, bool co
 Status printPages(long pageCount, const PageSource& source, const PrintSettings& settings,
                   const PrintTarget& target, const PagePainter& painter);
 
+// The pages of a report as its layout makes them (report.layout()).
+PageSource pagesOf(engine::DataStore& report);
+
+// Prints a report with the print properties it carries; `documentName`, when not empty, names
+// the job instead of Print.DocumentName. The painter measures with the report's own metrics.
+Status printReport(engine::DataStore& report, const PrintTarget& target,
+                   const std::string& documentName = {});
+
 }  // namespace print::render
