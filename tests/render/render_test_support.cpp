@@ -65,10 +65,14 @@ PageSource sourceOf(std::vector<std::shared_ptr<const engine::PageDisplayList>> 
         return ::testing::AssertionFailure()
                << "no baseline " << path.toStdString()
                << " (PRINT_UPDATE_BASELINES=1 writes it; look at it before committing)";
-    if (baseline.size() != image.size())
+    const std::string actual = "/tmp/" + name + "-actual.png";
+    if (baseline.size() != image.size()) {
+        image.save(QString::fromStdString(actual), "PNG");
         return ::testing::AssertionFailure()
                << "size " << image.width() << "x" << image.height() << ", baseline "
-               << baseline.width() << "x" << baseline.height();
+               << baseline.width() << "x" << baseline.height() << " (the page drawn now is in "
+               << actual << ")";
+    }
     const QImage a = image.convertToFormat(QImage::Format_RGB32);
     const QImage b = baseline.convertToFormat(QImage::Format_RGB32);
     long differing = 0;
@@ -85,7 +89,6 @@ PageSource sourceOf(std::vector<std::shared_ptr<const engine::PageDisplayList>> 
     const double share =
         static_cast<double>(differing) / (static_cast<double>(a.width()) * a.height());
     if (share > tolerance) {
-        const std::string actual = "/tmp/" + name + "-actual.png";
         image.save(QString::fromStdString(actual), "PNG");
         return ::testing::AssertionFailure()
                << share * 100 << "% of the pixels differ from " << path.toStdString()
