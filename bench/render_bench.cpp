@@ -99,11 +99,27 @@ void BM_LayOutAndDrawPdf(benchmark::State& state) {
         if (!written) state.SkipWithError(written.error().message.c_str());
         pages += count;
         state.counters["pdf_bytes"] = static_cast<double>(buffer.size());
+        state.counters["pages"] = static_cast<double>(count);
     }
     state.counters["pages_per_second"] =
         benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LayOutAndDrawPdf)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// The layout share of the first benchmark: every page's display list, nothing drawn.
+void BM_LayOutOnly(benchmark::State& state) {
+    engine::DataStore& report = listReport();
+    long pages = 0;
+    for (auto _ : state) {
+        report.layout().invalidate();
+        const long count = report.layout().pageCount();
+        for (long p = 1; p <= count; ++p) benchmark::DoNotOptimize(report.layout().displayList(p));
+        pages += count;
+    }
+    state.counters["pages_per_second"] =
+        benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LayOutOnly)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 struct PlainRun {
     QFont font;

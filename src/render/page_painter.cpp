@@ -4,6 +4,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 #include "render/fonts.h"
 
@@ -60,43 +61,49 @@ QPen toPen(const engine::Pen& pen) {
     return qpen;
 }
 
-// Hatch lines as the platform's screens show them: 8 pixels apart at 96 dpi, that is 6 points,
-// on any device.
-QBrush toBrush(const engine::Brush& brush, double unitsPerPoint) {
-    Qt::BrushStyle style = Qt::NoBrush;
-    switch (brush.style) {
-        case BrushStyle::Horizontal:
-            style = Qt::HorPattern;
-            break;
-        case BrushStyle::BDiagonal:
-            style = Qt::BDiagPattern;
-            break;
-        case BrushStyle::Vertical:
-            style = Qt::VerPattern;
-            break;
-        case BrushStyle::Cross:
-            style = Qt::CrossPattern;
-            break;
-        case BrushStyle::FDiagonal:
-            style = Qt::FDiagPattern;
-            break;
-        case BrushStyle::DiagCross:
-            style = Qt::DiagCrossPattern;
-            break;
-        case BrushStyle::Solid:
-            style = Qt::SolidPattern;
-            break;
-        case BrushStyle::None:
-            style = Qt::NoBrush;
-            break;
+// Qt's hatch patterns are cells of device pixels, far too fine on a printer; hatches are drawn
+// as lines instead, as the platform's screens show them: 8 pixels apart at 96 dpi, that is 6
+// points, and a pixel wide, on any device.
+constexpr double kHatchSpacing = 6;
+constexpr double kHatchWidth = 0.75;
+
+void drawHatch(QPainter& painter, const QPainterPath& shape, const engine::Brush& brush,
+               std::optional<uint32_t> background, double unitsPerPoint) {
+    if (background) painter.fillPath(shape, toColor(*background));
+    painter.save();
+    painter.setClipPath(shape, Qt::IntersectClip);
+    QPen pen(toColor(brush.color));
+    // At least a device pixel, or coarse devices lose the lines to antialiasing.
+    pen.setWidthF(std::max(kHatchWidth, 1.0 / unitsPerPoint));
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    const QRectF r = shape.boundingRect();
+    const bool horizontal =
+        brush.style == BrushStyle::Horizontal || brush.style == BrushStyle::Cross;
+    const bool vertical = brush.style == BrushStyle::Vertical || brush.style == BrushStyle::Cross;
+    const bool rising =
+        brush.style == BrushStyle::BDiagonal || brush.style == BrushStyle::DiagCross;
+    const bool falling =
+        brush.style == BrushStyle::FDiagonal || brush.style == BrushStyle::DiagCross;
+    if (horizontal) {
+        for (double y = r.top() + kHatchSpacing / 2; y < r.bottom(); y += kHatchSpacing)
+            painter.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
     }
-    QBrush qbrush(toColor(brush.color), style);
-    if (style != Qt::SolidPattern && style != Qt::NoBrush) {
-        const double patternScale = 6.0 / 8.0;
-        qbrush.setTransform(QTransform::fromScale(patternScale, patternScale));
+    if (vertical) {
+        for (double x = r.left() + kHatchSpacing / 2; x < r.right(); x += kHatchSpacing)
+            painter.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
     }
-    (void)unitsPerPoint;
-    return qbrush;
+    // Diagonals 6 points apart measured across them.
+    const double step = kHatchSpacing * std::sqrt(2.0);
+    for (double t = -r.height(); t < r.width(); t += step) {
+        if (rising)
+            painter.drawLine(QPointF(r.left() + t, r.bottom()),
+                             QPointF(r.left() + t + r.height(), r.top()));
+        if (falling)
+            painter.drawLine(QPointF(r.left() + t, r.top()),
+                             QPointF(r.left() + t + r.height(), r.bottom()));
+    }
+    painter.restore();
 }
 
 // The pieces of a justified line and where each begins, relative to the box's left edge.
@@ -141,7 +148,44 @@ std::vector<Piece> justify(const TextRun& run, const engine::FontMetrics& metric
     return pieces;
 }
 
+bool contains(const PageRect& outer, double left, double top, double right, double bottom) {
+    return left >= outer.x && top >= outer.y && right <= outer.right() && bottom <= outer.bottom();
+}
+
 }  // namespace
+
+bool PagePainter::insideClip(const DisplayItem& item, const PageRect& clip) const {
+    if (const auto* run = std::get_if<TextRun>(&item.shape)) {
+        if (run->escapement != 0) return false;
+        double left = run->box.x;
+        double right = run->box.x + run->textWidth;
+        if (run->align == TextAlign::Right) {
+            left = run->box.right() - run->textWidth;
+            right = run->box.right();
+        } else if (run->align == TextAlign::Center) {
+            left = run->box.x + (run->box.width - run->textWidth) / 2;
+            right = left + run->textWidth;
+        } else if (run->align == TextAlign::Justify) {
+            right = std::max(right, run->box.right());
+        }
+        return contains(clip, left, run->baseline - m_metrics->ascent(run->font), right,
+                        run->baseline + m_metrics->descent(run->font));
+    }
+    if (const auto* line = std::get_if<LineShape>(&item.shape)) {
+        const double half = line->pen.width / 2 + 0.5;
+        return contains(clip, std::min(line->from.x, line->to.x) - half,
+                        std::min(line->from.y, line->to.y) - half,
+                        std::max(line->from.x, line->to.x) + half,
+                        std::max(line->from.y, line->to.y) + half);
+    }
+    if (const auto* box = std::get_if<BoxShape>(&item.shape)) {
+        const double half = box->pen.style == PenStyle::None ? 0 : box->pen.width / 2 + 0.5;
+        return contains(clip, box->box.x - half, box->box.y - half, box->box.right() + half,
+                        box->box.bottom() + half);
+    }
+    const auto& picture = std::get<ImageBox>(item.shape);
+    return contains(clip, picture.box.x, picture.box.y, picture.box.right(), picture.box.bottom());
+}
 
 PagePainter::PagePainter(std::shared_ptr<const engine::FontMetrics> metrics)
     : m_metrics(metrics ? std::move(metrics) : engine::defaultFontMetrics()) {}
@@ -175,9 +219,13 @@ Status PagePainter::checkImages(const engine::PageDisplayList& page) const {
     return Status::success();
 }
 
-void PagePainter::drawText(QPainter& painter, const TextRun& run, double deviceDpi) const {
+void PagePainter::drawText(QPainter& painter, const TextRun& run, double deviceDpi,
+                           FontCache& fonts) const {
     if (run.text.empty()) return;
-    painter.setFont(toQFont(run.font, run.font.size, deviceDpi));
+    if (!fonts.spec || !(*fonts.spec == run.font)) {
+        fonts.spec = &run.font;
+        painter.setFont(toQFont(run.font, run.font.size, deviceDpi));
+    }
     painter.setPen(toColor(run.color));
     double x = run.box.x;
     switch (run.align) {
@@ -216,9 +264,14 @@ void PagePainter::paint(QPainter& painter, const engine::PageDisplayList& page,
     const double deviceDpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
 
     std::optional<PageRect> clip;
+    FontCache fonts;
     for (const DisplayItem& item : page.items) {
-        if (item.clip != clip) {
-            clip = item.clip;
+        // Every text carries its object's box as a clip; most fit inside it, and a PDF grows
+        // and slows with each change of clip.
+        std::optional<PageRect> wanted = item.clip;
+        if (wanted && insideClip(item, *wanted)) wanted.reset();
+        if (wanted != clip) {
+            clip = wanted;
             if (clip)
                 painter.setClipRect(toRect(*clip), Qt::ReplaceClip);
             else
@@ -231,26 +284,34 @@ void PagePainter::paint(QPainter& painter, const engine::PageDisplayList& page,
             painter.setBackgroundMode(Qt::TransparentMode);
         }
         if (const auto* run = std::get_if<TextRun>(&item.shape)) {
-            drawText(painter, *run, deviceDpi);
+            drawText(painter, *run, deviceDpi, fonts);
         } else if (const auto* line = std::get_if<LineShape>(&item.shape)) {
             if (line->pen.style == PenStyle::None) continue;
             painter.setPen(toPen(line->pen));
             painter.drawLine(QPointF(line->from.x, line->from.y), QPointF(line->to.x, line->to.y));
         } else if (const auto* box = std::get_if<BoxShape>(&item.shape)) {
-            painter.setPen(toPen(box->pen));
-            painter.setBrush(toBrush(box->brush, unitsPerPoint));
             const QRectF rect = toRect(box->box);
+            QPainterPath shape;
             switch (box->kind) {
                 case ShapeKind::Rectangle:
-                    painter.drawRect(rect);
+                    shape.addRect(rect);
                     break;
                 case ShapeKind::RoundRectangle:
-                    painter.drawRoundedRect(rect, box->cornerRadiusX, box->cornerRadiusY);
+                    shape.addRoundedRect(rect, box->cornerRadiusX, box->cornerRadiusY);
                     break;
                 case ShapeKind::Ellipse:
-                    painter.drawEllipse(rect);
+                    shape.addEllipse(rect);
                     break;
             }
+            const bool hatched =
+                box->brush.style != BrushStyle::Solid && box->brush.style != BrushStyle::None;
+            if (hatched) drawHatch(painter, shape, box->brush, item.background, unitsPerPoint);
+            painter.setPen(toPen(box->pen));
+            if (box->brush.style == BrushStyle::Solid)
+                painter.setBrush(toColor(box->brush.color));
+            else
+                painter.setBrush(Qt::NoBrush);
+            painter.drawPath(shape);
         } else if (const auto* picture = std::get_if<ImageBox>(&item.shape)) {
             const LoadedImage& loaded = image(picture->path, picture->invert);
             if (!loaded.image.isNull()) painter.drawImage(toRect(picture->box), loaded.image);

@@ -46,8 +46,15 @@ private:
         QImage image;
         std::string error;  // why it could not be read; empty when it was
     };
+    // The font last set on the painter, so that runs in the same font do not set it again.
+    struct FontCache {
+        const engine::FontSpec* spec = nullptr;
+    };
     const LoadedImage& image(const std::string& path, bool invert) const;
-    void drawText(QPainter& painter, const engine::TextRun& run, double deviceDpi) const;
+    void drawText(QPainter& painter, const engine::TextRun& run, double deviceDpi,
+                  FontCache& fonts) const;
+    // Whether everything `item` draws lies inside `clip`, so that clipping changes nothing.
+    bool insideClip(const engine::DisplayItem& item, const engine::PageRect& clip) const;
 
     std::shared_ptr<const engine::FontMetrics> m_metrics;
     mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;

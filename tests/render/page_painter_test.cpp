@@ -152,11 +152,29 @@ TEST(PagePainter, HatchedSolidAndTransparentBrushes) {
                       {engine::BrushStyle::Cross, 0x000000}));
     addItem(page, box(engine::ShapeKind::Rectangle, {210, 10, 80, 80}, {},
                       {engine::BrushStyle::None, 0x000000}));
+    addItem(page, box(engine::ShapeKind::Rectangle, {10, 100, 80, 80}, noPen,
+                      {engine::BrushStyle::Horizontal, 0x000000}));
     const QImage image = draw(page);
     EXPECT_EQ(darkPixels(image, QRect(12, 12, 76, 76)), 76 * 76);
     const int hatched = darkPixels(image, QRect(112, 12, 76, 76));
     EXPECT_GT(hatched, 76 * 76 / 10);
     EXPECT_LT(hatched, 76 * 76 / 2);
+    // Hatch lines keep their spacing on the paper at any resolution: as many lines cross the
+    // box at 288 dpi as at 72 dpi.
+    const QImage fine = draw(page, 288);
+    const auto crossings = [](const QImage& img, int x, int top, int bottom) {
+        int count = 0;
+        bool inLine = false;
+        for (int y = top; y < bottom; ++y) {
+            const bool dark = qGray(img.pixel(x, y)) < 200;
+            if (dark && !inLine) ++count;
+            inLine = dark;
+        }
+        return count;
+    };
+    const int coarseLines = crossings(image, 50, 102, 178);
+    EXPECT_GE(coarseLines, 8);
+    EXPECT_NEAR(crossings(fine, 200, 408, 712), coarseLines, 2);
     // A transparent brush: the frame only.
     EXPECT_EQ(darkPixels(image, QRect(214, 14, 72, 72)), 0);
     EXPECT_GT(darkPixels(image, QRect(209, 9, 3, 82)), 70);
