@@ -5,7 +5,7 @@ set -euo pipefail
 build=${1:-build/fuzz}
 seconds=${FUZZ_SECONDS:-60}
 here=$(cd "$(dirname "$0")/.." && pwd)
-for target in definition modify expression; do
+for target in definition modify expression layout; do
     work=$(mktemp -d)
     cp -r "$here/fuzz/corpus/$target/." "$work/"
     echo "== fuzz_$target for ${seconds}s"

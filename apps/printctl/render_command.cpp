@@ -1,17 +1,18 @@
 // printctl render: lays a report out into pages and writes them: as the display list's text
 // (--dump), as one PDF file and as PNG files. The last line printed is
 // "pages: N", the whole report's page count.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "commands.h"
 #include "common/encoding.h"
-#include "common/text.h"
 #include "engine/datastore.h"
 #include "engine/display_list.h"
 #include "engine/library.h"
 #include "engine/report_layout.h"
+#include "engine/row_import.h"
 #include "library_option.h"
 #include "render_output.h"
 #include "report_defs/report_defs.h"
@@ -34,39 +35,14 @@ struct RenderOptions {
     int dpi = 0;
 };
 
-std::string typeName(print::ValueType type) {
-    switch (type) {
-        case print::ValueType::Number:
-            return "a number";
-        case print::ValueType::Long:
-            return "a whole number";
-        case print::ValueType::Date:
-            return "a date (YYYY-MM-DD)";
-        case print::ValueType::DateTime:
-            return "a date and time (YYYY-MM-DD HH:MM:SS)";
-        case print::ValueType::Time:
-            return "a time (HH:MM:SS)";
-        default:
-            return "text";
-    }
-}
-
-std::vector<std::string> fields(const std::string& line) {
-    return print::split(line, '\t');
-}
-
-// Reads rows from a tab-separated file whose first line names the columns into `target`,
-// replacing its rows. An empty field is null (an empty text for a text column).
+// Reads the rows file into `target`, replacing its rows.
 bool loadRows(const std::string& path, const std::string& encoding, DataStore& target,
               std::string& error) {
+    std::error_code ec;
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read the rows file '" + path + "'";
-        return false;
-    }
     std::ostringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
+    if (in) buf << in.rdbuf();
+    if (!std::filesystem::is_regular_file(path, ec) || !in || in.bad()) {
         error = "cannot read the rows file '" + path + "'";
         return false;
     }
@@ -75,53 +51,10 @@ bool loadRows(const std::string& path, const std::string& encoding, DataStore& t
         error = path + ": " + decoded.error().describe();
         return false;
     }
-    std::vector<std::string> lines = print::split(decoded.value(), '\n');
-    for (auto& line : lines)
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    if (lines.empty()) {
-        error = path + " line 1: the first line must name the columns";
+    auto imported = print::engine::importRows(target, decoded.value(), path);
+    if (!imported.ok()) {
+        error = imported.error().message;
         return false;
-    }
-    std::vector<int> columns;
-    for (const std::string& name : fields(lines[0])) {
-        int c = target.columnIndex(print::trim(name));
-        if (c < 0 || print::trim(name).front() == '#') {
-            error = path + " line 1: the report has no column '" + name + "'";
-            return false;
-        }
-        columns.push_back(c);
-    }
-    target.Reset();
-    const auto& tableColumns = target.columns();
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::string where = path + " line " + std::to_string(i + 1) + ": ";
-        std::vector<std::string> values = fields(lines[i]);
-        if (values.size() != columns.size()) {
-            error = where + "it has " + std::to_string(values.size()) +
-                    " values where the first line names " + std::to_string(columns.size()) +
-                    " columns";
-            return false;
-        }
-        long row = target.InsertRow(0);
-        for (size_t k = 0; k < values.size(); ++k) {
-            const auto& column = tableColumns[columns[k]];
-            print::Value value;
-            if (!values[k].empty() || column.type == print::ValueType::String) {
-                auto parsed = print::parseValue(values[k], column.type);
-                if (!parsed) {
-                    error = where + "'" + values[k] + "' does not fit column '" + column.name +
-                            "', which holds " + typeName(column.type);
-                    return false;
-                }
-                value = *parsed;
-            }
-            if (target.SetItem(row, columns[k] + 1, value) != 1) {
-                error = where + "'" + values[k] + "' does not fit column '" + column.name +
-                        "', which holds " + typeName(column.type);
-                return false;
-            }
-        }
     }
     return true;
 }
@@ -158,16 +91,8 @@ int runRender(const RenderOptions& options) {
         if (!loadRows(options.rows, options.encoding, *target, error)) return fail(error);
     }
     print::engine::ReportLayout& layout = report.layout();
-    long first = 1, last = 0;
-    if (options.page != 0) {
-        if (options.page < 1 || !layout.displayList(options.page).ok())
-            return fail("page " + std::to_string(options.page) +
-                        " does not exist: the report has " + std::to_string(layout.pageCount()) +
-                        " pages");
-        first = last = options.page;
-    } else if (options.dump) {
-        last = layout.pageCount();
-    }
+    long first = 1, last = options.dump ? layout.pageCount() : 0;
+    if (options.page != 0) first = last = options.page;
     for (long page = first; page <= last; ++page) {
         auto list = layout.displayList(page);
         if (!list.ok()) return fail(list.error().message);

@@ -76,10 +76,12 @@ std::string LayoutEngine::text(const Prop& p, long row) {
 }
 
 double LayoutEngine::number(const Prop& p, long row, double fallback) {
+    // Sizes beyond a kilometre are mistakes; keeping within them keeps every sum finite.
+    constexpr double kLimit = 1e9;
     std::string t = text(p, row);
-    if (auto v = parseNumber(t)) return *v;
+    if (auto v = parseNumber(t)) return std::clamp(*v, -kLimit, kLimit);
     if (p.expr) {
-        if (auto v = parseNumber(p.constant)) return *v;
+        if (auto v = parseNumber(p.constant)) return std::clamp(*v, -kLimit, kLimit);
     }
     return fallback;
 }
@@ -184,7 +186,6 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
         Work w;
         w.p.obj = o;
         w.visible = !o->gridHidden && flag(o->visible, row, true);
-        if (!forDrawing && !w.visible && o->slide == SlideUp::No && !band.autosize) continue;
         if (o->kind == ObjKind::Line) {
             w.p.from = {number(o->x1, row) * m.px, number(o->y1, row) * m.py};
             w.p.to = {number(o->x2, row) * m.px, number(o->y2, row) * m.py};
@@ -209,8 +210,9 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
         work.push_back(std::move(w));
     }
     if (changed) {
-        // Objects move down by the growth of those wholly above them; marked ones also move up
-        // into room left above them.
+        // Objects move down by the growth of those wholly above them (only of those right
+        // above them when they slide "directlyabove"); one that slides also moves up by as much
+        // as the nearest object above it shrank or left room by being hidden.
         std::vector<size_t> order(work.size());
         for (size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -218,19 +220,27 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
         });
         for (size_t k = 0; k < order.size(); ++k) {
             Work& o = work[order[k]];
-            bool any = false;
-            double best = -std::numeric_limits<double>::infinity();
+            double push = 0;
+            double nearestBottom = -std::numeric_limits<double>::infinity();
+            double nearestShift = 0;
             for (size_t j = 0; j < k; ++j) {
                 const Work& a = work[order[j]];
                 if (a.p.declaredBottom > o.p.declaredTop + kEpsilon) continue;
                 if (o.p.obj->slide == SlideUp::DirectlyAbove &&
                     (a.p.box.right() <= o.p.box.x || a.p.box.x >= o.p.box.right()))
                     continue;
-                any = true;
-                best = std::max(best, a.finalTop + a.finalHeight - a.p.declaredBottom);
+                double d = a.finalTop + a.finalHeight - a.p.declaredBottom;
+                push = std::max(push, d);
+                if (a.p.declaredBottom > nearestBottom + kEpsilon) {
+                    nearestBottom = a.p.declaredBottom;
+                    nearestShift = d;
+                } else if (a.p.declaredBottom > nearestBottom - kEpsilon) {
+                    nearestShift = std::max(nearestShift, d);
+                }
             }
-            double shift = any ? best : 0;
-            if (o.p.obj->slide == SlideUp::No) shift = std::max(shift, 0.0);
+            double shift = push;
+            if (o.p.obj->slide != SlideUp::No && nearestShift < 0 && push <= 0)
+                shift = nearestShift;
             o.finalTop = o.p.declaredTop + shift;
         }
     } else {
@@ -257,6 +267,8 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
     const LayoutModel& m = *m_model;
     bool whole = part == nullptr;
     double top = draw.y + y;
+    // A band of no height shows nothing: its objects are cut off at its bottom.
+    if (whole && inst.height <= 0) return;
     if (whole) {
         draw.page->bands.push_back(
             {{"", band.name, row, draw.reportPath}, {draw.x, top, draw.width, inst.height}});
@@ -269,10 +281,18 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
                                         draw.clip,
                                         std::nullopt});
     }
+    // What reaches beyond its band is cut off at the band's top and bottom.
+    std::optional<PageRect> bandClip;
+    if (whole) bandClip = PageRect{0, top, draw.page->paperWidth, inst.height};
     for (const Placement& p : inst.objects) {
         if (part && (p.declaredTop < part->from - kEpsilon || p.declaredTop >= part->to - kEpsilon))
             continue;
-        drawObject(p, row, band.name, draw, draw.x, top - (part ? part->top : 0));
+        double oy = top - (part ? part->top : 0);
+        std::optional<PageRect> clip;
+        if (bandClip && (oy + p.box.y < bandClip->y - kEpsilon ||
+                         oy + p.box.bottom() > bandClip->bottom() + kEpsilon))
+            clip = bandClip;
+        drawObject(p, row, band.name, draw, draw.x, oy, clip);
     }
     // Grid lines: a line under the headings and under each row, one after each column.
     bool printed = m.gridLines == 0 || m.gridLines == 3;
@@ -288,6 +308,7 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
         edges.push_back(x + w);
     }
     if (edges.empty() || inst.height <= 0) return;
+    std::sort(edges.begin(), edges.end());
     Pen pen{PenStyle::Solid, 0.75, 0xC0C0C0};
     auto line = [&](PagePoint a, PagePoint b) {
         draw.page->items.push_back(
@@ -301,16 +322,25 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
 }
 
 void LayoutEngine::drawObject(const Placement& p, long row, const std::string& band,
-                              DrawTarget& draw, double ox, double oy) {
+                              DrawTarget& draw, double ox, double oy,
+                              std::optional<PageRect> bandClip) {
     const ObjectModel& o = *p.obj;
     const LayoutModel& m = *m_model;
     PageRect box{ox + p.box.x, oy + p.box.y, p.box.width, p.box.height};
     ItemTag tag{o.name, band, row, draw.reportPath};
     auto& items = draw.page->items;
+    auto intersect = [](std::optional<PageRect> a, std::optional<PageRect> b) {
+        if (!a) return b;
+        if (!b) return a;
+        double l = std::max(a->x, b->x), t = std::max(a->y, b->y);
+        double r = std::min(a->right(), b->right()), btm = std::min(a->bottom(), b->bottom());
+        return std::optional<PageRect>(
+            PageRect{l, t, std::max(0.0, r - l), std::max(0.0, btm - t)});
+    };
+    std::optional<PageRect> outerClip = intersect(draw.clip, bandClip);
     auto push = [&](auto shape, std::optional<uint32_t> background = std::nullopt,
                     std::optional<PageRect> clip = std::nullopt) {
-        if (!clip) clip = draw.clip;
-        items.push_back({tag, std::move(shape), clip, background});
+        items.push_back({tag, std::move(shape), intersect(clip, outerClip), background});
     };
     PlacedObject placed{tag, o.kindName, box, {}, {}, o.moveable, o.resizeable};
 
@@ -393,6 +423,7 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                                            2);
             for (const TextLine& line : block->lines) {
                 if (lineY >= box.bottom() - kEpsilon && !o.autosize) break;
+                if (lineY > draw.page->paperHeight) break;
                 TextRun run;
                 run.text = line.text;
                 run.font = block->font;
@@ -403,14 +434,7 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                 run.baseline = lineY + block->ascent;
                 run.textWidth = line.width;
                 run.escapement = escapement;
-                PageRect clip = box;
-                if (draw.clip) {
-                    double l = std::max(clip.x, draw.clip->x), t = std::max(clip.y, draw.clip->y);
-                    double r = std::min(clip.right(), draw.clip->right());
-                    double b = std::min(clip.bottom(), draw.clip->bottom());
-                    clip = {l, t, std::max(0.0, r - l), std::max(0.0, b - t)};
-                }
-                push(std::move(run), std::nullopt, clip);
+                push(std::move(run), std::nullopt, box);
                 lineY += block->lineSpacing;
             }
             if (o.kind != ObjKind::GroupBox && o.kind != ObjKind::Button) border();

@@ -277,7 +277,7 @@ private:
     void drawBand(const BandModel& band, const BandInstance& instance, long row, double y,
                   DrawTarget& draw, const BandPart* part = nullptr);
     void drawObject(const Placement& p, long row, const std::string& band, DrawTarget& draw,
-                    double ox, double oy);
+                    double ox, double oy, std::optional<PageRect> bandClip = std::nullopt);
     void drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw);
     std::optional<TextBlock2> textOf(const ObjectModel& obj, long row, double width, double height,
                                      bool autosize);
@@ -316,9 +316,10 @@ private:
     uint64_t m_modelDefaults = 0;  // which default metrics the model was made with
 
     // row heights of bands whose height varies by row, by band name and row id
+    // Heights by row id, NaN where not measured yet: eight bytes a row.
     struct Heights {
         uint64_t signature = 0;
-        std::unordered_map<uint32_t, double> byId;
+        std::vector<double> byId;
     };
     std::unordered_map<std::string, Heights> m_heights;
     uint64_t m_heightsData = 0;

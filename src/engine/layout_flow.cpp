@@ -134,6 +134,7 @@ double LayoutEngine::bandHeight(const BandModel& band, long row) {
     if (band.uniform) return band.fixedHeight;
     if (row < 1 || row > rowCount()) return layoutBand(band, row, false).height;
     uint64_t data = m_report.dataVersion();
+    constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
     if (m_heightsData != data) {
         auto changed = m_report.rowData().rowsChangedSince(m_heightsData);
         for (auto& [name, heights] : m_heights) {
@@ -141,7 +142,8 @@ double LayoutEngine::bandHeight(const BandModel& band, long row) {
                 heights.byId.clear();
                 continue;
             }
-            for (uint32_t id : *changed) heights.byId.erase(id);
+            for (uint32_t id : *changed)
+                if (id < heights.byId.size()) heights.byId[id] = kUnknown;
         }
         m_heightsData = data;
     }
@@ -151,12 +153,14 @@ double LayoutEngine::bandHeight(const BandModel& band, long row) {
         heights.signature = band.signature;
     }
     uint32_t id = m_report.rowData().primary[row - 1];
-    auto it = heights.byId.find(id);
-    if (it != heights.byId.end()) return it->second;
+    if (id < heights.byId.size() && !std::isnan(heights.byId[id])) return heights.byId[id];
     // Measuring may evaluate expressions that lay out pages (PageCount()): look again after.
     double h = layoutBand(band, row, false).height;
-    m_heights[band.name].byId.emplace(id, h);
-    return h;
+    std::vector<double>& byId = m_heights[band.name].byId;
+    if (id >= byId.size())
+        byId.resize(std::max<size_t>(id + 1, m_report.rowData().status.size()), kUnknown);
+    byId[id] = h;
+    return byId[id];
 }
 
 double LayoutEngine::itemHeight(const FlowPos& pos) {
@@ -345,7 +349,8 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
         }
         double h = bandHeight(band, row);
         if (y + h > space + kEpsilon && !forced) break;
-        if (draw) drawBand(band, layoutBand(band, row, true), row, y, *draw);
+        // A band of no height shows nothing (its objects are cut off at its bottom).
+        if (draw && h > 0) drawBand(band, layoutBand(band, row, true), row, y, *draw);
         y += h;
         placed = true;
         note(row, row);

@@ -46,7 +46,10 @@ void LayoutEngine::setMetrics(std::shared_ptr<const FontMetrics> metrics) {
 }
 
 std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
-    return m_metrics ? m_metrics : defaultFontMetrics();
+    if (m_metrics) return m_metrics;
+    // A nested report measures as the report that shows it.
+    if (const DataStore* parent = m_report.parentReport()) return parent->layout().fontMetrics();
+    return defaultFontMetrics();
 }
 
 uint64_t LayoutEngine::stateKey() {
@@ -307,9 +310,11 @@ std::pair<long, long> LayoutEngine::pageRangeForExpression(long row) {
 
 Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
     if (!m_report.isCreated()) return Error{"the report has no definition"};
-    if (!hasPage(number))
+    if (!hasPage(number)) {
+        long count = pageCount();
         return Error{"page " + std::to_string(number) + " does not exist: the report has " +
-                     std::to_string(pageCount()) + " pages"};
+                     std::to_string(count) + (count == 1 ? " page" : " pages")};
+    }
     for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
         if (it->first != number) continue;
         m_recent.splice(m_recent.begin(), m_recent, it);

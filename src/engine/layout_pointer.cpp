@@ -67,6 +67,16 @@ std::string shifted(const std::string& raw, double delta, double minimum) {
 
 }  // namespace
 
+void ReportLayout::setPointerInUnits(double x, double y) {
+    UnitScale units = m_engine->model().units;
+    m_pointer = {x * units.x, y * units.y};
+}
+
+std::pair<double, double> ReportLayout::pointerInUnits() const {
+    UnitScale units = m_engine->model().units;
+    return {m_pointer.x / units.x, m_pointer.y / units.y};
+}
+
 std::string ReportLayout::objectAtPointer() {
     long page = currentPage();
     if (page < 1) return {};

@@ -212,6 +212,9 @@ const Tables& tables() {
              {"print.margin.bottom", {T, "96"}},
              {"print.paper.source", {T, "0"}},
              {"print.paper.size", {T, "0"}},
+             // paper size 256: the sheet's width and length in the report's units
+             {"print.custompage.width", {T, "0"}},
+             {"print.custompage.length", {T, "0"}},
              {"print.canusedefaultprinter", {YN, "yes"}},
              {"print.prompt", {YN, "no"}},
              {"print.buttons", {YN, "no"}},

@@ -90,7 +90,8 @@ public:
     ReportLayout& operator=(const ReportLayout&) = delete;
 
     // --- fonts ------------------------------------------------------------------------------
-    // The metrics this report measures text with; null returns to the process default.
+    // The metrics this report and the reports nested in it measure text with; null returns to
+    // those of the report it is nested in, or the process default.
     void setFontMetrics(std::shared_ptr<const FontMetrics> metrics);
     std::shared_ptr<const FontMetrics> fontMetrics() const;
 
@@ -127,6 +128,10 @@ public:
     // --- pointer and hit testing, in points on the shown page -------------------------------
     void setPointer(PagePoint point) { m_pointer = point; }
     PagePoint pointer() const { return m_pointer; }
+    // The pointer in the report's own units (its `units`), measured from the paper's top-left
+    // corner, as scripts and the window layer give it.
+    void setPointerInUnits(double x, double y);
+    std::pair<double, double> pointerInUnits() const;
     // "name<TAB>row" of the topmost named object under the pointer, "" over nothing (or over
     // an unnamed object). Over a header the row is the first row on the page, over a footer
     // the last one.

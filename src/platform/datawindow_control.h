@@ -68,8 +68,10 @@ public:
     void takeFocus();
 
     // --- control functions --------------------------------------------------------------------
-    // The picture that marks the current row; null for the platform's default indicator.
+    // The picture that marks the current row; null for the platform's default indicator. The
+    // engine's Off!, FocusRect! and Hand! are taken too.
     int SetRowFocusIndicator(Control* indicator);
+    using engine::DataStore::SetRowFocusIndicator;
     Control* rowFocusIndicator() const { return m_focusIndicator; }
 
 private:

@@ -112,7 +112,7 @@ TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
 TEST(Printctl, EverySubcommandHasHelp) {
     for (const char* sub :
          {"dw", "db init", "db check", "lib ls", "lib import", "lib export", "lib rm", "print",
-          "templates ls", "templates export", "templates import", "templates rm"}) {
+          "templates ls", "templates export", "templates import", "templates rm", "render"}) {
         Outcome r = printctl(std::string(sub) + " --help");
         EXPECT_EQ(r.exitCode, 0) << sub;
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << sub;
@@ -185,4 +185,71 @@ TEST(PrintctlLib, ImportsCreatingOneLibraryAtOnceAllStoreTheirEntries) {
     EXPECT_EQ(left, (std::vector<std::string>{"race0.plib", "race1.plib", "race2.plib", "race3.plib",
                                               "race4.plib"}));
     fs::remove_all(dir);
+}
+
+namespace {
+
+const std::string kLayout = std::string(LAYOUT_DIR);
+
+std::string writeTemp(const std::string& name, const std::string& text) {
+    fs::path p = fs::temp_directory_path() / ("printctl_" + std::to_string(::getpid()) + name);
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+}
+
+}  // namespace
+
+TEST(PrintctlRender, RowsFromAFileGoToTheFramesListAndPagesAreCounted) {
+    std::string rows = "lineno\tgoods\tqty\tamount\n";
+    for (int i = 1; i <= 100; ++i)
+        rows += std::to_string(i) + "\t货品" + std::to_string(i) + "\t1\t2.50\n";
+    std::string file = writeTemp("rows.tsv", rows);
+    Outcome r =
+        printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "pages: 4\n");
+    // One page's display list, and the count of all of them last.
+    Outcome one = printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout +
+                           " --rows " + file + " --dump --page 4");
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_EQ(one.out.rfind("page 4 paper=419.53x595.28", 0), 0u);
+    EXPECT_NE(one.out.find("\"第4页 共4页\""), std::string::npos);
+    EXPECT_NE(one.out.find("\"250.00\""), std::string::npos);  // the list's total
+    EXPECT_EQ(one.out.substr(one.out.size() - 9), "pages: 4\n");
+    EXPECT_EQ(one.out.find("page 3 "), std::string::npos);
+    fs::remove(file);
+}
+
+TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
+    std::string frame = kLayout + "/frame_nested.srd --defs " + kLayout;
+    auto render = [&](const std::string& args) {
+        Outcome r = printctl("render " + args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        return r.err;
+    };
+    std::string unknown = writeTemp("unknown.tsv", "lineno\tprice\n1\t2\n");
+    EXPECT_EQ(render(frame + " --rows " + unknown),
+              "error: " + unknown + " line 1: the report has no column 'price'\n");
+    std::string bad = writeTemp("bad.tsv", "lineno\tqty\n1\t2\n3\tmany\n");
+    EXPECT_EQ(render(frame + " --rows " + bad), "error: " + bad +
+                                                    " line 3: 'many' does not fit column 'qty', "
+                                                    "which holds a whole number\n");
+    EXPECT_EQ(render(frame + " --rows /nonexistent/rows.tsv"),
+              "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
+    EXPECT_EQ(render(frame + " --page 9"),
+              "error: page 9 does not exist: the report has 3 pages\n");
+    EXPECT_EQ(render(frame + " --pdf /nonexistent/out.pdf"),
+              "error: cannot write /nonexistent/out.pdf: No such file or directory\n");
+    EXPECT_EQ(render("d_nowhere"),
+              "error: 'd_nowhere' is neither a file nor a definition on the library search "
+              "list\n");
+    fs::remove(unknown);
+    fs::remove(bad);
+}
+
+TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
+    Outcome r = printctl("render d_print");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "pages: 1\n");
 }

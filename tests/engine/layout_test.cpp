@@ -1,0 +1,672 @@
+// Page layout: paper and units, text breaking, bands flowing into pages, nested reports over
+// many pages, what a change lays out again, the preview's page moves, hit testing and dragging.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+
+#include "engine/datastore.h"
+#include "engine/layout_text.h"
+#include "engine/library.h"
+#include "engine/report_layout.h"
+#include "engine/row_import.h"
+
+using namespace print;
+using namespace print::engine;
+
+namespace {
+
+std::unique_ptr<DataStore> makeReport(const std::string& syntax) {
+    auto r = std::make_unique<DataStore>();
+    std::string error;
+    EXPECT_EQ(r->Create(syntax, error), 1) << error;
+    return r;
+}
+
+std::string datawindow(const std::string& attrs) {
+    return "release 9;\ndatawindow(" + attrs + " )\n";
+}
+
+// A one-column list: `rows` rows of `detailHeight` units, a header and a footer.
+std::string list(int units, int detailHeight, const std::string& extra = "") {
+    return datawindow("units=" + std::to_string(units) + " print.paper.size=9 " + extra) +
+           "header(height=" + std::to_string(detailHeight) +
+           " )\nfooter(height=" + std::to_string(detailHeight) +
+           " )\ndetail(height=" + std::to_string(detailHeight) +
+           " )\ntable(column=(type=long name=n dbname=\"n\" ) )\n";
+}
+
+void fill(DataStore& r, long rows) {
+    for (long i = 1; i <= rows; ++i) r.SetItem(r.InsertRow(0), 1, Value(static_cast<int64_t>(i)));
+}
+
+std::shared_ptr<const PageDisplayList> page(DataStore& r, long n) {
+    auto list = r.layout().displayList(n);
+    EXPECT_TRUE(list.ok()) << (list.ok() ? "" : list.error().message);
+    return list.ok() ? list.value() : std::make_shared<PageDisplayList>();
+}
+
+std::vector<std::string> texts(const PageDisplayList& p, const std::string& object) {
+    std::vector<std::string> out;
+    for (const auto& item : p.items)
+        if (const auto* t = std::get_if<TextRun>(&item.shape); t && item.tag.object == object)
+            out.push_back(t->text);
+    return out;
+}
+
+const PlacedObject* placed(const PageDisplayList& p, const std::string& object, long row = -1) {
+    for (const auto& o : p.objects)
+        if (o.tag.object == object && (row < 0 || o.tag.row == row)) return &o;
+    return nullptr;
+}
+
+PagePoint centre(const PageRect& r) {
+    return {r.x + r.width / 2, r.y + r.height / 2};
+}
+
+// Fixed metrics that count the widths asked for, to see what layout measures.
+class CountingMetrics : public FontMetrics {
+public:
+    mutable std::atomic<long> calls{0};
+    double width(const FontSpec& f, std::string_view t) const override {
+        ++calls;
+        return m_fixed.width(f, t);
+    }
+    double ascent(const FontSpec& f) const override { return m_fixed.ascent(f); }
+    double descent(const FontSpec& f) const override { return m_fixed.descent(f); }
+    double lineSpacing(const FontSpec& f) const override { return m_fixed.lineSpacing(f); }
+
+private:
+    FixedFontMetrics m_fixed;
+};
+
+class LibraryScope {
+public:
+    explicit LibraryScope(std::shared_ptr<MemoryLibrary> lib)
+        : m_saved(LibrarySearchList::application().libraries()) {
+        LibrarySearchList::application().setLibraries({std::move(lib)});
+    }
+    ~LibraryScope() { LibrarySearchList::application().setLibraries(m_saved); }
+
+private:
+    std::vector<std::shared_ptr<DefinitionLibrary>> m_saved;
+};
+
+// --- paper, units, scale ------------------------------------------------------------------------
+
+TEST(LayoutPages, PaperSizesAreThePhysicalSheets) {
+    auto paper = [](const std::string& attrs) {
+        auto r = makeReport(datawindow("units=3 " + attrs) + "detail(height=100 )\n");
+        PageSetup s = r->layout().pageSetup();
+        return std::pair{std::round(s.paperWidth * 100) / 100,
+                         std::round(s.paperHeight * 100) / 100};
+    };
+    using P = std::pair<double, double>;
+    EXPECT_EQ(paper(""), (P{595.28, 841.89}));                      // the default paper is A4
+    EXPECT_EQ(paper("print.paper.size=9"), (P{595.28, 841.89}));    // A4
+    EXPECT_EQ(paper("print.paper.size=1"), (P{612, 792}));          // Letter
+    EXPECT_EQ(paper("print.paper.size=12"), (P{728.5, 1031.81}));   // B4 (JIS) 257 x 364 mm
+    EXPECT_EQ(paper("print.paper.size=93"), (P{413.86, 609.45}));   // PRC 16K 146 x 215 mm
+    EXPECT_EQ(paper("print.paper.size=20"), (P{297.07, 684}));      // envelope #10, upright
+    EXPECT_EQ(paper("print.paper.size=76"), (P{1190.55, 841.89}));  // A3 rotated 420 x 297
+    EXPECT_EQ(paper("print.paper.size=48"), (P{595.28, 841.89}));   // no such code: A4
+    EXPECT_EQ(paper("print.paper.size=93 print.orientation=1"), (P{609.45, 413.86}));
+    EXPECT_EQ(paper("print.paper.size=93 print.orientation=2"), (P{413.86, 609.45}));
+    // A custom size is in the report's units; without both lengths it is A4.
+    EXPECT_EQ(paper("print.paper.size=256 print.custompage.width=10000 "
+                    "print.custompage.length=15000"),
+              (P{283.46, 425.2}));
+    EXPECT_EQ(paper("print.paper.size=256 print.custompage.width=10000"), (P{595.28, 841.89}));
+    // The settings pages change them with Modify; the pages follow.
+    auto r = makeReport(datawindow("units=2") + "detail(height=100 )\n");
+    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 595.28, 0.01);
+    EXPECT_EQ(r->Modify("DataWindow.Print.Paper.Size=256 DataWindow.Print.CustomPage.Width=4000 "
+                        "DataWindow.Print.CustomPage.Length=6000 DataWindow.Print.Orientation=1"),
+              "");
+    EXPECT_EQ(r->Describe("DataWindow.Print.CustomPage.Width"), "4000");
+    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 432, 1e-9);
+    EXPECT_NEAR(r->layout().pageSetup().paperHeight, 288, 1e-9);
+}
+
+TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
+    // 96 units across and down in each system, in points.
+    struct Case {
+        int units;
+        double across;
+        double down;
+    };
+    for (Case c : {Case{0, 15.75, 18}, Case{1, 72, 72}, Case{2, 6.91, 6.91}, Case{3, 2.72, 2.72}}) {
+        SCOPED_TRACE(c.units);
+        auto r = makeReport(datawindow("units=" + std::to_string(c.units) +
+                                       " print.margin.left=96 print.margin.top=96 "
+                                       "print.margin.right=0 print.margin.bottom=0 "
+                                       "print.paper.size=256 print.custompage.width=960 "
+                                       "print.custompage.length=960") +
+                            "detail(height=10 )\n");
+        PageSetup s = r->layout().pageSetup();
+        EXPECT_NEAR(s.marginLeft, c.across, 0.01);
+        EXPECT_NEAR(s.marginTop, c.down, 0.01);
+        EXPECT_NEAR(s.paperWidth, c.across * 10, 0.06);
+        EXPECT_NEAR(s.paperHeight, c.down * 10, 0.06);
+    }
+}
+
+TEST(LayoutPages, ScaleZoomAndRulersReadAsTheSettingsPagesWriteThem) {
+    auto setup = [](const std::string& attrs) {
+        return makeReport(datawindow("units=1 " + attrs) + "detail(height=10 )\n");
+    };
+    EXPECT_EQ(setup("")->layout().pageSetup().scale, 1);
+    EXPECT_EQ(setup("print.scale=0")->layout().pageSetup().scale, 1);
+    EXPECT_EQ(setup("print.scale=0.5")->layout().pageSetup().scale, 0.5);
+    EXPECT_EQ(setup("print.scale=-2")->layout().pageSetup().scale, 1);
+    EXPECT_EQ(setup("print.scale=100")->layout().pageSetup().scale, 20);
+    EXPECT_EQ(setup("")->layout().previewZoom(), 100);
+    EXPECT_EQ(setup("print.preview.zoom=150")->layout().previewZoom(), 150);
+    EXPECT_EQ(setup("print.preview.zoom=0")->layout().previewZoom(), 100);
+    EXPECT_EQ(setup("print.preview.zoom=abc")->layout().previewZoom(), 100);
+    EXPECT_EQ(setup("print.preview.zoom=99999")->layout().previewZoom(), 1000);
+    EXPECT_FALSE(setup("")->layout().previewRulers());
+    EXPECT_TRUE(setup("print.preview.rulers=Yes")->layout().previewRulers());
+    auto r = setup("");
+    EXPECT_EQ(r->Modify("DataWindow.Print.Preview.Rulers='yes' DataWindow.Print.Preview.Zoom=75"),
+              "");
+    EXPECT_TRUE(r->layout().previewRulers());
+    EXPECT_EQ(r->layout().previewZoom(), 75);
+}
+
+TEST(LayoutPages, AScaledReportFitsMoreRowsOnAPage) {
+    auto full = makeReport(list(1, 100));
+    auto half = makeReport(list(1, 100, "print.scale=0.5"));
+    fill(*full, 100);
+    fill(*half, 100);
+    // A4 is 1122.5 px high less 2 x 96 px margins: 9 rows of 100 px besides header and footer,
+    // 16 of 50 px.
+    EXPECT_EQ(full->layout().rowsOnPage(1), (std::pair{1L, 7L}));
+    EXPECT_EQ(half->layout().rowsOnPage(1), (std::pair{1L, 16L}));
+    EXPECT_EQ(half->layout().pageCount(), 7);
+}
+
+// --- text ---------------------------------------------------------------------------------------
+
+std::vector<std::string> lines(std::string_view text, double width, bool wrap = true) {
+    FixedFontMetrics fm;
+    FontSpec font;
+    font.size = 10;  // a Chinese character 10 points wide, others 5
+    std::vector<std::string> out;
+    for (const TextLine& l : breakLines(fm, font, text, width, wrap)) out.push_back(l.text);
+    return out;
+}
+
+TEST(LayoutText, ChineseBreaksBetweenAnyTwoCharactersLatinAtBlanks) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(lines("一二三四五六七", 30), (V{"一二三", "四五六", "七"}));
+    EXPECT_EQ(lines("alpha beta gamma", 50), (V{"alpha beta", "gamma"}));
+    // Closing punctuation stays with the line before it, even past the width.
+    EXPECT_EQ(lines("一二三。四", 30), (V{"一二三。", "四"}));
+    // A word wider than the line breaks between its characters.
+    EXPECT_EQ(lines("abcdefghijkl", 20), (V{"abcd", "efgh", "ijkl"}));
+    EXPECT_EQ(lines("ab 中文cd", 25), (V{"ab 中", "文cd"}));
+    EXPECT_EQ(lines("一\r\n二\n\n三", 100), (V{"一", "二", "", "三"}));
+    EXPECT_EQ(lines("alpha beta gamma", 10, false), (V{"alpha beta gamma"}));
+    EXPECT_EQ(lines("", 10), (V{""}));
+    // Nothing loops on a line too narrow for any character.
+    EXPECT_EQ(lines("一二", 0), (V{"一", "二"}));
+}
+
+TEST(LayoutText, WrappedAutosizedAndJustifiedTextRuns) {
+    auto r = makeReport(datawindow("units=1 print.paper.size=9") + "detail(height=40 )\n" +
+                        "table(column=(type=char(100) name=t dbname=\"t\" ) )\n" +
+                        "data(\"甲乙丙丁戊己庚辛\" \"one two three four\" )\n" +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"40\" height=\"16\" "
+                        "height.autosize=yes alignment=\"3\" font.height=\"-7.5\" name=t )\n" +
+                        "column(band=detail id=1 x=\"100\" y=\"0\" width=\"40\" height=\"16\" "
+                        "font.height=\"-7.5\" name=clipped )\n" +
+                        "line(band=detail x1=\"0\" y1=\"30\" x2=\"100\" y2=\"30\" name=under )\n");
+    auto p = page(*r, 1);
+    // 40 px is 30 points: four Chinese characters of 7.5 points, or six Latin letters.
+    EXPECT_EQ(texts(*p, "t"),
+              (std::vector<std::string>{"甲乙丙丁", "戊己庚辛", "one two", "three", "four"}));
+    // A box one line high shows one line, cut off at its edge.
+    EXPECT_EQ(texts(*p, "clipped"),
+              (std::vector<std::string>{"甲乙丙丁戊己庚辛", "one two three four"}));
+    int justified = 0, left = 0;
+    for (const auto& item : p->items) {
+        const auto* t = std::get_if<TextRun>(&item.shape);
+        if (!t || item.tag.object != "t") continue;
+        (t->align == TextAlign::Justify ? justified : left)++;
+    }
+    EXPECT_EQ(justified, 3);  // the last line of each paragraph is not spread
+    EXPECT_EQ(left, 2);
+    // Two lines of 9 points grow the 12-point box by 6 points: the line under it moves down
+    // with it, and the band grows as much.
+    EXPECT_NEAR(placed(*p, "under", 1)->from.y - placed(*p, "under", 1)->box.y, 0, 1e-9);
+    EXPECT_NEAR(p->bands[0].box.height, 30 + 6, 1e-9);
+    EXPECT_NEAR(placed(*p, "under", 1)->from.y, p->bands[0].box.y + 22.5 + 6, 1e-9);
+}
+
+// --- flow ---------------------------------------------------------------------------------------
+
+TEST(LayoutFlow, RowsFlowBetweenHeaderAndFooterOfEveryPage) {
+    auto r = makeReport(list(1, 100) +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" "
+                        "height=\"20\" name=n )\n");
+    fill(*r, 20);
+    EXPECT_EQ(r->layout().pageCount(), 3);
+    EXPECT_EQ(r->layout().rowsOnPage(2), (std::pair{8L, 14L}));
+    EXPECT_EQ(r->layout().rowsOnPage(3), (std::pair{15L, 20L}));
+    EXPECT_EQ(r->layout().pageOfRow(14), 2);
+    EXPECT_EQ(r->layout().pageOfRow(15), 3);
+    EXPECT_EQ(r->layout().pageOfRow(21), -1);
+    auto p = page(*r, 2);
+    EXPECT_EQ(p->bands.front().tag.band, "header");
+    EXPECT_EQ(p->bands.front().tag.row, 8);
+    EXPECT_EQ(p->bands.back().tag.band, "footer");
+    EXPECT_EQ(p->bands.back().tag.row, 14);
+    EXPECT_EQ(texts(*p, "n").front(), "8");
+    auto missing = r->layout().displayList(4);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().message, "page 4 does not exist: the report has 3 pages");
+}
+
+TEST(LayoutFlow, AReportWithoutRowsHasOnePageAndOneWithoutDefinitionNone) {
+    auto r = makeReport(list(1, 100));
+    EXPECT_EQ(r->layout().pageCount(), 1);
+    EXPECT_EQ(r->layout().rowsOnPage(1), (std::pair{0L, 0L}));
+    DataStore empty;
+    EXPECT_EQ(empty.layout().pageCount(), 0);
+    auto none = empty.layout().displayList(1);
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().message, "the report has no definition");
+    EXPECT_EQ(empty.ScrollNextPage(), -1);
+    EXPECT_EQ(empty.GetObjectAtPointer(), "");
+}
+
+TEST(LayoutFlow, HostileSizesStillGivePagesThatEnd) {
+    // A band taller than the paper: one row per page, cut off.
+    auto tall = makeReport(list(1, 999999999));
+    fill(*tall, 5);
+    EXPECT_EQ(tall->layout().pageCount(), 6);  // the first page holds only the header
+    // Bands of no height: every row on one page, nothing drawn for them.
+    auto flat = makeReport(list(1, 0) +
+                           "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" "
+                           "height=\"20\" name=n )\n");
+    fill(*flat, 1000);
+    EXPECT_EQ(flat->layout().pageCount(), 1);
+    EXPECT_TRUE(texts(*page(*flat, 1), "n").empty());
+    // Margins wider than the paper and negative sizes.
+    auto squeezed = makeReport(list(1, -50, "print.margin.top=99999 print.margin.bottom=99999") +
+                               "text(band=detail text=\"x\" x=\"-1e300\" y=\"0\" width=\"-5\" "
+                               "height=\"1e999\" font.height=\"-99999\" name=t )\n");
+    fill(*squeezed, 3);
+    EXPECT_EQ(squeezed->layout().pageCount(), 1);
+    EXPECT_TRUE(squeezed->layout().displayList(1).ok());
+}
+
+TEST(LayoutFlow, GroupsBreakPagesAndRestartTheirCount) {
+    auto r = makeReport(
+        list(1, 100) +
+        "group(level=1 header.height=100 trailer.height=100 by=(\"k\" ) newpage=yes "
+        "resetpagecount=yes )\n" +
+        "compute(band=footer expression=\"page() + '/' + pageCount()\" x=\"0\" y=\"0\" "
+        "width=\"200\" height=\"20\" name=pageno )\n" +
+        "compute(band=trailer.1 expression=\"count(n for group 1)\" x=\"0\" y=\"0\" width=\"200\" "
+        "height=\"20\" name=counted )\n");
+    // Redefine the table with a group column.
+    r = makeReport(datawindow("units=1 print.paper.size=9") +
+                   "header(height=100 )\nfooter(height=100 )\ndetail(height=100 )\n"
+                   "table(column=(type=long name=n dbname=\"n\" ) column=(type=char(1) name=k "
+                   "dbname=\"k\" ) )\n"
+                   "group(level=1 header.height=100 trailer.height=100 by=(\"k\" ) newpage=yes "
+                   "resetpagecount=yes )\n"
+                   "compute(band=footer expression=\"page() + '/' + pageCount()\" x=\"0\" "
+                   "y=\"0\" width=\"200\" height=\"20\" name=pageno )\n"
+                   "compute(band=trailer.1 expression=\"count(n for group 1)\" x=\"0\" y=\"0\" "
+                   "width=\"200\" height=\"20\" name=counted )\n");
+    for (int i = 1; i <= 12; ++i) {
+        long row = r->InsertRow(0);
+        r->SetItem(row, 1, Value(static_cast<int64_t>(i)));
+        r->SetItem(row, 2, Value(i <= 2 ? "a" : "b"));
+    }
+    // Group a: header, 2 rows, trailer on page 1; group b starts page 2 with 10 rows: 5 a page.
+    EXPECT_EQ(r->layout().pageCount(), 3);
+    EXPECT_EQ(texts(*page(*r, 1), "pageno"), (std::vector<std::string>{"1/1"}));
+    EXPECT_EQ(texts(*page(*r, 2), "pageno"), (std::vector<std::string>{"1/2"}));
+    EXPECT_EQ(texts(*page(*r, 3), "pageno"), (std::vector<std::string>{"2/2"}));
+    EXPECT_EQ(texts(*page(*r, 1), "counted"), (std::vector<std::string>{"2"}));
+    EXPECT_EQ(texts(*page(*r, 3), "counted"), (std::vector<std::string>{"10"}));
+    EXPECT_EQ(r->Describe("Evaluate('page()', 12)"), "2");
+}
+
+// A frame whose one row holds a nested list of `rows` rows.
+struct Frame {
+    std::shared_ptr<MemoryLibrary> lib = std::make_shared<MemoryLibrary>();
+    LibraryScope scope{lib};
+    std::unique_ptr<DataStore> frame;
+    DataStore* child = nullptr;
+
+    Frame(long rows, bool autosizeRows = false) {
+        lib->put(
+            "d_rows",
+            datawindow("units=1") +
+                "header(height=30 )\nsummary(height=20 )\n"
+                "detail(height=20 )\ntable(column=(type=long name=n dbname=\"n\" ) "
+                "column=(type=char(200) name=t dbname=\"t\" ) )\n"
+                "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" name=n )\n"
+                "column(band=detail id=2 x=\"100\" y=\"0\" width=\"60\" height=\"20\" name=t" +
+                std::string(autosizeRows ? " height.autosize=yes" : "") +
+                " )\n"
+                "compute(band=summary expression=\"sum(n for all)\" x=\"0\" y=\"0\" "
+                "width=\"200\" height=\"20\" name=total )\n");
+        frame = makeReport(
+            datawindow("units=1 print.paper.size=9 print.margin.top=0 print.margin.bottom=0") +
+            "header(height=100 )\nfooter(height=50 )\ndetail(height=100 )\n"
+            "table(column=(type=char(1) name=f dbname=\"f\" ) )\ndata(\"1\" )\n"
+            "text(band=header text=\"Title\" x=\"0\" y=\"0\" width=\"300\" height=\"30\" "
+            "name=st_title )\n"
+            "report(band=detail dataobject=\"d_rows\" x=\"0\" y=\"0\" width=\"600\" "
+            "height=\"100\" height.autosize=yes trail_footer=yes name=dw_report )\n"
+            "compute(band=footer expression=\"'第' + page() + '页 共' + pageCount() + '页'\" "
+            "x=\"0\" y=\"0\" width=\"300\" height=\"20\" name=st_pageno )\n");
+        EXPECT_EQ(frame->GetChild("dw_report", child), 1);
+        std::string text;
+        text.reserve(static_cast<size_t>(rows) * 16);
+        text = "n\tt\n";
+        for (long i = 1; i <= rows; ++i)
+            text += std::to_string(i) + "\t" +
+                    (autosizeRows && i % 3 == 0 ? "长备注需要换行" : "x") + "\n";
+        auto imported = importRows(*child, text, "rows");
+        EXPECT_TRUE(imported.ok());
+    }
+};
+
+TEST(LayoutNested, AHundredThousandRowsGiveTheRightPagesAndPageNumbers) {
+    Frame f(100000);
+    // A4 is 1122.5 px: 100 px of header and 50 of footer leave 972.5; the list's header takes 30
+    // on every page, leaving room for 47 rows of 20 px; the last page holds its summary too.
+    long pages = (100000 + 46) / 47;
+    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_EQ(texts(*page(*f.frame, 1), "st_pageno"),
+              (std::vector<std::string>{"第1页 共" + std::to_string(pages) + "页"}));
+    auto last = page(*f.frame, pages);
+    EXPECT_EQ(texts(*last, "st_pageno"),
+              (std::vector<std::string>{"第" + std::to_string(pages) + "页 共" +
+                                        std::to_string(pages) + "页"}));
+    EXPECT_EQ(texts(*last, "total"), (std::vector<std::string>{"5000050000"}));
+    auto middle = page(*f.frame, 1000);
+    EXPECT_EQ(texts(*middle, "n").front(), std::to_string(999 * 47 + 1));
+    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_report", 47001), 1001);
+    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_report", 100000), pages);
+    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_nothing", 1), -1);
+    // The nested list's objects are tagged with the report they come from.
+    const PlacedObject* n = placed(*middle, "n");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->tag.report, "dw_report");
+    EXPECT_EQ(n->tag.row, 46954);
+}
+
+TEST(LayoutNested, FirstPageMeasuresOnlyItsOwnRows) {
+    auto metrics = std::make_shared<CountingMetrics>();
+    installDefaultFontMetrics(metrics);
+    Frame f(3000, true);
+    // The frame's footer asks for the page count: take it out to see the first page alone.
+    EXPECT_EQ(f.frame->Modify("destroy st_pageno"), "");
+    metrics->calls = 0;
+    page(*f.frame, 1);
+    long firstPage = metrics->calls;
+    EXPECT_LT(firstPage, 400);
+    metrics->calls = 0;
+    long pages = f.frame->layout().pageCount();
+    long allRows = metrics->calls;
+    EXPECT_GT(allRows, 3000);
+    // A change to the frame lays its pages out again from the rows already measured.
+    metrics->calls = 0;
+    EXPECT_EQ(f.frame->Modify("st_title.text='Other'"), "");
+    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_EQ(metrics->calls, 0);
+    // A change to one row measures that row again, not the others.
+    f.child->SetItem(1500, "t", Value("很长很长很长很长的备注"));
+    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_LT(metrics->calls, 20);
+    EXPECT_GT(metrics->calls, 0);
+    // A change to the list's header keeps the heights of its rows.
+    metrics->calls = 0;
+    EXPECT_EQ(f.child->Modify("DataWindow.Header.Height=40"), "");
+    f.frame->layout().pageCount();
+    EXPECT_EQ(metrics->calls, 0);
+    installDefaultFontMetrics(nullptr);
+}
+
+TEST(LayoutNested, NestedReportsMeasureWithTheMetricsGivenToTheFrame) {
+    Frame f(100, true);
+    auto metrics = std::make_shared<CountingMetrics>();
+    f.frame->layout().setFontMetrics(metrics);
+    EXPECT_EQ(f.child->layout().fontMetrics(), metrics);
+    f.frame->layout().pageCount();
+    EXPECT_GT(metrics->calls, 100);
+    f.frame->layout().setFontMetrics(nullptr);
+    EXPECT_NE(f.child->layout().fontMetrics(), metrics);
+}
+
+TEST(LayoutNested, ANestedReportThatKeepsItsBoxShowsWhatFits) {
+    Frame f(50);
+    EXPECT_EQ(f.frame->Modify("dw_report.height.autosize=no"), "");
+    EXPECT_EQ(f.frame->layout().pageCount(), 1);
+    auto p = page(*f.frame, 1);
+    // 100 px: the list's header and three rows of 20 px, cut off at the box.
+    EXPECT_EQ(texts(*p, "n"), (std::vector<std::string>{"1", "2", "3"}));
+    for (const auto& item : p->items) {
+        if (item.tag.report == "dw_report") {
+            EXPECT_TRUE(item.clip.has_value());
+        }
+    }
+}
+
+// --- preview ------------------------------------------------------------------------------------
+
+TEST(LayoutPreview, PagesMoveAndAnswerTheRowAtTheirTop) {
+    auto r = makeReport(list(1, 100));
+    fill(*r, 20);
+    ReportLayout& l = r->layout();
+    EXPECT_EQ(l.currentPage(), 1);
+    EXPECT_EQ(r->ScrollPriorPage(), 1);
+    EXPECT_EQ(r->ScrollNextPage(), 8);
+    EXPECT_EQ(l.currentPage(), 2);
+    EXPECT_EQ(r->ScrollNextPage(), 15);
+    EXPECT_EQ(r->ScrollNextPage(), 15);  // the last page stays
+    EXPECT_EQ(l.currentPage(), 3);
+    EXPECT_EQ(r->ScrollToRow(9), 1);
+    EXPECT_EQ(l.currentPage(), 2);
+    EXPECT_EQ(r->GetRow(), 9);
+    EXPECT_EQ(r->ScrollToRow(0), 1);  // the first row, on the first page
+    EXPECT_EQ(l.currentPage(), 1);
+    EXPECT_EQ(l.setCurrentPage(4), -1);
+    EXPECT_EQ(l.currentPage(), 1);
+    EXPECT_EQ(l.setCurrentPage(3), 1);
+    // Fewer rows: the preview stays on the last page there is.
+    for (int i = 0; i < 15; ++i) r->DeleteRow(1);
+    EXPECT_EQ(l.currentPage(), 1);
+    EXPECT_EQ(r->SetRowFocusIndicator(RowFocusIndicator::Hand), 1);
+    EXPECT_EQ(l.rowFocusIndicator(), RowFocusIndicator::Hand);
+}
+
+TEST(LayoutPreview, ANestedListsLastRowShowsTheFramesLastPage) {
+    Frame f(1000);
+    long pages = f.frame->layout().pageCount();
+    EXPECT_EQ(f.child->ScrollToRow(f.child->RowCount()), 1);
+    EXPECT_EQ(f.frame->layout().currentPage(), pages);
+    EXPECT_EQ(f.child->ScrollToRow(48), 1);
+    EXPECT_EQ(f.frame->layout().currentPage(), 2);
+}
+
+// --- hit testing and dragging, in each unit system ----------------------------------------------
+
+// A length of the platform's units (a pixel is 32/7 across and 4 down) in units of `units`,
+// so that the objects below are of one size on paper in every unit system.
+long inUnits(int units, long platformUnits) {
+    double inches = platformUnits / 384.0;
+    switch (units) {
+        case 1:
+            return std::lround(inches * 96);
+        case 2:
+            return std::lround(inches * 1000);
+        case 3:
+            return std::lround(inches * 2540);
+        default:
+            return platformUnits;
+    }
+}
+
+// Objects at known places: a header text, detail texts (one without a name), a footer line.
+std::string pointerReport(int units) {
+    auto u = [&](long v) { return "\"" + std::to_string(inUnits(units, v)) + "\""; };
+    return datawindow("units=" + std::to_string(units) + " print.paper.size=9") +
+           "header(height=" + u(200) + " )\nfooter(height=" + u(200) +
+           " )\ndetail(height=" + u(200) + " )\ntable(column=(type=long name=n dbname=\"n\" ) )\n" +
+           "text(band=header text=\"head\" x=" + u(100) + " y=" + u(20) + " width=" + u(400) +
+           " height=" + u(100) + " name=st_head moveable=1 resizeable=1 )\n" +
+           "column(band=detail id=1 x=" + u(100) + " y=" + u(20) + " width=" + u(400) +
+           " height=" + u(100) + " name=n moveable=1 )\n" +
+           "text(band=detail text=\"fixed\" x=" + u(600) + " y=" + u(20) + " width=" + u(300) +
+           " height=" + u(100) + " name=st_fixed )\n" + "text(band=detail text=\"?\" x=" + u(1400) +
+           " y=" + u(20) + " width=" + u(100) + " height=" + u(100) + " )\n" +
+           "line(band=footer x1=" + u(100) + " y1=" + u(100) + " x2=" + u(900) + " y2=" + u(100) +
+           " name=ln_foot resizeable=1 moveable=1 )\n";
+}
+
+class LayoutPointer : public testing::TestWithParam<int> {};
+
+TEST_P(LayoutPointer, ObjectsAndBandsUnderThePointer) {
+    auto r = makeReport(pointerReport(GetParam()));
+    fill(*r, 3);
+    auto p = page(*r, 1);
+    ReportLayout& l = r->layout();
+    auto at = [&](PagePoint point) {
+        l.setPointer(point);
+        return std::pair{r->GetObjectAtPointer(), r->GetBandAtPointer()};
+    };
+    using P = std::pair<std::string, std::string>;
+    EXPECT_EQ(at(centre(placed(*p, "n", 2)->box)), (P{"n\t2", "detail\t2"}));
+    // The same place given in the report's own units.
+    PagePoint n2 = centre(placed(*p, "n", 2)->box);
+    double perX = placed(*p, "n", 2)->box.width / inUnits(GetParam(), 400);
+    double perY = placed(*p, "n", 2)->box.height / inUnits(GetParam(), 100);
+    l.setPointerInUnits(n2.x / perX, n2.y / perY);
+    EXPECT_EQ(r->GetObjectAtPointer(), "n\t2");
+    EXPECT_NEAR(l.pointerInUnits().first, n2.x / perX, 1e-9);
+    // Over the header the row is the page's first, over the footer its last.
+    EXPECT_EQ(at(centre(placed(*p, "st_head")->box)), (P{"st_head\t1", "header\t1"}));
+    const PlacedObject* line = placed(*p, "ln_foot");
+    EXPECT_EQ(at({line->from.x + 5, line->from.y + 1}), (P{"ln_foot\t3", "footer\t3"}));
+    // An unnamed object answers nothing; neither does the page outside the bands.
+    const PlacedObject* unnamed = placed(*p, "", 1);
+    ASSERT_NE(unnamed, nullptr);
+    EXPECT_EQ(at(centre(unnamed->box)), (P{"", "detail\t1"}));
+    EXPECT_EQ(at({1, 1}), (P{"", ""}));
+    const PlacedObject* gap = placed(*p, "n", 3);
+    EXPECT_EQ(at({gap->box.x - 1, gap->box.y}), (P{"", "detail\t3"}));
+}
+
+TEST_P(LayoutPointer, DraggingWritesTheNewGeometryInTheReportsUnits) {
+    auto r = makeReport(pointerReport(GetParam()));
+    fill(*r, 3);
+    ReportLayout& l = r->layout();
+    auto p = page(*r, 1);
+    const PlacedObject* head = placed(*p, "st_head");
+    // Points per unit across and down, from where the object was placed.
+    int units = GetParam();
+    long x = inUnits(units, 100), y = inUnits(units, 20), w = inUnits(units, 400),
+         h = inUnits(units, 100);
+    double perX = head->box.width / w, perY = head->box.height / h;
+    auto geometry = [&](long a, long b, long c, long d) {
+        return std::to_string(a) + "\n" + std::to_string(b) + "\n" + std::to_string(c) + "\n" +
+               std::to_string(d);
+    };
+    // Move by 25 units across and 10 down.
+    PagePoint start = centre(head->box);
+    ASSERT_TRUE(l.beginDrag(start));
+    EXPECT_TRUE(l.drag()->edges.moving());
+    EXPECT_TRUE(l.moveDrag({start.x + 10 * perX, start.y}));
+    EXPECT_NEAR(l.drag()->box.x, head->box.x + 10 * perX, 1e-9);
+    EXPECT_EQ(l.endDrag({start.x + 25 * perX, start.y + 10 * perY}), 1);
+    EXPECT_EQ(r->Describe("st_head.x st_head.y st_head.width st_head.height"),
+              geometry(x + 25, y + 10, w, h));
+    // Resize from the bottom-right corner of the moved object.
+    p = page(*r, 1);
+    head = placed(*p, "st_head");
+    ASSERT_TRUE(l.beginDrag({head->box.right(), head->box.bottom()}));
+    EXPECT_EQ(l.drag()->edges, (DragEdges{false, false, true, true}));
+    EXPECT_EQ(l.endDrag({head->box.right() + 50 * perX, head->box.bottom() - 5 * perY}), 1);
+    EXPECT_EQ(r->Describe("st_head.x st_head.y st_head.width st_head.height"),
+              geometry(x + 25, y + 10, w + 50, h - 5));
+    // From the left edge: x and width change together, and never below one unit of width.
+    p = page(*r, 1);
+    head = placed(*p, "st_head");
+    ASSERT_TRUE(l.beginDrag({head->box.x, centre(head->box).y}));
+    EXPECT_EQ(l.drag()->edges, (DragEdges{true, false, false, false}));
+    EXPECT_EQ(l.endDrag({head->box.right() + 100, centre(head->box).y}), 1);
+    EXPECT_EQ(r->Describe("st_head.x st_head.width"), std::to_string(x + 25 + w + 50 - 1) + "\n1");
+    // A line's end point moves alone.
+    p = page(*r, 1);
+    const PlacedObject* line = placed(*p, "ln_foot");
+    ASSERT_TRUE(l.beginDrag(line->to));
+    EXPECT_EQ(l.endDrag({line->to.x - 100 * perX, line->to.y + 50 * perY}), 1);
+    EXPECT_EQ(r->Describe("ln_foot.x1 ln_foot.y1 ln_foot.x2 ln_foot.y2"),
+              geometry(inUnits(units, 100), inUnits(units, 100), inUnits(units, 900) - 100,
+                       inUnits(units, 100) + 50));
+    // An object that is neither moveable nor resizeable stays; so does a click without moving.
+    p = page(*r, 1);
+    EXPECT_FALSE(l.beginDrag(centre(placed(*p, "st_fixed", 1)->box)));
+    EXPECT_EQ(l.endDrag({0, 0}), -1);
+    ASSERT_TRUE(l.beginDrag(centre(placed(*p, "n", 1)->box)));
+    EXPECT_EQ(l.endDrag(centre(placed(*p, "n", 1)->box)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, LayoutPointer, testing::Values(0, 1, 2, 3));
+
+TEST(LayoutPointerExpressions, DraggingKeepsAnExpressionOnTheGeometry) {
+    auto r = makeReport(datawindow("units=1 print.paper.size=9") + "detail(height=100 )\n" +
+                        "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n" +
+                        "text(band=detail text=\"x\" x=\"10~tif(n > 5, 300, 10)\" y=\"0\" "
+                        "width=\"100\" height=\"50\" moveable=1 name=st_x )\n");
+    auto p = page(*r, 1);
+    ReportLayout& l = r->layout();
+    ASSERT_TRUE(l.beginDrag(centre(placed(*p, "st_x")->box)));
+    EXPECT_EQ(l.endDrag({centre(placed(*p, "st_x")->box).x + 15, 40}), 1);
+    EXPECT_EQ(r->Describe("st_x.x"), "\"30\tif(n > 5, 300, 10)\"");
+}
+
+// --- rows from tab-separated text ---------------------------------------------------------------
+
+TEST(LayoutRowImport, RowsAreReadOrRefusedWholeWithTheLineNamed) {
+    auto r = makeReport(datawindow("units=1") +
+                        "table(column=(type=long name=n dbname=\"n\" ) column=(type=date name=d "
+                        "dbname=\"d\" ) column=(type=char(5) name=s dbname=\"s\" ) )\n"
+                        "data(7 \"2024-01-01\" \"keep\" )\n");
+    auto refused = [&](const std::string& text) {
+        auto result = importRows(*r, text, "in.tsv");
+        EXPECT_FALSE(result.ok());
+        return result.ok() ? std::string() : result.error().message;
+    };
+    EXPECT_EQ(refused(""), "in.tsv line 1: the first line must name the columns");
+    EXPECT_EQ(refused("n\tx\n1\t2\n"), "in.tsv line 1: the report has no column 'x'");
+    EXPECT_EQ(refused("n\td\n1\t2024-02-30\n"),
+              "in.tsv line 2: '2024-02-30' does not fit column 'd', which holds a date "
+              "(YYYY-MM-DD)");
+    EXPECT_EQ(refused("n\n1\n99999999999999999999\n"),
+              "in.tsv line 3: '99999999999999999999' does not fit column 'n', which holds a "
+              "whole number");
+    EXPECT_EQ(refused("n\ts\n1\n"),
+              "in.tsv line 2: it has 1 values where the first line names 2 "
+              "columns");
+    // Nothing was lost on the way.
+    EXPECT_EQ(r->RowCount(), 1);
+    EXPECT_EQ(r->GetItemString(1, "s").value_or(""), "keep");
+    auto read = importRows(*r, "s\tn\r\nab\t\r\n\t3\r\n\r\n", "in.tsv");
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value(), 2);
+    EXPECT_TRUE(r->GetItem(1, "n")->isNull());
+    EXPECT_EQ(r->GetItemString(2, "s").value_or("null"), "");
+    EXPECT_EQ(r->GetItemString(2, "n").value_or(""), "3");
+}
+
+}  // namespace
