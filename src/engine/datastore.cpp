@@ -234,16 +234,12 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
         if (!isValidBand(band))
             return Error{"object '" + obj.name + "' names an unknown band '" + band + "'", 1, 1};
     }
-    reindexObjects();
     // Names are not case sensitive: a second object of a name could never be reached by it.
-    for (const auto& obj : m_objects) {
-        if (!obj.isObject || obj.name.empty()) continue;
-        const ReportObject* first = objectByName(obj.name);
-        if (first != &obj)
-            return definitionError(source, obj.offset,
-                                   "an object named '" + first->name + "' is already on line " +
-                                       std::to_string(first->line) +
-                                       " (names are not case sensitive)");
+    if (const ReportObject* second = reindexObjects()) {
+        const ReportObject& first = *objectByName(second->name);
+        return definitionError(source, second->offset,
+                               "an object named '" + first.name + "' is already on line " +
+                                   std::to_string(first.line) + " (names are not case sensitive)");
     }
     for (auto& obj : m_objects) {
         if (obj.kind != "report") continue;
@@ -270,10 +266,15 @@ Status DataStore::buildFrom(DefinitionText text, std::string_view source) {
     return {};
 }
 
-void DataStore::reindexObjects() {
+const ReportObject* DataStore::reindexObjects() {
     m_byName.clear();
-    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
-        if (it->isObject && !it->name.empty()) m_byName.emplace(asciiLower(it->name), it);
+    m_byName.reserve(m_objects.size());
+    const ReportObject* duplicate = nullptr;
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
+        if (!it->isObject || it->name.empty()) continue;
+        if (!m_byName.emplace(asciiLower(it->name), it).second && !duplicate) duplicate = &*it;
+    }
+    return duplicate;
 }
 
 std::vector<ValueType> DataStore::columnTypes() const {
@@ -553,7 +554,22 @@ int DataStore::RowsCopy(long startRow, long endRow, Buffer copyBuffer, DataStore
 
 int DataStore::RowsMove(long startRow, long endRow, Buffer moveBuffer, DataStore& target,
                         long beforeRow, Buffer targetBuffer) {
-    if (&target == this && moveBuffer == targetBuffer) return -1;
+    if (&target == this && moveBuffer == targetBuffer) {
+        // Within one buffer the rows keep their ids (and status); only their order changes.
+        auto& buf = m_rows->buffer(moveBuffer);
+        const long count = static_cast<long>(buf.size());
+        if (startRow < 1 || endRow < startRow || startRow > count) return -1;
+        endRow = std::min(endRow, count);
+        const long at = (beforeRow < 1 || beforeRow > count) ? count + 1 : beforeRow;
+        if (at >= startRow && at <= endRow + 1) return 1;  // already there
+        std::vector<uint32_t> ids(buf.begin() + (startRow - 1), buf.begin() + endRow);
+        buf.erase(buf.begin() + (startRow - 1), buf.begin() + endRow);
+        const long n = endRow - startRow + 1;
+        const long insertAt = (at > endRow ? at - n : at) - 1;
+        buf.insert(buf.begin() + insertAt, ids.begin(), ids.end());
+        m_rows->touch();
+        return 1;
+    }
     if (RowsCopy(startRow, endRow, moveBuffer, target, beforeRow, targetBuffer) != 1) return -1;
     auto& src = m_rows->buffer(moveBuffer);
     endRow = std::min(endRow, static_cast<long>(src.size()));
@@ -732,10 +748,13 @@ int DataStore::AcceptText() {
     std::string text = m_editText;
     const std::string& column = m_columns[c].name;
     std::optional<Value> value;
-    if (text.empty() && m_columns[c].type != ValueType::String)
+    const std::optional<std::string> styled = editStyleValue(c, text);
+    if (!styled)
+        value = std::nullopt;
+    else if (styled->empty() && m_columns[c].type != ValueType::String)
         value = Value();
     else
-        value = parseValue(text, m_columns[c].type);
+        value = parseValue(*styled, m_columns[c].type);
     if (!value) {
         int action = itemError ? itemError(row, column, text) : 0;
         if (action == 2 && m_columns[c].type == ValueType::String) value = Value(text);
@@ -888,16 +907,20 @@ Result<Value> DataStore::computeValue(int computeIndex, long row) const {
     return v;
 }
 
+bool DataStore::isComputed(int slot) const { return slot >= kComputeBase; }
+
 Result<Value> DataStore::evaluateSlot(int slot, long row) const {
     if (slot >= kComputeBase) return computeValue(slot - kComputeBase, row);
     return valueAt(slot, row);
 }
 
+Value DataStore::computedValueOrNull(int computeIndex, long row) const {
+    auto v = computeValue(computeIndex, row);
+    return v.ok() ? std::move(v).value() : Value();
+}
+
 Value DataStore::valueAt(int slot, long row) const {
-    if (slot >= kComputeBase) {
-        auto v = computeValue(slot - kComputeBase, row);
-        return v.ok() ? std::move(v).value() : Value();
-    }
+    if (slot >= kComputeBase) return computedValueOrNull(slot - kComputeBase, row);
     if (row < 1 || row > RowCount() || slot < 0 || slot >= static_cast<int>(m_columns.size()))
         return Value();
     return m_rows->columns[slot].get(m_rows->primary[row - 1]);
@@ -970,7 +993,15 @@ const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
     for (long r = 1; r <= count; ++r) {
         bool differs = r == 1;
         for (size_t i = 0; i < slots.size(); ++i) {
-            current[i] = valueAt(slots[i], r);
+            auto v = evaluateSlot(slots[i], r);
+            if (!v.ok()) {
+                // A computed field that fails may do so only where it was asked (nested too
+                // deeply): the runs are not kept.
+                runs.error = v.error();
+                runs.building = false;
+                return runs;
+            }
+            current[i] = std::move(v).value();
             if (!(current[i] == previous[i])) differs = true;
         }
         if (differs) runs.starts.push_back(r);

@@ -183,6 +183,7 @@ public:
     uint64_t dataVersion() const override { return m_rows->version; }
     int resolveName(std::string_view name) const override;
     Value valueAt(int slot, long row) const override;
+    bool isComputed(int slot) const override;
     Result<Value> evaluateSlot(int slot, long row) const override;
     bool stringAt(int slot, long row, std::string_view& out) const override;
     long rowCount() const override { return RowCount(); }
@@ -201,7 +202,9 @@ private:
     void clearDefinition();
     // `source` is the text the definition was read from, for the positions of errors.
     Status buildFrom(DefinitionText text, std::string_view source);
-    void reindexObjects();
+    // Indexes the objects by name; the first object whose name (ignoring case) an earlier one
+    // has, or null. The earlier one stays indexed.
+    const ReportObject* reindexObjects();
     void touchSchema();
     void resetRows();
     Status loadStoredData(std::string_view source);
@@ -230,10 +233,16 @@ private:
     bool isValidBand(std::string_view band) const;
     Result<std::unique_ptr<DataStore>> loadChild(std::string_view dataObject) const;
     DataStore* dddwChild(int columnIndex) const;
+    // What the edit style of column `columnIndex` makes of typed `text`: a code table's or
+    // drop-down's display value becomes its data value, a check box takes only its on, off and
+    // other values, a spin range bounds numbers. nullopt when the style refuses the text.
+    std::optional<std::string> editStyleValue(int columnIndex, const std::string& text) const;
     std::string displayText(int columnIndex, long row, const Value& value) const;
     std::optional<std::string> evaluateProperty(const std::string& value, long row) const;
     int columnArg(std::string_view column) const;
     Result<Value> computeValue(int computeIndex, long row) const;
+    // Out of valueAt's way: reading a column is on the path of every scan.
+    [[gnu::noinline]] Value computedValueOrNull(int computeIndex, long row) const;
     void rebuildComputes() const;
     // Per table column: its column object and that object's edit style, found once per schema
     // version rather than once per cell shown.

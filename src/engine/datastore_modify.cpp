@@ -234,7 +234,7 @@ private:
         for (size_t i = 0; i < m_r.m_columns.size(); ++i)
             m_r.m_columnByName.emplace(asciiLower(m_r.m_columns[i].name), static_cast<int>(i));
         m_r.retireDddwChildren();
-        m_r.reindexObjects();
+        (void)m_r.reindexObjects();
         m_r.touchSchema();
         return std::nullopt;
     }
@@ -321,6 +321,14 @@ private:
             if (!bp.known)
                 return failure(at, "unknown property 'DataWindow." + std::string(path) + "'");
             if (auto bad = checkExpression("DataWindow", path, value, false, at)) return bad;
+            // A band is never negative or of no height at all: layout would have nothing to
+            // place. An expression keeps its default here and is checked when it is laid out.
+            if (asciiLower(bp.name).ends_with("height") && value.find('\t') == std::string::npos) {
+                const auto height = parseInteger(trim(value));
+                if (!height || *height < 0)
+                    return failure(at, "band height '" + value + "' is not a whole number of 0 "
+                                       "or more");
+            }
             // The model owns the band; bandProperty only found it.
             const_cast<AttributeList*>(bp.attrs)->set(bp.name, std::move(value), ValueForm::Quoted);
             if (bp.band) const_cast<Band*>(bp.band)->present = true;

@@ -29,6 +29,9 @@ public:
     virtual int resolveName(std::string_view name) const = 0;
     // Value of a slot in a 1-based row of the primary buffer; null for a row out of range.
     virtual Value valueAt(int slot, long row) const = 0;
+    // Whether a slot is a computed field, whose value may be an Error: it is read through
+    // evaluateSlot, every other slot through valueAt.
+    virtual bool isComputed(int slot) const { return false; }
     // valueAt with the Error of a computed field that cannot be evaluated (its expression does
     // not compile, fails, or nests too deeply), where valueAt gives null.
     virtual Result<Value> evaluateSlot(int slot, long row) const { return valueAt(slot, row); }

@@ -157,11 +157,13 @@ private:
 
 // Evaluations nest: an expression reads a computed field, whose expression may call
 // Describe("Evaluate(...)"), whose expression reads another field... Each evaluation takes stack
-// in proportion to the height of its tree, so every one counts its height plus a share for the
-// calls between it and the next; past kMaxNestingUnits, or past half of the thread's stack left
-// when the outermost began (measured, for builds whose frames are larger), a nested evaluation
-// is refused and the whole one fails with kTooDeep instead of overflowing the stack. Real
-// reports nest a few levels; a chain of 800 plain computed fields still works.
+// in proportion to the height of its tree. Where an evaluation calls back into its report in a
+// way that may evaluate again (a computed field, Describe, LookUpDisplay, a group's rows), it
+// counts its height plus a share for the calls in between; past kMaxNestingUnits, or past half
+// of the thread's stack left when the first of them began (measured, for builds whose frames
+// are larger), the call is refused and the whole evaluation fails with kTooDeep instead of
+// overflowing the stack. Evaluations that never call back, such as a Find over columns, pay
+// nothing. Real reports nest a few levels; a chain of 800 plain computed fields still works.
 constexpr int kMaxNestingUnits = 10000;
 constexpr int kUnitsPerEvaluation = 10;
 constexpr size_t kFallbackStackRoom = size_t{1} << 20;
@@ -169,10 +171,10 @@ const char* const kTooDeep =
     "expressions nest too deeply (through computed fields or Describe('Evaluate(...)'))";
 
 struct Nesting {
-    int units = 0;               // 0: no evaluation under way on this thread
-    const char* base = nullptr;  // frame of the outermost evaluation
-    size_t room = 0;             // bytes of stack the nested ones may take below it
-    bool exceeded = false;       // a nested evaluation was refused since the outermost began
+    int units = 0;               // 0: no call back under way on this thread
+    const char* base = nullptr;  // frame of the first call back
+    size_t room = 0;             // bytes of stack the nested ones may take below it (0: unknown)
+    bool exceeded = false;       // a call back was refused since the first began
 };
 thread_local Nesting t_nesting;
 
@@ -194,17 +196,19 @@ size_t stackRoomBelow(const char* here) {
     return static_cast<size_t>(here - low);
 }
 
-class NestedEvaluation {
+// One call back into the report by an evaluation of `units`, for as long as it lasts.
+class CallBack {
 public:
-    explicit NestedEvaluation(int treeHeight) : m_units(treeHeight + kUnitsPerEvaluation) {
+    explicit CallBack(int units) : m_units(units) {
         Nesting& n = t_nesting;
         const char* here = static_cast<const char*>(__builtin_frame_address(0));
         if (n.units == 0) {
-            // Half of what is left: the last evaluation allowed still has its own tree to walk.
             n.base = here;
-            n.room = stackRoomBelow(here) / 2;
+            n.room = 0;
             n.exceeded = false;
         } else {
+            // Half of what was left: the last evaluation allowed still has its own tree to walk.
+            if (n.room == 0) n.room = stackRoomBelow(n.base) / 2;
             size_t used = here < n.base ? static_cast<size_t>(n.base - here) : 0;
             if (n.units + m_units > kMaxNestingUnits || used > n.room) {
                 n.exceeded = true;
@@ -214,13 +218,13 @@ public:
         }
         n.units += m_units;
     }
-    ~NestedEvaluation() { t_nesting.units -= m_units; }
-    NestedEvaluation(const NestedEvaluation&) = delete;
-    NestedEvaluation& operator=(const NestedEvaluation&) = delete;
+    ~CallBack() { t_nesting.units -= m_units; }
+    CallBack(const CallBack&) = delete;
+    CallBack& operator=(const CallBack&) = delete;
 
     bool refused() const { return m_units == 0; }
-    // Whether this or a nested evaluation was refused; a nested one's error may have been
-    // turned into a plain answer on the way (Describe answers "!").
+    // Whether a call back was refused since the first began; a nested evaluation's error may
+    // have been turned into a plain answer on the way (Describe answers "!").
     static bool exceeded() { return t_nesting.exceeded; }
 
 private:
@@ -229,7 +233,8 @@ private:
 
 class Evaluator {
 public:
-    Evaluator(const EvalContext& ctx, long row) : m_ctx(ctx), m_row(row) {}
+    Evaluator(const EvalContext& ctx, long row, int treeHeight)
+        : m_ctx(ctx), m_row(row), m_units(treeHeight + kUnitsPerEvaluation) {}
 
     bool failed() const { return m_error.has_value(); }
     Error takeError() { return std::move(*m_error); }
@@ -241,9 +246,8 @@ public:
             case NodeKind::Name: {
                 int slot = slotOf(n);
                 if (slot < 0) return Value();
-                auto v = m_ctx.evaluateSlot(slot, m_row);
-                if (!v.ok()) return fail(n, v.error().message);
-                return std::move(v).value();
+                if (!n.computed) return m_ctx.valueAt(slot, m_row);
+                return computedValue(n, slot);
             }
             case NodeKind::Negate:
                 return negate(n);
@@ -305,6 +309,7 @@ public:
 private:
     const EvalContext& m_ctx;
     long m_row;
+    int m_units;  // what this evaluation counts while it calls back into the report
     std::optional<Error> m_error;
 
     Value fail(const ExprNode& at, std::string message) {
@@ -312,10 +317,21 @@ private:
         return Value();
     }
 
+    // A computed field's value, or its error. Kept out of eval, whose every other case is on
+    // the path of a scan over a million rows.
+    [[gnu::noinline]] Value computedValue(const ExprNode& n, int slot) {
+        CallBack callBack(m_units);
+        if (callBack.refused()) return fail(n, kTooDeep);
+        auto v = m_ctx.evaluateSlot(slot, m_row);
+        if (!v.ok()) return fail(n, v.error().message);
+        return std::move(v).value();
+    }
+
     int slotOf(const ExprNode& n) {
         uint64_t version = m_ctx.schemaVersion();
         if (!n.bound || n.boundSchema != version) {
             n.slot = m_ctx.resolveName(n.name);
+            n.computed = n.slot >= 0 && m_ctx.isComputed(n.slot);
             n.boundSchema = version;
             n.bound = true;
         }
@@ -630,8 +646,10 @@ private:
             case Func::LookUpDisplay: {
                 int slot = slotOf(*n.args[0]);
                 if (slot < 0) return Value();
+                CallBack callBack(m_units);
+                if (callBack.refused()) return fail(n, kTooDeep);
                 Value shown(m_ctx.lookUpDisplay(slot, m_row));
-                if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
+                if (CallBack::exceeded()) return fail(n, kTooDeep);
                 return shown;
             }
             default:
@@ -699,8 +717,10 @@ private:
                 return Value(static_cast<int64_t>(part));
             }
             case Func::Describe: {
+                CallBack callBack(m_units);
+                if (callBack.refused()) return fail(n, kTooDeep);
                 Value answer(m_ctx.describe(textOf(args[0], scratch)));
-                if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
+                if (CallBack::exceeded()) return fail(n, kTooDeep);
                 return answer;
             }
             case Func::Bitmap:
@@ -905,7 +925,17 @@ private:
         std::pair<long, long> range{1, m_ctx.rowCount()};
         if (n.range == AggRange::Page) range = m_ctx.pageRange(m_row);
         if (n.range == AggRange::Group) {
+            // The group's rows may come from computed fields.
+            CallBack callBack(m_units);
+            if (callBack.refused()) {
+                fail(n, kTooDeep);
+                return std::nullopt;
+            }
             auto group = m_ctx.groupRange(n.groupLevel, m_row);
+            if (group.ok() && CallBack::exceeded()) {
+                fail(n, kTooDeep);
+                return std::nullopt;
+            }
             if (!group.ok()) {
                 fail(n, group.error().message);
                 return std::nullopt;
@@ -935,7 +965,7 @@ private:
             AggregateCache::Entry entry;
             if (!computeAggregate(n, range, entry)) entry.error = m_error;
             // Nesting too deeply depends on where the aggregate was asked for, not on the data.
-            if (NestedEvaluation::exceeded()) return fail(n, kTooDeep);
+            if (entry.error && entry.error->message == kTooDeep) return Value();
             // The computation may have run this node again for other rows (a nested aggregate
             // of the same text), so look up afresh rather than holding an iterator across it.
             it = cache.entries.insert_or_assign(range, std::move(entry)).first;
@@ -1045,21 +1075,16 @@ Result<std::shared_ptr<const Expression>> Expression::compile(std::string_view t
 }
 
 Result<Value> Expression::evaluate(const EvalContext& ctx, long row) const {
-    NestedEvaluation nesting(m_root->depth);
-    if (nesting.refused()) return Error{kTooDeep, 1, 1};
-    Evaluator evaluator(ctx, row);
+    Evaluator evaluator(ctx, row, m_root->depth);
     Value v = evaluator.eval(*m_root);
     if (evaluator.failed()) return evaluator.takeError();
-    if (NestedEvaluation::exceeded()) return Error{kTooDeep, 1, 1};
     return v;
 }
 
 bool Expression::isTrue(const EvalContext& ctx, long row) const {
-    NestedEvaluation nesting(m_root->depth);
-    if (nesting.refused()) return false;
-    Evaluator evaluator(ctx, row);
+    Evaluator evaluator(ctx, row, m_root->depth);
     Truth t = evaluator.truth(*m_root);
-    return !evaluator.failed() && !NestedEvaluation::exceeded() && t == Truth::True;
+    return !evaluator.failed() && t == Truth::True;
 }
 
 Result<std::shared_ptr<const Expression>> ExpressionCache::get(std::string_view text) {

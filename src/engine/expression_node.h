@@ -144,6 +144,7 @@ struct ExprNode {
     mutable bool bound = false;
     mutable uint64_t boundSchema = 0;
     mutable int slot = -1;
+    mutable bool computed = false;  // the slot is a computed field: read with its errors
 
     mutable std::unique_ptr<AggregateCache> aggregateCache;
 };

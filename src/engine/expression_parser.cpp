@@ -155,14 +155,18 @@ private:
     mutable size_t m_columnOffset = 0;  // columnOf's last offset and the characters before it
     mutable size_t m_columnCount = 0;
 
-    // Counted on from the last offset asked for: nodes are made in increasing order of offset
-    // mostly, and counting from the start for each would make a long expression quadratic.
+    // Counted from the last offset asked for, forward or back: nodes are made near the tokens
+    // just read (an operator's after its right operand), and counting from the start for each
+    // would make a long expression quadratic.
     int columnOf(size_t offset) const {
-        if (offset < m_columnOffset) {
-            m_columnOffset = 0;
-            m_columnCount = 0;
+        if (offset >= m_columnOffset) {
+            m_columnCount += utf8Length(m_text.substr(m_columnOffset, offset - m_columnOffset));
+        } else {
+            size_t back = utf8Length(m_text.substr(offset, m_columnOffset - offset));
+            // Bytes that are not UTF-8 can count differently in parts; count afresh then.
+            m_columnCount = back <= m_columnCount ? m_columnCount - back
+                                                  : utf8Length(m_text.substr(0, offset));
         }
-        m_columnCount += utf8Length(m_text.substr(m_columnOffset, offset - m_columnOffset));
         m_columnOffset = offset;
         return static_cast<int>(m_columnCount) + 1;
     }

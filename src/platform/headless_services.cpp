@@ -147,6 +147,12 @@ int HeadlessServices::printerSetup(std::string& printer) {
     return 1;
 }
 
+bool HeadlessServices::progress(std::string_view title, long done, long total) {
+    ++m_progressReports;
+    if (onProgress) onProgress(title, done, total);
+    return m_cancelAfter <= 0 || done < m_cancelAfter;
+}
+
 int HeadlessServices::print(const PrintJob& job) {
     PrintRecord record;
     record.documentName = job.documentName;

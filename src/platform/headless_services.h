@@ -87,6 +87,13 @@ public:
         m_printers.push_back(std::move(printer));
     }
 
+    // --- progress -------------------------------------------------------------------------------
+    // Cancels a long export or print once it has reported `done` units of work (0: never).
+    void cancelProgressAfter(long done) { m_cancelAfter = done; }
+    // Called for each progress report (printctl shows them on a terminal).
+    std::function<void(std::string_view, long, long)> onProgress;
+    long progressReports() const { return m_progressReports; }
+
     // --- printing -------------------------------------------------------------------------------
     // Does the printing of a job; without it a job is only recorded and succeeds.
     std::function<int(const PrintJob&)> printer;
@@ -110,8 +117,11 @@ public:
     int fontDialog(FontChoice& font) override;
     int printerSetup(std::string& printer) override;
     int print(const PrintJob& job) override;
+    bool progress(std::string_view title, long done, long total) override;
 
 private:
+    long m_cancelAfter = 0;
+    long m_progressReports = 0;
     std::deque<int> m_answers;
     UnansweredBox m_policy = UnansweredBox::Error;
     std::vector<MessageBoxRecord> m_boxes;

@@ -175,6 +175,11 @@ public:
     virtual int printerSetup(std::string& printer) = 0;
     // 1 printed, -1 failed.
     virtual int print(const PrintJob& job) = 0;
+
+    // Progress of a long export or print: `done` of `total` rows or pages. Returns false when
+    // the operator cancelled; the work then stops and leaves nothing behind. `done` equal to
+    // `total` ends the progress display.
+    virtual bool progress(std::string_view title, long done, long total) { return true; }
 };
 
 // Sets a pointer and restores the previous one on every way out of the scope.

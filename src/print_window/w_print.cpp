@@ -25,6 +25,10 @@ void w_printtmp::ue_postopen() {
     closeWindow();
 }
 
+w_print::DefinitionsFirst::DefinitionsFirst() {
+    report_defs::install();
+}
+
 w_print::w_print(service::HostContext& host)
     : w_center("w_print"),
       LayoutDesigner(dw_preview),
@@ -34,7 +38,6 @@ w_print::w_print(service::HostContext& host)
       tabpage_column(&tab_setup, host),
       uo_option(this, host),
       m_host(host) {
-    report_defs::install();
     setTitle("打印 - 新的模板");
     dw_1.hide();
     dw_2.hide();
@@ -98,6 +101,7 @@ void w_print::connectEvents() {
     uob_new.onClick = [this] { ue_newtemplate(); };
     uob_preview.onClick = [this] { clickPreview(); };
     uob_print.onClick = [this] { clickPrint(); };
+    uob_saveas.onClick = [this] { wf_saveas(); };
     uob_exit.onClick = [this] { closeWindow(); };
 
     dw_template.onDoubleClicked = [this](long, long, long, std::string_view) -> long {

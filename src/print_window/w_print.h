@@ -12,6 +12,7 @@
 // them, so that anything leaving the window (export) can keep their values out.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -42,6 +43,13 @@ public:
 
     service::HostContext& host() const { return m_host; }
 
+private:
+    // The component's definitions go on the library search list before any control loads one.
+    struct DefinitionsFirst {
+        DefinitionsFirst();
+    } m_definitionsFirst;
+
+public:
     // --- controls, in declaration order ---------------------------------------------------------
     DataWindowControl dw_2{this, "dw_2"};
     DataWindowControl dw_1{this, "dw_1"};
@@ -121,6 +129,14 @@ public:
     // The toolbar commands, as the buttons run them.
     void clickPreview();
     void clickPrint();
+    // Exports the report to a file the operator chooses: 1 saved, 0 cancelled, -1 failed.
+    int wf_saveas();
+    static const char* exportFilters();
+    // Why the last export failed (for the log and tests; the operator sees "文档保存失败！").
+    const std::string& lastExportError() const { return m_lastExportError; }
+    // Writes the first page of a report as a Windows metafile; set by a program that can draw.
+    using MetafileWriter = std::function<Status(engine::DataStore&, const std::string&)>;
+    static void setMetafileWriter(MetafileWriter writer) { m_metafileWriter = std::move(writer); }
 
     // The columns and computed fields masked for this operator in the shown list, by name
     // (lower case); empty when nothing is masked.
@@ -155,8 +171,12 @@ private:
     bool retrieveTemplateList();
     platform::Services& ui() const { return services(); }
 
+    Status saveMetafile(const std::string& path);
+
     service::HostContext& m_host;
     std::set<std::string> m_masked;
+    std::string m_lastExportError;
+    static inline MetafileWriter m_metafileWriter;
     std::unique_ptr<w_printtmp> m_printtmp;
 };
 

@@ -76,7 +76,7 @@ TEST(DataStoreRows, InsertDeleteAndStatus) {
     auto r = makeReport();
     addLine(*r, "可乐", "3.50", 2);
     addLine(*r, "雪碧", "3.00", 1);
-    EXPECT_EQ(r->InsertRow(2), 2);  // before row 2
+    EXPECT_EQ(r->InsertRow(2), 2);                           // before row 2
     EXPECT_EQ(r->GetItemNumber(2, "qty")->toString(), "1");  // the column's initial value
     EXPECT_EQ(r->InsertRow(9), -1);
     EXPECT_EQ(r->RowCount(), 3);
@@ -124,6 +124,22 @@ datawindow(units=0 )
 table(column=(type=char(10) name=x dbname="x" ) )
 )");
     EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *other, 0, Buffer::Primary), -1);
+}
+
+TEST(DataStoreRows, RowsMoveWithinOneBufferReorders) {
+    auto a = makeReport();
+    for (const char* n : {"一", "二", "三", "四"}) addLine(*a, n, "1", 1);
+    // Down one place: before the row after next; up one place: before the row before.
+    EXPECT_EQ(a->RowsMove(2, 2, Buffer::Primary, *a, 4, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,三,二,四");
+    EXPECT_EQ(a->RowsMove(4, 4, Buffer::Primary, *a, 3, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "一,三,四,二");
+    EXPECT_EQ(a->RowsMove(1, 2, Buffer::Primary, *a, 0, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "四,二,一,三");
+    EXPECT_EQ(a->RowsMove(2, 2, Buffer::Primary, *a, 2, Buffer::Primary), 1);
+    EXPECT_EQ(names(*a), "四,二,一,三");
+    EXPECT_EQ(a->RowsMove(5, 5, Buffer::Primary, *a, 1, Buffer::Primary), -1);
+    EXPECT_EQ(a->RowCount(), 4);
 }
 
 TEST(DataStoreRows, SharedRowsOutliveEitherSide) {
@@ -180,8 +196,8 @@ TEST(DataStoreRows, AcceptTextRaisesItemEvents) {
     r->SetText("x7");
     EXPECT_EQ(r->AcceptText(), -1);  // not a number
     EXPECT_EQ(r->GetItemNumber(1, "qty")->toString(), "12");
-    EXPECT_EQ(events, (std::vector<std::string>{"changed 1 qty 12", "changed 1 qty 13",
-                                                "error qty x7"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"changed 1 qty 12", "changed 1 qty 13", "error qty x7"}));
     EXPECT_EQ(r->SetColumn("nosuch"), -1);
 }
 
@@ -354,9 +370,10 @@ namespace {
 
 // A report whose computed field c<i> is `c<i-1> + 1`, c0 being the column n (1).
 std::string computeChain(int length) {
-    std::string s = "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
-                    "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
-                    "compute(band=detail expression=\"n\" name=c0 )\n";
+    std::string s =
+        "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
+        "table(column=(type=long name=n dbname=\"n\" ) )\ndata(1 )\n"
+        "compute(band=detail expression=\"n\" name=c0 )\n";
     for (int i = 1; i <= length; ++i)
         s += "compute(band=detail expression=\"c" + std::to_string(i - 1) + " + 1\" name=c" +
              std::to_string(i) + " )\n";
@@ -394,8 +411,9 @@ TEST(DataStoreExpressions, AChainTooDeepIsAnErrorNotACrash) {
 
 TEST(DataStoreExpressions, AnAggregateTooDeepWhereItWasAskedStillWorksWhereItIsNot) {
     std::string syntax = computeChain(700);
-    syntax += "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
-              "compute(band=summary expression=\"c_total\" name=d0 )\n";
+    syntax +=
+        "compute(band=summary expression=\"sum(c700 for all)\" name=c_total )\n"
+        "compute(band=summary expression=\"c_total\" name=d0 )\n";
     for (int i = 1; i <= 300; ++i)
         syntax += "compute(band=summary expression=\"d" + std::to_string(i - 1) + " + 1\" name=d" +
                   std::to_string(i) + " )\n";
@@ -442,7 +460,59 @@ TEST(DataStoreChildren, ADefinitionOpenedByNameThatNestsItselfIsRefused) {
               "d_fan: Line 5 Column 1: report 'dw_1': the report definition 'd_fan' nests itself: "
               "d_fan > d_fan");
     EXPECT_EQ(r.SetDataObject("d_wide_b"), 1);
-    EXPECT_EQ(r.Modify("dw_1.dataobject='d_wide_b'"),
-              "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
+    EXPECT_EQ(
+        r.Modify("dw_1.dataobject='d_wide_b'"),
+        "Line 1 Column 1: the report definition 'd_wide_b' nests itself: d_wide_b > d_wide_b.");
     list.setLibraries(saved);
+}
+
+TEST(DataStoreEdits, EditStylesDecideWhatAnOperatorMayEnter) {
+    auto form = makeReport(R"srd(release 9;
+datawindow(units=0 )
+detail(height=400 )
+table(column=(type=number name=copies dbname="copies" )
+ column=(type=char(1) name=quality dbname="quality" )
+ column=(type=char(1) name=grid dbname="grid" )
+ column=(type=number name=zoom dbname="zoom" ) )
+column(band=detail id=1 x="1" y="1" width="100" height="60" name=copies editmask.mask="##0" editmask.spin=yes editmask.spinrange="1~~999" )
+column(band=detail id=2 x="1" y="80" width="100" height="60" name=quality ddlb.allowedit=no values="缺省	0/高	1/" )
+column(band=detail id=3 x="1" y="160" width="100" height="60" name=grid checkbox.on="Y" checkbox.off="N" )
+column(band=detail id=4 x="1" y="240" width="100" height="60" name=zoom ddlb.allowedit=yes values="100%	100/" )
+)srd");
+    form->InsertRow(0);
+    form->SetRow(1);
+    std::vector<std::string> errors;
+    form->itemError = [&](long, const std::string& column, const std::string& data) {
+        errors.push_back(column + "=" + data);
+        return 1;
+    };
+    auto type = [&](const char* column, const char* text) {
+        form->SetColumn(column);
+        form->SetText(text);
+        return form->AcceptText();
+    };
+    EXPECT_EQ(type("copies", "12"), 1);
+    EXPECT_EQ(type("copies", "1000"), -1);
+    EXPECT_EQ(type("copies", "0"), -1);
+    EXPECT_EQ(form->GetItemNumber(1, "copies")->toString(), "12");
+    EXPECT_EQ(type("quality", "高"), 1);  // a display value stores its data value
+    EXPECT_EQ(*form->GetItemString(1, "quality"), "1");
+    EXPECT_EQ(type("quality", "0"), 1);
+    EXPECT_EQ(type("quality", "7"), -1);
+    EXPECT_EQ(type("grid", "Y"), 1);
+    EXPECT_EQ(type("grid", "X"), -1);
+    EXPECT_EQ(type("zoom", "75"), 1);  // an editable list takes other values
+    EXPECT_EQ(type("zoom", "75%"), -1);
+    EXPECT_EQ(errors, (std::vector<std::string>{"copies=1000", "copies=0", "quality=7", "grid=X",
+                                                "zoom=75%"}));
+}
+
+TEST(DataStoreModify, BandHeightsAreWholeNumbersOfZeroOrMore) {
+    auto r = makeReport();
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height=-5"),
+              "Line 1 Column 1: band height '-5' is not a whole number of 0 or more.");
+    EXPECT_EQ(r->Modify("DataWindow.Detail.Height='abc'"),
+              "Line 1 Column 1: band height 'abc' is not a whole number of 0 or more.");
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height=0"), "");
+    EXPECT_EQ(r->Modify("DataWindow.Header.Height='40~tif(1=1,40,0)'"), "");
 }

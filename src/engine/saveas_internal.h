@@ -1,0 +1,120 @@
+// The pieces every file writer shares: the rows as the export sees them, the file written to a
+// temporary name and renamed, and text in the code page.
+#pragma once
+
+#include <iconv.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "common/value.h"
+#include "engine/saveas.h"
+
+namespace print::engine {
+
+struct ExportColumn {
+    std::string name;
+    ValueType type = ValueType::String;  // of the values written (display values are strings)
+    int charWidth = 0;                   // char(n): n; 0 otherwise
+    int decimals = -1;                   // decimal(n): n; -1 otherwise
+    bool masked = false;
+    bool display = false;  // shown through a code table or drop-down list
+    int slot = -1;         // the engine's slot of the column
+    int index = 0;         // 0-based table column
+};
+
+// The report's rows as an export writes them.
+class ExportSource {
+public:
+    ExportSource(DataStore& report, const SaveAsOptions& options);
+    const std::vector<ExportColumn>& columns() const { return m_columns; }
+    long rows() const { return m_rows; }
+    // Row `row` (1-based), column `column` (0-based): "***" for a masked column, the display
+    // value for a code column, else the stored value.
+    Value value(long row, size_t column) const;
+    // Reports progress every few thousand rows; false when the operator cancelled.
+    bool progress(long done) const;
+
+private:
+    DataStore& m_report;
+    const SaveAsOptions& m_options;
+    std::vector<ExportColumn> m_columns;
+    long m_rows = 0;
+};
+
+// A file written to a temporary name beside its final name and renamed by `commit`. Writes are
+// buffered; the first failure is kept and reported by `commit`. Dropped without commit, the
+// temporary file is removed.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    Status open(const std::string& path);
+    void write(std::string_view bytes);
+    void put8(uint8_t v) { write(std::string_view(reinterpret_cast<const char*>(&v), 1)); }
+    void put16(uint16_t v);
+    void put32(uint32_t v);
+    void putDouble(double v);
+    Status commit();
+    // The temporary file's name, for writers that hand the file to a library.
+    const std::string& tempPath() const { return m_temp; }
+    // Takes over a temporary file another writer filled (closed): commit renames it.
+    void adopt() { m_adopted = true; }
+
+private:
+    void flush();
+    std::string m_path;
+    std::string m_temp;
+    int m_fd = -1;
+    std::string m_buffer;
+    std::string m_error;
+    bool m_committed = false;
+    bool m_adopted = false;
+};
+
+// UTF-8 text into a code page, with one converter kept open.
+class CodePageEncoder {
+public:
+    explicit CodePageEncoder(const std::string& codePage);
+    ~CodePageEncoder();
+    CodePageEncoder(const CodePageEncoder&) = delete;
+    CodePageEncoder& operator=(const CodePageEncoder&) = delete;
+    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // Appends `utf8` in the code page; an Error names a character the code page cannot hold.
+    Status append(std::string& out, std::string_view utf8);
+    const std::string& codePage() const { return m_codePage; }
+
+private:
+    std::string m_codePage;
+    iconv_t m_cd;
+};
+
+// Text of a value for text formats: numbers in shortest exact form, dates YYYY-MM-DD,
+// date-times "YYYY-MM-DD HH:MM:SS", null as "".
+std::string exportText(const Value& v);
+bool isNumeric(ValueType type);
+// Days since 1899-12-30 (the spreadsheets' date serial), with the time of day as a fraction.
+double spreadsheetSerial(const Value& v);
+
+// The writers.
+Status writeDelimited(ExportSource& source, AtomicFile& file, const SaveAsOptions& options,
+                      char separator);
+Status writeHtml(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeDif(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeSylk(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeLotus(ExportSource& source, AtomicFile& file, const SaveAsOptions& options, bool wk1);
+Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
+Status writeReportFile(DataStore& report, AtomicFile& file, const SaveAsOptions& options);
+
+// The error of a save that was cancelled.
+Error cancelledError();
+
+}  // namespace print::engine

@@ -1,1 +1,0 @@
-#include "panels/panels.h"

@@ -1,0 +1,117 @@
+// Exporting the shown report to a file: a report file of our own, or the list's rows in the
+// format the file's extension names.
+#include <filesystem>
+
+#include "common/text.h"
+#include "engine/saveas.h"
+#include "print_service/nvo_commdlg.h"
+#include "print_window/w_print.h"
+
+namespace print::print_window {
+
+using platform::Icon;
+using platform::Pointer;
+using platform::PointerGuard;
+
+namespace {
+
+const char* const kFilters =
+    "Microsoft Excel文件 (*.xls),*.xls,"
+    "报表文件 (*.psr),*.psr,"
+    "CSV文件(逗号分隔) (*.csv),*.csv,"
+    "数据内部交换文件 (*.dif),*.dif,"
+    "Web 页文件 (*.htm),*.htm,"
+    "文本文件(Tab分隔) (*.txt),*.txt,"
+    "dBase III 文件 (*.dbf),*.dbf,"
+    "Windows 元文件 (*.wmf),*.wmf,"
+    "SYLK 符号链接文件 (*.slk),*.slk,"
+    "Lotus 1-2-3 文件 (*.wks),*.wks,"
+    "Lotus 1-2-3 文件 (*.wk1),*.wk1,"
+    "Excel 工作簿 (*.xlsx),*.xlsx";
+
+// The data formats, by extension; psr is the report file.
+const char* const kDataExtensions[] = {"xls", "csv", "dif", "htm", "txt", "dbf",
+                                       "wmf", "slk", "wks", "wk1", "xlsx"};
+
+}  // namespace
+
+const char* w_print::exportFilters() {
+    return kFilters;
+}
+
+int w_print::wf_saveas() {
+    // Markers of the designer never reach a file.
+    wf_clearselect();
+    std::string directory = (std::filesystem::path(m_host.gs_path) / "OUTDATA").string();
+    std::string fileName;
+    service::nvo_commdlg dialog(ui());
+    if (dialog.of_getfilesavename("保存文件", directory, fileName, kFilters, 1) != 1) return 0;
+    const std::string fullName = (std::filesystem::path(directory) / fileName).string();
+    // The extension is what follows the last point, in any letter case.
+    const size_t dot = fileName.rfind('.');
+    const std::string extension =
+        dot == std::string::npos ? "" : asciiLower(fileName.substr(dot + 1));
+
+    engine::SaveAsOptions options;
+    options.masked = m_masked;
+    options.progress = [this](long done, long total) {
+        return ui().progress("保存文件", done, total);
+    };
+    Status saved = Error{"not saved"};
+    if (extension == "psr") {
+        options.headings = false;
+        PointerGuard pointer(ui(), Pointer::HourGlass);
+        saved = engine::saveReportAs(dw_preview, fullName, engine::SaveAsType::PSReport, options);
+    } else {
+        engine::DataWindowChild* list = nullptr;
+        if (dw_preview.GetChild("dw_report", list) != 1 || !list) {
+            ui().messageBox("错误", "文件格式发生错误！", Icon::StopSign);
+            return -1;
+        }
+        const bool known = std::find(std::begin(kDataExtensions), std::end(kDataExtensions),
+                                     extension) != std::end(kDataExtensions);
+        const auto type = engine::saveAsTypeForExtension(extension);
+        if (!known || !type) {
+            ui().messageBox("错误", "文件名称不合法，请输入正确的文件名！", Icon::StopSign);
+            return -1;
+        }
+        PointerGuard pointer(ui(), Pointer::HourGlass);
+        if (!ib_convert) {
+            wf_display(*list);
+            ib_convert = true;
+        }
+        // Nothing is written from rows that did not arrive whole. A report the host made from
+        // syntax has no name to load: the list's own definition stands in for it.
+        bool assigned = !is_printdw.empty() && dw_1.setDataObject(is_printdw) == 1;
+        if (!assigned) {
+            std::string error;
+            assigned = dw_1.Create(list->Describe("DataWindow.Syntax"), error) == 1;
+        }
+        dw_1.SetTransObject(&m_host.sqlca);
+        const bool copied =
+            assigned &&
+            (list->RowCount() == 0 || list->RowsCopy(1, list->RowCount(), engine::Buffer::Primary,
+                                                     dw_1, 1, engine::Buffer::Primary) == 1);
+        if (copied) {
+            wf_display_dw(dw_1);
+            saved = *type == engine::SaveAsType::WMF
+                        ? saveMetafile(fullName)
+                        : engine::saveReportAs(dw_1, fullName, *type, options);
+        }
+    }
+    ui().progress("保存文件", 1, 1);
+    if (saved) {
+        ui().messageBox("提示", "文档已成功保存为文件 " + fullName + " 。");
+        return 1;
+    }
+    m_lastExportError = saved.error().message;
+    ui().messageBox("提示", "文档保存失败！", Icon::StopSign);
+    return -1;
+}
+
+Status w_print::saveMetafile(const std::string& path) {
+    if (!m_metafileWriter) return Error{"Windows metafiles cannot be written by this program"};
+    return m_metafileWriter(dw_preview, path);
+}
+
+}  // namespace print::print_window

@@ -1,0 +1,218 @@
+// Every export format read back by an independent reader (Python's csv and html modules, xlrd,
+// openpyxl, dbfread, Gnumeric's ssconvert).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/datastore.h"
+#include "engine/library.h"
+#include "engine/saveas.h"
+
+namespace print::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kStores = R"srd(release 9;
+datawindow(units=0 )
+detail(height=80 )
+table(column=(type=char(6) name=storeid dbname="storeid" )
+ column=(type=char(20) name=storename dbname="storename" ) )
+data("S01" "一号店" "S02" "O'Brien 店" )
+)srd";
+
+const char* const kSales = R"srd(release 9;
+datawindow(units=0 processing=1 )
+header(height=80 )
+detail(height=80 )
+table(column=(type=char(40) name=goodsname dbname="goodsname" )
+ column=(type=decimal(2) name=amount dbname="amount" )
+ column=(type=date name=saledate dbname="saledate" )
+ column=(type=char(6) name=storeid dbname="storeid" )
+ column=(type=char(1) name=kind dbname="kind" )
+ column=(type=decimal(2) name=cost dbname="cost" ) )
+data("可口可乐" 12.50 "2024-03-01" "S01" "1" 8.00
+ "逗号,引号~"<b>
+第二行" -3.75 "2024-02-29" "S02" "2" 1.25
+ "null 行" null null null null null )
+column(band=detail id=1 x="1" y="1" height="60" width="300" name=goodsname )
+column(band=detail id=2 x="310" y="1" height="60" width="200" format="#,##0.00" name=amount )
+column(band=detail id=3 x="520" y="1" height="60" width="200" format="yyyy年mm月dd日" name=saledate )
+column(band=detail id=4 x="730" y="1" height="60" width="200" name=storeid dddw.name=d_stores dddw.displaycolumn=storename dddw.datacolumn=storeid )
+column(band=detail id=5 x="940" y="1" height="60" width="200" name=kind ddlb.limit=0 values="食品	1/日用	2/" )
+column(band=detail id=6 x="1150" y="1" height="60" width="200" format="***" name=cost )
+)srd";
+
+class SaveAs : public testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = LibrarySearchList::application().libraries();
+        auto lib = std::make_shared<MemoryLibrary>("(test)");
+        lib->put("d_stores", kStores);
+        LibrarySearchList::application().append(lib);
+        std::string error;
+        ASSERT_EQ(report.Create(kSales, error), 1) << error;
+        dir = fs::temp_directory_path() / ("saveas_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        LibrarySearchList::application().setLibraries(m_saved);
+        fs::remove_all(dir);
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    // Saves as `extension` and reads the file back.
+    std::string roundTrip(const std::string& extension) {
+        const std::string file = path("sales." + extension);
+        Status s = saveReportAs(report, file, *saveAsTypeForExtension(extension));
+        EXPECT_TRUE(s.ok()) << (s ? "" : s.error().message);
+        const std::string cmd = std::string(SAVEAS_READER) + " " + extension + " " + file + " > " +
+                                path("out.txt") + " 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(path("out.txt"));
+        return slurp(path("out.txt"));
+    }
+    static std::string slurp(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    DataStore report;
+    fs::path dir;
+
+private:
+    std::vector<std::shared_ptr<DefinitionLibrary>> m_saved;
+};
+
+// What every reader sees: Chinese text, a text with a comma, a quote, markup and a line end,
+// negative and null numbers, a date, a drop-down and a code-table column by their display
+// values, a masked column as "***".
+const std::string kRows =
+    "可口可乐 | 12.5 | DATE1 | 一号店 | 食品 | ***\n"
+    "逗号,引号\"<b>LINEEND第二行 | -3.75 | DATE2 | O'Brien 店 | 日用 | ***\n"
+    "null 行 | <> | <> | <> | <> | ***\n";
+
+std::string expected(const std::string& heading, const std::string& date1, const std::string& date2,
+                     const std::string& lineEnd = "\\n") {
+    std::string rows = kRows;
+    for (auto [from, to] :
+         {std::pair{std::string("DATE1"), date1}, std::pair{std::string("DATE2"), date2},
+          std::pair{std::string("LINEEND"), lineEnd}})
+        rows.replace(rows.find(from), from.size(), to);
+    return heading + "\n" + rows;
+}
+
+const std::string kHeading = "goodsname | amount | saledate | storeid | kind | cost";
+
+TEST_F(SaveAs, TextFormatsReadBackWithTheirOwnReaders) {
+    EXPECT_EQ(roundTrip("txt"), expected(kHeading, "2024-03-01", "2024-02-29"));
+    EXPECT_EQ(roundTrip("csv"), expected(kHeading, "2024-03-01", "2024-02-29"));
+    EXPECT_EQ(roundTrip("htm"),
+              "charset gb18030\n" + expected(kHeading, "2024-03-01", "2024-02-29"));
+    // DIF and SYLK hold one value a line: a line end inside a text becomes a blank.
+    EXPECT_EQ(roundTrip("dif"), expected(kHeading, "2024/03/01", "2024/02/29", " "));
+    EXPECT_EQ(roundTrip("slk"), expected(kHeading, "2024-03-01", "2024-02-29", " "));
+    const std::string csv = slurp(path("sales.csv"));
+    EXPECT_EQ(csv.substr(0, 45), "goodsname,amount,saledate,storeid,kind,cost\r\n");
+}
+
+TEST_F(SaveAs, SheetsAndTablesReadBackWithTheirOwnReaders) {
+    EXPECT_EQ(roundTrip("wks"), expected(kHeading, "2024-03-01", "2024-02-29"));
+    EXPECT_EQ(roundTrip("wk1"), expected(kHeading, "2024-03-01", "2024-02-29"));
+    EXPECT_EQ(roundTrip("dbf"), expected("GOODSNAME | AMOUNT | SALEDATE | STOREID | KIND | COST",
+                                         "date:2024-03-01", "date:2024-02-29"));
+    EXPECT_EQ(roundTrip("xls"), expected(kHeading, "date:45352.0", "date:45351.0"));
+    EXPECT_EQ(roundTrip("xlsx"),
+              expected(kHeading, "date:2024-03-01 00:00:00", "date:2024-02-29 00:00:00"));
+    const std::string cmd = "file -b " + path("sales.xls") + " " + path("sales.xlsx") + " " +
+                            path("sales.dbf") + " > " + path("magic.txt");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string magic = slurp(path("magic.txt"));
+    EXPECT_NE(magic.find("CDFV2 Microsoft Excel"), std::string::npos) << magic;
+    EXPECT_NE(magic.find("Microsoft Excel 2007+"), std::string::npos) << magic;
+    EXPECT_NE(magic.find("dBase III"), std::string::npos) << magic;
+}
+
+TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
+    // 254 bytes in a dBASE field and 240 in a Lotus label; a Chinese character is two bytes and
+    // is never cut in half.
+    report.SetItem(1, "goodsname", Value(std::string(253, 'x') + "中"));
+    Status dbf = saveReportAs(report, path("a.dbf"), SaveAsType::dBASE3);
+    ASSERT_FALSE(dbf.ok());
+    EXPECT_EQ(dbf.error().message,
+              "row 1, column goodsname: a text of 255 bytes does not fit a dBASE field (at most "
+              "254)");
+    report.SetItem(1, "goodsname", Value(std::string(239, 'x') + "中"));
+    Status wk1 = saveReportAs(report, path("a.wk1"), SaveAsType::WK1);
+    ASSERT_FALSE(wk1.ok());
+    EXPECT_EQ(wk1.error().message,
+              "row 1, column goodsname: a text of 241 bytes does not fit a Lotus label (at most "
+              "240)");
+    report.SetItem(1, "goodsname", Value("短"));
+    // Rows: 2,048 in WKS, 65,536 in xls, the heading line counted.
+    while (report.RowCount() < 2048) report.InsertRow(0);
+    Status wks = saveReportAs(report, path("a.wks"), SaveAsType::WKS);
+    ASSERT_FALSE(wks.ok());
+    EXPECT_EQ(wks.error().message, "a WKS worksheet holds at most 2048 rows; the report has 2049");
+    SaveAsOptions noHeadings;
+    noHeadings.headings = false;
+    EXPECT_TRUE(saveReportAs(report, path("a.wks"), SaveAsType::WKS, noHeadings).ok());
+    while (report.RowCount() < 65536) report.InsertRow(0);
+    Status xls = saveReportAs(report, path("a.xls"), SaveAsType::Excel8);
+    ASSERT_FALSE(xls.ok());
+    EXPECT_EQ(xls.error().message,
+              "an Excel 97-2003 worksheet holds at most 65536 rows; the report has 65537");
+    for (const char* name : {"a.dbf", "a.wk1", "a.xls"}) EXPECT_FALSE(fs::exists(path(name)));
+}
+
+TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
+    std::ofstream(path("old.csv")) << "old bytes";
+    // A character the code page cannot hold.
+    report.SetItem(1, "goodsname", Value("表情😀"));
+    SaveAsOptions gbkOptions;
+    gbkOptions.codePage = "GBK";
+    Status gbk = saveReportAs(report, path("old.csv"), SaveAsType::CSV, gbkOptions);
+    ASSERT_FALSE(gbk.ok());
+    EXPECT_EQ(gbk.error().message, "row 1: the character '😀' cannot be written in code page GBK");
+    EXPECT_EQ(slurp(path("old.csv")), "old bytes");
+    // Cancelled half-way.
+    SaveAsOptions cancelling;
+    cancelling.progress = [](long done, long) { return false; };
+    while (report.RowCount() < 5000) report.InsertRow(0);
+    Status cancelled = saveReportAs(report, path("old.csv"), SaveAsType::CSV, cancelling);
+    ASSERT_FALSE(cancelled.ok());
+    EXPECT_EQ(cancelled.error().message, "the save was cancelled");
+    EXPECT_EQ(slurp(path("old.csv")), "old bytes");
+    // A folder that does not exist.
+    Status folder = saveReportAs(report, path("no/such.csv"), SaveAsType::CSV);
+    ASSERT_FALSE(folder.ok());
+    EXPECT_EQ(folder.error().message, "cannot write " + path("no/such.csv") + ": the folder " +
+                                          path("no") + " does not exist");
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir)) files += e.is_regular_file();
+    EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+TEST_F(SaveAs, AReportFileOpensAgainWithItsRows) {
+    report.SetItem(1, "goodsname", Value("O'Brien ~ \"引号\""));
+    ASSERT_TRUE(saveReportAs(report, path("sales.psr"), SaveAsType::PSReport).ok());
+    DataStore again;
+    Status opened = openReportFile(again, path("sales.psr"));
+    ASSERT_TRUE(opened.ok()) << opened.error().message;
+    ASSERT_EQ(again.RowCount(), 3);
+    EXPECT_EQ(*again.GetItemString(1, "goodsname"), "O'Brien ~ \"引号\"");
+    EXPECT_EQ(again.GetItemNumber(2, "amount")->toString(), "-3.75");
+    // The masked column's values stay out of the file; its mask stays in.
+    EXPECT_TRUE(again.GetItem(1, "cost")->isNull());
+    EXPECT_EQ(again.Describe("cost.format"), "***");
+    EXPECT_EQ(saveAsTypeForExtension("PSR"), SaveAsType::PSReport);
+    EXPECT_EQ(saveAsTypeForExtension("mycsv"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace print::engine

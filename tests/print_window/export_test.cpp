@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/saveas.h"
+#include "print_window_test_support.h"
+
+namespace print::print_window::test {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class NoCostRights : public service::HostServices {
+public:
+    bool f_coltag_denicolumn(service::HostContext&, std::string_view tag) override {
+        return tag != "COST";
+    }
+};
+
+class Export : public PrintWindowTest {
+protected:
+    Operator& billOperator() {
+        Operator& op = addOperator("A", {}, std::make_unique<NoCostRights>());
+        op.host.gs_opergh = "555";
+        op.host.gs_path = tempPath("host");
+        op.create(op.dw_header, kBillHeader);
+        fillHeader(op.dw_header);
+        op.create(op.dw_detail, kGoodsReport);
+        fillGoods(op.dw_detail);
+        op.create(op.dw_detail2, kGoodsReport);
+        fillGifts(op.dw_detail2);
+        op.dw_detail.Modify("DataWindow.Table.Select=''");
+        return op;
+    }
+    std::string exportAs(Operator& op, const std::string& file, bool withGifts = false) {
+        return op.run(
+            [&] {
+                if (withGifts)
+                    op.host.gnu_print.of_print("101", &op.dw_header, &op.dw_detail, &op.dw_detail2);
+                else
+                    op.host.gnu_print.of_print("101", &op.dw_header, &op.dw_detail);
+            },
+            "filename " + file + "\nclick uob_saveas\n");
+    }
+};
+
+TEST_P(Export, MaskedColumnsLeaveAsStarsAndEachFormatIsItself) {
+    Operator& a = billOperator();
+    exportAs(a, tempPath("bill.csv"), true);
+    EXPECT_EQ(a.boxes(),
+              (std::vector<std::string>{"提示 | 文档已成功保存为文件 " + tempPath("bill.csv") +
+                                        " 。 | None! | OK! -> 1"}));
+    const std::string csv = slurp(tempPath("bill.csv"));
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "rowno,goodsname,qty,price,amount");
+    EXPECT_EQ(csv.find("2.5"), std::string::npos);  // the cost price stays in the window
+    EXPECT_NE(csv.find(",***,"), std::string::npos);
+    // Seven rows: the gift rows too, and masked as well.
+    size_t lines = 0;
+    for (size_t p = 0; (p = csv.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
+    EXPECT_EQ(lines, 8u);
+
+    // An extension in capitals names the format; the file is a real workbook.
+    exportAs(a, tempPath("BILL.XLS"));
+    EXPECT_EQ(slurp(tempPath("BILL.XLS")).substr(0, 8),
+              std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    exportAs(a, tempPath("bill.xlsx"));
+    EXPECT_EQ(slurp(tempPath("bill.xlsx")).substr(0, 2), "PK");
+    a.boxes();
+}
+
+TEST_P(Export, TheExtensionIsWhatFollowsTheLastPoint) {
+    Operator& a = billOperator();
+    exportAs(a, tempPath("报表txt"));
+    exportAs(a, tempPath("mycsv"));
+    exportAs(a, tempPath("a.pdf"));
+    for (const std::string& box : a.boxes())
+        EXPECT_EQ(box, "错误 | 文件名称不合法，请输入正确的文件名！ | StopSign! | OK! -> 1");
+    EXPECT_FALSE(std::filesystem::exists(tempPath("报表txt")));
+    // Cancelling the dialog does nothing.
+    a.run([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+          "filename\nclick uob_saveas\n");
+    EXPECT_TRUE(a.boxes().empty());
+    EXPECT_EQ(a.services.fileDialogs().back().title, "保存文件");
+    EXPECT_EQ(a.services.fileDialogs().back().directory, tempPath("host") + "/OUTDATA");
+    EXPECT_EQ(a.services.fileDialogs().back().filters, w_print::exportFilters());
+}
+
+TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {
+    Operator& a = billOperator();
+    std::ofstream(tempPath("old.txt")) << "old";
+    a.runWith([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+              [&](w_print& w) {
+                  engine::DataWindowChild* list = nullptr;
+                  ASSERT_EQ(w.dw_preview.GetChild("dw_report", list), 1);
+                  list->SetItem(1, "goodsname", Value(std::string(300, 'x')));
+                  a.services.queueFileName(tempPath("old.dbf"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+                  EXPECT_EQ(w.lastExportError(),
+                            "row 1, column goodsname: a text of 300 bytes does not fit a dBASE "
+                            "field (at most 254)");
+                  a.services.queueFileName(tempPath("no/such/old.txt"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+                  // A cancelled export leaves nothing.
+                  a.services.cancelProgressAfter(1);
+                  a.services.queueFileName(tempPath("old.txt"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+                  EXPECT_EQ(w.lastExportError(), "the save was cancelled");
+              });
+    EXPECT_FALSE(std::filesystem::exists(tempPath("old.dbf")));
+    EXPECT_EQ(slurp(tempPath("old.txt")), "old");
+    EXPECT_EQ(a.boxes(),
+              std::vector<std::string>(3, "提示 | 文档保存失败！ | StopSign! | OK! -> 1"));
+}
+
+TEST_P(Export, AReportFileHoldsTheReportWithoutMarkersAndOpensAgain) {
+    Operator& a = billOperator();
+    a.runWith([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+              [&](w_print& w) {
+                  // A selection with its markers, as the designer leaves it.
+                  w.is_select = {"st_repname"};
+                  w.ii_select = 1;
+                  w.wf_redrawfocus();
+                  ASSERT_EQ(w.dw_preview.Describe("bw__dot_st_repname_1.x") == "!", false);
+                  a.services.queueFileName(tempPath("bill.psr"));
+                  EXPECT_EQ(w.wf_saveas(), 1);
+                  EXPECT_FALSE(w.ib_convert);  // a report file keeps the code values
+              });
+    const std::string file = slurp(tempPath("bill.psr"));
+    EXPECT_EQ(file.find("bw__"), std::string::npos);
+    engine::DataStore again;
+    Status opened = engine::openReportFile(again, tempPath("bill.psr"));
+    ASSERT_TRUE(opened.ok()) << opened.error().message;
+    engine::DataWindowChild* list = nullptr;
+    ASSERT_EQ(again.GetChild("dw_report", list), 1);
+    EXPECT_EQ(list->RowCount(), 5);
+    EXPECT_EQ(*list->GetItemString(3, "goodsname"), "O'Brien 饼干");
+    EXPECT_TRUE(list->GetItem(1, "price")->isNull());  // masked
+}
+
+PRINT_DB_BACKENDS(Export);
+
+}  // namespace
+}  // namespace print::print_window::test
