@@ -121,6 +121,32 @@ void BM_LayOutOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_LayOutOnly)->Unit(benchmark::kMillisecond)->MinTime(3);
 
+// The drawing share of the first benchmark: display lists made beforehand, only drawn.
+void BM_DrawOnlyPdf(benchmark::State& state) {
+    engine::DataStore& report = listReport();
+    const long count = report.layout().pageCount();
+    std::vector<std::shared_ptr<const engine::PageDisplayList>> lists;
+    for (long p = 1; p <= count; ++p) lists.push_back(report.layout().displayList(p).value());
+    const render::PageSource source =
+        [&](long page) -> Result<std::shared_ptr<const engine::PageDisplayList>> {
+        return lists[static_cast<size_t>(page - 1)];
+    };
+    std::vector<long> all(static_cast<size_t>(count));
+    for (long p = 1; p <= count; ++p) all[static_cast<size_t>(p - 1)] = p;
+    const render::PagePainter painter(report.layout().fontMetrics());
+    long pages = 0;
+    for (auto _ : state) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (!render::writePdf(all, source, buffer, "buffer", {}, painter))
+            state.SkipWithError("not written");
+        pages += count;
+    }
+    state.counters["pages_per_second"] =
+        benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DrawOnlyPdf)->Unit(benchmark::kMillisecond)->MinTime(3);
+
 struct PlainRun {
     QFont font;
     QPointF at;
