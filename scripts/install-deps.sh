@@ -9,6 +9,8 @@ packages=(
     libsqlite3-dev sqlite3 libpq-dev postgresql
     libxlsxwriter-dev python3-xlrd python3-openpyxl python3-dbfread gnumeric file
     clang
+    qt6-base-dev libgl-dev fontconfig cups-client poppler-utils
+    fonts-arphic-uming fonts-noto-cjk fonts-wqy-microhei
 )
 
 missing=()
@@ -18,15 +20,23 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
-echo "installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Song and Hei faces for the Windows face names of report definitions, for every program on
+# the machine (the print component registers the same names inside itself).
+conf="$(cd "$(dirname "$0")/.." && pwd)/src/render/fonts/65-print-chinese.conf"
+target=/etc/fonts/conf.d/65-print-chinese.conf
+if ! cmp -s "$conf" "$target"; then
+    echo "installing $target"
+    $sudo install -m 644 "$conf" "$target"
+    $sudo fc-cache -f >/dev/null
+fi

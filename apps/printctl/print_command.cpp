@@ -139,6 +139,8 @@ int runPrint(const PrintOptions& o) {
         args.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
 
+    if (!o.pdf.empty() || !o.printer.empty()) PrintOutput::prepare();
+
     platform::HeadlessServices services;
     services.setUnansweredPolicy(platform::UnansweredBox::LastButton);
     services.onMessageBox = [](const platform::MessageBoxRecord& box) {

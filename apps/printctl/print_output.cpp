@@ -3,7 +3,27 @@
 #include <filesystem>
 #include <iostream>
 
+#include "render/gui_application.h"
+#include "render/report_print.h"
+
 namespace printctl {
+namespace {
+
+// OUT.pdf for the first print, OUT-2.pdf for the second, ...
+std::string numberedPath(const std::string& path, int number) {
+    if (number == 1) return path;
+    const std::filesystem::path p(path);
+    std::filesystem::path numbered = p.parent_path() / p.stem();
+    numbered += "-" + std::to_string(number);
+    numbered += p.extension();
+    return numbered.string();
+}
+
+}  // namespace
+
+void PrintOutput::prepare() {
+    print::render::ensureGuiApplication();
+}
 
 int PrintOutput::print(const print::platform::PrintJob& job) {
     if (m_pdf.empty() && m_printer.empty()) {
@@ -11,9 +31,25 @@ int PrintOutput::print(const print::platform::PrintJob& job) {
         ++m_failures;
         return -1;
     }
-    std::cerr << "error: this build cannot draw pages yet\n";
-    ++m_failures;
-    return -1;
+    if (!job.report) {
+        std::cerr << "error: the window printed without a report\n";
+        ++m_failures;
+        return -1;
+    }
+    print::render::PrintTarget target;
+    if (!m_pdf.empty())
+        target.pdfPath = numberedPath(m_pdf, m_printed + m_failures + 1);
+    else
+        target.printer = m_printer;
+    const print::Status printed = print::render::printReport(*job.report, target, job.documentName);
+    if (!printed) {
+        std::cerr << "error: " << printed.error().message << "\n";
+        ++m_failures;
+        return -1;
+    }
+    ++m_printed;
+    m_files.push_back(target.pdfPath.empty() ? "printer " + m_printer : target.pdfPath);
+    return 1;
 }
 
 }  // namespace printctl

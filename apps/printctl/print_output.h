@@ -1,5 +1,6 @@
 // Where `printctl print` sends the prints the window makes: numbered PDF files (OUT.pdf, then
-// OUT-2.pdf, ...) or a named printer.
+// OUT-2.pdf, ...) or a named printer, each print with the print properties of the report the
+// window hands over (copies, page range, odd or even pages, collation).
 #pragma once
 
 #include <string>
@@ -14,11 +15,16 @@ public:
     PrintOutput(std::string pdf, std::string printer)
         : m_pdf(std::move(pdf)), m_printer(std::move(printer)) {}
 
+    // Sets up drawing (Qt, its fonts and metrics); call it before the window lays reports
+    // out, so that they break lines as the pages are drawn.
+    static void prepare();
+
     // Prints one job: 1, or -1 with the reason on standard error.
     int print(const print::platform::PrintJob& job);
 
     int printed() const { return m_printed; }
     int failures() const { return m_failures; }
+    // What each successful print went to: the PDF file, or "printer NAME".
     const std::vector<std::string>& files() const { return m_files; }
 
 private:

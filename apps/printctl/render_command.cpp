@@ -1,5 +1,5 @@
 // printctl render: lays a report out into pages and writes them: as the display list's text
-// (--dump), and, where the build has the painter, as PDF and PNG files. The last line printed is
+// (--dump), as one PDF file and as PNG files. The last line printed is
 // "pages: N", the whole report's page count.
 #include <filesystem>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include "engine/report_layout.h"
 #include "engine/row_import.h"
 #include "library_option.h"
+#include "render_output.h"
 #include "report_defs/report_defs.h"
 
 namespace printctl {
@@ -29,7 +30,6 @@ struct RenderOptions {
     std::string rows;  // a tab-separated file; empty: the definition's own rows
     bool dump = false;
     long page = 0;  // 0: every page
-    // Written by the painter, in builds that have one.
     std::string pdf;
     std::string pngDir;
     int dpi = 0;
@@ -65,9 +65,11 @@ int fail(const std::string& message) {
 }
 
 int runRender(const RenderOptions& options) {
-    if (!options.pdf.empty() || !options.pngDir.empty() || options.dpi != 0)
-        return fail(
-            "--pdf, --png-dir and --dpi need the painter, which is not available in this build");
+    const RenderOutput output{options.pdf, options.pngDir, options.dpi, options.page};
+    if (const std::string bad = checkRenderOutput(output); !bad.empty()) return fail(bad);
+    // Drawn pages are measured with the fonts they are drawn with; a dump alone keeps the fixed
+    // metrics, which give the same pages on every machine.
+    if (output.wanted()) prepareRenderOutput();
     print::report_defs::install();
     auto& list = print::engine::LibrarySearchList::application();
     for (const auto& dir : options.defs)
@@ -95,6 +97,10 @@ int runRender(const RenderOptions& options) {
         auto list = layout.displayList(page);
         if (!list.ok()) return fail(list.error().message);
         if (options.dump) std::cout << print::engine::dumpDisplayList(*list.value());
+    }
+    if (output.wanted()) {
+        if (const std::string failed = writeRenderOutput(report, output); !failed.empty())
+            return fail(failed);
     }
     std::cout << "pages: " << layout.pageCount() << "\n";
     return 0;

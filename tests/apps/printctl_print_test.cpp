@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -53,11 +54,13 @@ protected:
     }
 
     // Runs printctl; `tag` names its output files so that runs at once do not clash.
-    Outcome printctl(const std::string& args, const std::string& tag = "run") {
+    // `environment` goes before the command ("NAME=value ").
+    Outcome printctl(const std::string& args, const std::string& tag = "run",
+                     const std::string& environment = "") {
         const std::string out = tempPath(tag + ".out");
         const std::string err = tempPath(tag + ".err");
-        const std::string cmd =
-            std::string(PRINTCTL_PATH) + " " + args + " </dev/null >" + out + " 2>" + err;
+        const std::string cmd = environment + std::string(PRINTCTL_PATH) + " " + args +
+                                " </dev/null >" + out + " 2>" + err;
         const int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
     }
@@ -154,6 +157,59 @@ TEST_P(PrintctlPrint, ScriptErrorsAndUnansweredQuestionsAreReported) {
     EXPECT_EQ(noOutput.exitCode, 2);
     EXPECT_EQ(noOutput.err,
               "error: give --pdf or --printer (or a --script that says what to do)\n");
+}
+
+TEST_P(PrintctlPrint, PrintsTheWindowsReportIntoNumberedPdfs) {
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("P.plib") +
+                             " --operator P --report " + tempPath("report.srd") +
+                             " --docname '商品清单,月结' ";
+    Outcome r = printctl(base + "--pdf " + tempPath("once.pdf"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "printed: " + tempPath("once.pdf") + "\n");
+    const std::string pdfText = [&] {
+        std::system(("pdftotext " + tempPath("once.pdf") + " " + tempPath("once.txt")).c_str());
+        return slurp(tempPath("once.txt"));
+    }();
+    for (const char* expected : {"商品清单", "可口可乐", "O'Brien 饼干", "60.00", "80.00"})
+        EXPECT_NE(pdfText.find(expected), std::string::npos) << expected << " not in " << pdfText;
+
+    // Each print of the window is a file of its own; the copies asked are all in it.
+    Outcome twice = printctl(base + "--pdf " + tempPath("twice.pdf") + " --script " +
+                             script("twice.txt",
+                                    "click uob_print\n"
+                                    "modify dw_preview DataWindow.Print.Copies='3'\n"
+                                    "click uob_print\n"));
+    EXPECT_EQ(twice.exitCode, 0) << twice.err;
+    EXPECT_EQ(twice.err,
+              "printed: " + tempPath("twice.pdf") + "\nprinted: " + tempPath("twice-2.pdf") + "\n");
+    std::system(("pdfinfo " + tempPath("twice-2.pdf") + " > " + tempPath("info.txt")).c_str());
+    EXPECT_NE(slurp(tempPath("info.txt")).find("Pages:           3"), std::string::npos)
+        << slurp(tempPath("info.txt"));
+}
+
+TEST_P(PrintctlPrint, PrintsOnANamedPrinterOrSaysItDoesNotExist) {
+    // Stand-ins for the print system's commands: lpstat knows "Kitchen"; lp records its call.
+    const std::string bin = tempPath("bin");
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin + "/lpstat")
+        << "#!/bin/sh\n[ \"$2\" = Kitchen ] && exit 0\n"
+           "echo \"lpstat: Invalid destination name in list \\\"$2\\\".\" >&2\n"
+           "exit 1\n";
+    std::ofstream(bin + "/lp") << "#!/bin/sh\necho \"$1 $2 $3 $4\" > " + tempPath("lp.txt") + "\n";
+    std::filesystem::permissions(bin + "/lpstat", std::filesystem::perms::owner_all);
+    std::filesystem::permissions(bin + "/lp", std::filesystem::perms::owner_all);
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("K.plib") +
+                             " --operator K --report " + tempPath("report.srd") + " ";
+    const std::string path = "PATH=" + bin + ":$PATH ";
+    Outcome printed = printctl(base + "--printer Kitchen", "k1", path);
+    EXPECT_EQ(printed.exitCode, 0) << printed.err;
+    EXPECT_EQ(printed.err, "printed: printer Kitchen\n");
+    EXPECT_EQ(slurp(tempPath("lp.txt")), "-d Kitchen -n 1\n");
+
+    Outcome missing = printctl(base + "--printer Office", "k2", path);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err,
+              "error: the printer \"Office\" does not exist\nerror: nothing was printed\n");
 }
 
 TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {

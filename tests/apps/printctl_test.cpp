@@ -239,9 +239,8 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
               "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
     EXPECT_EQ(render(frame + " --page 9"),
               "error: page 9 does not exist: the report has 3 pages\n");
-    EXPECT_EQ(render(frame + " --pdf out.pdf"),
-              "error: --pdf, --png-dir and --dpi need the painter, which is not available in this "
-              "build\n");
+    EXPECT_EQ(render(frame + " --pdf /nonexistent/out.pdf"),
+              "error: cannot write /nonexistent/out.pdf: No such file or directory\n");
     EXPECT_EQ(render("d_nowhere"),
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");

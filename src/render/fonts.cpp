@@ -1,0 +1,135 @@
+#include "render/fonts.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QImage>
+#include <QString>
+#include <QTextLayout>
+
+namespace print::render {
+namespace {
+
+const std::vector<std::string> kSongFamilies = {"AR PL UMing CN", "Noto Serif CJK SC",
+                                                "WenQuanYi Micro Hei"};
+const std::vector<std::string> kHeiFamilies = {"WenQuanYi Micro Hei", "Noto Sans CJK SC"};
+
+QString qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A device on which one pixel is one point, so that Qt's metrics come out in points.
+const QImage& pointDevice() {
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        const int dotsPerMeter = qRound(72 / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        return image;
+    }();
+    return device;
+}
+
+}  // namespace
+
+const std::vector<FaceSubstitution>& chineseFaceSubstitutions() {
+    static const std::vector<FaceSubstitution> substitutions = {
+        {"宋体", kSongFamilies},    {"SimSun", kSongFamilies}, {"新宋体", kSongFamilies},
+        {"NSimSun", kSongFamilies}, {"黑体", kHeiFamilies},    {"SimHei", kHeiFamilies},
+    };
+    return substitutions;
+}
+
+void installFontSubstitutions() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const FaceSubstitution& s : chineseFaceSubstitutions()) {
+            QStringList families;
+            for (const std::string& family : s.families) families << qstring(family);
+            QFont::insertSubstitutions(qstring(s.face), families);
+        }
+    });
+}
+
+QFont toQFont(const engine::FontSpec& spec, double pointSize, double deviceDpi) {
+    QFont font(qstring(spec.face));
+    font.setPointSizeF(pointSize * 72.0 / deviceDpi);
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(spec.strikeOut);
+    font.setKerning(false);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferNoShaping | QFont::PreferOutline));
+    return font;
+}
+
+QFont toQFont(const engine::FontSpec& spec) {
+    return toQFont(spec, spec.size, 72.0);
+}
+
+std::string resolvedFamily(const std::string& face) {
+    return QFontInfo(QFont(qstring(face))).family().toStdString();
+}
+
+std::u32string missingCharacters(const engine::FontSpec& spec, std::string_view text) {
+    const QFont font = toQFont(spec);
+    std::u32string missing;
+    for (const char32_t c : qstring(text).toUcs4()) {
+        if (c <= 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0x3000) continue;
+        QTextLayout layout(QString::fromUcs4(&c, 1), font, const_cast<QImage*>(&pointDevice()));
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        bool drawn = false;
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            for (const quint32 glyph : run.glyphIndexes()) drawn = drawn || glyph != 0;
+        }
+        if (!drawn) missing.push_back(c);
+    }
+    return missing;
+}
+
+QtFontMetrics::QtFontMetrics() = default;
+QtFontMetrics::~QtFontMetrics() = default;
+
+size_t QtFontMetrics::SpecHash::operator()(const engine::FontSpec& spec) const {
+    size_t h = std::hash<std::string>()(spec.face);
+    h = h * 31 + std::hash<double>()(spec.size);
+    h = h * 31 + static_cast<size_t>(spec.weight);
+    h = h * 31 + (spec.italic ? 1 : 0) + (spec.underline ? 2 : 0) + (spec.strikeOut ? 4 : 0);
+    return h;
+}
+
+const QFontMetricsF& QtFontMetrics::metricsFor(const engine::FontSpec& font) const {
+    auto it = m_metrics.find(font);
+    if (it != m_metrics.end()) return *it->second;
+    // Reports use a handful of fonts; a runaway number (sizes from expressions) must not grow
+    // the cache without bound.
+    if (m_metrics.size() >= 256) m_metrics.clear();
+    auto metrics = std::make_unique<QFontMetricsF>(toQFont(font), &pointDevice());
+    return *m_metrics.emplace(font, std::move(metrics)).first->second;
+}
+
+double QtFontMetrics::width(const engine::FontSpec& font, std::string_view text) const {
+    const QString s = qstring(text);
+    std::lock_guard lock(m_mutex);
+    return metricsFor(font).horizontalAdvance(s);
+}
+
+double QtFontMetrics::ascent(const engine::FontSpec& font) const {
+    std::lock_guard lock(m_mutex);
+    return metricsFor(font).ascent();
+}
+
+double QtFontMetrics::descent(const engine::FontSpec& font) const {
+    std::lock_guard lock(m_mutex);
+    return metricsFor(font).descent();
+}
+
+double QtFontMetrics::lineSpacing(const engine::FontSpec& font) const {
+    std::lock_guard lock(m_mutex);
+    return metricsFor(font).lineSpacing();
+}
+
+}  // namespace print::render

@@ -1,0 +1,51 @@
+// Pages to files: PNG images and PDF documents drawn by the PagePainter.
+//
+// A PDF holds real text (selectable, found by text extraction), with the fonts embedded as
+// subsets of the glyphs used; each page has the paper size and orientation of its display
+// list. A PNG shows one page at the resolution asked for, on white paper.
+//
+// Files are written to a temporary name beside the target and renamed over it only when
+// everything was drawn and written, so a failed write leaves any earlier file as it was and no
+// torn file. Failures come back as an Error: "cannot write PATH: why" when the file cannot be
+// created or written, the painter's message when a picture of the page cannot be read, the
+// page source's own error when a page cannot be laid out.
+#pragma once
+
+#include <QImage>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "engine/display_list.h"
+#include "render/page_painter.h"
+
+class QIODevice;
+
+namespace print::render {
+
+// Gives the display list of a page (1-based).
+using PageSource = std::function<Result<std::shared_ptr<const engine::PageDisplayList>>(long page)>;
+
+struct PdfOptions {
+    std::string title;  // the document's title in its properties
+    std::string creator = "print component";
+};
+
+// Draws `page` into an image of `dpi` dots per inch (white paper; the image carries the dpi).
+QImage renderPage(const engine::PageDisplayList& page, double dpi, const PagePainter& painter);
+
+// Writes `page` as a PNG file at `dpi`.
+Status writePng(const engine::PageDisplayList& page, const std::string& path, double dpi,
+                const PagePainter& painter);
+
+// Writes the pages `pages` (in that order; a page may repeat) of `source` as one PDF file.
+Status writePdf(const std::vector<long>& pages, const PageSource& source, const std::string& path,
+                const PdfOptions& options, const PagePainter& painter);
+
+// The same into an open device (for a printer's spool file); `name` is what errors call it.
+Status writePdf(const std::vector<long>& pages, const PageSource& source, QIODevice& device,
+                const std::string& name, const PdfOptions& options, const PagePainter& painter);
+
+}  // namespace print::render

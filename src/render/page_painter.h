@@ -1,0 +1,63 @@
+// Draws a page's display list with QPainter: the one piece of code behind PNG files, PDF files,
+// printers and (later) the screen, so that all of them show the same page.
+//
+// The painter draws in points scaled by `unitsPerPoint` device units (dpi / 72 for an image or
+// a PDF writer, times the zoom on screen), with the origin at the paper's top-left corner.
+// Text runs are drawn at their baseline with the font, colour and alignment layout gave them;
+// a justified run spreads its spare width over its blanks, or between its characters when it
+// has none, measuring with the same `FontMetrics` layout measured with. Clip rectangles, pen
+// styles, hatched brushes, opaque backgrounds of pen and hatch gaps, round rectangles, ellipses
+// and pictures are drawn as the display list describes them.
+//
+// Pictures come from files. `checkImages` tells, before anything is drawn, which picture of a
+// page cannot be read; `paint` draws nothing for such a picture (the frame around it and
+// everything else are drawn). Pictures are read once per PagePainter and shared by every page
+// it draws, so one painter should draw all pages of a document.
+#pragma once
+
+#include <QImage>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "common/result.h"
+#include "engine/display_list.h"
+#include "engine/font_metrics.h"
+
+class QPainter;
+
+namespace print::render {
+
+class PagePainter {
+public:
+    // Measures justified text with `metrics`; null means the process default (the metrics
+    // layout used unless a report was given its own).
+    explicit PagePainter(std::shared_ptr<const engine::FontMetrics> metrics = nullptr);
+
+    // Draws `page`. `painter` is active on its device; its state is restored afterwards.
+    void paint(QPainter& painter, const engine::PageDisplayList& page, double unitsPerPoint) const;
+
+    // An Error naming the first picture of `page` that cannot be read ("cannot read the
+    // picture PATH of OBJECT: why"), or success.
+    Status checkImages(const engine::PageDisplayList& page) const;
+
+private:
+    struct LoadedImage {
+        QImage image;
+        std::string error;  // why it could not be read; empty when it was
+    };
+    // The font last set on the painter, so that runs in the same font do not set it again.
+    struct FontCache {
+        const engine::FontSpec* spec = nullptr;
+    };
+    const LoadedImage& image(const std::string& path, bool invert) const;
+    void drawText(QPainter& painter, const engine::TextRun& run, double deviceDpi,
+                  FontCache& fonts) const;
+    // Whether everything `item` draws lies inside `clip`, so that clipping changes nothing.
+    bool insideClip(const engine::DisplayItem& item, const engine::PageRect& clip) const;
+
+    std::shared_ptr<const engine::FontMetrics> m_metrics;
+    mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;
+};
+
+}  // namespace print::render

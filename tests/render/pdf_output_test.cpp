@@ -1,0 +1,145 @@
+// PDF files: real text that text extraction finds, embedded font subsets, the paper of each
+// page, and writes that fail without touching what was there.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "render/page_output.h"
+#include "render_test_support.h"
+
+namespace print::render {
+namespace {
+
+using engine::PageDisplayList;
+using test::runTool;
+
+std::shared_ptr<const PageDisplayList> shared(PageDisplayList page) {
+    return std::make_shared<const PageDisplayList>(std::move(page));
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
+    test::TempDir dir;
+    const std::string pdf = dir.file("bill.pdf");
+    const PagePainter painter;
+    const PageSource source =
+        test::sourceOf({shared(test::chineseBillPage(1, 2)), shared(test::chineseBillPage(2, 2))});
+    ASSERT_TRUE(writePdf({1, 2}, source, pdf, {"采购订单 305"}, painter).ok());
+
+    const std::string text = runTool("pdftotext -layout '" + pdf + "' -");
+    for (const char* expected :
+         {"采购订单", "供应商：上海华联食品有限公司", "康师傅红烧牛肉面", "农夫山泉天然水550ml",
+          "718.80", "￥1,930.80", "合计金额（大写）：壹仟玖佰叁拾元捌角整", "第1页 共2页",
+          "第2页 共2页", "制单人：张伟"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " not in:\n" << text;
+
+    // Every font embedded; the Song and Hei faces both used.
+    const std::string fonts = runTool("pdffonts '" + pdf + "'");
+    std::istringstream lines(fonts);
+    std::string line;
+    int fontLines = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("name", 0) == 0 || line.rfind("----", 0) == 0) continue;
+        ++fontLines;
+        EXPECT_NE(line.find(" yes "), std::string::npos) << line;
+        EXPECT_EQ(line.find("Type 3"), std::string::npos) << line;
+    }
+    EXPECT_GE(fontLines, 2) << fonts;
+    EXPECT_NE(fonts.find("UMingCN"), std::string::npos) << fonts;
+    EXPECT_NE(fonts.find("WenQuanYiMicroHei"), std::string::npos) << fonts;
+    // The faces are megabytes; only the glyphs used travel.
+    EXPECT_LT(std::filesystem::file_size(pdf), 200u * 1024) << "fonts are not subset";
+
+    const std::string info = runTool("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("Title:           采购订单 305"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+}
+
+TEST(PdfOutput, EachPageHasItsOwnPaperAndOrientation) {
+    test::TempDir dir;
+    const std::string pdf = dir.file("papers.pdf");
+    PageDisplayList landscape = test::a4Page(2);
+    std::swap(landscape.paperWidth, landscape.paperHeight);
+    PageDisplayList prc16k = test::a4Page(3);
+    prc16k.paperWidth = 146 * 72 / 25.4;
+    prc16k.paperHeight = 215 * 72 / 25.4;
+    const PageSource source =
+        test::sourceOf({shared(test::a4Page(1)), shared(landscape), shared(prc16k)});
+    ASSERT_TRUE(writePdf({1, 2, 3}, source, pdf, {}, PagePainter()).ok());
+    const std::string info = runTool("pdfinfo -f 1 -l 3 '" + pdf + "'");
+    // Qt writes whole points; a landscape page is wide, not a rotated portrait one.
+    EXPECT_NE(info.find("Page    1 size:  595 x 842 pts (A4)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page    2 size:  842 x 595 pts (A4)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page    2 rot:   0"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page    3 size:  414 x 610 pts\n"), std::string::npos) << info;
+}
+
+TEST(PdfOutput, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
+    test::TempDir dir;
+    const std::string pdf = dir.file("bill.pdf");
+    const PagePainter painter;
+    ASSERT_TRUE(
+        writePdf({1}, test::sourceOf({shared(test::chineseBillPage(1, 1))}), pdf, {}, painter)
+            .ok());
+    const std::string before = readFile(pdf);
+
+    PageDisplayList broken = test::chineseBillPage(2, 2);
+    engine::DisplayItem picture;
+    picture.shape = engine::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
+    broken.items.push_back(picture);
+    const PageSource source =
+        test::sourceOf({shared(test::chineseBillPage(1, 2)), shared(std::move(broken))});
+    const Status status = writePdf({1, 2}, source, pdf, {}, painter);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message,
+              "cannot read the picture " + dir.file("logo.png") + ": File not found");
+    EXPECT_EQ(readFile(pdf), before);
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"bill.pdf"});
+
+    // A page the source cannot give is its error, word for word.
+    const Status noPage = writePdf({1, 3}, source, pdf, {}, painter);
+    ASSERT_FALSE(noPage.ok());
+    EXPECT_EQ(noPage.error().message, "no page 3");
+    EXPECT_EQ(readFile(pdf), before);
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"bill.pdf"});
+}
+
+TEST(PdfOutput, UnwritablePathsAreClearErrors) {
+    test::TempDir dir;
+    const PagePainter painter;
+    const PageSource source = test::sourceOf({shared(test::a4Page(1))});
+    const std::string missingDir = dir.file("no-such-dir") + "/out.pdf";
+    Status status = writePdf({1}, source, missingDir, {}, painter);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message, "cannot write " + missingDir + ": No such file or directory");
+    status = writePdf({1}, source, dir.path().string(), {}, painter);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message,
+              "cannot write " + dir.path().string() + ": Filename refers to a directory");
+    status = writePng(test::a4Page(1), missingDir + ".png", 72, painter);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message,
+              "cannot write " + missingDir + ".png: No such file or directory");
+    status = writePdf({}, source, dir.file("empty.pdf"), {}, painter);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message, "no page to write into " + dir.file("empty.pdf"));
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+}  // namespace
+}  // namespace print::render
