@@ -2,6 +2,11 @@
 
 #include "platform/window.h"
 
+#include <cmath>
+#include <cstdlib>
+
+#include "common/text.h"
+
 namespace print::platform {
 
 DataWindowControl::DataWindowControl(Control* parent, std::string name)
@@ -58,6 +63,47 @@ long DataWindowControl::ue_mousemove(int flags, long xpos, long ypos) {
 
 long DataWindowControl::ue_keydown(int key, int keyflags) {
     return onKeyDown ? onKeyDown(key, keyflags) : 0;
+}
+
+void DataWindowControl::operatorMouse(MouseAction action, engine::PagePoint point, bool ctrl) {
+    engine::ReportLayout& pages = layout();
+    pages.setPointer(point);
+    const auto [ux, uy] = pages.pointerInUnits();
+    const long x = std::lround(ux), y = std::lround(uy);
+    const int held = kMouseFlagLeft | (ctrl ? kMouseFlagCtrl : 0);
+    switch (action) {
+    case MouseAction::Down: {
+        takeFocus();
+        ue_lbuttondown(held, x, y);
+        pages.setPointer(point);
+        pages.beginDrag(point);
+        const std::string at = GetObjectAtPointer();
+        const size_t tab = at.find('\t');
+        const long row = tab == std::string::npos ? 0 : std::atol(at.c_str() + tab + 1);
+        clicked(x, y, row, tab == std::string::npos ? std::string_view{}
+                                                    : std::string_view(at).substr(0, tab));
+        break;
+    }
+    case MouseAction::Move:
+        if (pages.drag()) pages.moveDrag(point);
+        ue_mousemove(held, x, y);
+        break;
+    case MouseAction::Up:
+        if (pages.drag()) pages.endDrag(point);
+        pages.setPointer(point);
+        ue_lbuttonup(held & ~kMouseFlagLeft, x, y);
+        break;
+    }
+}
+
+std::optional<engine::PlacedObject> DataWindowControl::placedObject(std::string_view name) {
+    engine::ReportLayout& pages = layout();
+    auto list = pages.displayList(pages.currentPage());
+    if (!list) return std::nullopt;
+    const engine::PageDisplayList& page = *list.value();
+    for (auto it = page.objects.rbegin(); it != page.objects.rend(); ++it)
+        if (it->tag.report.empty() && iequals(it->tag.object, name)) return *it;
+    return std::nullopt;
 }
 
 void DataWindowControl::takeFocus() {

@@ -8,13 +8,21 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/datastore.h"
+#include "engine/report_layout.h"
 #include "platform/control.h"
 
 namespace print::platform {
+
+enum class MouseAction { Down, Move, Up };
+
+// The platform's mouse flags in mouse events: the left button held, Ctrl held.
+constexpr int kMouseFlagLeft = 1;
+constexpr int kMouseFlagCtrl = 8;
 
 class DataWindowControl : public Control, public engine::DataStore {
 public:
@@ -63,6 +71,20 @@ public:
     int operatorSetItem(long row, std::string_view column, std::string_view text);
     // Presses the button object `dwo` on row `row`: `buttonclicked` runs.
     void operatorButton(long row, std::string_view dwo);
+
+    // The operator's left mouse button at `point` on the shown page (points from the paper's
+    // top-left corner, as the engine's pointer): the pointer moves there, then
+    // - Down: the control takes the keyboard, `ue_lbuttondown` runs, then the engine begins
+    //   dragging a moveable or resizeable object under the pointer (so the event sees the
+    //   geometry before the drag), then `clicked` runs with the object and row there;
+    // - Move: a drag under way follows the pointer, then `ue_mousemove` runs;
+    // - Up: a drag under way ends and is written into the definition, then `ue_lbuttonup`.
+    // Events get the point in the report's own units. The screen and scripts both come here.
+    void operatorMouse(MouseAction action, engine::PagePoint point, bool ctrl = false);
+    // Where object `name` of the outermost report is on the shown page: its box (for a line,
+    // the box spanning its end points) and, for a line, its end points; nullopt when the shown
+    // page does not show it.
+    std::optional<engine::PlacedObject> placedObject(std::string_view name);
 
     // Makes this control the one that receives keys.
     void takeFocus();

@@ -178,28 +178,60 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
     }
     if (command == "mouse") {
         const std::string action = asciiLower(nextWord(rest));
-        auto x = number(nextWord(rest));
-        auto y = number(nextWord(rest));
-        int flags = 1;  // the left button is down while it is pressed and dragged
-        const std::string modifier = asciiLower(nextWord(rest));
-        if (modifier == "ctrl")
-            flags |= 8;
-        else if (!modifier.empty())
-            return fail("unknown mouse modifier '" + modifier + "'");
-        if (!x || !y) return fail("mouse needs down|move|up X Y [ctrl]");
+        platform::MouseAction act;
+        if (action == "down")
+            act = platform::MouseAction::Down;
+        else if (action == "move")
+            act = platform::MouseAction::Move;
+        else if (action == "up")
+            act = platform::MouseAction::Up;
+        else
+            return fail("mouse needs down, move or up");
         Control* c = control(window, "dw_preview");
         if (!c || c->kind() != ControlKind::DataWindow) return fail("the window has no dw_preview");
         auto* dw = static_cast<DataWindowControl*>(c);
-        m_services.setKeyDown(KeyCode::Control, modifier == "ctrl");
-        if (action == "down") {
-            dw->takeFocus();
-            dw->ue_lbuttondown(flags, *x, *y);
-        } else if (action == "move")
-            dw->ue_mousemove(flags, *x, *y);
-        else if (action == "up")
-            dw->ue_lbuttonup(flags & ~1, *x, *y);
-        else
-            return fail("mouse needs down, move or up");
+        if (!dw->shown()) return fail("dw_preview is not shown: the mouse cannot reach it");
+        std::vector<std::string> words;
+        for (std::string w = nextWord(rest); !w.empty(); w = nextWord(rest)) words.push_back(w);
+        bool ctrl = false;
+        if (!words.empty() && asciiLower(words.back()) == "ctrl") {
+            ctrl = true;
+            words.pop_back();
+        }
+        const char* usage = "mouse needs down|move|up X Y or @OBJECT [DX DY], then [ctrl]";
+        engine::ReportLayout& pages = dw->layout();
+        engine::PagePoint point;
+        if (!words.empty() && words[0].size() > 1 && words[0][0] == '@') {
+            const std::string name = words[0].substr(1);
+            if (words.size() != 1 && words.size() != 3) return fail(usage);
+            auto placed = dw->placedObject(name);
+            if (!placed) return fail("the shown page has no object '" + name + "'");
+            if (words.size() == 3) {
+                auto dx = number(words[1]);
+                auto dy = number(words[2]);
+                if (!dx || !dy) return fail(usage);
+                // Offsets are in the report's units; the pointer converts them to points.
+                const engine::PagePoint keep = pages.pointer();
+                pages.setPointerInUnits(static_cast<double>(*dx), static_cast<double>(*dy));
+                const engine::PagePoint offset = pages.pointer();
+                pages.setPointer(keep);
+                point = {placed->box.x + offset.x, placed->box.y + offset.y};
+            } else if (placed->kind == "line") {
+                point = {(placed->from.x + placed->to.x) / 2, (placed->from.y + placed->to.y) / 2};
+            } else {
+                point = {placed->box.x + placed->box.width / 2,
+                         placed->box.y + placed->box.height / 2};
+            }
+        } else {
+            if (words.size() != 2) return fail(usage);
+            auto x = number(words[0]);
+            auto y = number(words[1]);
+            if (!x || !y) return fail(usage);
+            pages.setPointerInUnits(static_cast<double>(*x), static_cast<double>(*y));
+            point = pages.pointer();
+        }
+        m_services.setKeyDown(KeyCode::Control, ctrl);
+        dw->operatorMouse(act, point, ctrl);
         m_services.setKeyDown(KeyCode::Control, false);
         return true;
     }

@@ -132,7 +132,7 @@ void w_print::connectEvents() {
 }
 
 std::string w_print::objectUnderPointer() const {
-    return "";
+    return dw_preview.GetObjectAtPointer();
 }
 
 bool w_print::billEditingLocked() const {

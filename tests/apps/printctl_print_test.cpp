@@ -159,6 +159,53 @@ TEST_P(PrintctlPrint, ScriptErrorsAndUnansweredQuestionsAreReported) {
               "error: give --pdf or --printer (or a --script that says what to do)\n");
 }
 
+TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
+    // d_print is in thousandths of a centimetre; st_repname sits at x 0, 20000 wide.
+    const std::string s = script("design.txt",
+                                 "mouse down @st_repname\n"
+                                 "mouse move @st_repname 9000 350\n"
+                                 "mouse up @st_repname 9000 350\n"
+                                 "describe dw_preview st_repname.x\n"
+                                 "key Z ctrl\n"
+                                 "describe dw_preview st_repname.x\n"
+                                 "click uo_redo\n"
+                                 "describe dw_preview st_repname.x\n"
+                                 "click uo_undo\n"
+                                 // two objects, the second with Ctrl; a toolbar command, and the
+                                 // arrows still reach the report
+                                 "mouse down @st_coname\n"
+                                 "mouse up @st_coname\n"
+                                 "mouse down @st_address ctrl\n"
+                                 "mouse up @st_address ctrl\n"
+                                 "click pb_left\n"
+                                 "key Right\n"
+                                 "describe dw_preview st_coname.x\n"
+                                 "describe dw_preview st_address.x\n"
+                                 "key Z ctrl\n"
+                                 "describe dw_preview st_address.x\n"
+                                 // settings mode takes every marker away and hides the report
+                                 "click uob_preview\n"
+                                 "describe dw_preview datawindow.objects\n"
+                                 "mouse down 10 10\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: line 22: dw_preview is not shown: the mouse cannot reach it\n");
+    std::vector<std::string> lines;
+    std::stringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        if (line != ".") lines.push_back(line);
+    ASSERT_EQ(lines.size(), 7u) << r.out;
+    // The centre moved by (9000 - 10000): x from 0 to -1000.
+    EXPECT_EQ(lines[0], "-1000");
+    EXPECT_EQ(lines[1], "0");
+    EXPECT_EQ(lines[2], "-1000");
+    EXPECT_NE(lines[3], "0");
+    EXPECT_EQ(lines[3], lines[4]);
+    EXPECT_EQ(lines[5], "0");
+    EXPECT_EQ(lines[6].find("bw__"), std::string::npos) << lines[6];
+    EXPECT_NE(lines[6].find("st_repname"), std::string::npos);
+}
+
 TEST_P(PrintctlPrint, PrintsTheWindowsReportIntoNumberedPdfs) {
     const std::string base = "print --db '" + url() + "' --lib " + tempPath("P.plib") +
                              " --operator P --report " + tempPath("report.srd") +
