@@ -77,8 +77,12 @@ bool chooseFontForRow(platform::Services& services, platform::DataWindowControl&
     return true;
 }
 
-long scrollPage(engine::DataStore&, int) {
-    return -1;
+long scrollPage(engine::DataStore& report, int direction) {
+    const long before = report.layout().currentPage();
+    const long row = direction < 0 ? report.ScrollPriorPage() : report.ScrollNextPage();
+    if (row < 0) return -1;
+    const long after = report.layout().currentPage();
+    return after == before ? -1 : after;
 }
 
 }  // namespace print::panels

@@ -267,6 +267,14 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
                      (static_cast<platform::CheckBox*>(c)->checked() ? "1" : "0");
         if (c->kind() == ControlKind::Tab)
             state += " selected=" + std::to_string(static_cast<platform::Tab*>(c)->selectedTab());
+        if (c->kind() == ControlKind::DataWindow) {
+            auto* dw = static_cast<DataWindowControl*>(c);
+            state += " rows=" + std::to_string(dw->RowCount()) +
+                     " row=" + std::to_string(dw->GetRow());
+            if (dw->isCreated())
+                state += " page=" + std::to_string(dw->layout().currentPage()) + "/" +
+                         std::to_string(dw->layout().pageCount());
+        }
         state += " text=" + c->text();
         emit(state);
         return true;

@@ -6,14 +6,18 @@
 //   menu ITEM                   an item of the pop-up menu shown last
 //   key KEY [ctrl] [shift]      a key pressed on the window (Left, Delete, Escape, Z, ...)
 //   mouse down|move|up X Y [ctrl]   on dw_preview, in the report's units on the page shown
+//   mouse down|move|up @OBJECT [DX DY] [ctrl]   DX, DY report units from the object's top-left
+//                               corner on the page shown; without them its centre (a line's
+//                               midpoint)
 //   type CONTROL TEXT           check CONTROL on|off     set CONTROL ROW COLUMN VALUE
 //   answer N                    the button for the next message box
 //   filename PATH               the next file-save dialog's answer ("" cancels)
 //   fontdialog FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR | fontdialog cancel
 //   printersetup PRINTER | printersetup cancel
 //   describe CONTROL TEXT       syntax CONTROL       modify CONTROL TEXT
-//   show CONTROL                the control's state: visible, enabled, checked, text (the
-//                               window's own name shows its title)
+//   show CONTROL                the control's state: visible, enabled, checked, the selected
+//                               tab, a report control's rows, current row and shown page of
+//                               its pages ("page=2/7"), text (the window's name: its title)
 //
 // CONTROL is a control's name or a dotted path through tab pages and panels
 // (`tabpage_setup.dw_set`); for describe, syntax and modify the path may go on into nested

@@ -175,6 +175,42 @@ TEST_P(SettingsPages, ZoomEntriesRulersAndNavigation) {
                   "提示 | 输入的应为比例的百分数，即75%应输入为75 。 | Exclamation! | OK! -> 1"}));
 }
 
+TEST_P(SettingsPages, TheViewBarPagesThroughTheNestedListsPages) {
+    Operator& a = addOperator("A");
+    a.create(a.dw_detail, kGoodsReport);
+    // Enough rows for several pages of the frame.
+    for (int i = 0; i < 300; ++i) {
+        const long row = a.dw_detail.InsertRow(0);
+        a.dw_detail.SetItem(row, 2, Value("商品 " + std::to_string(i)));
+    }
+    const std::string out =
+        a.run([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
+              "show dw_preview\n"
+              "click uo_option.uob_next\n"
+              "show dw_preview\n"
+              "click uo_option.uob_last\n"
+              "show dw_preview\n"
+              "click uo_option.uob_next\n"
+              "show dw_preview\n"
+              "click uo_option.uob_prior\n"
+              "show dw_preview\n"
+              "click uo_option.uob_first\n"
+              "show dw_preview\n");
+    std::vector<std::string> pages;
+    for (size_t at = out.find("page="); at != std::string::npos; at = out.find("page=", at + 1))
+        pages.push_back(out.substr(at + 5, out.find(' ', at) - at - 5));
+    ASSERT_EQ(pages.size(), 6u) << out;
+    const std::string count = pages[0].substr(pages[0].find('/'));
+    const long last = std::stol(count.substr(1));
+    ASSERT_GT(last, 2) << out;
+    EXPECT_EQ(pages[0], "1" + count);
+    EXPECT_EQ(pages[1], "2" + count);
+    EXPECT_EQ(pages[2], std::to_string(last) + count);
+    EXPECT_EQ(pages[3], std::to_string(last) + count);  // stays on the last page
+    EXPECT_EQ(pages[4], std::to_string(last - 1) + count);
+    EXPECT_EQ(pages[5], "1" + count);
+}
+
 PRINT_DB_BACKENDS(SettingsPages);
 
 }  // namespace
