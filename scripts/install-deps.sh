@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libsqlite3-dev sqlite3 libpq-dev postgresql
-    libxlsxwriter-dev python3-xlrd python3-openpyxl python3-dbfread gnumeric file
+    libxlsxwriter-dev python3-xlrd python3-openpyxl python3-dbfread gnumeric file libwmf-bin
     clang
     qt6-base-dev libgl-dev fontconfig cups-client poppler-utils
     fonts-arphic-uming fonts-noto-cjk fonts-wqy-microhei

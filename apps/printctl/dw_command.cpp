@@ -38,16 +38,9 @@ int runDw(const DwOptions& options) {
         }
     }
 
-    std::string readError;
-    auto text = readDefinition(options.definition, options.encoding, readError);
-    if (!text) {
-        std::cerr << "error: " << readError << "\n";
-        return 2;
-    }
-
     DataStore report;
     std::string error;
-    if (report.Create(*text, error) != 1) {
+    if (!openDefinition(report, options.definition, options.encoding, error)) {
         std::cerr << "error: " << error << "\n";
         return 2;
     }
@@ -80,7 +73,7 @@ void addDwCommand(CLI::App& app) {
     auto* dw = app.add_subcommand(
         "dw", "Open a report definition and run engine commands read from standard input");
     dw->add_option("definition", options->definition,
-                   "A definition file (.srd) or a definition name on the library search list")
+                   "A definition file (.srd), a report file (.psr) or a definition name on the library search list")
         ->required();
     dw->add_option("--defs", options->defs,
                    "A folder of NAME.srd files to put on the library search list (repeatable)");
@@ -93,8 +86,8 @@ void addDwCommand(CLI::App& app) {
     dw->footer(
         "Commands, one per line: describe TEXT | modify TEXT | syntax | rowcount | insertrow N |\n"
         "deleterow N | setitem ROW COLUMN VALUE | getitem ROW COLUMN | gettext ROW COLUMN |\n"
-        "evaluate ROW EXPRESSION | find EXPRESSION | retrieve [ARG...] | child NAME | parent |\n"
-        "quit.\n"
+        "evaluate ROW EXPRESSION | find EXPRESSION | retrieve [ARG...] | saveas FILE [noheadings] |\n"
+        "child NAME | parent | quit.\n"
         "Each output ends with a line '.'.");
     dw->callback([options] {
         int rc = runDw(*options);

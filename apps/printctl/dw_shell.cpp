@@ -1,6 +1,7 @@
 #include "dw_shell.h"
 
 #include "common/text.h"
+#include "engine/saveas.h"
 
 namespace printctl {
 namespace {
@@ -83,6 +84,14 @@ bool DwShell::run(const std::string& rawLine, std::ostream& out) {
             if (!word.empty()) args.push_back(word == "null" ? print::Value() : print::Value(word));
         long rows = m_current->Retrieve(args);
         result = rows < 0 ? "-1\nerror: " + m_current->lastError() : std::to_string(rows);
+    } else if (cmd == "saveas") {
+        auto [file, option] = head(rest);
+        const std::string flag = print::asciiLower(print::trimView(option));
+        std::string error;
+        if (file.empty() || (!flag.empty() && flag != "noheadings"))
+            result = "error: saveas needs FILE [noheadings]";
+        else
+            result = saveReportTo(*m_current, file, flag.empty(), error) ? "1" : "error: " + error;
     } else if (cmd == "child") {
         DataStore* child = nullptr;
         int rc = m_current->GetChild(print::trimView(rest), child);
@@ -152,6 +161,28 @@ std::string DwShell::getItem(const std::string& args, bool display) {
         return "error: no column '" + column + "'";
     }
     return display ? m_current->GetItemText(row, name) : valueText(*v);
+}
+
+bool saveReportTo(print::engine::DataStore& report, const std::string& path, bool headings,
+                  std::string& error) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.find_last_of("/\\");
+    const std::string extension =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash)
+            ? std::string()
+            : path.substr(dot + 1);
+    auto type = print::engine::saveAsTypeForExtension(extension);
+    if (!type) {
+        error = "cannot save as '" + extension +
+                "': name the file .txt, .csv, .htm, .dif, .slk, .wks, .wk1, .dbf, .xls, .xlsx, "
+                ".wmf or .psr";
+        return false;
+    }
+    print::engine::SaveAsOptions options;
+    options.headings = headings;
+    print::Status saved = print::engine::saveReportAs(report, path, *type, options);
+    if (!saved) error = path + ": " + saved.error().message;
+    return saved.ok();
 }
 
 }  // namespace printctl

@@ -30,4 +30,10 @@ private:
     print::engine::DataStore* m_current;
 };
 
+// Saves the rows of `report` to `path` in the format its extension names (txt, csv, htm, dif,
+// slk, wks, wk1, dbf, xls, xlsx, wmf, psr). False with `error` set for another extension or
+// when the file cannot be written (nothing is then left at `path`).
+bool saveReportTo(print::engine::DataStore& report, const std::string& path, bool headings,
+                  std::string& error);
+
 }  // namespace printctl

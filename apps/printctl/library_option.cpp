@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "common/encoding.h"
+#include "engine/datastore.h"
 #include "engine/library.h"
+#include "engine/saveas.h"
 #ifdef PRINTCTL_HAS_DB
 #include "db/library_file.h"
 #endif
@@ -55,6 +57,24 @@ std::optional<std::string> readDefinition(const std::string& definition,
         return std::nullopt;
     }
     return *found.value();
+}
+
+bool openDefinition(print::engine::DataStore& report, const std::string& definition,
+                    const std::string& encoding, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(definition, ec)) {
+        std::ifstream in(definition, std::ios::binary);
+        char start[16] = {};
+        in.read(start, sizeof start);
+        if (print::engine::isReportFile(std::string_view(start, static_cast<size_t>(in.gcount())))) {
+            print::Status opened = print::engine::openReportFile(report, definition);
+            if (!opened) error = opened.error().message;
+            return opened.ok();
+        }
+    }
+    auto text = readDefinition(definition, encoding, error);
+    if (!text) return false;
+    return report.Create(*text, error) == 1;
 }
 
 }  // namespace printctl

@@ -13,6 +13,7 @@
 #include "engine/library.h"
 #include "engine/report_layout.h"
 #include "engine/row_import.h"
+#include "dw_shell.h"
 #include "library_option.h"
 #include "render_output.h"
 #include "report_defs/report_defs.h"
@@ -33,6 +34,7 @@ struct RenderOptions {
     std::string pdf;
     std::string pngDir;
     int dpi = 0;
+    std::string saveas;
 };
 
 // Reads the rows file into `target`, replacing its rows.
@@ -79,10 +81,8 @@ int runRender(const RenderOptions& options) {
         if (!addLibraryFile(lib, error)) return fail(error);
     }
     std::string error;
-    auto text = readDefinition(options.definition, options.encoding, error);
-    if (!text) return fail(error);
     DataStore report;
-    if (report.Create(*text, error) != 1) return fail(error);
+    if (!openDefinition(report, options.definition, options.encoding, error)) return fail(error);
     if (!options.rows.empty()) {
         // A frame shows its list in the nested report dw_report; the rows are the list's.
         DataStore* target = &report;
@@ -90,6 +90,8 @@ int runRender(const RenderOptions& options) {
         if (report.GetChild("dw_report", child) == 1 && child) target = child;
         if (!loadRows(options.rows, options.encoding, *target, error)) return fail(error);
     }
+    if (!options.saveas.empty() && !saveReportTo(report, options.saveas, true, error))
+        return fail(error);
     print::engine::ReportLayout& layout = report.layout();
     long first = 1, last = options.dump ? layout.pageCount() : 0;
     if (options.page != 0) first = last = options.page;
@@ -113,7 +115,8 @@ void addRenderCommand(CLI::App& app) {
     auto* render = app.add_subcommand("render", "Lay a report out into pages and write them");
     render
         ->add_option("definition", options->definition,
-                     "A definition file (.srd) or a definition name on the library search list")
+                     "A definition file (.srd), a report file (.psr) or a definition name on the "
+                     "library search list")
         ->required();
     render->add_option("--defs", options->defs,
                        "A folder of NAME.srd files to put on the library search list (repeatable)");
@@ -129,6 +132,9 @@ void addRenderCommand(CLI::App& app) {
     render->add_option("--pdf", options->pdf, "Write the pages to a PDF file");
     render->add_option("--png-dir", options->pngDir, "Write each page as a PNG file into DIR");
     render->add_option("--dpi", options->dpi, "Resolution of the PNG files");
+    render->add_option("--saveas", options->saveas,
+                       "Save the rows to FILE in the format its extension names (txt, csv, htm, "
+                       "dif, slk, wks, wk1, dbf, xls, xlsx, wmf, psr)");
     render->footer("The last line printed is 'pages: N', the report's page count.");
     render->callback([options] {
         int rc = runRender(*options);

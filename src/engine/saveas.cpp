@@ -464,7 +464,6 @@ Status writeSylk(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
 Status saveReportAs(DataStore& report, const std::string& path, SaveAsType type,
                     const SaveAsOptions& options) {
     if (!report.isCreated()) return Error{"the report has no definition"};
-    if (type == SaveAsType::WMF) return Error{"Windows metafiles are written by the painter"};
     AtomicFile file;
     if (Status s = file.open(path); !s) return s;
     ExportSource source(report, options);
@@ -504,6 +503,7 @@ Status saveReportAs(DataStore& report, const std::string& path, SaveAsType type,
             written = writeReportFile(report, file, options);
             break;
         case SaveAsType::WMF:
+            written = writeMetafile(report, file, options);
             break;
     }
     if (!written) return written;

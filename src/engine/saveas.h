@@ -1,11 +1,12 @@
 // Saving a report's rows to a file, each format written as itself: tab-separated text, CSV,
 // an HTML table, DIF, SYLK, Lotus WKS and WK1, dBASE III, an Excel 97-2003 workbook (BIFF8),
-// an Excel workbook (xlsx), and our own report file (PSR: the definitions of the report and
-// its nested reports with their rows, which the engine opens again).
+// an Excel workbook (xlsx), our own report file (PSR: the definitions of the report and its
+// nested reports with their rows, which the engine opens again), and a Windows metafile of the
+// report's first page as laid out (WMF: its texts, lines and shapes; pictures left out).
 //
 // The rows are written as an export sees them: the values of the report's table columns, a
 // column shown through a code table or drop-down list with its display value, a masked column
-// as "***" in every cell (in a PSR as null, the mask kept). Text goes out in the code page
+// as "***" in every cell (in a PSR as null, the mask kept; in a WMF its texts as "***"). Text goes out in the code page
 // (GB18030 unless given) where the format holds bytes, in Unicode where it holds Unicode.
 //
 // A file is written to a temporary name in its folder and renamed when every byte is written:

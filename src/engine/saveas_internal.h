@@ -113,6 +113,8 @@ Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
 Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
 Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
 Status writeReportFile(DataStore& report, AtomicFile& file, const SaveAsOptions& options);
+// The first page as a placeable Windows metafile (saveas_wmf.cpp).
+Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& options);
 
 // The error of a save that was cancelled.
 Error cancelledError();

@@ -134,9 +134,6 @@ public:
     static const char* exportFilters();
     // Why the last export failed (for the log and tests; the operator sees "文档保存失败！").
     const std::string& lastExportError() const { return m_lastExportError; }
-    // Writes the first page of a report as a Windows metafile; set by a program that can draw.
-    using MetafileWriter = std::function<Status(engine::DataStore&, const std::string&)>;
-    static void setMetafileWriter(MetafileWriter writer) { m_metafileWriter = std::move(writer); }
 
     // The columns and computed fields masked for this operator in the shown list, by name
     // (lower case); empty when nothing is masked.
@@ -171,12 +168,10 @@ private:
     bool retrieveTemplateList();
     platform::Services& ui() const { return services(); }
 
-    Status saveMetafile(const std::string& path);
 
     service::HostContext& m_host;
     std::set<std::string> m_masked;
     std::string m_lastExportError;
-    static inline MetafileWriter m_metafileWriter;
     std::unique_ptr<w_printtmp> m_printtmp;
 };
 

@@ -94,9 +94,7 @@ int w_print::wf_saveas() {
                                                      dw_1, 1, engine::Buffer::Primary) == 1);
         if (copied) {
             wf_display_dw(dw_1);
-            saved = *type == engine::SaveAsType::WMF
-                        ? saveMetafile(fullName)
-                        : engine::saveReportAs(dw_1, fullName, *type, options);
+            saved = engine::saveReportAs(dw_1, fullName, *type, options);
         }
     }
     ui().progress("保存文件", 1, 1);
@@ -107,11 +105,6 @@ int w_print::wf_saveas() {
     m_lastExportError = saved.error().message;
     ui().messageBox("提示", "文档保存失败！", Icon::StopSign);
     return -1;
-}
-
-Status w_print::saveMetafile(const std::string& path) {
-    if (!m_metafileWriter) return Error{"Windows metafiles cannot be written by this program"};
-    return m_metafileWriter(dw_preview, path);
 }
 
 }  // namespace print::print_window

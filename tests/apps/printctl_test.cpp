@@ -253,3 +253,38 @@ TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "pages: 1\n");
 }
+
+TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
+    std::string rows = "lineno\tgoods\tqty\tamount\n";
+    for (int i = 1; i <= 3; ++i)
+        rows += std::to_string(i) + "\t货品" + std::to_string(i) + "\t1\t2.50\n";
+    const std::string file = writeTemp("rows.tsv", rows);
+    const std::string psr = writeTemp("saved.psr", "");
+    const std::string csv = writeTemp("saved.csv", "");
+    const std::string list = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
+    // A frame saves its own row; the list inside it travels with it in a report file.
+    Outcome saved = printctl("render " + list + " --saveas " + psr);
+    EXPECT_EQ(saved.exitCode, 0) << saved.err;
+    Outcome opened = printctl("dw " + psr, "child dw_report\nrowcount\ngetitem 3 goods\n");
+    EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    EXPECT_EQ(opened.out, "1\n.\n3\n.\n货品3\n.\n");
+    Outcome again = printctl("render " + psr);
+    EXPECT_EQ(again.out, "pages: 1\n") << again.err;
+    Outcome csvOut = printctl("dw " + psr, "child dw_report\nsaveas " + csv + " noheadings\n");
+    EXPECT_EQ(csvOut.out, "1\n.\n1\n.\n");
+    std::ifstream in(csv);
+    std::string first;
+    std::getline(in, first);
+    // In the code page (GB18030 here), values rather than display formats.
+    EXPECT_EQ(first, "1,\xBB\xF5\xC6\xB7" "1,1,2.5\r");
+
+    Outcome bad = printctl("render " + list + " --saveas " + writeTemp("x.doc", ""));
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err,
+              "error: cannot save as 'doc': name the file .txt, .csv, .htm, .dif, .slk, .wks, "
+              ".wk1, .dbf, .xls, .xlsx, .wmf or .psr\n");
+    Outcome unwritable = printctl("render " + list + " --saveas /nonexistent/dir/x.csv");
+    EXPECT_EQ(unwritable.exitCode, 2);
+    EXPECT_EQ(unwritable.err.rfind("error: /nonexistent/dir/x.csv: ", 0), 0u) << unwritable.err;
+    for (const auto& f : {file, psr, csv}) fs::remove(f);
+}

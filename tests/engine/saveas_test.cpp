@@ -1,5 +1,5 @@
 // Every export format read back by an independent reader (Python's csv and html modules, xlrd,
-// openpyxl, dbfread, Gnumeric's ssconvert).
+// openpyxl, dbfread, Gnumeric's ssconvert, libwmf's wmf2svg).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/encoding.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
 #include "engine/saveas.h"
@@ -212,6 +213,36 @@ TEST_F(SaveAs, AReportFileOpensAgainWithItsRows) {
     EXPECT_EQ(again.Describe("cost.format"), "***");
     EXPECT_EQ(saveAsTypeForExtension("PSR"), SaveAsType::PSReport);
     EXPECT_EQ(saveAsTypeForExtension("mycsv"), std::nullopt);
+}
+
+TEST_F(SaveAs, AMetafileOfTheFirstPagePlaysInAnotherProgram) {
+    // The amounts are masked for this save: their texts must not reach the picture either.
+    SaveAsOptions options;
+    options.masked = {"amount"};
+    ASSERT_TRUE(saveReportAs(report, path("sales.wmf"), SaveAsType::WMF, options).ok());
+    const std::string bytes = slurp(path("sales.wmf"));
+    ASSERT_GT(bytes.size(), 40u);
+    auto word = [&](size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) |
+                                     static_cast<unsigned char>(bytes[at + 1]) << 8);
+    };
+    // The placeable header's checksum and the metafile's own size in words.
+    unsigned sum = 0;
+    for (size_t i = 0; i < 20; i += 2) sum ^= word(i);
+    EXPECT_EQ(sum, word(20));
+    EXPECT_EQ((word(22 + 6) | word(22 + 8) << 16) * 2, bytes.size() - 22);
+
+    // libwmf's player reads it back; its SVG keeps the texts in the code page.
+    const std::string cmd = "wmf2svg -o " + path("sales.svg") + " " + path("sales.wmf") + " > " +
+                            path("out.txt") + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << slurp(path("out.txt"));
+    auto svg = fromCodePage(slurp(path("sales.svg")));
+    ASSERT_TRUE(svg.ok());
+    EXPECT_NE(svg.value().find(">可口可乐</text>"), std::string::npos) << svg.value();
+    EXPECT_NE(svg.value().find(">***</text>"), std::string::npos);
+    EXPECT_EQ(svg.value().find("12.50"), std::string::npos);
+    EXPECT_EQ(svg.value().find("-3.75"), std::string::npos);
+    EXPECT_EQ(saveAsTypeForExtension("WMF"), SaveAsType::WMF);
 }
 
 }  // namespace
