@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the whole suite with ctest, with a throw-away PostgreSQL server for the database tests.
+# Runs the whole suite with ctest, with a throw-away PostgreSQL server for the database tests
+# and a throw-away CUPS server with a PDF printer for the printing tests.
 set -uo pipefail
 build=${1:-build/dev}
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/with-test-pg.sh" ctest --test-dir "$build" --output-on-failure -j2
+"$here/with-test-pg.sh" "$here/with-test-cups.sh" ctest --test-dir "$build" --output-on-failure -j2

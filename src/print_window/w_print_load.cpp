@@ -107,6 +107,9 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
     m_masked.clear();
 
     if (!ib_sharedata) {
+        // The list shows the request's rows only: rows its definition carries (a host's report
+        // with stored rows, a template saved with them) would print twice.
+        list->Reset();
         list->InsertRow(0);
         list->DeleteRow(list->RowCount());
         bool ok = copyRows(request.idw_detail, *list);
@@ -121,6 +124,7 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
         // much as to shared ones.
         if (applyRights) wf_douserright(*list);
     } else {
+        list->Reset();
         list->InsertRow(0);
         list->DeleteRow(list->RowCount());
         copyRows(request.idw_detail, *list);

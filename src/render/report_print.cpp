@@ -59,6 +59,23 @@ ProcessResult run(const QString& program, const QStringList& args) {
     return result;
 }
 
+// The print system's name for a paper of `width` by `height` points (either orientation): the
+// common sizes by name, any other as a custom size in points.
+QString mediaName(double width, double height) {
+    const double shorter = std::min(width, height), longer = std::max(width, height);
+    struct Named {
+        const char* name;
+        double shorter, longer;
+    };
+    static const Named kNamed[] = {{"A3", 842, 1191}, {"A4", 595, 842},     {"A5", 420, 595},
+                                   {"B4", 729, 1032}, {"B5", 516, 729},     {"Letter", 612, 792},
+                                   {"Legal", 612, 1008}, {"Executive", 522, 756}};
+    for (const Named& n : kNamed)
+        if (std::abs(shorter - n.shorter) <= 2 && std::abs(longer - n.longer) <= 2)
+            return QString::fromLatin1(n.name);
+    return QStringLiteral("Custom.%1x%2").arg(std::lround(width)).arg(std::lround(height));
+}
+
 Status printOnPrinter(const std::vector<long>& pages, const PageSource& source,
                       const PrintSettings& settings, const std::string& printer,
                       const PagePainter& painter) {
@@ -93,6 +110,17 @@ Status printOnPrinter(const std::vector<long>& pages, const PageSource& source,
         args << QStringLiteral("-t") << QString::fromStdString(settings.documentName);
     args << QStringLiteral("-o")
          << (settings.collate ? QStringLiteral("collate=true") : QStringLiteral("collate=false"));
+    // The paper the report was laid out on, not the printer's default one, at its actual size:
+    // a bill laid out on A4 is not shrunk onto Letter or into the printer's margins (forms are
+    // printed onto pre-printed paper).
+    args << QStringLiteral("-o") << QStringLiteral("print-scaling=none");
+    if (!pages.empty()) {
+        auto first = source(pages.front());
+        if (first.ok())
+            args << QStringLiteral("-o")
+                 << QStringLiteral("media=") +
+                        mediaName(first.value()->paperWidth, first.value()->paperHeight);
+    }
     args << spool.fileName();
     const ProcessResult submitted = run(lp, args);
     if (submitted.exitCode != 0) return Error{failed + submitted.output};

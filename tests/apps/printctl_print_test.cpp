@@ -11,6 +11,7 @@
 
 #include "db/schema.h"
 #include "db_test_support.h"
+#include "support/pdf_pages.h"
 
 namespace print::db::test {
 namespace {
@@ -206,6 +207,15 @@ TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
     EXPECT_NE(lines[6].find("st_repname"), std::string::npos);
 }
 
+TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
+    // The host's report carries its two rows in its definition.
+    Outcome r = printctl(printArgs("A", script("rows.txt",
+                                               "describe dw_preview.dw_report "
+                                               "evaluate('rowcount()',0)\n")));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "2\n.\n");
+}
+
 TEST_P(PrintctlPrint, PrintsTheWindowsReportIntoNumberedPdfs) {
     const std::string base = "print --db '" + url() + "' --lib " + tempPath("P.plib") +
                              " --operator P --report " + tempPath("report.srd") +
@@ -257,6 +267,42 @@ TEST_P(PrintctlPrint, PrintsOnANamedPrinterOrSaysItDoesNotExist) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err,
               "error: the printer \"Office\" does not exist\nerror: nothing was printed\n");
+}
+
+TEST_P(PrintctlPrint, PrintsOnARealPrintQueueWhatItWritesToAPdf) {
+    const char* queue = std::getenv("PRINT_TEST_CUPS_PRINTER");
+    const char* out = std::getenv("PRINT_TEST_CUPS_OUT");
+    if (!queue || !out) GTEST_SKIP() << "no test print queue (scripts/with-test-cups.sh starts one)";
+    if (GetParam() != print::db::Backend::Sqlite) GTEST_SKIP() << "the queue is the same for both";
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("Q.plib") +
+                             " --operator Q --report " + tempPath("report.srd") +
+                             " --docname '商品清单,月结' ";
+    Outcome file = printctl(base + "--pdf " + tempPath("file.pdf"), "q1");
+    ASSERT_EQ(file.exitCode, 0) << file.err;
+    const size_t before = print::test::waitForPdfs(out, 0, std::chrono::seconds(0)).size();
+    Outcome printed = printctl(base + "--printer " + queue, "q2");
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    EXPECT_EQ(printed.err, std::string("printed: printer ") + queue + "\n");
+    const auto pdfs = print::test::waitForPdfs(out, before + 1);
+    ASSERT_EQ(pdfs.size(), before + 1) << "the queue wrote no PDF";
+    // The queue's PDF went through the print system's filters onto A4 sheets: compared as
+    // pictures, a landscape page turned and fitted onto the portrait sheet.
+    const auto expected = print::test::rasterizePdf(tempPath("file.pdf"), 100);
+    const auto actual = print::test::rasterizePdf(pdfs.back(), 100);
+    ASSERT_EQ(actual.size(), expected.size());
+    ASSERT_FALSE(expected.empty());
+    EXPECT_GT(print::test::inkOf(expected[0]), 0.001);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_LT(print::test::sheetDifference(expected[i], actual[i]), 0.25) << "page " << i + 1;
+    // ... where a blank sheet, or the sheet in a mirror, is far off.
+    print::test::GrayPage blank = actual[0];
+    std::fill(blank.pixels.begin(), blank.pixels.end(), 255);
+    EXPECT_GT(print::test::sheetDifference(expected[0], blank), 0.9);
+    print::test::GrayPage mirrored = actual[0];
+    for (int y = 0; y < mirrored.height; ++y)
+        std::reverse(mirrored.pixels.begin() + size_t(y) * mirrored.width,
+                     mirrored.pixels.begin() + size_t(y + 1) * mirrored.width);
+    EXPECT_GT(print::test::sheetDifference(expected[0], mirrored), 0.5);
 }
 
 TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {

@@ -1,0 +1,168 @@
+// Comparing printed PDFs page by page as pictures (through poppler's pdftoppm), and waiting for
+// the PDF a print queue writes. For tests only: failures come back as empty results.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace print::test {
+
+struct GrayPage {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;
+};
+
+// The pages of `pdf` in grey at `dpi`; empty when it cannot be read.
+inline std::vector<GrayPage> rasterizePdf(const std::string& pdf, int dpi = 40) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() /
+                         ("pdfpages_" + std::to_string(std::hash<std::string>{}(pdf)));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string cmd = "pdftoppm -gray -r " + std::to_string(dpi) + " '" + pdf + "' '" +
+                            (dir / "p").string() + "' 2>/dev/null";
+    std::vector<GrayPage> pages;
+    if (std::system(cmd.c_str()) == 0) {
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path());
+        std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+            const std::string x = a.stem().string(), y = b.stem().string();
+            return x.size() != y.size() ? x.size() < y.size() : x < y;
+        });
+        for (const fs::path& f : files) {
+            std::ifstream in(f, std::ios::binary);
+            std::string magic;
+            GrayPage page;
+            int maxval = 0;
+            in >> magic >> page.width >> page.height >> maxval;
+            in.get();
+            page.pixels.assign(std::istreambuf_iterator<char>(in), {});
+            if (magic != "P5" || page.pixels.size() != size_t(page.width) * page.height) return {};
+            pages.push_back(std::move(page));
+        }
+    }
+    fs::remove_all(dir);
+    return pages;
+}
+
+// The mean difference of two pages, 0 (same) to 1; 1 when their sizes differ.
+inline double pageDifference(const GrayPage& a, const GrayPage& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.empty()) return 1;
+    double sum = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) sum += std::abs(int(a.pixels[i]) - b.pixels[i]);
+    return sum / (255.0 * a.pixels.size());
+}
+
+// A page turned a quarter clockwise (`clockwise`) or counter-clockwise: a landscape page comes
+// out of a printer turned onto the portrait sheet.
+inline GrayPage turned(const GrayPage& page, bool clockwise) {
+    GrayPage out{page.height, page.width, std::vector<unsigned char>(page.pixels.size())};
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const int nx = clockwise ? page.height - 1 - y : y;
+            const int ny = clockwise ? x : page.width - 1 - x;
+            out.pixels[size_t(ny) * out.width + nx] = page.pixels[size_t(y) * page.width + x];
+        }
+    return out;
+}
+
+// The part of a page that holds ink (anything darker than light grey); the whole page when blank.
+inline GrayPage inked(const GrayPage& page) {
+    int left = page.width, top = page.height, right = -1, bottom = -1;
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x)
+            if (page.pixels[size_t(y) * page.width + x] < 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < 0) return page;
+    GrayPage out{right - left + 1, bottom - top + 1, {}};
+    for (int y = top; y <= bottom; ++y)
+        out.pixels.insert(out.pixels.end(), page.pixels.begin() + size_t(y) * page.width + left,
+                          page.pixels.begin() + size_t(y) * page.width + right + 1);
+    return out;
+}
+
+// `page` scaled to `width` by `height` by averaging the pixels each new one covers.
+inline GrayPage scaled(const GrayPage& page, int width, int height) {
+    GrayPage out{width, height, std::vector<unsigned char>(size_t(width) * height)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int x0 = x * page.width / width, x1 = std::max(x0 + 1, (x + 1) * page.width / width);
+            const int y0 = y * page.height / height,
+                      y1 = std::max(y0 + 1, (y + 1) * page.height / height);
+            long sum = 0;
+            for (int yy = y0; yy < y1; ++yy)
+                for (int xx = x0; xx < x1; ++xx) sum += page.pixels[size_t(yy) * page.width + xx];
+            out.pixels[size_t(y) * width + x] = static_cast<unsigned char>(sum / ((x1 - x0) * (y1 - y0)));
+        }
+    return out;
+}
+
+// How far a printed sheet is from the page it printed: 0 the same, 1 no ink in common. The
+// print system may turn a landscape page onto a portrait sheet and fit it to the sheet, so the
+// inked parts are compared, turned either way, at one coarse size, relative to their ink.
+inline double sheetDifference(const GrayPage& page, const GrayPage& sheet) {
+    constexpr int kSize = 100;
+    const GrayPage printed = scaled(inked(sheet), kSize, kSize);
+    double best = 1;
+    for (int turn = 0; turn < 3; ++turn) {
+        const GrayPage p = scaled(inked(turn == 0 ? page : turned(page, turn == 1)), kSize, kSize);
+        double diff = 0, ink = 0;
+        for (size_t i = 0; i < p.pixels.size(); ++i) {
+            diff += std::abs(int(p.pixels[i]) - printed.pixels[i]);
+            ink += (255 - p.pixels[i]) + (255 - printed.pixels[i]);
+        }
+        if (ink > 0) best = std::min(best, diff / ink);
+    }
+    return best;
+}
+
+// The darkness of a page: 0 for blank paper.
+inline double inkOf(const GrayPage& page) {
+    double sum = 0;
+    for (unsigned char p : page.pixels) sum += 255 - p;
+    return page.pixels.empty() ? 0 : sum / (255.0 * page.pixels.size());
+}
+
+// Waits until `dir` holds `count` PDF files, each written to its end; their paths, oldest
+// first, or what was there when the time ran out.
+inline std::vector<std::string> waitForPdfs(const std::string& dir, size_t count,
+                                            std::chrono::seconds timeout = std::chrono::seconds(60)) {
+    namespace fs = std::filesystem;
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    std::vector<std::string> found;
+    while (std::chrono::steady_clock::now() < end) {
+        std::vector<std::pair<fs::file_time_type, std::string>> pdfs;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir, ec))
+            if (e.path().extension() == ".pdf") pdfs.emplace_back(e.last_write_time(), e.path());
+        if (pdfs.size() >= count) {
+            std::sort(pdfs.begin(), pdfs.end());
+            found.clear();
+            bool complete = true;
+            for (const auto& p : pdfs) {
+                found.push_back(p.second);
+                std::ifstream in(p.second, std::ios::binary);
+                std::string bytes((std::istreambuf_iterator<char>(in)), {});
+                complete = complete && bytes.rfind("%%EOF") != std::string::npos &&
+                           bytes.rfind("%%EOF") + 16 >= bytes.size();
+            }
+            if (complete) return found;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return found;
+}
+
+}  // namespace print::test
