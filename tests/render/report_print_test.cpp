@@ -180,7 +180,10 @@ TEST_F(Printers, TheSelectedPagesGoToLpOnceWithTheCopiesAsked) {
     std::string args = readFile(dir.file("lp-args"));
     const size_t lastLine = args.rfind('\n', args.size() - 2) + 1;
     const std::string spool = args.substr(lastLine, args.size() - lastLine - 1);
-    EXPECT_EQ(args.substr(0, lastLine), "-d\nKitchen\n-n\n3\n-t\n商品清单\n-o\ncollate=false\n");
+    // On the report's own paper at its actual size.
+    EXPECT_EQ(args.substr(0, lastLine),
+              "-d\nKitchen\n-n\n3\n-t\n商品清单\n-o\ncollate=false\n-o\nprint-scaling=none\n-o\n"
+              "media=A4\n");
     EXPECT_EQ(spool.rfind(std::filesystem::temp_directory_path().string() + "/print-", 0), 0u)
         << spool;
     EXPECT_EQ(pageOrder(dir.file("spooled.pdf")), "2,4");
