@@ -305,6 +305,38 @@ TEST_P(PrintctlPrint, PrintsOnARealPrintQueueWhatItWritesToAPdf) {
     EXPECT_GT(print::test::sheetDifference(expected[0], mirrored), 0.5);
 }
 
+TEST_P(PrintctlPrint, SettingsReadAndAppliedUneditedLeaveEveryDemoDocumentAsItWas) {
+    Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    // Twice into settings mode and back, each time reading every page and applying it.
+    const std::string shown = "syntax dw_preview\nsyntax dw_preview.dw_report\n";
+    const std::string s =
+        script("roundtrip.txt", shown + "click uob_preview\nclick uob_preview\n"
+                                        "click uob_preview\nclick uob_preview\n" + shown);
+    const std::string defs = std::string(DEMO_DEFS_DIR) + "/";
+    const std::vector<std::string> documents = {
+        "--bill 101 --header " + defs + "d_demo_recv_head.srd --detail " + defs +
+            "d_demo_recv_detail.srd --arg billid=101 --arg billno=YS20240315001",
+        "--bill 305 --header " + defs + "d_demo_order_head.srd --detail " + defs +
+            "d_demo_order_detail.srd --detail2 " + defs +
+            "d_demo_order_gift.srd --arg billid=305 --arg billno=DH20240318001",
+        "--bill 508 --header " + defs + "d_demo_settle_head.srd --detail " + defs +
+            "d_demo_settle_detail.srd --detail2 " + defs +
+            "d_demo_charge_detail.srd --arg billid=508 --arg billno=JS20240331001",
+        "--report " + defs + "d_demo_sale_report.srd --head " + defs +
+            "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-01-03 "
+            "--arg storeid= --arg category= --docname '商品销售汇总,销售报表'"};
+    for (const std::string& doc : documents) {
+        Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("D.plib") +
+                                 " --operator 0001 " + doc + " --script " + s,
+                             "doc");
+        ASSERT_EQ(r.exitCode, 0) << doc << "\n" << r.err;
+        const size_t half = r.out.size() / 2;
+        ASSERT_GT(half, 100u) << r.out;
+        EXPECT_EQ(r.out.substr(0, half), r.out.substr(half)) << doc;
+    }
+}
+
 TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {
     // Three operators at the same moment, each from his own process and library: first each
     // saves a template of his own as the document's default, then all save the same name.
