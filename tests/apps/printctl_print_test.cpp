@@ -337,6 +337,20 @@ TEST_P(PrintctlPrint, SettingsReadAndAppliedUneditedLeaveEveryDemoDocumentAsItWa
     }
 }
 
+TEST_P(PrintctlPrint, ThePrinterSetupDialogNamesTheReportsPrinter) {
+    const std::string s = script("printer.txt",
+                                 "click uob_preview\n"
+                                 "printersetup O'Brien 收银台\n"
+                                 "click tabpage_setup.uob_setup\n"
+                                 "describe dw_preview DataWindow.Printer\n"
+                                 "printersetup cancel\n"
+                                 "click tabpage_setup.uob_setup\n"
+                                 "describe dw_preview DataWindow.Printer\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "O'Brien 收银台\n.\nO'Brien 收银台\n.\n");
+}
+
 TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {
     // Three operators at the same moment, each from his own process and library: first each
     // saves a template of his own as the document's default, then all save the same name.
