@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The most complete demonstration so far: the demo database of a retail chain, its library file,
-# the engine shell retrieving real bills and a 100,000-row report through the engine, and those
-# reports drawn into PDF and PNG files under out/ and printed through the print window.
+# The whole demonstration: the demo database of a retail chain, its library file, the engine
+# shell retrieving real bills and a 100,000-row report, those reports drawn into PDF and PNG files
+# under out/ and printed through the print window, then the demo host: its window when there is
+# a display, else its screenshots and printed bills under out/screenshots.
 set -euo pipefail
 build=${1:-build/dev}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -64,8 +65,24 @@ rm -f "$out/order_305.pdf"
     --header "$defs/d_demo_order_head.srd" --detail "$defs/d_demo_order_detail.srd" \
     --arg billid=305 --arg billno=DH20240318001 --pdf "$out/order_305.pdf"
 
+demo_host="$build/apps/print-demo/print-demo"
+if [ -x "$demo_host" ]; then
+    echo
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "== print-demo: the demo host on $db (close its window to end)"
+        "$demo_host" --db "sqlite:$db" --lib "$build/demo-host.plib"
+    else
+        echo "== print-demo without a display: its windows drawn and its bills printed"
+        "$demo_host" --db "sqlite:$db" --lib "$build/demo-host.plib" --screenshots "$out/screenshots"
+    fi
+fi
+
 echo
 echo "== the pages are in $out:"
 echo "   $out/sales_report.pdf (every page) and $out/sales_report_png/ (page 1)"
 echo "   $out/demo_bill.pdf and $out/demo_bill_png/"
 echo "   $out/order_305.pdf (printed through printctl print)"
+if [ -d "$out/screenshots" ]; then
+    echo "   $out/screenshots/ (the demo host and the print window: preview, selection, settings;"
+    echo "   the demo bills and the sales report as the print window prints them)"
+fi
