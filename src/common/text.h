@@ -34,4 +34,11 @@ char32_t nextCodePoint(std::string_view s, size_t& pos);
 // Reads a whole decimal integer ("-12", " 7 "); nullopt for anything else.
 std::optional<int64_t> parseInteger(std::string_view s);
 
+// Text pasted into a `Modify` command or an expression, as the definition syntax reads it:
+// between apostrophes, with `~` → `~~`, `'` → `~'`, `"` → `~"`, tab → `~t`, carriage return →
+// `~r` and line feed → `~n`, so that a supplier called O'Brien or a remark holding `~` arrives
+// whole. `modifyEscape` is the same escaping without the apostrophes.
+std::string modifyQuote(std::string_view text);
+std::string modifyEscape(std::string_view text);
+
 }  // namespace print

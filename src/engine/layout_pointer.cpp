@@ -27,32 +27,6 @@ bool hits(const PlacedObject& o, PagePoint p, double grip) {
     return o.box.contains(p);
 }
 
-// A value for Modify, quoted with `~` escapes so that any text survives.
-std::string modifyValue(const std::string& value) {
-    std::string out = "'";
-    for (char c : value) {
-        switch (c) {
-            case '~':
-                out += "~~";
-                break;
-            case '\'':
-                out += "~'";
-                break;
-            case '\t':
-                out += "~t";
-                break;
-            case '\r':
-                out += "~r";
-                break;
-            case '\n':
-                out += "~n";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out + "'";
-}
 
 // A geometry property moved by `delta` units: its default changes, an expression it holds stays.
 std::string shifted(const std::string& raw, double delta, double minimum) {
@@ -272,7 +246,7 @@ int ReportLayout::endDrag(PagePoint point) {
         const Attribute* a = attrs.find(property);
         previous.emplace_back(property, a ? a->value : std::string());
         if (!statement.empty()) statement += ' ';
-        statement += object->name + "." + property + "=" + modifyValue(value);
+        statement += object->name + "." + property + "=" + modifyQuote(value);
     }
     std::string name = object->name;
     if (!report.Modify(statement).empty()) {
@@ -280,7 +254,7 @@ int ReportLayout::endDrag(PagePoint point) {
         std::string undo;
         for (const auto& [property, value] : previous) {
             if (!undo.empty()) undo += ' ';
-            undo += name + "." + property + "=" + modifyValue(value.empty() ? "0" : value);
+            undo += name + "." + property + "=" + modifyQuote(value.empty() ? "0" : value);
         }
         report.Modify(undo);
         return -1;

@@ -458,6 +458,25 @@ Status writeSylk(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
     return flush();
 }
 
+Status writeCells(ExportSource& source, const SaveAsOptions& options, const CellWriter& cell) {
+    const std::vector<ExportColumn>& columns = source.columns();
+    uint16_t row = 0;
+    if (options.headings) {
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(row, static_cast<uint16_t>(c), Value(columns[c].name)); !s)
+                return s;
+        ++row;
+    }
+    for (long r = 1; r <= source.rows(); ++r, ++row) {
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(row, static_cast<uint16_t>(c), source.value(r, c)); !s)
+                return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
+                             s.error().message};
+        if (!source.progress(r)) return cancelledError();
+    }
+    return Status::success();
+}
+
 // --- the entry point
 // --------------------------------------------------------------------------------------
 

@@ -306,20 +306,7 @@ Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& 
         record(cells, 0x00FD, d);
         return Status::success();
     };
-    uint16_t row = 0;
-    if (options.headings) {
-        for (size_t c = 0; c < columns.size(); ++c)
-            if (Status s = cell(row, static_cast<uint16_t>(c), Value(columns[c].name)); !s)
-                return s;
-        ++row;
-    }
-    for (long r = 1; r <= source.rows(); ++r, ++row) {
-        for (size_t c = 0; c < columns.size(); ++c)
-            if (Status s = cell(row, static_cast<uint16_t>(c), source.value(r, c)); !s)
-                return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
-                             s.error().message};
-        if (!source.progress(r)) return cancelledError();
-    }
+    if (Status s = writeCells(source, options, cell); !s) return s;
 
     std::string globals;
     record(globals, 0x0809, bof(0x0005));

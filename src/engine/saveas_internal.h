@@ -5,6 +5,7 @@
 #include <iconv.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,6 +114,12 @@ Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
 Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
 Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& options);
 Status writeReportFile(DataStore& report, AtomicFile& file, const SaveAsOptions& options);
+// Sheet writers: `cell(row, column, value)` for the heading line (when asked) and every value,
+// rows and columns from 0; the first failure is returned naming the row and column, and a
+// cancel as the cancelled error.
+using CellWriter = std::function<Status(uint16_t row, uint16_t column, const Value& value)>;
+Status writeCells(ExportSource& source, const SaveAsOptions& options, const CellWriter& cell);
+
 // The first page as a placeable Windows metafile (saveas_wmf.cpp).
 Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& options);
 

@@ -66,20 +66,7 @@ Status writeLotus(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
         file.put8(0);
         return Status::success();
     };
-    uint16_t row = 0;
-    if (options.headings) {
-        for (size_t c = 0; c < columns.size(); ++c)
-            if (Status s = cell(row, static_cast<uint16_t>(c), Value(columns[c].name)); !s)
-                return s;
-        ++row;
-    }
-    for (long r = 1; r <= source.rows(); ++r, ++row) {
-        for (size_t c = 0; c < columns.size(); ++c)
-            if (Status s = cell(row, static_cast<uint16_t>(c), source.value(r, c)); !s)
-                return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
-                             s.error().message};
-        if (!source.progress(r)) return cancelledError();
-    }
+    if (Status s = writeCells(source, options, cell); !s) return s;
     file.put16(kEof);
     file.put16(0);
     return Status::success();
