@@ -1,6 +1,8 @@
 // printctl print: one whole print request through the print service and the print window on
 // the headless window layer, as a host would make it; prints to a PDF file or a printer, or
 // plays operator actions from a script first.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -146,6 +148,15 @@ int runPrint(const PrintOptions& o) {
     services.onMessageBox = [](const platform::MessageBoxRecord& box) {
         std::cerr << "message: " << box.describe() << "\n";
     };
+    // Long exports and prints show how far they are, on a terminal only: a log keeps its lines.
+    if (::isatty(STDERR_FILENO)) {
+        services.onProgress = [](std::string_view title, long done, long total) {
+            if (done >= total)
+                std::cerr << "\r\033[K";
+            else
+                std::cerr << "\r" << title << ": " << done << " / " << total << std::flush;
+        };
+    }
     print::service::HostContext host(services);
     host.gs_operid = o.oper;
     for (const std::string& h : o.hostValues) setHostValue(host, h);
