@@ -23,6 +23,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTemporaryFile>
 #include <QTextEdit>
 #include <algorithm>
@@ -36,6 +37,7 @@
 #include "platform/units.h"
 #include "qt/control_widgets.h"
 #include "qt/conversions.h"
+#include "qt/report_view.h"
 #include "render/page_painter.h"
 #include "render/report_print.h"
 
@@ -120,6 +122,18 @@ Qt::CursorShape cursorOf(Pointer pointer) {
 bool isTextInput(const QObject* object) {
     return qobject_cast<const QLineEdit*>(object) || qobject_cast<const QTextEdit*>(object) ||
            qobject_cast<const QPlainTextEdit*>(object);
+}
+
+// Keys a focused widget other than a report uses for itself: Space clicks a check box, arrows
+// and Home/End move along a tab bar, Tab moves the focus on.
+bool ownKey(const QObject* receiver, int key) {
+    if (dynamic_cast<const ReportView*>(receiver)) return false;
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return true;
+    if (qobject_cast<const QAbstractButton*>(receiver)) return key == Qt::Key_Space;
+    if (qobject_cast<const QTabBar*>(receiver))
+        return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
+               key == Qt::Key_End;
+    return false;
 }
 
 bool isPdfPath(const std::string& printer) {
@@ -215,7 +229,7 @@ private:
         const KeyCode code = keyCodeOf(key.key());
         if (code != KeyCode::None) m_services.m_keysDown.insert(code);
         auto [view, widget] = inOpenWindow(receiver);
-        if (!view || isTextInput(receiver)) return false;
+        if (!view || isTextInput(receiver) || ownKey(receiver, key.key())) return false;
         // Only the innermost window takes keys; the others wait behind it.
         OpenWindow* top = m_services.innermost();
         if (!top || top->view.get() != view) return false;

@@ -6,7 +6,9 @@
 // A QApplication must exist before a QtServices is made and outlive it. The services watch the
 // application's events (an event filter) for the keys held down, the pointer over their windows
 // and the keys the operator presses in them, which reach the window model once each through
-// `Window::pressKey`. Keys typed into a text field stay with the field.
+// `Window::pressKey`. Keys typed into a text field stay with the field, and so do the keys a
+// focused check box or tab bar works with (Space; arrows, Home and End) and Tab, which moves
+// the focus.
 //
 // Failures: `openModal` answers -1 for a window already open; `print` answers -1 and shows the
 // reason in a message box ("错误", "打印失败：" and why, stop sign), also kept in
