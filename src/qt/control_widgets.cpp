@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -284,6 +285,7 @@ void WindowView::apply(Control& control, ControlChange change) {
     switch (change) {
         case ControlChange::Geometry:
             applyGeometry(control, *widget);
+            applyPicture(control, *widget);
             break;
         case ControlChange::Visible:
             applyVisible(control, *widget);
@@ -392,9 +394,23 @@ void WindowView::applyPicture(Control& control, QWidget& widget) {
     auto& button = static_cast<QToolButton&>(widget);
     const auto& model = static_cast<platform::u_button&>(control);
     const QIcon icon = pictureIcon(model.is_bitmap);
+    const QString text = qText(control.text());
+    // The caption fits the button the model sized, in a smaller face when it must, and the
+    // picture takes the height the caption leaves.
+    QFont font = button.parentWidget() ? button.parentWidget()->font() : button.font();
+    QFontMetrics metrics(font);
+    const int room = std::max(1, button.width() - 6);
+    while (!text.isEmpty() && font.pointSizeF() > 7 && metrics.horizontalAdvance(text) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        metrics = QFontMetrics(font);
+    }
+    button.setFont(font);
+    const int iconRoom =
+        text.isEmpty() ? button.height() - 6 : button.height() - metrics.height() - 4;
+    const int side = std::clamp(iconRoom, 12, 24);
     button.setIcon(icon);
-    button.setIconSize(QSize(24, 24));
-    button.setText(qText(control.text()));
+    button.setIconSize(QSize(side, side));
+    button.setText(text);
     button.setToolTip(qText(model.is_tooltip));
     if (icon.isNull())
         button.setToolButtonStyle(Qt::ToolButtonTextOnly);
