@@ -255,10 +255,7 @@ QtServices::QtServices() : m_watch(std::make_unique<EventWatch>(*this)) {
 
 QtServices::~QtServices() {
     m_progress.reset();
-    while (m_overrideSet) {
-        QApplication::restoreOverrideCursor();
-        m_overrideSet = QApplication::overrideCursor() != nullptr;
-    }
+    if (m_overrideSet) QApplication::restoreOverrideCursor();
 }
 
 WindowView* QtServices::viewOf(const platform::Window& window) const {
@@ -277,13 +274,27 @@ QWidget* QtServices::dialogParent() const {
     return nullptr;
 }
 
+// While the operator is asked something the pointer is the arrow, whatever the work around the
+// question set; the work's pointer comes back when the answer is given.
+class QtServices::OperatorWait {
+public:
+    explicit OperatorWait(QtServices& services)
+        : m_services(services), m_saved(services.m_pointer) {
+        m_services.setPointer(Pointer::Arrow);
+    }
+    ~OperatorWait() { m_services.setPointer(m_saved); }
+    OperatorWait(const OperatorWait&) = delete;
+    OperatorWait& operator=(const OperatorWait&) = delete;
+
+private:
+    QtServices& m_services;
+    Pointer m_saved;
+};
+
 int QtServices::runDialog(QWidget& dialog, const std::function<int()>& exec) {
-    // The wait cursor belongs to the work, not to a question put to the operator.
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    OperatorWait wait(*this);
     if (onDialog) onDialog(dialog);
-    const int result = exec();
-    QApplication::restoreOverrideCursor();
-    return result;
+    return exec();
 }
 
 void QtServices::afterAction() {
@@ -366,6 +377,7 @@ int QtServices::openModal(platform::Window& window) {
         QWidget& widget = open.view->widget();
         widget.show();
         afterAction();
+        OperatorWait wait(*this);
         if (modalInteraction)
             modalInteraction(window, *open.view);
         else if (window.isOpen())

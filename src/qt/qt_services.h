@@ -74,11 +74,12 @@ public:
 
 private:
     class EventWatch;
+    class OperatorWait;
     struct OpenWindow;
 
     // The report printed onto the printer or PDF file the report names.
     Status printPages(const platform::PrintJob& job);
-    // Runs a dialog modally, with the arrow pointer while it is up.
+    // Runs a dialog modally, with the arrow pointer while it waits for the operator.
     int runDialog(QWidget& dialog, const std::function<int()>& exec);
     // The widget dialogs belong to: the innermost open window, when shown.
     QWidget* dialogParent() const;

@@ -122,6 +122,16 @@ TEST(QtPointer, TheWaitCursorComesAndGoesAndTheGuardRestoresOnEveryWayOut) {
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
     }
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    // A question put to the operator in the middle of the work has the arrow, and the work
+    // gets its pointer back afterwards.
+    bool waitCursorOverBox = true;
+    answerDialogs(services, [&](QWidget& dialog) {
+        waitCursorOverBox = QApplication::overrideCursor() != nullptr;
+        static_cast<QMessageBox&>(dialog).accept();
+    });
+    services.messageBox("提示", "继续吗？");
+    EXPECT_FALSE(waitCursorOverBox);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(services.setPointer(Pointer::Arrow), Pointer::HourGlass);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // Arrow on arrow leaves no cursor behind to restore.

@@ -137,6 +137,8 @@ TEST_P(QtPrintWindow, ClicksTypingAndChecksOnTheWidgetsDoWhatTheyDoHeadless) {
     auto q = qtOperator("q.plib");
     std::string seen;
     q->saveDialog = [](platform::Window&, WindowView& view) {
+        // The dialog waits for the operator: no wait cursor over it.
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         auto& name = widget<QLineEdit>(view, "sle_name");
         EXPECT_EQ(name.text(), "新的打印模板");
         EXPECT_EQ(name.maxLength(), 100);
