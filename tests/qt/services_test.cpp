@@ -316,6 +316,19 @@ TEST(QtFontDialog, TheChosenFontComesBackAndACancelledColourKeepsTheOldOne) {
     EXPECT_EQ(font.height, before.height);
 }
 
+TEST(QtPrinterSetup, APdfFileStaysTheChosenPrinterAndCancelKeepsThePrinter) {
+    db::test::TempDir dir;
+    QtServices services;
+    std::string printer = dir.path("setup.pdf");
+    answerDialogs(services, [](QWidget& dialog) { static_cast<QDialog&>(dialog).accept(); });
+    ASSERT_EQ(services.printerSetup(printer), 1);
+    EXPECT_EQ(printer, dir.path("setup.pdf"));
+
+    answerDialogs(services, [](QWidget& dialog) { static_cast<QDialog&>(dialog).reject(); });
+    EXPECT_EQ(services.printerSetup(printer), 0);
+    EXPECT_EQ(printer, dir.path("setup.pdf"));
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
