@@ -29,6 +29,12 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Pixels as a widget takes them: geometry past the largest widget Qt makes is cut to it rather
+// than wrapped around to a negative int.
+int pixels(long value) {
+    return static_cast<int>(std::clamp<long>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+}
+
 }  // namespace
 
 class WindowView::Binding : public platform::ControlObserver {
@@ -319,8 +325,8 @@ void WindowView::apply(Control& control, ControlChange change) {
 }
 
 void WindowView::applyGeometry(Control& control, QWidget& widget) {
-    const int width = static_cast<int>(unitsToPixelsX(control.width()));
-    const int height = static_cast<int>(unitsToPixelsY(control.height()));
+    const int width = std::max(0, pixels(unitsToPixelsX(control.width())));
+    const int height = std::max(0, pixels(unitsToPixelsY(control.height())));
     if (control.kind() == ControlKind::Window) {
         if (width > 0 && height > 0) widget.resize(width, height);
         return;
@@ -329,9 +335,8 @@ void WindowView::applyGeometry(Control& control, QWidget& widget) {
     if (control.kind() == ControlKind::TabPage &&
         qobject_cast<QTabWidget*>(widgetOf(*control.parent())))
         return;
-    widget.setGeometry(static_cast<int>(unitsToPixelsX(control.x())),
-                       static_cast<int>(unitsToPixelsY(control.y())), std::max(0, width),
-                       std::max(0, height));
+    widget.setGeometry(pixels(unitsToPixelsX(control.x())), pixels(unitsToPixelsY(control.y())),
+                       width, height);
 }
 
 void WindowView::applyVisible(Control& control, QWidget& widget) {

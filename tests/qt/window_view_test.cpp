@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
+#include <limits>
 
 #include "platform/units.h"
 #include "qt/control_widgets.h"
@@ -93,6 +94,14 @@ TEST(QtWindowKeys, KeysReachTheWindowOnceUnlessATextFieldOrCheckBoxUsesThem) {
         // The logic's text goes into the field.
         probe.sle_name.setText("xyz");
         EXPECT_EQ(edit.text(), "xyz");
+
+        // Sizes past what a widget can be are cut, not wrapped; negative ones are none.
+        QWidget* ok = view.widgetOf("uob_ok");
+        probe.uob_ok.resize(std::numeric_limits<long>::max() / 4, -50);
+        EXPECT_EQ(ok->width(), std::min(ok->maximumWidth(), QWIDGETSIZE_MAX));
+        EXPECT_EQ(ok->height(), std::max(0, ok->minimumHeight()));
+        probe.uob_ok.move(-400, 40);
+        EXPECT_EQ(ok->pos(), QPoint(static_cast<int>(platform::unitsToPixelsX(-400)), 10));
 
         // Esc in a field is the window's: with Esc-exit it closes the window.
         QTest::keyClick(&edit, Qt::Key_Escape);
