@@ -385,6 +385,8 @@ int QtServices::openModal(platform::Window& window) {
     }
     // The application quit, or a test's interaction ended, with the window still open.
     if (window.isOpen()) window.closeWindow();
+    // Work that stopped without reporting its end leaves no progress dialog behind the window.
+    m_progress.reset();
     open.view.reset();
     return 1;
 }
@@ -567,7 +569,9 @@ bool QtServices::progress(std::string_view title, long done, long total) {
     const int value = scaled ? static_cast<int>(std::max(0L, done) / (total / 1000))
                              : static_cast<int>(std::max(0L, done));
     if (!m_progress) {
-        m_progress = std::make_unique<QProgressDialog>(dialogParent());
+        // Without a parent: a window closing under an unfinished progress must not delete it
+        // behind the services' back.
+        m_progress = std::make_unique<QProgressDialog>();
         m_progress->setWindowModality(Qt::ApplicationModal);
         m_progress->setAutoReset(false);
         m_progress->setAutoClose(false);

@@ -22,6 +22,7 @@
 #include "engine/datastore.h"
 #include "engine/report_layout.h"
 #include "platform/window.h"
+#include "qt/control_widgets.h"
 #include "qt/qt_services.h"
 
 namespace print::qt {
@@ -457,6 +458,15 @@ TEST(QtProgress, TheOperatorCancelsAndTheEndClosesTheDialog) {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QProgressDialog*>(top)) EXPECT_EQ(dialog->value(), 500);
     EXPECT_TRUE(services.progress("导出", 0, 0));
+
+    // Work that stopped without reporting its end: the dialog goes with the window it ran in.
+    platform::Window window("w_export");
+    services.modalInteraction = [&](platform::Window&, WindowView&) {
+        EXPECT_TRUE(services.progress("导出", 1, 10));
+    };
+    EXPECT_EQ(services.openModal(window), 1);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<QProgressDialog*>(top), nullptr);
 }
 
 }  // namespace
