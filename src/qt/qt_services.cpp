@@ -136,6 +136,11 @@ bool ownKey(const QObject* receiver, int key) {
     return false;
 }
 
+bool operatorFocus(Qt::FocusReason reason) {
+    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
 bool isPdfPath(const std::string& printer) {
     return printer.size() > 4 && asciiLower(printer.substr(printer.size() - 4)) == ".pdf";
 }
@@ -216,6 +221,9 @@ protected:
                 }
                 break;
             case QEvent::FocusIn:
+                // Only the operator moves the model's focus: the focus Qt gives a window's first
+                // widget as it shows would otherwise take the keys from the window.
+                if (!operatorFocus(static_cast<const QFocusEvent&>(*event).reason())) break;
                 if (auto [view, widget] = inOpenWindow(receiver); view) view->focusTaken(widget);
                 break;
             default:

@@ -2,6 +2,7 @@
 // the pointer, edits committed once, and windows that close while they open.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
@@ -60,6 +61,11 @@ TEST(QtWindowKeys, KeysReachTheWindowOnceUnlessATextFieldOrCheckBoxUsesThem) {
     probe.wf_setescexit(true);
     services.modalInteraction = [&](platform::Window&, WindowView& view) {
         QWidget& top = view.widget();
+        // The focus Qt gives the first field as the window shows is not the operator's.
+        top.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&top));
+        EXPECT_EQ(QApplication::focusWidget(), view.widgetOf("sle_name"));
+        EXPECT_EQ(probe.focusedControl(), nullptr);
         QTest::keyClick(&top, Qt::Key_F5);
         QTest::keyClick(&top, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         // The modifiers are keys of their own as they go down, as on the platform.
@@ -85,6 +91,8 @@ TEST(QtWindowKeys, KeysReachTheWindowOnceUnlessATextFieldOrCheckBoxUsesThem) {
 
         // Space clicks a focused check box and is no key of the window.
         auto& box = *qobject_cast<QCheckBox*>(view.widgetOf("cbx_on"));
+        box.setFocus(Qt::MouseFocusReason);
+        EXPECT_EQ(probe.focusedControl(), &probe.cbx_on);
         const size_t keysBefore = probe.keys.size();
         QTest::keyClick(&box, Qt::Key_Space);
         EXPECT_TRUE(probe.cbx_on.checked());
