@@ -18,7 +18,7 @@ set(print_export_targets print_common print_engine print_db print_platform print
     print_designer print_render print_service print_panels print_window print_component)
 set(PRINT_PACKAGE_QT_COMPONENTS "")
 if(TARGET print_qt)
-    list(APPEND print_export_targets print_qt)
+    list(APPEND print_export_targets print_qt ${PRINT_QT_RESOURCE_TARGETS})
     set_target_properties(print_qt PROPERTIES EXPORT_NAME qt)
     set(PRINT_PACKAGE_QT_COMPONENTS "Widgets PrintSupport")
 endif()

@@ -7,6 +7,7 @@
 
 #include "demo_window.h"
 #include "platform/datawindow_control.h"
+#include "platform/units.h"
 #include "qt/control_widgets.h"
 #include "qt/qt_services.h"
 #include "render/report_print.h"

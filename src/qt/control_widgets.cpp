@@ -1,0 +1,428 @@
+#include "qt/control_widgets.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QToolButton>
+#include <algorithm>
+
+#include "platform/units.h"
+#include "qt/conversions.h"
+#include "qt/report_view.h"
+
+namespace print::qt {
+
+using platform::Control;
+using platform::ControlChange;
+using platform::ControlKind;
+using platform::unitsToPixelsX;
+using platform::unitsToPixelsY;
+
+namespace {
+
+QString qText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Pixels as a widget takes them: geometry past the largest widget Qt makes is cut to it rather
+// than wrapped around to a negative int.
+int pixels(long value) {
+    return static_cast<int>(std::clamp<long>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+}
+
+}  // namespace
+
+class WindowView::Binding : public platform::ControlObserver {
+public:
+    Binding(WindowView& view, Control& control) : m_view(view), m_control(control) {
+        m_control.setObserver(this);
+    }
+    ~Binding() override {
+        if (m_control.observer() == this) m_control.setObserver(nullptr);
+    }
+    void controlChanged(Control& control, ControlChange change) override {
+        m_view.apply(control, change);
+    }
+
+private:
+    WindowView& m_view;
+    Control& m_control;
+};
+
+// The window's frame: the operator's resizes and the close box reach the model.
+class WindowView::TopWidget : public QWidget {
+public:
+    explicit TopWidget(WindowView& view) : m_view(view) {
+        setWindowFlag(Qt::Window);
+        setWindowModality(Qt::ApplicationModal);
+        setMouseTracking(true);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        platform::Window& window = m_view.m_window;
+        if (m_view.m_applying || !window.isOpen()) return;
+        const long width = platform::pixelsToUnitsX(size().width());
+        const long height = platform::pixelsToUnitsY(size().height());
+        // The model's own size seen back through rounding to pixels is no resize.
+        if (unitsToPixelsX(window.width()) == size().width() &&
+            unitsToPixelsY(window.height()) == size().height())
+            return;
+        m_view.act([&] { window.resizeTo(width, height); });
+    }
+    void closeEvent(QCloseEvent* event) override {
+        platform::Window& window = m_view.m_window;
+        if (window.isOpen()) {
+            m_view.commitPendingEdit();
+            m_view.act([&] { window.closeWindow(); });
+        }
+        event->accept();
+    }
+
+private:
+    WindowView& m_view;
+};
+
+WindowView::WindowView(platform::Window& window, std::function<void()> afterAction)
+    : m_window(window), m_afterAction(std::move(afterAction)) {
+    m_top = std::make_unique<TopWidget>(*this);
+    m_widgets[&m_window] = m_top.get();
+    m_bindings.push_back(std::make_unique<Binding>(*this, m_window));
+    for (Control* child : m_window.children()) build(*child, m_top.get());
+    applyAll(m_window);
+}
+
+WindowView::~WindowView() {
+    m_applying = true;
+    m_bindings.clear();
+    m_top.reset();
+}
+
+void WindowView::build(Control& control, QWidget* parentWidget) {
+    QWidget* widget = createWidget(control, parentWidget);
+    m_widgets[&control] = widget;
+    m_bindings.push_back(std::make_unique<Binding>(*this, control));
+    for (Control* child : control.children()) build(*child, widget);
+    applyAll(control);
+}
+
+QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
+    QWidget* widget = nullptr;
+    switch (control.kind()) {
+        case ControlKind::Button: {
+            auto* button = new QToolButton(parentWidget);
+            button->setFocusPolicy(Qt::NoFocus);
+            button->setAutoRaise(true);
+            QObject::connect(button, &QToolButton::clicked, [this, &control] {
+                act([&] {
+                    commitPendingEdit();
+                    control.clicked();
+                });
+            });
+            widget = button;
+            break;
+        }
+        case ControlKind::DataWindow: {
+            auto* view =
+                new ReportView(static_cast<platform::DataWindowControl&>(control), parentWidget);
+            view->setFocusPolicy(Qt::StrongFocus);
+            view->viewport()->setMouseTracking(true);
+            m_reports.push_back(view);
+            widget = view;
+            break;
+        }
+        case ControlKind::StaticText:
+            widget = new QLabel(parentWidget);
+            break;
+        case ControlKind::SingleLineEdit: {
+            auto* edit = new QLineEdit(parentWidget);
+            QObject::connect(edit, &QLineEdit::editingFinished, [this, &control, edit] {
+                if (m_applying || edit->text().toStdString() == control.text()) return;
+                act([&] {
+                    static_cast<platform::SingleLineEdit&>(control).type(
+                        edit->text().toStdString());
+                });
+                // The model may have cut the text to its limit or changed it in `modified`.
+                apply(control, ControlChange::Text);
+            });
+            widget = edit;
+            break;
+        }
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(parentWidget);
+            QObject::connect(box, &QCheckBox::clicked, [this, &control] {
+                if (m_applying) return;
+                act([&] {
+                    commitPendingEdit();
+                    static_cast<platform::CheckBox&>(control).toggle();
+                });
+                apply(control, ControlChange::Checked);
+            });
+            widget = box;
+            break;
+        }
+        case ControlKind::GroupBox:
+            widget = new QGroupBox(parentWidget);
+            break;
+        case ControlKind::Picture:
+            widget = new QLabel(parentWidget);
+            break;
+        case ControlKind::Tab: {
+            auto* tabs = new QTabWidget(parentWidget);
+            QObject::connect(tabs, &QTabWidget::currentChanged, [this, &control](int index) {
+                if (m_applying) return;
+                act([&] {
+                    commitPendingEdit();
+                    static_cast<platform::Tab&>(control).selectTab(index + 1);
+                });
+                // A page the model refuses (hidden, or none) is not left selected on screen.
+                apply(control, ControlChange::Selection);
+            });
+            widget = tabs;
+            break;
+        }
+        case ControlKind::TabPage: {
+            auto* page = new QWidget();
+            if (auto* tabs = qobject_cast<QTabWidget*>(parentWidget)) {
+                const bool was = m_applying;
+                m_applying = true;
+                tabs->addTab(page, qText(control.text()));
+                m_applying = was;
+            } else {
+                page->setParent(parentWidget);
+            }
+            widget = page;
+            break;
+        }
+        case ControlKind::Window:
+        case ControlKind::UserObject:
+            widget = new QWidget(parentWidget);
+            break;
+    }
+    widget->setObjectName(qText(control.name()));
+    widget->setMouseTracking(true);
+    return widget;
+}
+
+QWidget* WindowView::widgetOf(std::string_view path) const {
+    Control* control = m_window.find(path);
+    return control ? widgetOf(*control) : nullptr;
+}
+
+QWidget* WindowView::widgetOf(const Control& control) const {
+    const auto it = m_widgets.find(&control);
+    return it == m_widgets.end() ? nullptr : it->second.data();
+}
+
+Control* WindowView::controlOf(const QWidget* widget) const {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        for (const auto& [control, shown] : m_widgets)
+            if (shown.data() == w) return const_cast<Control*>(control);
+        if (w == m_top.get()) break;
+    }
+    return nullptr;
+}
+
+void WindowView::act(const std::function<void()>& action) {
+    action();
+    if (m_afterAction) m_afterAction();
+}
+
+void WindowView::pressKey(const QKeyEvent& event) {
+    const platform::KeyCode code = keyCodeOf(event.key());
+    if (code == platform::KeyCode::None) return;
+    const int flags = keyFlagsOf(event.modifiers());
+    act([&] { m_window.pressKey(code, flags); });
+}
+
+void WindowView::pointerMoved(QPoint position) {
+    m_window.setPointerPosition(platform::pixelsToUnitsX(position.x()),
+                                platform::pixelsToUnitsY(position.y()));
+}
+
+void WindowView::focusTaken(QWidget* widget) {
+    Control* control = controlOf(widget);
+    if (!control || control == &m_window) return;
+    m_window.setFocus(control);
+}
+
+void WindowView::commitPendingEdit() {
+    for (const auto& [control, shown] : m_widgets) {
+        auto* edit = qobject_cast<QLineEdit*>(shown.data());
+        if (!edit || edit->text().toStdString() == control->text()) continue;
+        auto& sle = static_cast<platform::SingleLineEdit&>(*const_cast<Control*>(control));
+        sle.type(edit->text().toStdString());
+        apply(sle, ControlChange::Text);
+    }
+}
+
+void WindowView::refreshReports() {
+    for (ReportView* view : m_reports) view->refresh();
+}
+
+void WindowView::applyAll(Control& control) {
+    QWidget* widget = widgetOf(control);
+    if (!widget) return;
+    const bool was = m_applying;
+    m_applying = true;
+    applyGeometry(control, *widget);
+    applyText(control, *widget);
+    applyPicture(control, *widget);
+    applyVisible(control, *widget);
+    widget->setEnabled(control.enabled());
+    if (auto* box = qobject_cast<QCheckBox*>(widget))
+        box->setChecked(static_cast<platform::CheckBox&>(control).checked());
+    if (auto* tabs = qobject_cast<QTabWidget*>(widget))
+        tabs->setCurrentIndex(static_cast<platform::Tab&>(control).selectedTab() - 1);
+    m_applying = was;
+}
+
+void WindowView::apply(Control& control, ControlChange change) {
+    QWidget* widget = widgetOf(control);
+    if (!widget) return;
+    const bool was = m_applying;
+    m_applying = true;
+    switch (change) {
+        case ControlChange::Geometry:
+            applyGeometry(control, *widget);
+            applyPicture(control, *widget);
+            break;
+        case ControlChange::Visible:
+            applyVisible(control, *widget);
+            break;
+        case ControlChange::Enabled:
+            if (control.kind() == ControlKind::TabPage) {
+                if (auto* tabs = qobject_cast<QTabWidget*>(widgetOf(*control.parent())))
+                    tabs->setTabEnabled(tabs->indexOf(widget), control.enabled());
+            } else {
+                widget->setEnabled(control.enabled());
+            }
+            break;
+        case ControlChange::Text:
+            applyText(control, *widget);
+            break;
+        case ControlChange::Checked:
+            if (auto* box = qobject_cast<QCheckBox*>(widget))
+                box->setChecked(static_cast<platform::CheckBox&>(control).checked());
+            break;
+        case ControlChange::Picture:
+            applyPicture(control, *widget);
+            break;
+        case ControlChange::Selection:
+            if (auto* tabs = qobject_cast<QTabWidget*>(widget))
+                tabs->setCurrentIndex(static_cast<platform::Tab&>(control).selectedTab() - 1);
+            break;
+        case ControlChange::Tag:
+            break;
+    }
+    m_applying = was;
+}
+
+void WindowView::applyGeometry(Control& control, QWidget& widget) {
+    const int width = std::max(0, pixels(unitsToPixelsX(control.width())));
+    const int height = std::max(0, pixels(unitsToPixelsY(control.height())));
+    if (control.kind() == ControlKind::Window) {
+        if (width > 0 && height > 0) widget.resize(width, height);
+        return;
+    }
+    // A tab control places its pages itself.
+    if (control.kind() == ControlKind::TabPage &&
+        qobject_cast<QTabWidget*>(widgetOf(*control.parent())))
+        return;
+    widget.setGeometry(pixels(unitsToPixelsX(control.x())), pixels(unitsToPixelsY(control.y())),
+                       width, height);
+}
+
+void WindowView::applyVisible(Control& control, QWidget& widget) {
+    if (control.kind() == ControlKind::Window) return;
+    if (control.kind() == ControlKind::TabPage) {
+        if (auto* tabs = qobject_cast<QTabWidget*>(widgetOf(*control.parent()))) {
+            tabs->setTabVisible(tabs->indexOf(&widget), control.visible());
+            return;
+        }
+    }
+    widget.setVisible(control.visible());
+}
+
+void WindowView::applyText(Control& control, QWidget& widget) {
+    const QString text = qText(control.text());
+    switch (control.kind()) {
+        case ControlKind::Window:
+            widget.setWindowTitle(text);
+            break;
+        case ControlKind::Button:
+            applyPicture(control, widget);
+            break;
+        case ControlKind::StaticText:
+            static_cast<QLabel&>(widget).setText(text);
+            break;
+        case ControlKind::SingleLineEdit: {
+            auto& edit = static_cast<QLineEdit&>(widget);
+            const int limit = static_cast<platform::SingleLineEdit&>(control).limit;
+            edit.setMaxLength(limit > 0 ? limit : 32767);
+            if (edit.text() != text) edit.setText(text);
+            break;
+        }
+        case ControlKind::CheckBox:
+            static_cast<QCheckBox&>(widget).setText(text);
+            break;
+        case ControlKind::GroupBox:
+            static_cast<QGroupBox&>(widget).setTitle(text);
+            break;
+        case ControlKind::TabPage:
+            if (auto* tabs = qobject_cast<QTabWidget*>(widgetOf(*control.parent())))
+                tabs->setTabText(tabs->indexOf(&widget), text);
+            break;
+        case ControlKind::DataWindow:
+        case ControlKind::Picture:
+        case ControlKind::Tab:
+        case ControlKind::UserObject:
+            break;
+    }
+}
+
+void WindowView::applyPicture(Control& control, QWidget& widget) {
+    if (control.kind() == ControlKind::Picture) {
+        const QIcon icon = pictureIcon(static_cast<platform::Picture&>(control).pictureName());
+        auto& label = static_cast<QLabel&>(widget);
+        const QSize size = label.size().isEmpty() ? QSize(16, 16) : label.size();
+        label.setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(size));
+        return;
+    }
+    if (control.kind() != ControlKind::Button) return;
+    auto& button = static_cast<QToolButton&>(widget);
+    const auto& model = static_cast<platform::u_button&>(control);
+    const QIcon icon = pictureIcon(model.is_bitmap);
+    const QString text = qText(control.text());
+    // The caption fits the button the model sized, in a smaller face when it must, and the
+    // picture takes the height the caption leaves.
+    QFont font = button.parentWidget() ? button.parentWidget()->font() : button.font();
+    QFontMetrics metrics(font);
+    const int room = std::max(1, button.width() - 6);
+    while (!text.isEmpty() && font.pointSizeF() > 7 && metrics.horizontalAdvance(text) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        metrics = QFontMetrics(font);
+    }
+    button.setFont(font);
+    const int iconRoom =
+        text.isEmpty() ? button.height() - 6 : button.height() - metrics.height() - 4;
+    const int side = std::clamp(iconRoom, 12, 24);
+    button.setIcon(icon);
+    button.setIconSize(QSize(side, side));
+    button.setText(text);
+    button.setToolTip(qText(model.is_tooltip));
+    if (icon.isNull())
+        button.setToolButtonStyle(Qt::ToolButtonTextOnly);
+    else if (control.text().empty())
+        button.setToolButtonStyle(Qt::ToolButtonIconOnly);
+    else
+        button.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+}
+
+}  // namespace print::qt
