@@ -2,17 +2,40 @@
 // the PDF a print queue writes. For tests only: failures come back as empty results.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace print::test {
+
+// Holds the test print queue for one test at a time: tests run in parallel, and a test tells
+// its PDF from the others' as the one that came while it held the queue.
+class PrintQueueLock {
+public:
+    explicit PrintQueueLock(const std::string& dir)
+        : m_fd(::open((dir + "/.lock").c_str(), O_CREAT | O_RDWR, 0666)) {
+        if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
+    }
+    ~PrintQueueLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    PrintQueueLock(const PrintQueueLock&) = delete;
+    PrintQueueLock& operator=(const PrintQueueLock&) = delete;
+
+private:
+    int m_fd;
+};
 
 struct GrayPage {
     int width = 0;
@@ -135,34 +158,31 @@ inline double inkOf(const GrayPage& page) {
     return page.pixels.empty() ? 0 : sum / (255.0 * page.pixels.size());
 }
 
-// Waits until `dir` holds `count` PDF files, each written to its end; their paths, oldest
-// first, or what was there when the time ran out.
-inline std::vector<std::string> waitForPdfs(const std::string& dir, size_t count,
-                                            std::chrono::seconds timeout = std::chrono::seconds(60)) {
-    namespace fs = std::filesystem;
+// The PDF files in `dir`.
+inline std::set<std::string> pdfsIn(const std::string& dir) {
+    std::set<std::string> found;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+        if (e.path().extension() == ".pdf") found.insert(e.path().string());
+    return found;
+}
+
+// Waits for a PDF in `dir` that is not among `before` and is written to its end; its path, or
+// "" when none came in time.
+inline std::string waitForNewPdf(const std::string& dir, const std::set<std::string>& before,
+                                 std::chrono::seconds timeout = std::chrono::seconds(60)) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    std::vector<std::string> found;
     while (std::chrono::steady_clock::now() < end) {
-        std::vector<std::pair<fs::file_time_type, std::string>> pdfs;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(dir, ec))
-            if (e.path().extension() == ".pdf") pdfs.emplace_back(e.last_write_time(), e.path());
-        if (pdfs.size() >= count) {
-            std::sort(pdfs.begin(), pdfs.end());
-            found.clear();
-            bool complete = true;
-            for (const auto& p : pdfs) {
-                found.push_back(p.second);
-                std::ifstream in(p.second, std::ios::binary);
-                std::string bytes((std::istreambuf_iterator<char>(in)), {});
-                complete = complete && bytes.rfind("%%EOF") != std::string::npos &&
-                           bytes.rfind("%%EOF") + 16 >= bytes.size();
-            }
-            if (complete) return found;
+        for (const std::string& path : pdfsIn(dir)) {
+            if (before.count(path)) continue;
+            std::ifstream in(path, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            const size_t eof = bytes.rfind("%%EOF");
+            if (eof != std::string::npos && eof + 16 >= bytes.size()) return path;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    return found;
+    return {};
 }
 
 }  // namespace print::test
