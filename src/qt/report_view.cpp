@@ -19,9 +19,9 @@ constexpr double kPointsPerCm = 72.0 / 2.54;
 // How often the view looks for changes made where it was not told (a panel's Modify).
 constexpr int kPollMs = 100;
 
-const QColor kDesk(128, 128, 128);
-const QColor kShadow(64, 64, 64);
-const QColor kRulerFace(240, 240, 240);
+const QColor kDeskColour(128, 128, 128);
+const QColor kShadowColour(64, 64, 64);
+const QColor kRulerColour(240, 240, 240);
 
 }  // namespace
 
@@ -234,7 +234,7 @@ void ReportView::paintEvent(QPaintEvent*) {
 void ReportView::paintView(QPainter& painter) {
     if (!m_control.isCreated()) {
         painter.fillRect(QRect(QPoint(0, 0), viewport()->size()),
-                         inPrintPreview() ? kDesk : palette().base().color());
+                         inPrintPreview() ? kDeskColour : palette().base().color());
         return;
     }
     if (inPrintPreview())
@@ -246,12 +246,12 @@ void ReportView::paintView(QPainter& painter) {
 
 void ReportView::paintPreview(QPainter& painter) {
     const QRect area(QPoint(0, 0), viewport()->size());
-    painter.fillRect(area, kDesk);
+    painter.fillRect(area, kDeskColour);
     engine::ReportLayout& layout = m_control.layout();
     const QPointF origin = pageOrigin();
     const QSizeF size = pagePixels();
     const QRectF paper(origin, size);
-    painter.fillRect(paper.translated(4, 4), kShadow);
+    painter.fillRect(paper.translated(4, 4), kShadowColour);
     painter.fillRect(paper, Qt::white);
     const long page = layout.currentPage();
     if (page >= 1) {
@@ -335,8 +335,8 @@ void ReportView::paintRulers(QPainter& painter, QPointF origin, QSizeF page) {
     const double cm = kPointsPerCm * s;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(0, 0, area.width(), kRuler), kRulerFace);
-    painter.fillRect(QRect(0, 0, kRuler, area.height()), kRulerFace);
+    painter.fillRect(QRect(0, 0, area.width(), kRuler), kRulerColour);
+    painter.fillRect(QRect(0, 0, kRuler, area.height()), kRulerColour);
     QFont font = painter.font();
     font.setPixelSize(9);
     painter.setFont(font);
@@ -373,7 +373,7 @@ void ReportView::paintRulers(QPainter& painter, QPointF origin, QSizeF page) {
     ticks(false);
     painter.drawLine(0, kRuler - 1, area.width(), kRuler - 1);
     painter.drawLine(kRuler - 1, 0, kRuler - 1, area.height());
-    painter.fillRect(QRect(0, 0, kRuler - 1, kRuler - 1), kRulerFace);
+    painter.fillRect(QRect(0, 0, kRuler - 1, kRuler - 1), kRulerColour);
     painter.restore();
 }
 

@@ -115,6 +115,9 @@ TEST(PreviewView, ShowsTheEnginesPageAndScalesItWithTheZoom) {
     view.resize(1000, 800);
     ASSERT_TRUE(view.inPrintPreview());
     const QImage first = shot(view);
+    // The page lies on a grey desk, centred while it is narrower than the view.
+    EXPECT_EQ(first.pixelColor(5, 400), QColor(128, 128, 128));
+    EXPECT_EQ(first.pixelColor(500, 400), QColor(Qt::white));
 
     dw.ScrollNextPage();
     view.refresh();
