@@ -1,5 +1,6 @@
 #include "qt/report_view.h"
 
+#include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -18,6 +19,8 @@ constexpr double kPixelsPerPoint = 96.0 / 72.0;
 constexpr double kPointsPerCm = 72.0 / 2.54;
 // How often the view looks for changes made where it was not told (a panel's Modify).
 constexpr int kPollMs = 100;
+// The largest extent scroll bars cover, in pixels.
+constexpr double kMaxExtent = 1.0e9;
 
 const QColor kDeskColour(128, 128, 128);
 const QColor kShadowColour(64, 64, 64);
@@ -75,6 +78,7 @@ ReportView::Shown ReportView::current() const {
     s.rulers = layout.previewRulers();
     s.preview = inPrintPreview();
     s.row = m_control.GetRow();
+    s.column = m_control.GetColumnName();
     s.dragging = layout.drag().has_value();
     return s;
 }
@@ -84,8 +88,12 @@ void ReportView::scheduleCheck() {
 }
 
 void ReportView::checkChanges() {
+    if (syncShown()) viewport()->update();
+}
+
+bool ReportView::syncShown() {
     const Shown now = current();
-    if (now == m_shown) return;
+    if (now == m_shown) return false;
     const Shown before = m_shown;
     m_shown = now;
     updateScrollBars();
@@ -97,17 +105,26 @@ void ReportView::checkChanges() {
         }
         if (now.row != before.row && now.row > 0) ensureRowVisible(now.row);
     }
+    const bool moved = now.definition != before.definition || now.data != before.data;
     if (m_editor) {
-        const bool gone = now.definition != before.definition &&
-                          !editableColumn(m_control, m_editor->object(), m_editor->row());
-        if (gone || now.preview) {
+        if (now.preview ||
+            (moved && !editableColumn(m_control, m_editor->object(), m_editor->row())))
             closeEditor();
-        } else {
-            if (now.data != before.data && !m_editor->modified()) m_editor->load();
-            placeEditor();
-        }
+        else if (moved && !m_editor->modified())
+            m_editor->load();
     }
-    viewport()->update();
+    // The logic moved to another cell (SetRow, SetColumn): its editor follows while the operator
+    // works in this view.
+    const bool cellMoved = now.row != before.row || now.column != before.column;
+    const bool focused =
+        hasFocus() || (m_editor && m_editor->widget() &&
+                       m_editor->widget()->isAncestorOf(QApplication::focusWidget()));
+    if (!now.preview && cellMoved && focused && !now.column.empty() &&
+        !(m_editor && m_editor->row() == now.row && iequals(m_editor->object(), now.column)) &&
+        editableColumn(m_control, now.column, now.row))
+        openEditor(now.row, now.column);
+    placeEditor();
+    return true;
 }
 
 // --- geometry -----------------------------------------------------------------------------
@@ -145,13 +162,17 @@ void ReportView::updateScrollBars() {
         if (inPrintPreview()) {
             const int ruler = m_shown.rulers ? kRuler : 0;
             const QSizeF page = pagePixels();
-            width = static_cast<int>(std::ceil(page.width())) + 2 * kDesk + ruler;
-            height = static_cast<int>(std::ceil(page.height())) + 2 * kDesk + ruler;
+            // A page kilometres long at 1000% still gets a scroll bar, not an overflow.
+            const double margin = 2 * kDesk + ruler;
+            width = static_cast<int>(std::clamp(std::ceil(page.width()) + margin, 0.0, kMaxExtent));
+            height =
+                static_cast<int>(std::clamp(std::ceil(page.height()) + margin, 0.0, kMaxExtent));
         } else {
             const engine::PageRect printable = m_control.layout().pageSetup().printable();
-            width = static_cast<int>(std::ceil(printable.width * kPixelsPerPoint));
+            width = static_cast<int>(
+                std::clamp(std::ceil(printable.width * kPixelsPerPoint), 0.0, kMaxExtent));
             const double total = stripHeight() * static_cast<double>(formPageCount());
-            height = static_cast<int>(std::min(total, 2.0e9));
+            height = static_cast<int>(std::clamp(total, 0.0, kMaxExtent));
         }
     }
     horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
@@ -221,12 +242,9 @@ void ReportView::ensureRowVisible(long row) {
 // --- painting -----------------------------------------------------------------------------
 
 void ReportView::paintEvent(QPaintEvent*) {
-    // A change nobody told the view about is drawn now rather than a poll later.
-    const Shown now = current();
-    if (!(now == m_shown)) {
-        m_shown = now;
-        updateScrollBars();
-    }
+    // A change nobody told the view about is drawn now rather than a poll later (and not
+    // twice: this paint is the one it needed).
+    syncShown();
     QPainter painter(viewport());
     paintView(painter);
 }
@@ -347,10 +365,12 @@ void ReportView::paintRulers(QPainter& painter, QPointF origin, QSizeF page) {
         const double start = across ? origin.x() : origin.y();
         const double length = across ? page.width() : page.height();
         const double limit = across ? area.width() : area.height();
-        const long count = static_cast<long>(std::floor(length / cm * perCm));
-        for (long i = 0; i <= count; ++i) {
-            const double at = start + i * cm / perCm;
-            if (at < kRuler) continue;
+        const double step = cm / perCm;
+        const long count = static_cast<long>(std::floor(length / step));
+        // Ticks scrolled out of sight are skipped by arithmetic: a long page has millions.
+        const long first = std::max(0L, static_cast<long>(std::ceil((kRuler - start) / step)));
+        for (long i = first; i <= count; ++i) {
+            const double at = start + i * step;
             if (at > limit) break;
             const bool whole = i % perCm == 0;
             const bool half = perCm == 10 ? i % 5 == 0 : !whole;
@@ -417,6 +437,11 @@ void ReportView::showEvent(QShowEvent* event) {
 
 void ReportView::hideEvent(QHideEvent* event) {
     m_pollTimer.stop();
+    // A button that goes up while the view is hidden never reaches it: the drag ends here.
+    if (m_leftDown && m_dragThroughEngine && m_control.isCreated()) m_control.layout().cancelDrag();
+    m_leftDown = false;
+    m_dragThroughEngine = false;
+    m_pendingMove.reset();
     QAbstractScrollArea::hideEvent(event);
 }
 

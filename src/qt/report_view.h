@@ -10,12 +10,21 @@
 // - screen form or list (everything else: settings forms, the template list): the pages'
 //   printable areas stacked without margins or gaps at 100%, scrolling through the rows, the
 //   current row marked by the control's focus indicator. Editable columns get an editor over
-//   the cell when clicked (see form_editor.h); button objects press `operatorButton`.
+//   the cell when clicked, or when the window's logic makes the cell current while the view
+//   has the focus (see form_editor.h); button objects press `operatorButton`. Objects marked
+//   moveable or resizeable are dragged through the engine here too.
+//
+// Mouse: the left button goes to `operatorMouse` in print preview (the designer's path), with
+// pointer moves coalesced so that a fast mouse sends the latest position once per turn of the
+// event loop; in a form a click makes the row current and runs `clicked`. A double click is a
+// press and then `doubleclicked`; the right button makes the row current, sets the window's
+// pointer position (where pop-up menus open) and runs `rbuttondown`. Keys go to the window's
+// `pressKey` once, and are accepted so that no other widget handles them again.
 //
 // Only what shows is laid out and drawn: the display list of the shown page (preview) or of
 // the pages crossing the viewport (form), so a 100,000-row report scrolls as fast as a short
 // one. The view notices changes by comparing the report's definition and data versions, its
-// shown page, zoom, rulers and current row after every event it forwards, on `refresh()`, and
+// shown page, zoom, rulers and current cell after every event it forwards, on `refresh()`, and
 // on a light timer; changes are coalesced into one `update()`.
 //
 // Geometry: page points (1/72 inch, from the paper's top-left corner, as the engine's display
@@ -111,11 +120,15 @@ private:
         bool rulers = false;
         bool preview = false;
         long row = 0;
+        std::string column;
         bool dragging = false;
         friend bool operator==(const Shown&, const Shown&) = default;
     };
     Shown current() const;
-    // Compares the report with what is shown and brings the view up to date.
+    // Compares the report with what is shown and brings the view up to date: scroll bars,
+    // scrolling to a page or row the logic moved to, the editor; true when anything changed.
+    bool syncShown();
+    // syncShown, then a repaint when something changed.
     void checkChanges();
     // Runs checkChanges once the events being handled now are done.
     void scheduleCheck();

@@ -139,7 +139,12 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
     const auto hit = pageHitAt(event->position());
     if (!hit) return;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // The window's events may close the window and take this view with it.
+    const QPointer<ReportView> alive(this);
     if (event->button() == Qt::LeftButton) {
+        // A press while a drag still waits for its release (the release went elsewhere): that
+        // drag is abandoned rather than ended at a point the operator never chose.
+        if (m_leftDown && m_dragThroughEngine) m_control.layout().cancelDrag();
         m_leftDown = true;
         m_ctrl = ctrl;
         m_pendingMove.reset();
@@ -153,6 +158,7 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
     } else if (event->button() == Qt::RightButton) {
         rightClick(event->position(), *hit);
     }
+    if (!alive) return;
     updateCursor(hit);
     checkChanges();
 }
@@ -188,7 +194,9 @@ void ReportView::mouseReleaseEvent(QMouseEvent* event) {
         m_moveTimer.stop();
         sendMove();
         const engine::PagePoint point = hit ? hit->point : m_control.layout().pointer();
+        const QPointer<ReportView> alive(this);
         m_control.operatorMouse(MouseAction::Up, point, m_ctrl);
+        if (!alive) return;
     }
     m_leftDown = false;
     m_dragThroughEngine = false;
@@ -200,15 +208,16 @@ void ReportView::mouseReleaseEvent(QMouseEvent* event) {
 void ReportView::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double click is a press as well: the designer sees its button
     // go down and up again, and a form makes the row current.
+    const QPointer<ReportView> alive(this);
     mousePressEvent(event);
-    if (event->button() != Qt::LeftButton) return;
+    if (!alive || event->button() != Qt::LeftButton) return;
     const auto hit = pageHitAt(event->position());
     if (!hit) return;
     m_control.layout().setPointer(hit->point);
     const auto [name, row] = objectUnderPointer();
     const auto [ux, uy] = m_control.layout().pointerInUnits();
     m_control.doubleclicked(std::lround(ux), std::lround(uy), row, name);
-    checkChanges();
+    if (alive) checkChanges();
 }
 
 void ReportView::formClick(const PageHit& hit) {
@@ -217,8 +226,9 @@ void ReportView::formClick(const PageHit& hit) {
     const auto [ux, uy] = m_control.layout().pointerInUnits();
     m_control.takeFocus();
     if (row >= 1 && row <= m_control.RowCount()) m_control.SetRow(row);
+    const QPointer<ReportView> alive(this);
     m_control.clicked(std::lround(ux), std::lround(uy), row, name);
-    if (name.empty()) return;
+    if (!alive || name.empty()) return;
     const engine::ReportObject* object = m_control.findObject(name);
     if (object && object->kind == "button") {
         m_control.operatorButton(row, name);
@@ -275,8 +285,9 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     event->accept();
+    const QPointer<ReportView> alive(this);
     deliverKey(event);
-    checkChanges();
+    if (alive) checkChanges();
 }
 
 void ReportView::deliverKey(QKeyEvent* event) {
@@ -287,11 +298,13 @@ void ReportView::deliverKey(QKeyEvent* event) {
     const long rowBefore = m_control.GetRow();
     const uint64_t definitionBefore = m_control.definitionVersion();
     m_control.takeFocus();
+    const QPointer<ReportView> alive(this);
     if (platform::Window* window = m_control.window())
         window->pressKey(code, flags);
     else
         m_control.ue_keydown(static_cast<int>(code), flags);
-    if (!m_control.isCreated() || m_control.definitionVersion() != definitionBefore) return;
+    if (!alive || !m_control.isCreated() || m_control.definitionVersion() != definitionBefore)
+        return;
     // What the window left alone, the report does as a report does.
     const bool pageLeft = layout.currentPage() == pageBefore;
     const bool rowLeft = m_control.GetRow() == rowBefore;
@@ -317,6 +330,8 @@ void ReportView::deliverKey(QKeyEvent* event) {
 
 void ReportView::openEditor(long row, const std::string& object) {
     closeEditor();
+    // The cell being edited is the report's current one, as a click on it makes it.
+    m_control.SetColumn(object);
     m_editor = std::make_unique<FormEditor>(m_control, row, object, viewport());
     // The editor signals from inside its own event handling: it is replaced only afterwards.
     connect(

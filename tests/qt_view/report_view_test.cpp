@@ -156,6 +156,24 @@ TEST(PreviewView, ShowsTheEnginesPageAndScalesItWithTheZoom) {
     EXPECT_FALSE(view.pageHitAt(QPointF(5, 400)));
 }
 
+TEST(PreviewView, TheLongestPaperAtTheLargestZoomScrollsAndDrawsItsRulersQuickly) {
+    DataWindowControl dw(nullptr, "dw_list");
+    create(dw, kList, 3);
+    ASSERT_EQ(dw.Modify("DataWindow.Print.Paper.Size=256 DataWindow.Print.CustomPage.Width=800 "
+                        "DataWindow.Print.CustomPage.Length=1000000000 "
+                        "DataWindow.Print.Preview.Zoom=1000 DataWindow.Print.Preview.Rulers=yes"),
+              "");
+    ReportView view(dw);
+    view.resize(800, 600);
+    QScrollBar* down = view.verticalScrollBar();
+    EXPECT_GT(down->maximum(), 100000);
+    down->setValue(down->maximum());
+    // The rulers' ticks far down the page are found without counting the ones above.
+    const QImage image = shot(view);
+    EXPECT_EQ(image.pixelColor(ReportView::kRuler + 100, 300), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(240, 240, 240));
+}
+
 TEST(PreviewView, PageKeysTurnPagesOnlyWhenTheWindowLeavesThem) {
     KeyWindow window;
     DataWindowControl dw(&window, "dw_list");
@@ -403,6 +421,13 @@ TEST_F(FormEditors, TypedValuesAreStoredAsTheOperatorFunctionStoresThem) {
     ASSERT_EQ(copy.operatorSetItem(1, "kind", "乙类"), 1);
     EXPECT_EQ(item(dw, "kind"), "B");
     EXPECT_EQ(dw.syntax(), copy.syntax());
+
+    // The window's logic moving to another cell takes the editor there.
+    dw.SetColumn("name");
+    view->refresh();
+    ASSERT_TRUE(view->editor());
+    EXPECT_EQ(view->editor()->object(), "name");
+    EXPECT_TRUE(qobject_cast<QLineEdit*>(view->editor()->widget()));
 
     // A protected column takes no editor, and a click elsewhere closes the open one.
     EXPECT_EQ(edit("note"), nullptr);
