@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "engine/library.h"
 #include "platform/units.h"
 #include "platform/window.h"
 #include "qt/form_editor.h"
@@ -468,6 +469,52 @@ TEST_F(FormEditors, RefusedValuesLeaveTheRowAsItWas) {
     EXPECT_EQ(changes.size(), 2u);
     // Enter, Esc and the typing were the editors' keys: the report's key event saw none.
     EXPECT_EQ(keys, 0);
+}
+
+TEST(DropDownEditor, ListsTheChildRowsAndStoresTheirDataColumn) {
+    auto& search = engine::LibrarySearchList::application();
+    const auto saved = search.libraries();
+    auto library = std::make_shared<engine::MemoryLibrary>();
+    library->put("d_dd_unit", R"srd(release 9;
+datawindow(units=1 processing=0 )
+detail(height=20 )
+table(column=(type=char(4) name=code dbname="code" ) column=(type=char(20) name=name dbname="name" ) )
+column(band=detail id=2 x="1" y="1" height="18" width="100" name=name )
+data("01" "箱" "02" "瓶" )
+)srd");
+    search.setLibraries({library});
+    const char* form = R"srd(release 9;
+datawindow(units=1 processing=0 )
+detail(height=60 )
+table(column=(type=char(4) name=unit dbname="unit" ) )
+column(band=detail id=1 x="10" y="10" height="24" width="120" tabsequence=10 name=unit dddw.name=d_dd_unit dddw.displaycolumn=name dddw.datacolumn=code )
+)srd";
+    DataWindowControl dw(nullptr, "dw_form"), copy(nullptr, "dw_copy");
+    for (DataWindowControl* c : {&dw, &copy}) {
+        std::string error;
+        ASSERT_EQ(c->Create(form, error), 1) << error;
+        c->InsertRow(0);
+        c->SetItem(1, "unit", Value("01"));
+    }
+    {
+        ReportView view(dw);
+        view.resize(400, 200);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centreOf(view, dw, "unit"));
+        ASSERT_TRUE(view.editor());
+        auto* combo = qobject_cast<QComboBox*>(view.editor()->widget());
+        ASSERT_TRUE(combo);
+        EXPECT_FALSE(combo->isEditable());
+        ASSERT_EQ(combo->count(), 2);
+        EXPECT_EQ(combo->currentText(), "箱");
+        QTest::keyClick(combo, Qt::Key_Down);
+        EXPECT_EQ(dw.GetItemString(1, "unit"), "02");
+        EXPECT_EQ(dw.GetItemText(1, "unit"), "瓶");
+    }
+    EXPECT_EQ(copy.operatorSetItem(1, "unit", "瓶"), 1);
+    EXPECT_EQ(dw.syntax(), copy.syntax());
+    search.setLibraries(saved);
 }
 
 TEST(KeyMapping, QtKeysBecomeThePlatformsKeys) {
