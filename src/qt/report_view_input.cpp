@@ -148,9 +148,9 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
         m_leftDown = true;
         m_ctrl = ctrl;
         m_pendingMove.reset();
+        pointAt(*hit);
         if (inPrintPreview() || startsDrag(*hit)) {
             m_dragThroughEngine = true;
-            pointAt(*hit);
             m_control.operatorMouse(MouseAction::Down, hit->point, ctrl);
         } else {
             formClick(*hit);

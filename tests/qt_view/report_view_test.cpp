@@ -334,6 +334,14 @@ TEST(FormView, ClicksAndKeysWorkOnRowsAsTheOperatorsDo) {
     EXPECT_EQ(window.pointerX(), 100 + platform::pixelsToUnitsX(onView.x()));
     EXPECT_EQ(window.pointerY(), 200 + platform::pixelsToUnitsY(onView.y()));
 
+    // A moveable object is dragged in a form as in a preview.
+    const QPoint title = centreOf(view, dw, "t_title");
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, title);
+    QTest::mouseMove(view.viewport(), title + QPoint(30, 0));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, title + QPoint(30, 0));
+    EXPECT_EQ(dw.Describe("t_title.x"), "40");
+    EXPECT_EQ(events.back(), "clicked 1 t_title");
+
     // Arrows the window leaves move the current row; a row out of sight is scrolled to.
     QTest::keyClick(&view, Qt::Key_Down);
     EXPECT_EQ(dw.GetRow(), 5);
@@ -343,6 +351,19 @@ TEST(FormView, ClicksAndKeysWorkOnRowsAsTheOperatorsDo) {
     EXPECT_GE(far.top(), 0);
     EXPECT_LE(far.bottom(), view.viewport()->height());
     EXPECT_EQ(window.keys, std::vector<std::string_view>{});
+
+    // The current row shows its focus indicator: none by default, a tinted band with FocusRect,
+    // an arrow at its left edge with a picture.
+    const QPoint inRow(far.right() + 40, static_cast<int>(far.center().y()));
+    const QPoint atLeft(6, static_cast<int>(far.center().y()));
+    EXPECT_EQ(shot(view).pixelColor(inRow), QColor(Qt::white));
+    dw.SetRowFocusIndicator(engine::RowFocusIndicator::FocusRect);
+    EXPECT_NE(shot(view).pixelColor(inRow), QColor(Qt::white));
+    platform::Picture arrow(&window, "p_focus");
+    dw.SetRowFocusIndicator(&arrow);
+    const QImage withArrow = shot(view);
+    EXPECT_NE(withArrow.pixelColor(atLeft), QColor(Qt::white));
+    EXPECT_EQ(withArrow.pixelColor(inRow), QColor(Qt::white));
 }
 
 class FormEditors : public testing::Test {
