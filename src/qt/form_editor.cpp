@@ -67,7 +67,7 @@ bool editableColumn(platform::DataWindowControl& control, const std::string& obj
 
 FormEditor::FormEditor(platform::DataWindowControl& control, long row, std::string object,
                        QWidget* parent)
-    : QObject(parent), m_control(control), m_row(row), m_object(std::move(object)) {
+    : m_control(control), m_row(row), m_object(std::move(object)) {
     const engine::ReportObject* obj = columnObject(control, m_object);
     const int index = control.columnIndex(m_object);
     if (index >= 0) m_column = control.columns()[static_cast<size_t>(index)].name;

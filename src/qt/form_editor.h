@@ -37,7 +37,8 @@ class FormEditor : public QObject {
 public:
     enum class Kind { Line, Spin, DoubleSpin, Check, Combo };
 
-    // An editor for column object `object` on `row`, a child of `parent` (not yet placed).
+    // An editor for column object `object` on `row` whose widget is a child of `parent` (not
+    // yet placed). The caller owns the editor; deleting it deletes the widget.
     FormEditor(platform::DataWindowControl& control, long row, std::string object, QWidget* parent);
     ~FormEditor() override;
 

@@ -32,7 +32,7 @@
 // units assume the same 96 DPI screen.
 //
 // Nothing here fails: a report without a definition shows an empty desk, and a page that cannot
-// be laid out is drawn blank.
+// be laid out is drawn blank. The control must outlive its view.
 #pragma once
 
 #include <QAbstractScrollArea>
