@@ -453,6 +453,16 @@ TEST_F(FormEditors, TypedValuesAreStoredAsTheOperatorFunctionStoresThem) {
 
     // A protected column takes no editor, and a click elsewhere closes the open one.
     EXPECT_EQ(edit("note"), nullptr);
+
+    // An editor whose row or column goes away goes with it.
+    ASSERT_TRUE(edit("name"));
+    ASSERT_EQ(dw.Modify("destroy name"), "");
+    view->refresh();
+    EXPECT_EQ(view->editor(), nullptr);
+    ASSERT_TRUE(edit("qty"));
+    ASSERT_EQ(dw.DeleteRow(1), 1);
+    view->refresh();
+    EXPECT_EQ(view->editor(), nullptr);
 }
 
 TEST_F(FormEditors, RefusedValuesLeaveTheRowAsItWas) {
