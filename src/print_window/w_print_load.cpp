@@ -230,6 +230,9 @@ int w_print::wf_trimlib() {
 
 int w_print::wf_setdwprop() {
     service::n_print& request = m_host.gnu_print;
+    // The frame is shown as printed pages (the front end's preview), whatever the definition
+    // or an older template says.
+    dw_preview.Modify("DataWindow.Print.Preview=yes");
     dw_preview.Modify("DataWindow.Print.Preview.Rulers='Yes'");
     dw_preview.Modify("st_coname.text=" + modifyQuote(m_host.gs_incqc));
     const std::string title = dw_preview.Describe("st_repname.text");

@@ -1,32 +1,448 @@
 #include "qt/report_view.h"
 
+#include <QApplication>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
 
-#include "engine/report_layout.h"
-#include "render/page_painter.h"
+#include "common/text.h"
+#include "qt/form_editor.h"
 
 namespace print::qt {
+namespace {
+
+// The platform's screen: 96 pixels an inch.
+constexpr double kPixelsPerPoint = 96.0 / 72.0;
+constexpr double kPointsPerCm = 72.0 / 2.54;
+// How often the view looks for changes made where it was not told (a panel's Modify).
+constexpr int kPollMs = 100;
+// The largest extent scroll bars cover, in pixels.
+constexpr double kMaxExtent = 1.0e9;
+
+const QColor kDeskColour(128, 128, 128);
+const QColor kShadowColour(64, 64, 64);
+const QColor kRulerColour(240, 240, 240);
+
+}  // namespace
 
 ReportView::ReportView(platform::DataWindowControl& control, QWidget* parent)
-    : QAbstractScrollArea(parent), m_control(control) {}
+    : QAbstractScrollArea(parent), m_control(control), m_painter(control.layout().fontMetrics()) {
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_checkTimer.setSingleShot(true);
+    m_checkTimer.setInterval(0);
+    connect(&m_checkTimer, &QTimer::timeout, this, [this] { checkChanges(); });
+    m_pollTimer.setInterval(kPollMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { checkChanges(); });
+    m_moveTimer.setSingleShot(true);
+    m_moveTimer.setInterval(0);
+    connect(&m_moveTimer, &QTimer::timeout, this, [this] { sendMove(); });
+    m_shown = current();
+    updateScrollBars();
+}
+
+ReportView::~ReportView() = default;
 
 void ReportView::refresh() {
+    checkChanges();
+}
+
+void ReportView::setPrintPreview(std::optional<bool> preview) {
+    m_forcedPreview = preview;
+    checkChanges();
+}
+
+bool ReportView::inPrintPreview() const {
+    if (m_forcedPreview) return *m_forcedPreview;
+    const std::string v = asciiLower(trim(m_control.reportAttributes().get("print.preview", "no")));
+    return v == "yes" || v == "1" || v == "true";
+}
+
+double ReportView::scale() const {
+    if (!inPrintPreview()) return kPixelsPerPoint;
+    return kPixelsPerPoint * m_control.layout().previewZoom() / 100.0;
+}
+
+ReportView::Shown ReportView::current() const {
+    Shown s;
+    if (!m_control.isCreated()) return s;
+    engine::ReportLayout& layout = m_control.layout();
+    s.definition = m_control.definitionVersion();
+    s.data = m_control.dataVersion();
+    s.page = layout.currentPage();
+    s.zoom = layout.previewZoom();
+    s.rulers = layout.previewRulers();
+    s.preview = inPrintPreview();
+    s.row = m_control.GetRow();
+    s.column = m_control.GetColumnName();
+    s.dragging = layout.drag().has_value();
+    return s;
+}
+
+void ReportView::scheduleCheck() {
+    if (!m_checkTimer.isActive()) m_checkTimer.start();
+}
+
+void ReportView::checkChanges() {
+    if (syncShown()) viewport()->update();
+}
+
+bool ReportView::syncShown() {
+    const Shown now = current();
+    if (now == m_shown) return false;
+    const Shown before = m_shown;
+    m_shown = now;
+    updateScrollBars();
+    if (!now.preview) {
+        // A page turned by the logic (ScrollToRow, ScrollNextPage) brings that page into view.
+        if (now.page != before.page && now.page > 0 && !m_leftDown) {
+            verticalScrollBar()->setValue(
+                static_cast<int>(std::lround((now.page - 1) * stripHeight())));
+        }
+        if (now.row != before.row && now.row > 0) ensureRowVisible(now.row);
+    }
+    const bool moved = now.definition != before.definition || now.data != before.data;
+    if (m_editor) {
+        if (now.preview ||
+            (moved && !editableColumn(m_control, m_editor->object(), m_editor->row())))
+            closeEditor();
+        else if (moved && !m_editor->modified())
+            m_editor->load();
+    }
+    // The logic moved to another cell (SetRow, SetColumn): its editor follows while the operator
+    // works in this view.
+    const bool cellMoved = now.row != before.row || now.column != before.column;
+    const bool focused =
+        hasFocus() || (m_editor && m_editor->widget() &&
+                       m_editor->widget()->isAncestorOf(QApplication::focusWidget()));
+    if (!now.preview && cellMoved && focused && !now.column.empty() &&
+        !(m_editor && m_editor->row() == now.row && iequals(m_editor->object(), now.column)) &&
+        editableColumn(m_control, now.column, now.row))
+        openEditor(now.row, now.column);
+    placeEditor();
+    return true;
+}
+
+// --- geometry -----------------------------------------------------------------------------
+
+QSizeF ReportView::pagePixels() const {
+    if (!m_control.isCreated()) return {};
+    const engine::PageSetup setup = m_control.layout().pageSetup();
+    const double s = scale();
+    return {setup.paperWidth * s, setup.paperHeight * s};
+}
+
+QPointF ReportView::pageOrigin() const {
+    const int ruler = m_shown.rulers ? kRuler : 0;
+    const QSizeF page = pagePixels();
+    const double room = viewport()->width() - ruler;
+    double x = ruler + kDesk - horizontalScrollBar()->value();
+    if (page.width() + 2 * kDesk <= room) x = ruler + (room - page.width()) / 2;
+    const double y = ruler + kDesk - verticalScrollBar()->value();
+    return {x, y};
+}
+
+double ReportView::stripHeight() const {
+    if (!m_control.isCreated()) return 0;
+    return m_control.layout().pageSetup().printable().height * kPixelsPerPoint;
+}
+
+long ReportView::formPageCount() const {
+    return m_control.isCreated() ? m_control.layout().pageCount() : 0;
+}
+
+void ReportView::updateScrollBars() {
+    const QSize room = viewport()->size();
+    int width = 0, height = 0;
+    if (m_control.isCreated()) {
+        if (inPrintPreview()) {
+            const int ruler = m_shown.rulers ? kRuler : 0;
+            const QSizeF page = pagePixels();
+            // A page kilometres long at 1000% still gets a scroll bar, not an overflow.
+            const double margin = 2 * kDesk + ruler;
+            width = static_cast<int>(std::clamp(std::ceil(page.width()) + margin, 0.0, kMaxExtent));
+            height =
+                static_cast<int>(std::clamp(std::ceil(page.height()) + margin, 0.0, kMaxExtent));
+        } else {
+            const engine::PageRect printable = m_control.layout().pageSetup().printable();
+            width = static_cast<int>(
+                std::clamp(std::ceil(printable.width * kPixelsPerPoint), 0.0, kMaxExtent));
+            const double total = stripHeight() * static_cast<double>(formPageCount());
+            height = static_cast<int>(std::clamp(total, 0.0, kMaxExtent));
+        }
+    }
+    horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
+    horizontalScrollBar()->setPageStep(room.width());
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setRange(0, std::max(0, height - room.height()));
+    verticalScrollBar()->setPageStep(room.height());
+    verticalScrollBar()->setSingleStep(20);
+}
+
+std::optional<ReportView::PageHit> ReportView::pageHitAt(QPointF pos) {
+    if (!m_control.isCreated()) return std::nullopt;
+    const double s = scale();
+    if (inPrintPreview()) {
+        if (m_shown.rulers && (pos.x() < kRuler || pos.y() < kRuler) && !m_leftDown)
+            return std::nullopt;
+        const QPointF origin = pageOrigin();
+        return PageHit{m_control.layout().currentPage(),
+                       {(pos.x() - origin.x()) / s, (pos.y() - origin.y()) / s}};
+    }
+    const double strip = stripHeight();
+    if (strip <= 0) return std::nullopt;
+    const engine::PageRect printable = m_control.layout().pageSetup().printable();
+    const double y = pos.y() + verticalScrollBar()->value();
+    long page = static_cast<long>(std::floor(y / strip)) + 1;
+    // While the button is held the pointer stays on the page it pressed on, so that a drag
+    // past the strip's edge still moves the object.
+    if (m_leftDown) page = m_control.layout().currentPage();
+    if (page < 1 || page > formPageCount()) return std::nullopt;
+    return PageHit{page,
+                   {printable.x + (pos.x() + horizontalScrollBar()->value()) / s,
+                    printable.y + (y - (page - 1) * strip) / s}};
+}
+
+QRectF ReportView::viewportRect(long page, const engine::PageRect& box) {
+    const double s = scale();
+    if (inPrintPreview()) {
+        if (page != m_control.layout().currentPage()) return {};
+        const QPointF origin = pageOrigin();
+        return {origin.x() + box.x * s, origin.y() + box.y * s, box.width * s, box.height * s};
+    }
+    const engine::PageRect printable = m_control.layout().pageSetup().printable();
+    return {(box.x - printable.x) * s - horizontalScrollBar()->value(),
+            (page - 1) * stripHeight() + (box.y - printable.y) * s - verticalScrollBar()->value(),
+            box.width * s, box.height * s};
+}
+
+void ReportView::ensureRowVisible(long row) {
+    engine::ReportLayout& layout = m_control.layout();
+    const long page = layout.pageOfRow(row);
+    if (page < 1) return;
+    auto list = layout.displayList(page);
+    if (!list) return;
+    for (const engine::PlacedBand& band : list.value()->bands) {
+        if (band.tag.row != row || band.tag.band != "detail" || !band.tag.report.empty()) continue;
+        const QRectF r = viewportRect(page, band.box);
+        QScrollBar* bar = verticalScrollBar();
+        if (r.top() < 0)
+            bar->setValue(bar->value() + static_cast<int>(std::floor(r.top())));
+        else if (r.bottom() > viewport()->height())
+            bar->setValue(bar->value() +
+                          static_cast<int>(std::ceil(r.bottom() - viewport()->height())));
+        return;
+    }
+}
+
+// --- painting -----------------------------------------------------------------------------
+
+void ReportView::paintEvent(QPaintEvent*) {
+    // A change nobody told the view about is drawn now rather than a poll later (and not
+    // twice: this paint is the one it needed).
+    syncShown();
+    QPainter painter(viewport());
+    paintView(painter);
+}
+
+void ReportView::paintView(QPainter& painter) {
+    if (!m_control.isCreated()) {
+        painter.fillRect(QRect(QPoint(0, 0), viewport()->size()),
+                         inPrintPreview() ? kDeskColour : palette().base().color());
+        return;
+    }
+    if (inPrintPreview())
+        paintPreview(painter);
+    else
+        paintForm(painter);
+    paintDrag(painter);
+}
+
+void ReportView::paintPreview(QPainter& painter) {
+    const QRect area(QPoint(0, 0), viewport()->size());
+    painter.fillRect(area, kDeskColour);
+    engine::ReportLayout& layout = m_control.layout();
+    const QPointF origin = pageOrigin();
+    const QSizeF size = pagePixels();
+    const QRectF paper(origin, size);
+    painter.fillRect(paper.translated(4, 4), kShadowColour);
+    painter.fillRect(paper, Qt::white);
+    const long page = layout.currentPage();
+    if (page >= 1) {
+        if (auto list = layout.displayList(page)) {
+            painter.save();
+            painter.setClipRect(paper);
+            painter.translate(origin);
+            m_painter.paint(painter, *list.value(), scale());
+            painter.restore();
+        }
+    }
+    if (m_shown.rulers) paintRulers(painter, origin, size);
+}
+
+void ReportView::paintForm(QPainter& painter) {
+    const QRect area(QPoint(0, 0), viewport()->size());
+    painter.fillRect(area, Qt::white);
+    engine::ReportLayout& layout = m_control.layout();
+    const double strip = stripHeight();
+    const long pages = formPageCount();
+    if (strip <= 0 || pages < 1) return;
+    const engine::PageRect printable = layout.pageSetup().printable();
+    const double s = kPixelsPerPoint;
+    const double top = verticalScrollBar()->value();
+    const long first = std::max(1L, static_cast<long>(std::floor(top / strip)) + 1);
+    const long last =
+        std::min(pages, static_cast<long>(std::floor((top + area.height()) / strip)) + 1);
+    for (long page = first; page <= last; ++page) {
+        auto list = layout.displayList(page);
+        if (!list) continue;
+        const QPointF origin(-printable.x * s - horizontalScrollBar()->value(),
+                             (page - 1) * strip - top - printable.y * s);
+        painter.save();
+        painter.setClipRect(QRectF(0, (page - 1) * strip - top, area.width(), strip));
+        painter.translate(origin);
+        m_painter.paint(painter, *list.value(), s);
+        painter.restore();
+        paintFocusIndicator(painter, *list.value(), origin);
+    }
+}
+
+void ReportView::paintFocusIndicator(QPainter& painter, const engine::PageDisplayList& page,
+                                     QPointF origin) {
+    const long row = m_control.GetRow();
+    if (row < 1) return;
+    const bool picture = m_control.rowFocusIndicator() != nullptr;
+    const engine::RowFocusIndicator style = m_control.layout().rowFocusIndicator();
+    if (!picture && style == engine::RowFocusIndicator::Off) return;
+    const double s = scale();
+    for (const engine::PlacedBand& band : page.bands) {
+        if (band.tag.row != row || band.tag.band != "detail" || !band.tag.report.empty()) continue;
+        const QRectF r(origin.x() + band.box.x * s, origin.y() + band.box.y * s, band.box.width * s,
+                       band.box.height * s);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        if (!picture && style == engine::RowFocusIndicator::FocusRect) {
+            QColor highlight = palette().highlight().color();
+            highlight.setAlpha(48);
+            painter.fillRect(r, highlight);
+            painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
+            painter.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+        } else {
+            // The platform's hand and the window's pointer picture both point at the row from
+            // its left edge.
+            const double h = std::min(r.height() * 0.6, 12.0);
+            const QPointF tip(r.left() + h, r.center().y());
+            QPainterPath arrow;
+            arrow.moveTo(tip);
+            arrow.lineTo(tip.x() - h * 0.8, tip.y() - h / 2);
+            arrow.lineTo(tip.x() - h * 0.8, tip.y() + h / 2);
+            arrow.closeSubpath();
+            painter.fillPath(arrow, palette().highlight());
+        }
+        painter.restore();
+    }
+}
+
+void ReportView::paintRulers(QPainter& painter, QPointF origin, QSizeF page) {
+    const QRect area(QPoint(0, 0), viewport()->size());
+    const double s = scale();
+    const double cm = kPointsPerCm * s;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(0, 0, area.width(), kRuler), kRulerColour);
+    painter.fillRect(QRect(0, 0, kRuler, area.height()), kRulerColour);
+    QFont font = painter.font();
+    font.setPixelSize(9);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    // Millimetres only where they are far enough apart to read.
+    const int perCm = cm / 10 >= 3 ? 10 : cm / 2 >= 3 ? 2 : 1;
+    const auto ticks = [&](bool across) {
+        const double start = across ? origin.x() : origin.y();
+        const double length = across ? page.width() : page.height();
+        const double limit = across ? area.width() : area.height();
+        const double step = cm / perCm;
+        const long count = static_cast<long>(std::floor(length / step));
+        // Ticks scrolled out of sight are skipped by arithmetic: a long page has millions.
+        const long first = std::max(0L, static_cast<long>(std::ceil((kRuler - start) / step)));
+        for (long i = first; i <= count; ++i) {
+            const double at = start + i * step;
+            if (at > limit) break;
+            const bool whole = i % perCm == 0;
+            const bool half = perCm == 10 ? i % 5 == 0 : !whole;
+            const int tick = whole ? kRuler / 2 : half ? kRuler / 3 : kRuler / 5;
+            const int p = static_cast<int>(std::lround(at));
+            if (across)
+                painter.drawLine(p, kRuler - tick, p, kRuler - 1);
+            else
+                painter.drawLine(kRuler - tick, p, kRuler - 1, p);
+            if (whole && i > 0) {
+                const QString label = QString::number(i / perCm);
+                if (across)
+                    painter.drawText(QPointF(p + 2, 10), label);
+                else
+                    painter.drawText(QPointF(2, p - 2), label);
+            }
+        }
+    };
+    ticks(true);
+    ticks(false);
+    painter.drawLine(0, kRuler - 1, area.width(), kRuler - 1);
+    painter.drawLine(kRuler - 1, 0, kRuler - 1, area.height());
+    painter.fillRect(QRect(0, 0, kRuler - 1, kRuler - 1), kRulerColour);
+    painter.restore();
+}
+
+void ReportView::paintDrag(QPainter& painter) {
+    const auto& drag = m_control.layout().drag();
+    if (!drag) return;
+    const long page = m_control.layout().currentPage();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    const engine::ReportObject* object = m_control.findObject(drag->object);
+    if (object && object->kind == "line") {
+        const QRectF a = viewportRect(page, {drag->from.x, drag->from.y, 0, 0});
+        const QRectF b = viewportRect(page, {drag->to.x, drag->to.y, 0, 0});
+        painter.drawLine(a.topLeft(), b.topLeft());
+    } else {
+        painter.drawRect(viewportRect(page, drag->box));
+    }
+    painter.restore();
+}
+
+// --- Qt plumbing --------------------------------------------------------------------------
+
+void ReportView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    placeEditor();
+}
+
+void ReportView::scrollContentsBy(int, int) {
+    placeEditor();
     viewport()->update();
 }
 
-void ReportView::paintEvent(QPaintEvent*) {
-    QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), palette().window());
-    engine::ReportLayout& layout = m_control.layout();
-    const long page = layout.currentPage();
-    if (page < 1) return;
-    auto list = layout.displayList(page);
-    if (!list.ok()) return;
-    // One point per pixel at 96 dpi: the page as large as on paper.
-    const double scale = logicalDpiX() / 72.0;
-    const engine::PageDisplayList& shown = *list.value();
-    painter.fillRect(QRectF(0, 0, shown.paperWidth * scale, shown.paperHeight * scale), Qt::white);
-    render::PagePainter(layout.fontMetrics()).paint(painter, shown, scale);
+void ReportView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    m_pollTimer.start();
+    checkChanges();
+}
+
+void ReportView::hideEvent(QHideEvent* event) {
+    m_pollTimer.stop();
+    // A button that goes up while the view is hidden never reaches it: the drag ends here.
+    if (m_leftDown && m_dragThroughEngine && m_control.isCreated()) m_control.layout().cancelDrag();
+    m_leftDown = false;
+    m_dragThroughEngine = false;
+    m_pendingMove.reset();
+    QAbstractScrollArea::hideEvent(event);
 }
 
 }  // namespace print::qt
