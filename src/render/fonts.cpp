@@ -106,15 +106,27 @@ const QFontMetricsF& QtFontMetrics::metricsFor(const engine::FontSpec& font) con
     if (it != m_metrics.end()) return *it->second;
     // Reports use a handful of fonts; a runaway number (sizes from expressions) must not grow
     // the cache without bound.
-    if (m_metrics.size() >= 256) m_metrics.clear();
+    if (m_metrics.size() >= 256) {
+        m_metrics.clear();
+        m_widths.clear();
+    }
     auto metrics = std::make_unique<QFontMetricsF>(toQFont(font), &pointDevice());
     return *m_metrics.emplace(font, std::move(metrics)).first->second;
 }
 
+size_t QtFontMetrics::WidthKeyHash::operator()(const WidthKey& key) const {
+    return SpecHash()(key.font) * 31 + std::hash<std::string>()(key.text);
+}
+
 double QtFontMetrics::width(const engine::FontSpec& font, std::string_view text) const {
-    const QString s = qstring(text);
+    WidthKey key{font, std::string(text)};
     std::lock_guard lock(m_mutex);
-    return metricsFor(font).horizontalAdvance(s);
+    if (auto it = m_widths.find(key); it != m_widths.end()) return it->second;
+    const double measured = metricsFor(font).horizontalAdvance(qstring(text));
+    // Bounded: a report of a million distinct values measures each once and moves on.
+    if (m_widths.size() >= 16384) m_widths.clear();
+    m_widths.emplace(std::move(key), measured);
+    return measured;
 }
 
 double QtFontMetrics::ascent(const engine::FontSpec& font) const {

@@ -79,6 +79,17 @@ private:
     mutable std::mutex m_mutex;
     mutable std::unordered_map<engine::FontSpec, std::unique_ptr<QFontMetricsF>, SpecHash>
         m_metrics;
+    // Widths measured already: layout measures the same words again after every change, and
+    // shaping text is the dearest part of it.
+    struct WidthKey {
+        engine::FontSpec font;
+        std::string text;
+        friend bool operator==(const WidthKey&, const WidthKey&) = default;
+    };
+    struct WidthKeyHash {
+        size_t operator()(const WidthKey& key) const;
+    };
+    mutable std::unordered_map<WidthKey, double, WidthKeyHash> m_widths;
 };
 
 }  // namespace print::render
