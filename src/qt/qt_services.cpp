@@ -155,16 +155,6 @@ std::string printerOf(engine::DataStore& report) {
     return value;
 }
 
-// The paper of a page: its own size in points, no margins (the page is laid out on it already).
-QPageLayout pageLayoutOf(const engine::PageDisplayList& page) {
-    const double w = page.paperWidth > 0 ? page.paperWidth : 595.28;
-    const double h = page.paperHeight > 0 ? page.paperHeight : 841.89;
-    const bool landscape = w > h;
-    const QSizeF portrait = landscape ? QSizeF(h, w) : QSizeF(w, h);
-    const QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch);
-    return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-}
 
 void addItems(QMenu& menu, const std::vector<platform::MenuItem>& items) {
     for (const platform::MenuItem& item : items) {
@@ -536,7 +526,7 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         if (!page.ok()) return page.error();
         const engine::PageDisplayList& list = *page.value();
         if (Status images = painter.checkImages(list); !images) return images;
-        printer.setPageLayout(pageLayoutOf(list));
+        printer.setPageLayout(render::pageLayoutOf(list));
         if (i == 0) {
             if (!qp.begin(&printer)) return Error{"cannot print on \"" + target + "\""};
         } else if (!printer.newPage()) {

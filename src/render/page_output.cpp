@@ -16,8 +16,8 @@ Error writeError(const std::string& path, const QString& why) {
     return Error{"cannot write " + path + ": " + why.toStdString()};
 }
 
-// The paper of a page as a printer understands it: a portrait size (a named one such as A4
-// when it matches) turned to landscape when the page is wider than high.
+}  // namespace
+
 QPageLayout pageLayoutOf(const engine::PageDisplayList& page) {
     const double w = page.paperWidth > 0 ? page.paperWidth : 595.28;
     const double h = page.paperHeight > 0 ? page.paperHeight : 841.89;
@@ -27,8 +27,6 @@ QPageLayout pageLayoutOf(const engine::PageDisplayList& page) {
     return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
-
-}  // namespace
 
 QImage renderPage(const engine::PageDisplayList& page, double dpi, const PagePainter& painter) {
     const double scale = dpi / 72.0;

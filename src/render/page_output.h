@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPageLayout>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +42,11 @@ Status writePng(const engine::PageDisplayList& page, const std::string& path, do
                 const PagePainter& painter);
 
 // Writes the pages `pages` (in that order; a page may repeat) of `source` as one PDF file.
+// The paper of a page as a printer understands it: a portrait size (a named one such as A4
+// when it matches) turned to landscape when the page is wider than high, without margins (the
+// page is laid out on the paper already).
+QPageLayout pageLayoutOf(const engine::PageDisplayList& page);
+
 Status writePdf(const std::vector<long>& pages, const PageSource& source, const std::string& path,
                 const PdfOptions& options, const PagePainter& painter);
 
