@@ -9,6 +9,7 @@
 // position in the nested report's own flow.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -251,7 +252,11 @@ private:
                    std::string_view heightName, std::string_view colorName,
                    std::string_view autosizeName);
     void applyGrid();
-    Prop prop(const ObjectModel& o, std::string_view name);
+    // The properties an object model reads (layout_model.cpp), and their defaults for a kind
+    // of object, made once.
+    static constexpr size_t kObjectPropertyCount = 32;
+    const std::array<Prop, kObjectPropertyCount>& kindDefaults(const std::string& kind);
+    std::unordered_map<std::string, std::array<Prop, kObjectPropertyCount>> m_kindDefaults;
     Prop makeProp(std::string value);
 
     // flow

@@ -1,7 +1,10 @@
 // Reading the report into the layout model: page setup, bands, groups and objects with their
 // properties compiled once per change of the definition.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
+#include <unordered_map>
 
 #include "common/text.h"
 #include "engine/layout_engine.h"
@@ -50,7 +53,46 @@ uint64_t mixAttributes(uint64_t h, const AttributeList& attrs) {
     return h;
 }
 
+// The properties an object model reads, in the order of its fields.
+constexpr std::string_view kObjectPropertyNames[] = {
+    "x",         "y",          "width",          "height",          "x1",
+    "y1",        "x2",         "y2",             "visible",         "border",
+    "color",     "background.mode", "background.color", "font.face", "font.height",
+    "font.weight", "font.italic", "font.underline", "font.strikethrough", "font.charset",
+    "font.escapement", "alignment", "text",        "format",          "pen.style",
+    "pen.width", "pen.color",  "brush.hatch",    "brush.color",     "filename",
+    "ellipsewidth", "ellipseheight"};
+
+// The index of a property name among kObjectPropertyNames (any letter case), -1 for another.
+int objectPropertyIndex(std::string_view name) {
+    static const std::unordered_map<std::string_view, int> index = [] {
+        std::unordered_map<std::string_view, int> m;
+        for (size_t i = 0; i < std::size(kObjectPropertyNames); ++i)
+            m.emplace(kObjectPropertyNames[i], static_cast<int>(i));
+        return m;
+    }();
+    if (auto it = index.find(name); it != index.end()) return it->second;
+    bool upper = false;
+    for (char c : name) upper |= c >= 'A' && c <= 'Z';
+    if (!upper) return -1;
+    const std::string lower = asciiLower(name);
+    auto it = index.find(lower);
+    return it == index.end() ? -1 : it->second;
+}
+
 }  // namespace
+
+const std::array<Prop, LayoutEngine::kObjectPropertyCount>& LayoutEngine::kindDefaults(
+    const std::string& kind) {
+    auto it = m_kindDefaults.find(kind);
+    if (it != m_kindDefaults.end()) return it->second;
+    std::array<Prop, kObjectPropertyCount> defaults;
+    for (size_t i = 0; i < kObjectPropertyCount; ++i) {
+        auto info = objectProperty(kind, kObjectPropertyNames[i]);
+        if (info && info->defaultValue) defaults[i] = makeProp(std::string(*info->defaultValue));
+    }
+    return m_kindDefaults.emplace(kind, std::move(defaults)).first->second;
+}
 
 PageRect PageSetup::printable() const {
     return {marginLeft, marginTop, std::max(0.0, paperWidth - marginLeft - marginRight),
@@ -62,22 +104,15 @@ Prop LayoutEngine::makeProp(std::string value) {
     size_t tab = value.find('\t');
     p.constant = tab == std::string::npos ? std::move(value) : value.substr(0, tab);
     if (auto v = parseNumber(p.constant)) p.number = std::clamp(*v, -kLayoutLimit, kLayoutLimit);
-    std::string word = asciiLower(trim(p.constant));
-    if (word == "1" || word == "yes" || word == "true") p.flag = true;
-    if (word == "0" || word == "no" || word == "false") p.flag = false;
+    const std::string_view word = trimView(p.constant);
+    if (word == "1" || iequals(word, "yes") || iequals(word, "true")) p.flag = true;
+    if (word == "0" || iequals(word, "no") || iequals(word, "false")) p.flag = false;
     if (!p.flag && p.number) p.flag = *p.number != 0;
     if (tab == std::string::npos) return p;
     // A definition may use what we cannot evaluate; the property then keeps its default.
     auto compiled = Expression::compile(std::string_view(value).substr(tab + 1));
     if (compiled.ok()) p.expr = std::move(compiled).value();
     return p;
-}
-
-Prop LayoutEngine::prop(const ObjectModel& o, std::string_view name) {
-    if (const Attribute* a = o.source->attrs.find(name)) return makeProp(a->value);
-    auto info = objectProperty(o.kindName, name);
-    if (info && info->defaultValue) return makeProp(std::string(*info->defaultValue));
-    return {};
 }
 
 void LayoutEngine::buildBand(BandModel& band, std::string name, const AttributeList* attrs,
@@ -188,39 +223,26 @@ void LayoutEngine::buildModel() {
         o.name = source.name;
         o.band = asciiLower(source.attrs.get("band", "detail"));
         if (!bandByName(o.band)) continue;
-        for (auto [field, name] : {std::pair{&o.x, "x"},
-                                   {&o.y, "y"},
-                                   {&o.width, "width"},
-                                   {&o.height, "height"},
-                                   {&o.x1, "x1"},
-                                   {&o.y1, "y1"},
-                                   {&o.x2, "x2"},
-                                   {&o.y2, "y2"},
-                                   {&o.visible, "visible"},
-                                   {&o.border, "border"},
-                                   {&o.color, "color"},
-                                   {&o.bgMode, "background.mode"},
-                                   {&o.bgColor, "background.color"},
-                                   {&o.fontFace, "font.face"},
-                                   {&o.fontHeight, "font.height"},
-                                   {&o.fontWeight, "font.weight"},
-                                   {&o.italic, "font.italic"},
-                                   {&o.underline, "font.underline"},
-                                   {&o.strike, "font.strikethrough"},
-                                   {&o.charset, "font.charset"},
-                                   {&o.escapement, "font.escapement"},
-                                   {&o.alignment, "alignment"},
-                                   {&o.text, "text"},
-                                   {&o.format, "format"},
-                                   {&o.penStyle, "pen.style"},
-                                   {&o.penWidth, "pen.width"},
-                                   {&o.penColor, "pen.color"},
-                                   {&o.brushHatch, "brush.hatch"},
-                                   {&o.brushColor, "brush.color"},
-                                   {&o.filename, "filename"},
-                                   {&o.ellipseWidth, "ellipsewidth"},
-                                   {&o.ellipseHeight, "ellipseheight"}})
-            *field = prop(o, name);
+        // The object's own attributes are read once, each matched to the property it sets;
+        // properties it does not give take the kind's defaults, made once per kind.
+        Prop* const fields[] = {&o.x,          &o.y,          &o.width,      &o.height,
+                                &o.x1,         &o.y1,         &o.x2,         &o.y2,
+                                &o.visible,    &o.border,     &o.color,      &o.bgMode,
+                                &o.bgColor,    &o.fontFace,   &o.fontHeight, &o.fontWeight,
+                                &o.italic,     &o.underline,  &o.strike,     &o.charset,
+                                &o.escapement, &o.alignment,  &o.text,       &o.format,
+                                &o.penStyle,   &o.penWidth,   &o.penColor,   &o.brushHatch,
+                                &o.brushColor, &o.filename,   &o.ellipseWidth, &o.ellipseHeight};
+        static_assert(std::size(fields) == kObjectPropertyCount);
+        std::array<const Attribute*, kObjectPropertyCount> given{};
+        for (const Attribute& a : source.attrs.items) {
+            const int index = objectPropertyIndex(a.name);
+            if (index >= 0 && !given[static_cast<size_t>(index)])
+                given[static_cast<size_t>(index)] = &a;
+        }
+        const std::array<Prop, kObjectPropertyCount>& defaults = kindDefaults(o.kindName);
+        for (size_t i = 0; i < kObjectPropertyCount; ++i)
+            *fields[i] = given[i] ? makeProp(given[i]->value) : defaults[i];
         if (o.kind == ObjKind::Column) {
             auto id = parseInteger(source.attrs.get("id"));
             int columns = static_cast<int>(m_report.columns().size());
