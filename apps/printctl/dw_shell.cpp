@@ -85,13 +85,16 @@ bool DwShell::run(const std::string& rawLine, std::ostream& out) {
         long rows = m_current->Retrieve(args);
         result = rows < 0 ? "-1\nerror: " + m_current->lastError() : std::to_string(rows);
     } else if (cmd == "saveas") {
-        auto [file, option] = head(rest);
-        const std::string flag = print::asciiLower(print::trimView(option));
+        // The file name may hold blanks; a last word "noheadings" is the option.
+        std::string file(print::trimView(rest));
+        const bool noHeadings =
+            file.size() > 11 && print::iequals(file.substr(file.size() - 11), " noheadings");
+        if (noHeadings) file = std::string(print::trimView(file.substr(0, file.size() - 11)));
         std::string error;
-        if (file.empty() || (!flag.empty() && flag != "noheadings"))
+        if (file.empty())
             result = "error: saveas needs FILE [noheadings]";
         else
-            result = saveReportTo(*m_current, file, flag.empty(), error) ? "1" : "error: " + error;
+            result = saveReportTo(*m_current, file, !noHeadings, error) ? "1" : "error: " + error;
     } else if (cmd == "child") {
         DataStore* child = nullptr;
         int rc = m_current->GetChild(print::trimView(rest), child);
@@ -165,12 +168,7 @@ std::string DwShell::getItem(const std::string& args, bool display) {
 
 bool saveReportTo(print::engine::DataStore& report, const std::string& path, bool headings,
                   std::string& error) {
-    const size_t dot = path.rfind('.');
-    const size_t slash = path.find_last_of("/\\");
-    const std::string extension =
-        dot == std::string::npos || (slash != std::string::npos && dot < slash)
-            ? std::string()
-            : path.substr(dot + 1);
+    const std::string extension = print::engine::fileExtension(path);
     auto type = print::engine::saveAsTypeForExtension(extension);
     if (!type) {
         error = "cannot save as '" + extension +

@@ -261,7 +261,8 @@ void addPrintCommand(CLI::App& app) {
     cmd->add_option("--script", o->script, "Operator actions to play on the window, one a line");
     cmd->footer(
         "Script lines: click CONTROL | doubleclick CONTROL [ROW] | rclick CONTROL [ROW] |\n"
-        "menu ITEM | row CONTROL ROW | key KEY [ctrl] [shift] | mouse down|move|up X Y [ctrl] |\n"
+        "menu ITEM | row CONTROL ROW | key KEY [ctrl] [shift] |\n"
+        "mouse down|move|up X Y [ctrl] | mouse down|move|up @OBJECT [DX DY] [ctrl] |\n"
         "type CONTROL TEXT | check CONTROL on|off | set CONTROL ROW COLUMN VALUE | answer N |\n"
         "filename PATH | fontdialog FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR |\n"
         "printersetup PRINTER | describe CONTROL TEXT | syntax CONTROL | modify CONTROL TEXT |\n"

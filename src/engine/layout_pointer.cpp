@@ -41,9 +41,9 @@ std::string shifted(const std::string& raw, double delta, double minimum) {
 
 }  // namespace
 
-void ReportLayout::setPointerInUnits(double x, double y) {
+PagePoint ReportLayout::pointInUnits(double x, double y) const {
     UnitScale units = m_engine->model().units;
-    m_pointer = {x * units.x, y * units.y};
+    return {x * units.x, y * units.y};
 }
 
 std::pair<double, double> ReportLayout::pointerInUnits() const {

@@ -143,7 +143,9 @@ public:
     PagePoint pointer() const { return m_pointer; }
     // The pointer in the report's own units (its `units`), measured from the paper's top-left
     // corner, as scripts and the window layer give it.
-    void setPointerInUnits(double x, double y);
+    void setPointerInUnits(double x, double y) { m_pointer = pointInUnits(x, y); }
+    // A point or offset given in the report's own units, in points.
+    PagePoint pointInUnits(double x, double y) const;
     std::pair<double, double> pointerInUnits() const;
     // "name<TAB>row" of the topmost named object under the pointer, "" over nothing (or over
     // an unnamed object). Over a header the row is the first row on the page, over a footer

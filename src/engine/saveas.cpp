@@ -32,6 +32,13 @@ std::optional<SaveAsType> saveAsTypeForExtension(std::string_view extension) {
     return std::nullopt;
 }
 
+std::string fileExtension(std::string_view path) {
+    const size_t slash = path.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : asciiLower(name.substr(dot + 1));
+}
+
 Error cancelledError() {
     return Error{"the save was cancelled"};
 }

@@ -45,6 +45,9 @@ enum class SaveAsType {
 
 // The type a file extension names ("xls", "CSV", "xlsx"; without the point, any letter case).
 std::optional<SaveAsType> saveAsTypeForExtension(std::string_view extension);
+// A file's extension: what follows the last point of its name (not of a folder's), in lower
+// case; "" when the name has no point. "报表txt" has none, "a.b/c" none, "x.XLSX" is "xlsx".
+std::string fileExtension(std::string_view path);
 
 struct SaveAsOptions {
     bool headings = true;  // a first line of column names (text, CSV, HTML, sheets)

@@ -75,7 +75,6 @@ void DataWindowControl::operatorMouse(MouseAction action, engine::PagePoint poin
     case MouseAction::Down: {
         takeFocus();
         ue_lbuttondown(held, x, y);
-        pages.setPointer(point);
         pages.beginDrag(point);
         const std::string at = GetObjectAtPointer();
         const size_t tab = at.find('\t');
@@ -90,7 +89,6 @@ void DataWindowControl::operatorMouse(MouseAction action, engine::PagePoint poin
         break;
     case MouseAction::Up:
         if (pages.drag()) pages.endDrag(point);
-        pages.setPointer(point);
         ue_lbuttonup(held & ~kMouseFlagLeft, x, y);
         break;
     }

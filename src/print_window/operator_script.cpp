@@ -210,11 +210,8 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
                 auto dx = number(words[1]);
                 auto dy = number(words[2]);
                 if (!dx || !dy) return fail(usage);
-                // Offsets are in the report's units; the pointer converts them to points.
-                const engine::PagePoint keep = pages.pointer();
-                pages.setPointerInUnits(static_cast<double>(*dx), static_cast<double>(*dy));
-                const engine::PagePoint offset = pages.pointer();
-                pages.setPointer(keep);
+                const engine::PagePoint offset =
+                    pages.pointInUnits(static_cast<double>(*dx), static_cast<double>(*dy));
                 point = {placed->box.x + offset.x, placed->box.y + offset.y};
             } else if (placed->kind == "line") {
                 point = {(placed->from.x + placed->to.x) / 2, (placed->from.y + placed->to.y) / 2};
@@ -227,8 +224,7 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
             auto x = number(words[0]);
             auto y = number(words[1]);
             if (!x || !y) return fail(usage);
-            pages.setPointerInUnits(static_cast<double>(*x), static_cast<double>(*y));
-            point = pages.pointer();
+            point = pages.pointInUnits(static_cast<double>(*x), static_cast<double>(*y));
         }
         m_services.setKeyDown(KeyCode::Control, ctrl);
         dw->operatorMouse(act, point, ctrl);

@@ -47,10 +47,7 @@ int w_print::wf_saveas() {
     service::nvo_commdlg dialog(ui());
     if (dialog.of_getfilesavename("保存文件", directory, fileName, kFilters, 1) != 1) return 0;
     const std::string fullName = (std::filesystem::path(directory) / fileName).string();
-    // The extension is what follows the last point, in any letter case.
-    const size_t dot = fileName.rfind('.');
-    const std::string extension =
-        dot == std::string::npos ? "" : asciiLower(fileName.substr(dot + 1));
+    const std::string extension = engine::fileExtension(fileName);
 
     engine::SaveAsOptions options;
     options.masked = m_masked;

@@ -76,14 +76,6 @@ inline std::vector<GrayPage> rasterizePdf(const std::string& pdf, int dpi = 40) 
     return pages;
 }
 
-// The mean difference of two pages, 0 (same) to 1; 1 when their sizes differ.
-inline double pageDifference(const GrayPage& a, const GrayPage& b) {
-    if (a.width != b.width || a.height != b.height || a.pixels.empty()) return 1;
-    double sum = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i) sum += std::abs(int(a.pixels[i]) - b.pixels[i]);
-    return sum / (255.0 * a.pixels.size());
-}
-
 // A page turned a quarter clockwise (`clockwise`) or counter-clockwise: a landscape page comes
 // out of a printer turned onto the portrait sheet.
 inline GrayPage turned(const GrayPage& page, bool clockwise) {
