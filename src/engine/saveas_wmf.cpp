@@ -44,6 +44,8 @@ constexpr uint16_t kTransparent = 1;
 constexpr uint16_t kAlignBaseline = 24;
 constexpr uint16_t kClipped = 4;
 constexpr uint8_t kChineseCharset = 134;
+// Four bytes a character at most in GB18030, within a record's 16-bit text length.
+constexpr size_t kMaxRunCharacters = 16000;
 
 uint32_t colorRef(uint32_t rgb) {
     return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
@@ -276,9 +278,18 @@ Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& o
             // outermost report's columns are masked, as in the rows written elsewhere.
             const bool masked = item.tag.report.empty() &&
                                 options.masked.count(asciiLower(item.tag.object)) > 0;
-            auto bytes = toCodePage(masked ? std::string("***") : run->text);
+            // A record holds at most 65,535 bytes of text: a longer line (it is cut off by
+            // its box anyway) keeps its first characters, never half of one.
+            std::string_view shown = masked ? std::string_view("***") : run->text;
+            size_t characters = 0, end = 0;
+            while (end < shown.size() && characters < kMaxRunCharacters) {
+                ++end;
+                while (end < shown.size() && (static_cast<unsigned char>(shown[end]) & 0xC0) == 0x80)
+                    ++end;
+                ++characters;
+            }
+            auto bytes = toCodePage(shown.substr(0, end));
             if (!bytes) return bytes.error();
-            if (bytes.value().size() > 8000) bytes.value().resize(8000);
             if (Status s = mf.font(run->font, run->escapement); !s) return s;
             mf.textColor(run->color);
             double x = run->box.x;

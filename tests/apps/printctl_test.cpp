@@ -278,6 +278,13 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     // In the code page (GB18030 here), values rather than display formats.
     EXPECT_EQ(first, "1,\xBB\xF5\xC6\xB7" "1,1,2.5\r");
 
+    // A file name with blanks, the option after it.
+    const std::string blanks = (fs::path(psr).parent_path() / "月 报 表.txt").string();
+    Outcome spaced = printctl("dw " + psr, "child dw_report\nsaveas " + blanks + " NoHeadings\n");
+    EXPECT_EQ(spaced.out, "1\n.\n1\n.\n");
+    EXPECT_TRUE(fs::exists(blanks));
+    fs::remove(blanks);
+
     Outcome bad = printctl("render " + list + " --saveas " + writeTemp("x.doc", ""));
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.err,

@@ -213,6 +213,9 @@ TEST_F(SaveAs, AReportFileOpensAgainWithItsRows) {
     EXPECT_EQ(again.Describe("cost.format"), "***");
     EXPECT_EQ(saveAsTypeForExtension("PSR"), SaveAsType::PSReport);
     EXPECT_EQ(saveAsTypeForExtension("mycsv"), std::nullopt);
+    EXPECT_EQ(fileExtension("报表txt"), "");
+    EXPECT_EQ(fileExtension("/tmp/a.b/报表"), "");
+    EXPECT_EQ(fileExtension("月报.2024.XLSX"), "xlsx");
 }
 
 TEST_F(SaveAs, AMetafileOfTheFirstPagePlaysInAnotherProgram) {
@@ -243,6 +246,14 @@ TEST_F(SaveAs, AMetafileOfTheFirstPagePlaysInAnotherProgram) {
     EXPECT_EQ(svg.value().find("12.50"), std::string::npos);
     EXPECT_EQ(svg.value().find("-3.75"), std::string::npos);
     EXPECT_EQ(saveAsTypeForExtension("WMF"), SaveAsType::WMF);
+
+    // A line longer than a record holds keeps whole characters and still plays.
+    report.SetItem(1, "goodsname", Value(std::string(30000, 'x') + std::string("长") + "尾"));
+    ASSERT_EQ(report.Modify("goodsname.width=200000"), "");
+    ASSERT_TRUE(saveReportAs(report, path("long.wmf"), SaveAsType::WMF).ok());
+    const std::string longCmd = "wmf2svg -o " + path("long.svg") + " " + path("long.wmf") +
+                                " > " + path("out.txt") + " 2>&1";
+    EXPECT_EQ(std::system(longCmd.c_str()), 0) << slurp(path("out.txt"));
 }
 
 }  // namespace
