@@ -141,8 +141,15 @@ bool ReportLayout::beginDrag(PagePoint point) {
     return true;
 }
 
+PagePoint ReportLayout::onPaper(PagePoint point) const {
+    const PageSetup paper = pageSetup();
+    return {std::clamp(point.x, 0.0, paper.paperWidth),
+            std::clamp(point.y, 0.0, paper.paperHeight)};
+}
+
 bool ReportLayout::moveDrag(PagePoint point) {
     if (!m_drag) return false;
+    point = onPaper(point);
     DragState& d = *m_drag;
     double dx = point.x - m_dragOrigin.x, dy = point.y - m_dragOrigin.y;
     PageRect b = d.start;
@@ -179,6 +186,7 @@ bool ReportLayout::moveDrag(PagePoint point) {
 
 int ReportLayout::endDrag(PagePoint point) {
     if (!m_drag) return -1;
+    point = onPaper(point);
     moveDrag(point);
     DragState d = *m_drag;
     m_drag.reset();

@@ -207,6 +207,19 @@ TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
     EXPECT_NE(lines[6].find("st_repname"), std::string::npos);
 }
 
+TEST_P(PrintctlPrint, ADragStopsAtThePapersEdge) {
+    // d_print is A4 landscape in thousandths of a centimetre: 29700 wide. The centre of
+    // st_repname (x 0, 20000 wide) can go no further right than the paper's edge.
+    const std::string s = script("far.txt",
+                                 "mouse down @st_repname\n"
+                                 "mouse move @st_repname 99999999999 10\n"
+                                 "mouse up @st_repname 99999999999 10\n"
+                                 "describe dw_preview st_repname.x\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "19200\n.\n");
+}
+
 TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
     // The host's report carries its two rows in its definition.
     Outcome r = printctl(printArgs("A", script("rows.txt",
