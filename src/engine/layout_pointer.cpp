@@ -143,8 +143,8 @@ bool ReportLayout::beginDrag(PagePoint point) {
 
 PagePoint ReportLayout::onPaper(PagePoint point) const {
     const PageSetup paper = pageSetup();
-    return {std::clamp(point.x, 0.0, paper.paperWidth),
-            std::clamp(point.y, 0.0, paper.paperHeight)};
+    return {std::clamp(point.x, -kDragBeyondPaper, paper.paperWidth + kDragBeyondPaper),
+            std::clamp(point.y, -kDragBeyondPaper, paper.paperHeight + kDragBeyondPaper)};
 }
 
 bool ReportLayout::moveDrag(PagePoint point) {

