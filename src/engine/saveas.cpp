@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -161,7 +162,27 @@ Status AtomicFile::commit() {
     if (::rename(m_temp.c_str(), m_path.c_str()) != 0)
         return Error{"cannot write " + m_path + ": " + std::strerror(errno)};
     m_committed = true;
+    sweepAbandoned();
     return Status::success();
+}
+
+void AtomicFile::sweepAbandoned() const {
+    // Temporary files of earlier saves of this file that were killed. A save under way writes
+    // its temporary file all the time, so one untouched for an hour is nobody's.
+    namespace fs = std::filesystem;
+    const fs::path target(m_path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = "." + target.filename().string() + ".";
+    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::error_code timeError;
+        const auto written = entry.last_write_time(timeError);
+        if (!timeError && written < stale) fs::remove(entry.path(), timeError);
+    }
 }
 
 // --- text in the code page

@@ -48,7 +48,8 @@ private:
 
 // A file written to a temporary name beside its final name and renamed by `commit`. Writes are
 // buffered; the first failure is kept and reported by `commit`. Dropped without commit, the
-// temporary file is removed.
+// temporary file is removed; temporary files a killed save left behind go with the next save of
+// the same file.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -70,6 +71,8 @@ public:
 
 private:
     void flush();
+    // Removes temporary files of this file's earlier saves that were killed mid-way.
+    void sweepAbandoned() const;
     std::string m_path;
     std::string m_temp;
     int m_fd = -1;

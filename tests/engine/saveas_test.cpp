@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,19 @@ TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
     size_t files = 0;
     for (const auto& e : fs::directory_iterator(dir)) files += e.is_regular_file();
     EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+TEST_F(SaveAs, TheNextSaveTakesAwayWhatAKilledSaveLeft) {
+    // A save killed an hour ago left its temporary file; one under way now writes its own.
+    std::ofstream(path(".sales.csv.Ab12Cd")) << "half";
+    fs::last_write_time(path(".sales.csv.Ab12Cd"),
+                        fs::file_time_type::clock::now() - std::chrono::hours(2));
+    std::ofstream(path(".sales.csv.Xy34Zw")) << "writing";
+    std::ofstream(path(".other.csv.Ab12Cd")) << "another file's";
+    ASSERT_TRUE(saveReportAs(report, path("sales.csv"), SaveAsType::CSV).ok());
+    EXPECT_FALSE(fs::exists(path(".sales.csv.Ab12Cd")));
+    EXPECT_TRUE(fs::exists(path(".sales.csv.Xy34Zw")));
+    EXPECT_TRUE(fs::exists(path(".other.csv.Ab12Cd")));
 }
 
 TEST_F(SaveAs, AReportFileOpensAgainWithItsRows) {
