@@ -12,6 +12,7 @@
 #include "engine/datastore.h"
 #include "engine/library.h"
 #include "engine/row_import.h"
+#include "export/saveas.h"
 #include "layout/display_list.h"
 #include "layout/report_layout.h"
 #include "library_option.h"
@@ -83,15 +84,18 @@ int runRender(const RenderOptions& options) {
     std::string error;
     DataStore report;
     if (!openDefinition(report, options.definition, options.encoding, error)) return fail(error);
-    if (!options.rows.empty()) {
-        // A frame shows its list in the nested report dw_report; the rows are the list's.
-        DataStore* target = &report;
-        DataStore* child = nullptr;
-        if (report.GetChild("dw_report", child) == 1 && child) target = child;
-        if (!loadRows(options.rows, options.encoding, *target, error)) return fail(error);
-    }
-    if (!options.saveas.empty() && !saveReportTo(report, options.saveas, true, error))
+    // A frame shows its list in the nested report dw_report: the rows are the list's, and
+    // they are what the print window exports. Only a report file holds the frame itself.
+    DataStore* shown = &report;
+    DataStore* child = nullptr;
+    if (report.GetChild("dw_report", child) == 1 && child) shown = child;
+    if (!options.rows.empty() && !loadRows(options.rows, options.encoding, *shown, error))
         return fail(error);
+    if (!options.saveas.empty()) {
+        const bool reportFile = print::saveas::fileExtension(options.saveas) == "psr";
+        if (!saveReportTo(reportFile ? report : *shown, options.saveas, true, error))
+            return fail(error);
+    }
     print::layout::ReportLayout& layout = print::layout::layoutOf(report);
     long first = 1, last = options.dump ? layout.pageCount() : 0;
     if (options.page != 0) first = last = options.page;
@@ -134,7 +138,9 @@ void addRenderCommand(CLI::App& app) {
     render->add_option("--dpi", options->dpi, "Resolution of the PNG files");
     render->add_option("--saveas", options->saveas,
                        "Save the rows to FILE in the format its extension names (txt, csv, htm, "
-                       "dif, slk, wks, wk1, dbf, xls, xlsx, wmf, psr)");
+                       "dif, slk, wks, wk1, dbf, xls, xlsx, wmf; for a frame the rows of its "
+                       "nested report dw_report, as the print window exports them), or the "
+                       "report with its rows as a report file (psr)");
     render->footer("The last line printed is 'pages: N', the report's page count.");
     render->callback([options] {
         int rc = runRender(*options);

@@ -262,7 +262,7 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     const std::string psr = writeTemp("saved.psr", "");
     const std::string csv = writeTemp("saved.csv", "");
     const std::string list = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
-    // A frame saves its own row; the list inside it travels with it in a report file.
+    // A report file holds the frame with the list inside it.
     Outcome saved = printctl("render " + list + " --saveas " + psr);
     EXPECT_EQ(saved.exitCode, 0) << saved.err;
     Outcome opened = printctl("dw " + psr, "child dw_report\nrowcount\ngetitem 3 goods\n");
@@ -277,6 +277,19 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     std::getline(in, first);
     // In the code page (GB18030 here), values rather than display formats.
     EXPECT_EQ(first, "1,\xBB\xF5\xC6\xB7" "1,1,2.5\r");
+
+    // Rows go out as the print window exports them: the list's, not the frame's own row.
+    const std::string listCsv = writeTemp("list.csv", "");
+    Outcome listSaved = printctl("render " + list + " --saveas " + listCsv);
+    EXPECT_EQ(listSaved.exitCode, 0) << listSaved.err;
+    std::ifstream listIn(listCsv, std::ios::binary);
+    std::stringstream listText;
+    listText << listIn.rdbuf();
+    std::string listRows = "lineno,goods,qty,amount\r\n";
+    for (int i = 1; i <= 3; ++i)
+        listRows += std::to_string(i) + ",\xBB\xF5\xC6\xB7" + std::to_string(i) + ",1,2.5\r\n";
+    EXPECT_EQ(listText.str(), listRows);
+    fs::remove(listCsv);
 
     // A file name with blanks, the option after it.
     const std::string blanks = (fs::path(psr).parent_path() / "月 报 表.txt").string();
