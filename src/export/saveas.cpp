@@ -235,18 +235,29 @@ bool isNumeric(ValueType type) {
     return type == ValueType::Number || type == ValueType::Long;
 }
 
-double spreadsheetSerial(const Value& v) {
-    // 1970-01-01 is serial 25569 (days counted from 1899-12-30).
+std::optional<double> spreadsheetSerial(const Value& v) {
+    // Serial 1 is 1900-01-01 and serial 60 the 1900-02-29 the spreadsheets count although it
+    // never was; from 1900-03-01 on a serial is the days since 1899-12-30 (1970-01-01 is 25569).
+    // The last day they hold is 9999-12-31.
+    auto dateSerial = [](Date d) -> std::optional<double> {
+        static const Date first = *Date::fromYmd(1900, 1, 1);
+        static const Date leapDay = *Date::fromYmd(1900, 3, 1);
+        static const Date last = *Date::fromYmd(9999, 12, 31);
+        if (d < first || d > last) return std::nullopt;
+        return d.days + 25569.0 - (d < leapDay ? 1 : 0);
+    };
     switch (v.type()) {
         case ValueType::Date:
-            return v.asDate().days + 25569.0;
-        case ValueType::DateTime:
-            return v.asDateTime().date.days + 25569.0 +
-                   static_cast<double>(v.asDateTime().time.micros) / 86400e6;
+            return dateSerial(v.asDate());
+        case ValueType::DateTime: {
+            const std::optional<double> day = dateSerial(v.asDateTime().date);
+            if (!day) return std::nullopt;
+            return *day + static_cast<double>(v.asDateTime().time.micros) / 86400e6;
+        }
         case ValueType::Time:
             return static_cast<double>(v.asTime().micros) / 86400e6;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 

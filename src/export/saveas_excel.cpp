@@ -283,14 +283,14 @@ Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& 
         put16(d, row);
         put16(d, col);
         const ValueType t = v.type();
-        if (isNumeric(t) || t == ValueType::Date || t == ValueType::DateTime ||
-            t == ValueType::Time) {
+        // A date the sheet cannot hold goes in as its text.
+        const std::optional<double> serial = spreadsheetSerial(v);
+        if (isNumeric(t) || serial) {
             put16(d, t == ValueType::Date       ? kDateXf
                      : t == ValueType::DateTime ? kDateTimeXf
                      : t == ValueType::Time     ? kTimeXf
                                                 : kGeneralXf);
-            putDouble(d, isNumeric(t) ? v.toDecimal().value_or(Decimal()).toDouble()
-                                      : spreadsheetSerial(v));
+            putDouble(d, serial ? *serial : v.toDecimal().value_or(Decimal()).toDouble());
             record(cells, 0x0203, d);
             return Status::success();
         }
@@ -408,11 +408,15 @@ Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
             case ValueType::Date:
             case ValueType::DateTime:
             case ValueType::Time:
-                rc = worksheet_write_number(sheet, row, col, spreadsheetSerial(v),
-                                            v.type() == ValueType::Date       ? date
-                                            : v.type() == ValueType::DateTime ? dateTime
-                                                                              : time);
-                break;
+                // A date the sheet cannot hold goes in as its text.
+                if (const std::optional<double> serial = spreadsheetSerial(v)) {
+                    rc = worksheet_write_number(sheet, row, col, *serial,
+                                                v.type() == ValueType::Date       ? date
+                                                : v.type() == ValueType::DateTime ? dateTime
+                                                                                  : time);
+                    break;
+                }
+                [[fallthrough]];
             default: {
                 const std::string text = exportText(v);
                 if (utf8Length(text) > 32767)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,8 +106,10 @@ private:
 // date-times "YYYY-MM-DD HH:MM:SS", null as "".
 std::string exportText(const Value& v);
 bool isNumeric(ValueType type);
-// Days since 1899-12-30 (the spreadsheets' date serial), with the time of day as a fraction.
-double spreadsheetSerial(const Value& v);
+// The spreadsheets' date serial of a date, date-time or time: days counted as they count them
+// (1900-01-01 is 1, and they count a 1900-02-29), the time of day as a fraction. nullopt for a
+// date they cannot hold (before 1900 or after 9999), which is written as text instead.
+std::optional<double> spreadsheetSerial(const Value& v);
 
 // The writers.
 Status writeDelimited(ExportSource& source, AtomicFile& file, const SaveAsOptions& options,

@@ -142,6 +142,34 @@ TEST_F(SaveAs, SheetsAndTablesReadBackWithTheirOwnReaders) {
     EXPECT_NE(magic.find("dBase III"), std::string::npos) << magic;
 }
 
+TEST_F(SaveAs, SheetDatesAreTheDaysTheSpreadsheetsCount) {
+    // Spreadsheets count 1900-01-01 as day 1 and a 1900-02-29 that never was; a date before
+    // 1900 ("no date" in many databases) they cannot hold goes in as its text.
+    std::string error;
+    ASSERT_EQ(report.Create(R"(release 9;
+datawindow(units=0 )
+detail(height=80 )
+table(column=(type=date name=d dbname="d" ) column=(type=datetime name=t dbname="t" ) )
+data("1900-01-01" "1900-01-01 12:00:00" "1900-02-28" "1900-02-28 06:00:00"
+ "1900-03-01" "1900-03-01 00:00:00" "1753-01-01" "1899-12-31 23:59:59" )
+)",
+                            error),
+              1)
+        << error;
+    EXPECT_EQ(roundTrip("xls"),
+              "d | t\n"
+              "date:1.0 | date:1.5\n"
+              "date:59.0 | date:59.25\n"
+              "date:61.0 | date:61.0\n"
+              "1753-01-01 | 1899-12-31 23:59:59\n");
+    EXPECT_EQ(roundTrip("xlsx"),
+              "d | t\n"
+              "date:1900-01-01 00:00:00 | date:1900-01-01 12:00:00\n"
+              "date:1900-02-28 00:00:00 | date:1900-02-28 06:00:00\n"
+              "date:1900-03-01 00:00:00 | date:1900-03-01 00:00:00\n"
+              "1753-01-01 | 1899-12-31 23:59:59\n");
+}
+
 TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     // 254 bytes in a dBASE field and 240 in a Lotus label; a Chinese character is two bytes and
     // is never cut in half.
