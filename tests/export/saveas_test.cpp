@@ -179,6 +179,19 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     EXPECT_EQ(dbf.error().message,
               "row 1, column goodsname: a text of 255 bytes does not fit a dBASE field (at most "
               "254)");
+    // The table is marked GBK: a character GBK does not hold is refused, not written in
+    // another code page that readers would take for GBK. "丂" is GBK's first character, with
+    // 0x80 for its second byte.
+    for (const std::string character : {"€", "𠀀"}) {
+        report.SetItem(1, "goodsname", Value("丂" + character));
+        dbf = saveReportAs(report, path("a.dbf"), SaveAsType::dBASE3);
+        ASSERT_FALSE(dbf.ok());
+        EXPECT_EQ(dbf.error().message, "row 1, column goodsname: the character '" + character +
+                                           "' cannot be written in code page GBK");
+    }
+    report.SetItem(1, "goodsname", Value("丂"));
+    const std::string gbkFirst = "GOODSNAME | AMOUNT | SALEDATE | STOREID | KIND | COST\n丂 | ";
+    EXPECT_EQ(roundTrip("dbf").substr(0, gbkFirst.size()), gbkFirst);
     report.SetItem(1, "goodsname", Value(std::string(239, 'x') + "中"));
     Status wk1 = saveReportAs(report, path("a.wk1"), SaveAsType::WK1);
     ASSERT_FALSE(wk1.ok());
