@@ -235,6 +235,16 @@ bool isNumeric(ValueType type) {
     return type == ValueType::Number || type == ValueType::Long;
 }
 
+Result<double> exactDouble(const Value& number, std::string_view where) {
+    const Decimal exact = number.toDecimal().value_or(Decimal());
+    const double d = exact.toDouble();
+    // The shortest text of the double reads back as the number only when no digit was lost.
+    if (Decimal::fromDouble(d) != exact)
+        return Error{"the number " + exact.toString() + " has more digits than " +
+                     std::string(where) + " holds"};
+    return d;
+}
+
 std::optional<double> spreadsheetSerial(const Value& v) {
     // Serial 1 is 1900-01-01 and serial 60 the 1900-02-29 the spreadsheets count although it
     // never was; from 1900-03-01 on a serial is the days since 1899-12-30 (1970-01-01 is 25569).

@@ -290,7 +290,15 @@ Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& 
                      : t == ValueType::DateTime ? kDateTimeXf
                      : t == ValueType::Time     ? kTimeXf
                                                 : kGeneralXf);
-            putDouble(d, serial ? *serial : v.toDecimal().value_or(Decimal()).toDouble());
+            double number = 0;
+            if (serial) {
+                number = *serial;
+            } else {
+                Result<double> exact = exactDouble(v, "an Excel cell");
+                if (!exact.ok()) return exact.error();
+                number = exact.value();
+            }
+            putDouble(d, number);
             record(cells, 0x0203, d);
             return Status::success();
         }
@@ -401,10 +409,12 @@ Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         lxw_error rc = LXW_NO_ERROR;
         switch (v.type()) {
             case ValueType::Number:
-            case ValueType::Long:
-                rc = worksheet_write_number(sheet, row, col,
-                                            v.toDecimal().value_or(Decimal()).toDouble(), nullptr);
+            case ValueType::Long: {
+                Result<double> exact = exactDouble(v, "an Excel cell");
+                if (!exact.ok()) return exact.error();
+                rc = worksheet_write_number(sheet, row, col, exact.value(), nullptr);
                 break;
+            }
             case ValueType::Date:
             case ValueType::DateTime:
             case ValueType::Time:

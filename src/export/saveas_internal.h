@@ -106,6 +106,9 @@ private:
 // date-times "YYYY-MM-DD HH:MM:SS", null as "".
 std::string exportText(const Value& v);
 bool isNumeric(ValueType type);
+// A number as the double a sheet cell holds; an Error ("the number N has more digits than
+// `where` holds") when the double would be another number.
+Result<double> exactDouble(const Value& number, std::string_view where);
 // The spreadsheets' date serial of a date, date-time or time: days counted as they count them
 // (1900-01-01 is 1, and they count a 1900-02-29), the time of day as a fraction. nullopt for a
 // date they cannot hold (before 1900 or after 9999), which is written as text instead.

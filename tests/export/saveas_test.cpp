@@ -215,6 +215,26 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     for (const char* name : {"a.dbf", "a.wk1", "a.xls"}) EXPECT_FALSE(fs::exists(path(name)));
 }
 
+TEST_F(SaveAs, NumbersASheetCellCannotHoldExactlyAreRefused) {
+    // A sheet cell holds a double: these would be read back as other numbers.
+    for (const char* number : {"-99999999999999.9999", "123456789012345678"}) {
+        report.SetItem(2, "amount", Value(*Decimal::parse(number)));
+        for (const auto& [extension, cell] :
+             {std::pair{"xls", "an Excel cell"}, std::pair{"xlsx", "an Excel cell"},
+              std::pair{"wks", "a Lotus cell"}, std::pair{"wk1", "a Lotus cell"}}) {
+            const std::string file = path(std::string("big.") + extension);
+            Status s = saveReportAs(report, file, *saveAsTypeForExtension(extension));
+            ASSERT_FALSE(s.ok()) << extension;
+            EXPECT_EQ(s.error().message, std::string("row 2, column amount: the number ") + number +
+                                             " has more digits than " + cell + " holds");
+            EXPECT_FALSE(fs::exists(file)) << extension;
+        }
+    }
+    // Fifteen digits and a cent always fit.
+    report.SetItem(2, "amount", Value(*Decimal::parse("-9999999999999.99")));
+    ASSERT_TRUE(saveReportAs(report, path("fits.xls"), SaveAsType::Excel8).ok());
+}
+
 TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
     std::ofstream(path("old.csv")) << "old bytes";
     // A character the code page cannot hold.
