@@ -231,6 +231,14 @@ std::string exportText(const Value& v) {
     return v.isNull() ? std::string() : v.toText();
 }
 
+std::string sheetSafeText(const Value& v) {
+    std::string text = exportText(v);
+    if (v.type() == ValueType::String && !text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(0, 1, '\'');
+    return text;
+}
+
 bool isNumeric(ValueType type) {
     return type == ValueType::Number || type == ValueType::Long;
 }
@@ -312,14 +320,14 @@ Status writeDelimited(ExportSource& source, AtomicFile& file, const SaveAsOption
     if (options.headings) {
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c) line += separator;
-            appendField(line, columns[c].name, separator);
+            appendField(line, sheetSafeText(Value(columns[c].name)), separator);
         }
         if (Status s = emit(); !s) return s;
     }
     for (long r = 1; r <= source.rows(); ++r) {
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c) line += separator;
-            appendField(line, exportText(source.value(r, c)), separator);
+            appendField(line, sheetSafeText(source.value(r, c)), separator);
         }
         if (Status s = emit(); !s)
             return Error{"row " + std::to_string(r) + ": " + s.error().message};
@@ -375,7 +383,8 @@ Status writeHtml(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
     const auto& columns = source.columns();
     if (options.headings) {
         html += "<tr>";
-        for (const ExportColumn& c : columns) html += "<th>" + htmlEscape(c.name) + "</th>";
+        for (const ExportColumn& c : columns)
+            html += "<th>" + htmlEscape(sheetSafeText(Value(c.name))) + "</th>";
         html += "</tr>\r\n";
     }
     std::string bytes;
@@ -391,7 +400,7 @@ Status writeHtml(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         for (size_t c = 0; c < columns.size(); ++c) {
             const Value v = source.value(r, c);
             html += isNumeric(v.type()) ? "<td align=\"right\">" : "<td>";
-            html += htmlEscape(exportText(v)) + "</td>";
+            html += htmlEscape(sheetSafeText(v)) + "</td>";
         }
         html += "</tr>\r\n";
         if (Status s = flush(); !s)
@@ -436,7 +445,7 @@ Status writeDif(ExportSource& source, AtomicFile& file, const SaveAsOptions& opt
         } else if (v.isNull()) {
             text += "1,0\r\n\"\"\r\n";
         } else {
-            std::string s = exportText(v);
+            std::string s = sheetSafeText(v);
             for (char& c : s)
                 if (c == '\r' || c == '\n') c = ' ';
             text += "1,0\r\n" + difString(s) + "\r\n";

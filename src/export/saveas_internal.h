@@ -106,6 +106,11 @@ private:
 // date-times "YYYY-MM-DD HH:MM:SS", null as "".
 std::string exportText(const Value& v);
 bool isNumeric(ValueType type);
+// Text for a text file a spreadsheet opens (CSV, tab-separated, HTML, DIF): a text cell that
+// begins like a formula ('=', '+', '-', '@', a tab or a carriage return) gets a leading
+// apostrophe, which spreadsheets read as "this is text" and do not show; anything else as
+// exportText gives it. A typed remark must never run as a formula on another desk.
+std::string sheetSafeText(const Value& v);
 // A number as the double a sheet cell holds; an Error ("the number N has more digits than
 // `where` holds") when the double would be another number.
 Result<double> exactDouble(const Value& number, std::string_view where);

@@ -69,12 +69,13 @@ protected:
         fs::remove_all(dir);
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
-    // Saves as `extension` and reads the file back.
-    std::string roundTrip(const std::string& extension) {
+    // Saves as `extension` and reads the file back with `reader` (by default the extension's).
+    std::string roundTrip(const std::string& extension, const std::string& reader = {}) {
         const std::string file = path("sales." + extension);
         Status s = saveReportAs(report, file, *saveAsTypeForExtension(extension));
         EXPECT_TRUE(s.ok()) << (s ? "" : s.error().message);
-        const std::string cmd = std::string(SAVEAS_READER) + " " + extension + " " + file + " > " +
+        const std::string cmd = std::string(SAVEAS_READER) + " " +
+                                (reader.empty() ? extension : reader) + " " + file + " > " +
                                 path("out.txt") + " 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(path("out.txt"));
         return slurp(path("out.txt"));
@@ -123,6 +124,33 @@ TEST_F(SaveAs, TextFormatsReadBackWithTheirOwnReaders) {
     EXPECT_EQ(roundTrip("slk"), expected(kHeading, "2024-03-01", "2024-02-29", " "));
     const std::string csv = slurp(path("sales.csv"));
     EXPECT_EQ(csv.substr(0, 45), "goodsname,amount,saledate,storeid,kind,cost\r\n");
+}
+
+TEST_F(SaveAs, TextThatLooksLikeAFormulaStaysTextInASpreadsheet) {
+    // Anyone may type a remark; opening the file must not run it. Numbers stay numbers.
+    std::string error;
+    ASSERT_EQ(report.Create(R"srd(release 9;
+datawindow(units=0 )
+detail(height=80 )
+table(column=(type=char(20) name=remark dbname="remark" ) column=(type=decimal(2) name=n dbname="n" ) )
+data("=1+1" -2 "-2+3" 3 "@SUM(A1:A2)" 4 "+1" 5 "plain" 6 )
+)srd",
+                            error),
+              1)
+        << error;
+    const std::string asText =
+        "remark | n\n=1+1 | -2.0\n-2+3 | 3.0\n@SUM(A1:A2) | 4.0\n+1 | 5.0\nplain | 6.0\n";
+    for (const char* extension : {"csv", "txt", "htm", "dif"})
+        EXPECT_EQ(roundTrip(extension, "gnumeric"), asText) << extension;
+    // What the file holds: a leading apostrophe, the common mark of a text cell.
+    EXPECT_EQ(slurp(path("sales.csv")),
+              "remark,n\r\n'=1+1,-2\r\n'-2+3,3\r\n'@SUM(A1:A2),4\r\n'+1,5\r\nplain,6\r\n");
+    // A tab or a carriage return first: CSV quotes the field, the apostrophe still leads.
+    report.SetItem(1, "remark", Value("\t=1+1"));
+    report.SetItem(2, "remark", Value("\r=1+1"));
+    ASSERT_TRUE(saveReportAs(report, path("ws.csv"), SaveAsType::CSV).ok());
+    const std::string quoted = "remark,n\r\n'\t=1+1,-2\r\n\"'\r=1+1\",3\r\n";
+    EXPECT_EQ(slurp(path("ws.csv")).substr(0, quoted.size()), quoted);
 }
 
 TEST_F(SaveAs, SheetsAndTablesReadBackWithTheirOwnReaders) {
