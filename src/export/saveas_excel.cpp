@@ -4,6 +4,7 @@
 // through libxlsxwriter.
 #include <xlsxwriter.h>
 
+#include <cctype>
 #include <cstring>
 #include <unordered_map>
 
@@ -63,6 +64,27 @@ std::u16string utf16(std::string_view utf8) {
 
 void putChars(std::string& s, const std::u16string& text) {
     for (char16_t c : text) put16(s, static_cast<uint16_t>(c));
+}
+
+// A text as an xlsx cell holds it: readers take "_xHHHH_" for the character HHHH, so an
+// underscore that begins such a form in the text itself is written as "_x005F_".
+std::string xlsxEscape(std::string_view text) {
+    auto escapeForm = [&](size_t i) {
+        if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_')
+            return false;
+        for (size_t k = i + 2; k < i + 6; ++k)
+            if (!std::isxdigit(static_cast<unsigned char>(text[k]))) return false;
+        return true;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (escapeForm(i))
+            out += "_x005F_";
+        else
+            out += text[i];
+    }
+    return out;
 }
 
 // --- BIFF8 records -----------------------------------------------------------------------------
@@ -429,10 +451,12 @@ Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
                 [[fallthrough]];
             default: {
                 const std::string text = exportText(v);
-                if (utf8Length(text) > 32767)
-                    return Error{"a text of " + std::to_string(utf8Length(text)) +
+                // Excel counts a character beyond the first plane as two, in xlsx as in xls.
+                const size_t length = utf16(text).size();
+                if (length > 32767)
+                    return Error{"a text of " + std::to_string(length) +
                                  " characters does not fit an Excel cell (at most 32767)"};
-                rc = worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
+                rc = worksheet_write_string(sheet, row, col, xlsxEscape(text).c_str(), nullptr);
             }
         }
         if (rc != LXW_NO_ERROR) return Error{lxw_strerror(rc)};

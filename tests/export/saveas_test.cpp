@@ -243,6 +243,26 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     for (const char* name : {"a.dbf", "a.wk1", "a.xls"}) EXPECT_FALSE(fs::exists(path(name)));
 }
 
+TEST_F(SaveAs, XlsxTextsArriveAsTheyAreOrAreRefusedAsInXls) {
+    // A text that holds the form xlsx uses for a character code reads back as written.
+    report.SetItem(1, "goodsname", Value("_x0041_ 与 _x4e2d_x0042_"));
+    const std::string back = roundTrip("xlsx");
+    const std::string first = "_x0041_ 与 _x4e2d_x0042_ | 12.5 |";
+    EXPECT_EQ(back.substr(back.find('\n') + 1, first.size()), first);
+    // 32,767 characters as Excel counts them: one beyond the first plane is two.
+    std::string faces;
+    for (int i = 0; i < 16384; ++i) faces += "😀";
+    report.SetItem(1, "goodsname", Value(faces));
+    for (const auto& [extension, type] :
+         {std::pair{"xls", SaveAsType::Excel8}, std::pair{"xlsx", SaveAsType::XLSX}}) {
+        Status s = saveReportAs(report, path(std::string("long.") + extension), type);
+        ASSERT_FALSE(s.ok()) << extension;
+        EXPECT_EQ(s.error().message,
+                  "row 1, column goodsname: a text of 32768 characters does not fit an Excel "
+                  "cell (at most 32767)");
+    }
+}
+
 TEST_F(SaveAs, NumbersASheetCellCannotHoldExactlyAreRefused) {
     // A sheet cell holds a double: these would be read back as other numbers.
     for (const char* number : {"-99999999999999.9999", "123456789012345678"}) {

@@ -47,11 +47,15 @@ def xls(path):
 
 
 def xlsx(path):
+    """Texts as Excel shows them: openpyxl leaves the _xHHHH_ forms of inline texts as they are,
+    Excel reads each as its character."""
     import openpyxl
+    from openpyxl.utils.escape import unescape
     sheet = openpyxl.load_workbook(path).active
     rows = []
     for r in sheet.iter_rows(values_only=True):
-        rows.append([("date:" + v.isoformat(sep=" ")) if hasattr(v, "isoformat") else v for v in r])
+        rows.append([("date:" + v.isoformat(sep=" ")) if hasattr(v, "isoformat")
+                     else unescape(v) if isinstance(v, str) else v for v in r])
     return rows
 
 
