@@ -481,33 +481,41 @@ Status writeSylk(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         text.clear();
         return Status::success();
     };
-    auto cell = [&](long y, size_t x, const Value& v) {
-        if (v.isNull()) return;
+    auto cell = [&](long y, size_t x, const Value& v) -> Status {
+        if (v.isNull()) return Status::success();
         text += "C;Y" + std::to_string(y) + ";X" + std::to_string(x + 1) + ";K";
         if (isNumeric(v.type())) {
             text += v.toText();
         } else {
-            // Semicolons are doubled; line ends cannot stand in a record.
+            // Semicolons are doubled; line ends cannot stand in a record. Readers take ESC for
+            // the start of a character sequence of their own, so it has no way into the file.
             text += '"';
             for (char c : exportText(v)) {
                 if (c == ';')
                     text += ";;";
                 else if (c == '\r' || c == '\n')
                     text += ' ';
+                else if (c == '\x1B')
+                    return Error{"the character ESC (U+001B) cannot be written in a SYLK file"};
                 else
                     text += c;
             }
             text += '"';
         }
         text += "\r\n";
+        return Status::success();
     };
     long y = 1;
     if (options.headings) {
-        for (size_t c = 0; c < columns.size(); ++c) cell(y, c, Value(columns[c].name));
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(y, c, Value(columns[c].name)); !s) return s;
         ++y;
     }
     for (long r = 1; r <= source.rows(); ++r, ++y) {
-        for (size_t c = 0; c < columns.size(); ++c) cell(y, c, source.value(r, c));
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(y, c, source.value(r, c)); !s)
+                return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
+                             s.error().message};
         if (Status s = flush(); !s)
             return Error{"row " + std::to_string(r) + ": " + s.error().message};
         if (!source.progress(r)) return cancelledError();

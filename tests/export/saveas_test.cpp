@@ -220,6 +220,13 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     report.SetItem(1, "goodsname", Value("丂"));
     const std::string gbkFirst = "GOODSNAME | AMOUNT | SALEDATE | STOREID | KIND | COST\n丂 | ";
     EXPECT_EQ(roundTrip("dbf").substr(0, gbkFirst.size()), gbkFirst);
+    // An ESC would start one of SYLK's own character sequences, and readers would eat it.
+    report.SetItem(1, "goodsname", Value(std::string("a") + '\x1B' + "b"));
+    Status slk = saveReportAs(report, path("a.slk"), SaveAsType::SYLK);
+    ASSERT_FALSE(slk.ok());
+    EXPECT_EQ(slk.error().message,
+              "row 1, column goodsname: the character ESC (U+001B) cannot be written in a SYLK "
+              "file");
     report.SetItem(1, "goodsname", Value(std::string(239, 'x') + "中"));
     Status wk1 = saveReportAs(report, path("a.wk1"), SaveAsType::WK1);
     ASSERT_FALSE(wk1.ok());
@@ -240,7 +247,8 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     ASSERT_FALSE(xls.ok());
     EXPECT_EQ(xls.error().message,
               "an Excel 97-2003 worksheet holds at most 65536 rows; the report has 65537");
-    for (const char* name : {"a.dbf", "a.wk1", "a.xls"}) EXPECT_FALSE(fs::exists(path(name)));
+    for (const char* name : {"a.dbf", "a.slk", "a.wk1", "a.xls"})
+        EXPECT_FALSE(fs::exists(path(name)));
 }
 
 TEST_F(SaveAs, XlsxTextsArriveAsTheyAreOrAreRefusedAsInXls) {
