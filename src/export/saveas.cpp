@@ -1,15 +1,5 @@
 #include "export/saveas.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <cstring>
-#include <filesystem>
-
 #include "common/text.h"
 #include "engine/datastore.h"
 #include "export/saveas_internal.h"
@@ -84,105 +74,6 @@ bool ExportSource::progress(long done) const {
     if (!m_options.progress) return true;
     if (done != m_rows && done % 4096 != 0) return true;
     return m_options.progress(done, m_rows);
-}
-
-// --- the file
-// -------------------------------------------------------------------------------------
-
-AtomicFile::~AtomicFile() {
-    if (m_fd >= 0) ::close(m_fd);
-    if (!m_committed && !m_temp.empty()) ::unlink(m_temp.c_str());
-}
-
-Status AtomicFile::open(const std::string& path) {
-    m_path = path;
-    std::filesystem::path p(path);
-    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        return Error{"cannot write " + path + ": the folder " + folder + " does not exist"};
-    std::string pattern =
-        (std::filesystem::path(folder) / ("." + p.filename().string() + ".XXXXXX")).string();
-    m_fd = ::mkstemp(pattern.data());
-    if (m_fd < 0) return Error{"cannot write " + path + ": " + std::strerror(errno)};
-    ::fchmod(m_fd, 0644);
-    m_temp = pattern;
-    return Status::success();
-}
-
-void AtomicFile::flush() {
-    size_t done = 0;
-    while (m_error.empty() && done < m_buffer.size()) {
-        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            m_error = std::strerror(errno);
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    m_buffer.clear();
-}
-
-void AtomicFile::write(std::string_view bytes) {
-    if (!m_error.empty()) return;
-    m_buffer.append(bytes);
-    if (m_buffer.size() >= (1u << 20)) flush();
-}
-
-void AtomicFile::put16(uint16_t v) {
-    const char b[2] = {static_cast<char>(v & 0xff), static_cast<char>(v >> 8)};
-    write(std::string_view(b, 2));
-}
-
-void AtomicFile::put32(uint32_t v) {
-    const char b[4] = {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff),
-                       static_cast<char>((v >> 16) & 0xff), static_cast<char>(v >> 24)};
-    write(std::string_view(b, 4));
-}
-
-void AtomicFile::putDouble(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    put32(static_cast<uint32_t>(bits));
-    put32(static_cast<uint32_t>(bits >> 32));
-}
-
-Status AtomicFile::commit() {
-    if (!m_adopted) {
-        flush();
-        if (m_error.empty() && ::fsync(m_fd) != 0) m_error = std::strerror(errno);
-        if (::close(m_fd) != 0 && m_error.empty()) m_error = std::strerror(errno);
-        m_fd = -1;
-    } else if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (!m_error.empty()) return Error{"cannot write " + m_path + ": " + m_error};
-    if (::rename(m_temp.c_str(), m_path.c_str()) != 0)
-        return Error{"cannot write " + m_path + ": " + std::strerror(errno)};
-    m_committed = true;
-    sweepAbandoned();
-    return Status::success();
-}
-
-void AtomicFile::sweepAbandoned() const {
-    // Temporary files of earlier saves of this file that were killed. A save under way writes
-    // its temporary file all the time, so one untouched for an hour is nobody's.
-    namespace fs = std::filesystem;
-    const fs::path target(m_path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string prefix = "." + target.filename().string() + ".";
-    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::error_code timeError;
-        const auto written = entry.last_write_time(timeError);
-        if (!timeError && written < stale) fs::remove(entry.path(), timeError);
-    }
 }
 
 // --- text in the code page

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "common/result.h"
 #include "common/value.h"
 #include "export/saveas.h"
@@ -47,42 +48,6 @@ private:
     const SaveAsOptions& m_options;
     std::vector<ExportColumn> m_columns;
     long m_rows = 0;
-};
-
-// A file written to a temporary name beside its final name and renamed by `commit`. Writes are
-// buffered; the first failure is kept and reported by `commit`. Dropped without commit, the
-// temporary file is removed; temporary files a killed save left behind go with the next save of
-// the same file.
-class AtomicFile {
-public:
-    AtomicFile() = default;
-    ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    Status open(const std::string& path);
-    void write(std::string_view bytes);
-    void put8(uint8_t v) { write(std::string_view(reinterpret_cast<const char*>(&v), 1)); }
-    void put16(uint16_t v);
-    void put32(uint32_t v);
-    void putDouble(double v);
-    Status commit();
-    // The temporary file's name, for writers that hand the file to a library.
-    const std::string& tempPath() const { return m_temp; }
-    // Takes over a temporary file another writer filled (closed): commit renames it.
-    void adopt() { m_adopted = true; }
-
-private:
-    void flush();
-    // Removes temporary files of this file's earlier saves that were killed mid-way.
-    void sweepAbandoned() const;
-    std::string m_path;
-    std::string m_temp;
-    int m_fd = -1;
-    std::string m_buffer;
-    std::string m_error;
-    bool m_committed = false;
-    bool m_adopted = false;
 };
 
 // UTF-8 text into a code page, with one converter kept open.

@@ -6,9 +6,10 @@
 //
 // Files are written to a temporary name beside the target and renamed over it only when
 // everything was drawn and written, so a failed write leaves any earlier file as it was and no
-// torn file. Failures come back as an Error: "cannot write PATH: why" when the file cannot be
-// created or written, the painter's message when a picture of the page cannot be read, the
-// page source's own error when a page cannot be laid out.
+// torn file; a file written over keeps its permissions, a symbolic link its target, and a path
+// that is not a regular file is refused (common/atomic_file.h). Failures come back as an Error:
+// "cannot write PATH: why" when the file cannot be created or written, the painter's message when a
+// picture of the page cannot be read, the page source's own error when a page cannot be laid out.
 #pragma once
 
 #include <QImage>

@@ -240,7 +240,7 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render(frame + " --page 9"),
               "error: page 9 does not exist: the report has 3 pages\n");
     EXPECT_EQ(render(frame + " --pdf /nonexistent/out.pdf"),
-              "error: cannot write /nonexistent/out.pdf: No such file or directory\n");
+              "error: cannot write /nonexistent/out.pdf: the folder /nonexistent does not exist\n");
     EXPECT_EQ(render("d_nowhere"),
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");

@@ -319,6 +319,23 @@ TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
     EXPECT_EQ(files, 1u);  // no temporary file left behind
 }
 
+TEST_F(SaveAs, SavingOverAFileKeepsItsPermissionsAndLinks) {
+    std::ofstream(path("private.xlsx")) << "old";
+    ::chmod(path("private.xlsx").c_str(), 0600);
+    fs::create_symlink("private.xlsx", path("link.xlsx"));
+    ASSERT_TRUE(saveReportAs(report, path("link.xlsx"), SaveAsType::XLSX).ok());
+    EXPECT_TRUE(fs::is_symlink(path("link.xlsx")));
+    EXPECT_EQ(fs::status(path("private.xlsx")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(slurp(path("private.xlsx")).substr(0, 2), "PK");
+    ASSERT_EQ(::mkfifo(path("pipe.csv").c_str(), 0600), 0);
+    Status pipe = saveReportAs(report, path("pipe.csv"), SaveAsType::CSV);
+    ASSERT_FALSE(pipe.ok());
+    EXPECT_EQ(pipe.error().message,
+              "cannot write " + path("pipe.csv") + ": it is not a regular file");
+    EXPECT_TRUE(fs::is_fifo(path("pipe.csv")));
+}
+
 TEST_F(SaveAs, TheNextSaveTakesAwayWhatAKilledSaveLeft) {
     // A save killed an hour ago left its temporary file; one under way now writes its own.
     std::ofstream(path(".sales.csv.Ab12Cd")) << "half";
