@@ -49,7 +49,8 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
           "第2页 共2页", "制单人：张伟"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " not in:\n" << text;
 
-    // Every font embedded; the Song and Hei faces both used.
+    // Every font embedded as a subset that says so: its name begins with a tag of six capital
+    // letters and '+'. The Song and Hei faces both used.
     const std::string fonts = runTool("pdffonts '" + pdf + "'");
     std::istringstream lines(fonts);
     std::string line;
@@ -57,8 +58,10 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
     while (std::getline(lines, line)) {
         if (line.rfind("name", 0) == 0 || line.rfind("----", 0) == 0) continue;
         ++fontLines;
-        EXPECT_NE(line.find(" yes "), std::string::npos) << line;
+        EXPECT_NE(line.find(" yes yes yes "), std::string::npos) << line;  // emb sub uni
         EXPECT_EQ(line.find("Type 3"), std::string::npos) << line;
+        EXPECT_EQ(line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), 6u) << line;
+        EXPECT_EQ(line[6], '+') << line;
     }
     EXPECT_GE(fontLines, 2) << fonts;
     EXPECT_NE(fonts.find("UMingCN"), std::string::npos) << fonts;
@@ -66,6 +69,9 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
     // The faces are megabytes; only the glyphs used travel.
     EXPECT_LT(std::filesystem::file_size(pdf), 200u * 1024) << "fonts are not subset";
 
+    // The names were put in after Qt wrote the file: its structure must still hold.
+    EXPECT_NE(runTool("qpdf --check '" + pdf + "'").find("No syntax or stream encoding errors"),
+              std::string::npos);
     const std::string info = runTool("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Title:           采购订单 305"), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
