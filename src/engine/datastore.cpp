@@ -1,6 +1,8 @@
 #include "engine/datastore.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "common/text.h"
 #include "engine/format.h"
@@ -288,6 +290,21 @@ void DataStore::resetRows() {
     m_currentRow = 0;
 }
 
+namespace {
+
+// The size of a number written as decimal text ("1e300", "-1e-300"), when the text is one; the
+// number itself need not be one a Decimal holds.
+std::optional<double> numberTextMagnitude(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("+-.0123456789eE") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return std::nullopt;
+    return std::fabs(d);
+}
+
+}  // namespace
+
 Status DataStore::loadStoredData(std::string_view source) {
     if (m_columns.empty() || m_storedData.empty()) return {};
     size_t n = m_columns.size();
@@ -301,14 +318,21 @@ Status DataStore::loadStoredData(std::string_view source) {
                 m_rows->columns[c].set(id, *v);
                 continue;
             }
-            // A whole number a long cannot hold is refused rather than read as another one.
-            if (auto d = Decimal::parse(item.text);
-                d && d->isInteger() && m_columns[c].type == ValueType::Long)
+            // A number a column cannot hold is refused rather than read as another one or as
+            // null.
+            const ValueType type = m_columns[c].type;
+            if (type != ValueType::Long && type != ValueType::Number) continue;
+            const std::string where = "the value " + item.text + " of column '" +
+                                      m_columns[c].name + "' in row " +
+                                      std::to_string(start / n + 1) + " of 'data' ";
+            if (auto d = Decimal::parse(item.text); d && d->isInteger() && type == ValueType::Long)
                 return definitionError(source, item.offset,
-                                       "the value " + item.text + " of column '" +
-                                           m_columns[c].name + "' in row " +
-                                           std::to_string(start / n + 1) +
-                                           " of 'data' is beyond the range of a long");
+                                       where + "is beyond the range of a long");
+            if (auto magnitude = numberTextMagnitude(item.text))
+                return definitionError(
+                    source, item.offset,
+                    where + (*magnitude >= 1 ? "is beyond the range of a number"
+                                             : "is too small for a number (it would read as 0)"));
         }
         m_rows->status[id] = static_cast<uint8_t>(RowStatus::NotModified);
         m_rows->primary.push_back(id);

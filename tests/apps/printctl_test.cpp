@@ -217,6 +217,13 @@ TEST(PrintctlRender, RowsFromAFileGoToTheFramesListAndPagesAreCounted) {
     EXPECT_NE(one.out.find("\"250.00\""), std::string::npos);  // the list's total
     EXPECT_EQ(one.out.substr(one.out.size() - 9), "pages: 4\n");
     EXPECT_EQ(one.out.find("page 3 "), std::string::npos);
+    // A byte-order mark that an editor put first is no part of the first column's name.
+    const std::string marked = writeTemp("marked.tsv", "\xEF\xBB\xBF" + rows);
+    Outcome withMark =
+        printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + marked);
+    EXPECT_EQ(withMark.exitCode, 0) << withMark.err;
+    EXPECT_EQ(withMark.out, "pages: 4\n");
+    fs::remove(marked);
     fs::remove(file);
 }
 
@@ -235,6 +242,9 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render(frame + " --rows " + bad), "error: " + bad +
                                                     " line 3: 'many' does not fit column 'qty', "
                                                     "which holds a whole number\n");
+    std::string twice = writeTemp("twice.tsv", "lineno\tqty\tLineNo\n1\t2\t3\n");
+    EXPECT_EQ(render(frame + " --rows " + twice),
+              "error: " + twice + " line 1: the column 'LineNo' is named twice\n");
     EXPECT_EQ(render(frame + " --rows /nonexistent/rows.tsv"),
               "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
     EXPECT_EQ(render(frame + " --page 9"),
@@ -244,8 +254,7 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render("d_nowhere"),
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");
-    fs::remove(unknown);
-    fs::remove(bad);
+    for (const auto& f : {unknown, bad, twice}) fs::remove(f);
 }
 
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
