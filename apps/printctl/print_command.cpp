@@ -57,8 +57,8 @@ std::string readDefinition(const std::string& path) {
     if (!in) throw UsageError("cannot read " + path);
     std::ostringstream buf;
     buf << in.rdbuf();
-    auto decoded = print::decodeText(buf.str(), "UTF-8");
-    if (!decoded.ok()) throw UsageError(path + ": " + decoded.error().message);
+    auto decoded = print::decodeTextFile(buf.str(), "");
+    if (!decoded.ok()) throw UsageError(path + ": " + decoded.error().describe());
     return std::move(decoded).value();
 }
 

@@ -28,7 +28,7 @@ struct RenderOptions {
     std::string definition;
     std::vector<std::string> defs;
     std::vector<std::string> libs;
-    std::string encoding = "UTF-8";
+    std::string encoding;  // "": as each file is written
     std::string rows;  // a tab-separated file; empty: the definition's own rows
     bool dump = false;
     long page = 0;  // 0: every page
@@ -49,7 +49,7 @@ bool loadRows(const std::string& path, const std::string& encoding, DataStore& t
         error = "cannot read the rows file '" + path + "'";
         return false;
     }
-    auto decoded = print::decodeLines(buf.str(), encoding);
+    auto decoded = print::decodeTextFile(buf.str(), encoding);
     if (!decoded.ok()) {
         error = path + ": " + decoded.error().describe();
         return false;
@@ -130,7 +130,9 @@ void addRenderCommand(CLI::App& app) {
                        "Rows from a tab-separated file whose first line names the columns (for a "
                        "frame, the rows of its nested report dw_report)");
     render->add_option("--encoding", options->encoding,
-                       "Code page of definition and rows files (default UTF-8, e.g. gb18030)");
+                       "Code page of definition and rows files (e.g. gb18030; by default UTF-8, "
+                       "or the application code page for a file without a byte-order mark that "
+                       "is not UTF-8)");
     render->add_flag("--dump", options->dump, "Print each page's display list as text");
     render->add_option("--page", options->page, "Lay out and write only page N");
     render->add_option("--pdf", options->pdf, "Write the pages to a PDF file");

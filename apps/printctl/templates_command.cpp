@@ -69,8 +69,8 @@ std::string readSyntax(const std::string& path) {
     if (!in) throw TemplateError("cannot read " + path);
     std::ostringstream buf;
     buf << in.rdbuf();
-    auto decoded = print::decodeText(buf.str(), "UTF-8");
-    if (!decoded.ok()) throw TemplateError(path + ": " + decoded.error().message);
+    auto decoded = print::decodeTextFile(buf.str(), "");
+    if (!decoded.ok()) throw TemplateError(path + ": " + decoded.error().describe());
     print::engine::DataStore dw;
     std::string error;
     if (dw.Create(decoded.value(), error) != 1) throw TemplateError(path + ": " + error);

@@ -90,6 +90,21 @@ TEST(PrintctlDw, NamesTheLineAndColumnOfTextNotValidInItsEncoding) {
     EXPECT_EQ(gbk.err, "error: " + bad.string() +
                            ": Line 3 Column 15: the bytes are not valid gbk text\n");
     fs::remove(bad);
+
+    // Written on Chinese Windows: not UTF-8, so read in the application code page, unless
+    // --encoding says otherwise.
+    fs::path local = fs::temp_directory_path() / "printctl_gbk.srd";
+    std::ofstream(local, std::ios::binary)
+        << "release 9;\ndatawindow(units=0 )\ntable(column=(type=char(10) name=a dbname=\"a\" ) )\n"
+           "text(band=detail text=\"\xb4\xf2\xd3\xa1\" x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+           "name=t )\n";
+    Outcome read = printctl("dw " + local.string(), "describe t.text\n");
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "打印\n.\n");
+    Outcome utf8 = printctl("dw " + local.string() + " --encoding UTF-8");
+    EXPECT_EQ(utf8.err, "error: " + local.string() +
+                            ": Line 4 Column 24: the bytes are not valid UTF-8 text\n");
+    fs::remove(local);
 }
 
 TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
