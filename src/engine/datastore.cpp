@@ -303,7 +303,19 @@ std::optional<double> numberTextMagnitude(const std::string& text) {
     return std::fabs(d);
 }
 
+// A group's level: its `level`, else its place among the groups from 1.
+int groupLevelOf(const AttributeList& attrs, size_t index) {
+    return static_cast<int>(
+        parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(index + 1)));
+}
+
 }  // namespace
+
+bool DataStore::hasGroupLevel(int level) const {
+    for (size_t g = 0; g < m_groups.size(); ++g)
+        if (groupLevelOf(m_groups[g].attrs, g) == level) return true;
+    return false;
+}
 
 Status DataStore::loadStoredData(std::string_view source) {
     if (m_columns.empty() || m_storedData.empty()) return {};
@@ -995,13 +1007,11 @@ const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
     };
     // A group of level N runs over the columns of its own `by` and of every level above it.
     std::vector<int> slots;
-    bool found = false;
+    const bool found = hasGroupLevel(level);
     for (size_t g = 0; g < m_groups.size(); ++g) {
         const AttributeList& attrs = m_groups[g].attrs;
-        int own = static_cast<int>(
-            parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(g + 1)));
+        const int own = groupLevelOf(attrs, g);
         if (own > level) continue;
-        if (own == level) found = true;
         for (const std::string& name : byNames(attrs.get("by"))) {
             int slot = resolveName(name);
             if (slot < 0)
