@@ -12,6 +12,7 @@
 // false, as each function says; nothing throws.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,8 +77,10 @@ public:
     // --- header texts and column conditions -----------------------------------------------------
     // The condition list of a condition form: "title@value" entries separated by tabs, one per
     // visible field with a label, range pairs (MIN/MAX tags on one database column) as one
-    // entry.
-    std::string of_setdwtotext(engine::DataStore& dw);
+    // entry. With `mayShow`, a field it refuses (by the field's name and tag; for a range, either
+    // field) gives "***" as its value, as the operator's column rights mask a list's columns.
+    using FieldRight = std::function<bool(const std::string& name, const std::string& tag)>;
+    std::string of_setdwtotext(engine::DataStore& dw, const FieldRight& mayShow = {});
     // Writes a condition list into the header band as texts "st_text_1", ... laid out
     // `columns` to a row (below 1: two) from `starty` down; updates existing ones in place and
     // destroys surplus ones.
