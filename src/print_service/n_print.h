@@ -95,8 +95,12 @@ public:
     void of_setaccvisible(engine::DataStore& dw, bool vis);
 
     // --- print library --------------------------------------------------------------------------
-    // 1, or -1 when the file did not exist and could not be created.
+    // 1, or -1 when the file did not exist (or held no completed library) and could not be
+    // created. Temporary entries (`kTemporaryPrefix` names without a stamp in their comment)
+    // older than a day, which killed sessions left, are removed.
     int of_setprintlib(const std::string& as_libfile);
+    // The prefix of the generated names of report objects in the print library.
+    static constexpr std::string_view kTemporaryPrefix = "dp_";
     bool of_libisvalid(const std::string& libfile) const;
     // Whether the library holds an entry of that name (whole name, not case sensitive).
     bool of_dwisinlib(const std::string& libfile, const std::string& dwname) const;
@@ -119,6 +123,7 @@ public:
     int of_deleteprintlib();
 
 private:
+    void removeLeftovers(const std::string& libfile);
     void printBill(const std::string& billid, DataWindow* header, DataWindow* detail,
                    DataWindow* detaila, const std::vector<std::string>* accessory,
                    const std::string* ischarge, bool withDetaila);
