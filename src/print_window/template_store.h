@@ -45,6 +45,32 @@ long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const s
 long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::string& frame,
                         std::string& report);
 
+struct TemplateInfo;
+
+// The template's row without its syntaxes into `out` (key, flag, default, library name, stamp;
+// for bills `out.key.oper` is who saved it last). 0, 100 when there is none, -1 on error.
+long readTemplateRow(db::Transaction& sqlca, const TemplateKey& key, TemplateInfo& out);
+
+// How many public report templates of other operators have the key's document and name.
+long countPublicOfOthers(db::Transaction& sqlca, const TemplateKey& key, long& count);
+
+// One template as one statement reads it: the row and both syntaxes from the same state of the
+// database, so that a save committing meanwhile cannot give the frame of one save and the list
+// of another.
+struct TemplateSnapshot {
+    std::string stamp;        // "" for none
+    std::string libraryName;  // its report object in the print library
+    std::string flag;         // reports: "0" public, "1" private; bills "0"
+    std::string isDefault;
+    std::string owner;  // reports: the key's owner; bills: who saved it last
+    std::string frame;
+    std::string report;
+    bool hasReportRow = false;  // the second table holds the template's row
+};
+
+// 0, 100 when the template's row is gone, -1 on error.
+long readTemplate(db::Transaction& sqlca, const TemplateKey& key, TemplateSnapshot& out);
+
 // Clears the default flag of every other template of the key's document or bill id: other
 // names and the same name of other owners alike, so one default stays.
 long clearOtherDefaults(db::Transaction& sqlca, const TemplateKey& key);
