@@ -14,6 +14,7 @@
 
 using namespace print;
 using namespace print::engine;
+using namespace print::layout;
 
 namespace {
 
@@ -88,17 +89,17 @@ void frameNudge(benchmark::State& state) {
     BenchDesigner w;
     DataStore* list = nullptr;
     bench::buildFrame(w.dw_preview, list, state.range(0));
-    w.dw_preview.layout().displayList(1);
+    layoutOf(w.dw_preview).displayList(1);
     w.select("st_repname");
     w.select("st_coname");
     bool right = true;
     for (auto _ : state) {
         w.nudge(right ? platform::KeyCode::Right : platform::KeyCode::Left);
         right = !right;
-        auto page = w.dw_preview.layout().displayList(1);
+        auto page = layoutOf(w.dw_preview).displayList(1);
         benchmark::DoNotOptimize(page);
     }
-    state.counters["pages"] = static_cast<double>(w.dw_preview.layout().pageCount());
+    state.counters["pages"] = static_cast<double>(layoutOf(w.dw_preview).pageCount());
 }
 
 void BM_FrameNudge(benchmark::State& state) {
@@ -110,7 +111,7 @@ void BM_HitTest1000Objects(benchmark::State& state) {
     DataStore report;
     std::string error;
     if (report.Create(manyObjects(1000), error) != 1) state.SkipWithError(error.c_str());
-    ReportLayout& layout = report.layout();
+    ReportLayout& layout = layoutOf(report);
     auto page = layout.displayList(1);
     if (!page.ok()) state.SkipWithError(page.error().message.c_str());
     state.counters["objects"] = static_cast<double>(page.value()->objects.size());

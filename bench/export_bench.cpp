@@ -10,10 +10,11 @@
 #include <string>
 
 #include "engine/datastore.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 
 using namespace print;
 using namespace print::engine;
+using namespace print::saveas;
 
 namespace {
 

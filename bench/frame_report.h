@@ -10,12 +10,13 @@
 
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 
 namespace bench {
 
 using namespace print;
 using namespace print::engine;
+using namespace print::layout;
 
 // A sales list as hosts nest in the frame: six columns, formatted amounts, a summary total.
 inline const char* kList = R"srd(release 9;
@@ -92,8 +93,8 @@ struct FrameReport {
 
     // As a newly opened preview: nothing laid out yet.
     void forget() {
-        frame.layout().invalidate();
-        list->layout().invalidate();
+        layoutOf(frame).invalidate();
+        layoutOf(*list).invalidate();
     }
 };
 

@@ -10,13 +10,14 @@
 #include <sstream>
 #include <string>
 
-#include "frame_report.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
+#include "frame_report.h"
+#include "layout/report_layout.h"
 
 using namespace print;
 using namespace print::engine;
+using namespace print::layout;
 using bench::FrameReport;
 
 namespace {
@@ -31,11 +32,11 @@ void firstPage(benchmark::State& state) {
     FrameReport report(state.range(0));
     for (auto _ : state) {
         report.forget();
-        auto page = report.frame.layout().displayList(1);
+        auto page = layoutOf(report.frame).displayList(1);
         benchmark::DoNotOptimize(page);
         if (!page.ok()) state.SkipWithError(page.error().message.c_str());
     }
-    state.counters["pages"] = static_cast<double>(report.frame.layout().pageCount());
+    state.counters["pages"] = static_cast<double>(layoutOf(report.frame).pageCount());
 }
 
 void BM_FramePage1_100Rows(benchmark::State& state) {
@@ -54,10 +55,10 @@ void BM_FramePage1_100kAutosizeRows(benchmark::State& state) {
     FrameReport report(100000, true);
     for (auto _ : state) {
         report.forget();
-        auto page = report.frame.layout().displayList(1);
+        auto page = layoutOf(report.frame).displayList(1);
         benchmark::DoNotOptimize(page);
     }
-    state.counters["pages"] = static_cast<double>(report.frame.layout().pageCount());
+    state.counters["pages"] = static_cast<double>(layoutOf(report.frame).pageCount());
 }
 BENCHMARK(BM_FramePage1_100kAutosizeRows)->Unit(benchmark::kMillisecond);
 
@@ -71,9 +72,9 @@ void BM_PageThrough100kRows(benchmark::State& state) {
     size_t kept = 0;
     for (auto _ : state) {
         report.forget();
-        pages = report.frame.layout().pageCount();
+        pages = layoutOf(report.frame).pageCount();
         for (long p = 1; p <= pages; ++p) {
-            auto page = report.frame.layout().displayList(p);
+            auto page = layoutOf(report.frame).displayList(p);
             benchmark::DoNotOptimize(page);
         }
         state.PauseTiming();

@@ -62,7 +62,7 @@ void repaint(benchmark::State& state) {
         QPainter painter(&image);
         view.paintView(painter);
     }
-    state.counters["page"] = static_cast<double>(frame.layout().currentPage());
+    state.counters["page"] = static_cast<double>(layout::layoutOf(frame).currentPage());
 }
 BENCHMARK(repaint)
     ->Name("BM_RepaintShownPage100kRows")

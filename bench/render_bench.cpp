@@ -8,7 +8,7 @@
 #include <QPdfWriter>
 
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "render/fonts.h"
 #include "render/gui_application.h"
 #include "render/page_output.h"
@@ -87,13 +87,13 @@ void BM_LayOutAndDrawPdf(benchmark::State& state) {
     engine::DataStore& report = listReport();
     long pages = 0;
     for (auto _ : state) {
-        report.layout().invalidate();
+        layout::layoutOf(report).invalidate();
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
-        const long count = report.layout().pageCount();
+        const long count = layout::layoutOf(report).pageCount();
         std::vector<long> all(static_cast<size_t>(count));
         for (long p = 1; p <= count; ++p) all[static_cast<size_t>(p - 1)] = p;
-        const render::PagePainter painter(report.layout().fontMetrics());
+        const render::PagePainter painter(layout::layoutOf(report).fontMetrics());
         const Status written =
             render::writePdf(all, render::pagesOf(report), buffer, "buffer", {}, painter);
         if (!written) state.SkipWithError(written.error().message.c_str());
@@ -111,9 +111,10 @@ void BM_LayOutOnly(benchmark::State& state) {
     engine::DataStore& report = listReport();
     long pages = 0;
     for (auto _ : state) {
-        report.layout().invalidate();
-        const long count = report.layout().pageCount();
-        for (long p = 1; p <= count; ++p) benchmark::DoNotOptimize(report.layout().displayList(p));
+        layout::layoutOf(report).invalidate();
+        const long count = layout::layoutOf(report).pageCount();
+        for (long p = 1; p <= count; ++p)
+            benchmark::DoNotOptimize(layout::layoutOf(report).displayList(p));
         pages += count;
     }
     state.counters["pages_per_second"] =
@@ -124,16 +125,17 @@ BENCHMARK(BM_LayOutOnly)->Unit(benchmark::kMillisecond)->MinTime(3);
 // The drawing share of the first benchmark: display lists made beforehand, only drawn.
 void BM_DrawOnlyPdf(benchmark::State& state) {
     engine::DataStore& report = listReport();
-    const long count = report.layout().pageCount();
-    std::vector<std::shared_ptr<const engine::PageDisplayList>> lists;
-    for (long p = 1; p <= count; ++p) lists.push_back(report.layout().displayList(p).value());
+    const long count = layout::layoutOf(report).pageCount();
+    std::vector<std::shared_ptr<const layout::PageDisplayList>> lists;
+    for (long p = 1; p <= count; ++p)
+        lists.push_back(layout::layoutOf(report).displayList(p).value());
     const render::PageSource source =
-        [&](long page) -> Result<std::shared_ptr<const engine::PageDisplayList>> {
+        [&](long page) -> Result<std::shared_ptr<const layout::PageDisplayList>> {
         return lists[static_cast<size_t>(page - 1)];
     };
     std::vector<long> all(static_cast<size_t>(count));
     for (long p = 1; p <= count; ++p) all[static_cast<size_t>(p - 1)] = p;
-    const render::PagePainter painter(report.layout().fontMetrics());
+    const render::PagePainter painter(layout::layoutOf(report).fontMetrics());
     long pages = 0;
     for (auto _ : state) {
         QBuffer buffer;
@@ -155,14 +157,14 @@ struct PlainRun {
 
 void BM_PlainQPainterPdf(benchmark::State& state) {
     engine::DataStore& report = listReport();
-    const long count = report.layout().pageCount();
+    const long count = layout::layoutOf(report).pageCount();
     std::vector<std::vector<PlainRun>> pages;
     for (long p = 1; p <= count; ++p) {
-        auto list = report.layout().displayList(p);
+        auto list = layout::layoutOf(report).displayList(p);
         if (!list.ok()) std::abort();
         std::vector<PlainRun> runs;
-        for (const engine::DisplayItem& item : list.value()->items) {
-            if (const auto* run = std::get_if<engine::TextRun>(&item.shape))
+        for (const layout::DisplayItem& item : list.value()->items) {
+            if (const auto* run = std::get_if<layout::TextRun>(&item.shape))
                 runs.push_back({render::toQFont(run->font, run->font.size, 1200),
                                 QPointF(run->box.x, run->baseline),
                                 QString::fromStdString(run->text)});

@@ -14,7 +14,7 @@ add_library(print_component INTERFACE)
 target_link_libraries(print_component INTERFACE print_window print_render)
 set_target_properties(print_component PROPERTIES EXPORT_NAME print)
 
-set(print_export_targets print_common print_engine print_db print_platform print_report_defs
+set(print_export_targets print_common print_engine print_layout print_export print_db print_platform print_report_defs
     print_designer print_render print_service print_panels print_window print_component)
 set(PRINT_PACKAGE_QT_COMPONENTS "")
 if(TARGET print_qt)

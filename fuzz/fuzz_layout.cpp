@@ -8,7 +8,7 @@
 
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 
 namespace {
 const char* kList = R"def(release 9;
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     report.Modify(text);
     if (list) list->Modify(text);
-    auto& layout = report.layout();
+    auto& layout = print::layout::layoutOf(report);
     long pages = layout.pageCount();
     for (long p = 1; p <= pages && p <= 50; ++p)
         if (!layout.displayList(p).ok()) std::abort();

@@ -30,7 +30,7 @@ bool save(QWidget& widget, const std::filesystem::path& file) {
 void selectObject(platform::DataWindowControl& preview, const std::string& name, bool ctrl) {
     auto placed = preview.placedObject(name);
     if (!placed) return;
-    const engine::PagePoint centre{placed->box.x + placed->box.width / 2,
+    const layout::PagePoint centre{placed->box.x + placed->box.width / 2,
                                    placed->box.y + placed->box.height / 2};
     preview.operatorMouse(platform::MouseAction::Down, centre, ctrl);
     preview.operatorMouse(platform::MouseAction::Up, centre, ctrl);

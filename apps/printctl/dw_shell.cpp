@@ -1,7 +1,7 @@
 #include "dw_shell.h"
 
 #include "common/text.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 
 namespace printctl {
 namespace {
@@ -168,17 +168,17 @@ std::string DwShell::getItem(const std::string& args, bool display) {
 
 bool saveReportTo(print::engine::DataStore& report, const std::string& path, bool headings,
                   std::string& error) {
-    const std::string extension = print::engine::fileExtension(path);
-    auto type = print::engine::saveAsTypeForExtension(extension);
+    const std::string extension = print::saveas::fileExtension(path);
+    auto type = print::saveas::saveAsTypeForExtension(extension);
     if (!type) {
         error = "cannot save as '" + extension +
                 "': name the file .txt, .csv, .htm, .dif, .slk, .wks, .wk1, .dbf, .xls, .xlsx, "
                 ".wmf or .psr";
         return false;
     }
-    print::engine::SaveAsOptions options;
+    print::saveas::SaveAsOptions options;
     options.headings = headings;
-    print::Status saved = print::engine::saveReportAs(report, path, *type, options);
+    print::Status saved = print::saveas::saveReportAs(report, path, *type, options);
     if (!saved) error = path + ": " + saved.error().message;
     return saved.ok();
 }

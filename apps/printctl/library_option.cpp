@@ -8,7 +8,7 @@
 #include "common/encoding.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 #ifdef PRINTCTL_HAS_DB
 #include "db/library_file.h"
 #endif
@@ -66,8 +66,9 @@ bool openDefinition(print::engine::DataStore& report, const std::string& definit
         std::ifstream in(definition, std::ios::binary);
         char start[16] = {};
         in.read(start, sizeof start);
-        if (print::engine::isReportFile(std::string_view(start, static_cast<size_t>(in.gcount())))) {
-            print::Status opened = print::engine::openReportFile(report, definition);
+        if (print::saveas::isReportFile(
+                std::string_view(start, static_cast<size_t>(in.gcount())))) {
+            print::Status opened = print::saveas::openReportFile(report, definition);
             if (!opened) error = opened.error().message;
             return opened.ok();
         }

@@ -10,11 +10,11 @@
 #include "common/encoding.h"
 #include "dw_shell.h"
 #include "engine/datastore.h"
-#include "engine/display_list.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
 #include "engine/row_import.h"
 #include "input_file.h"
+#include "layout/display_list.h"
+#include "layout/report_layout.h"
 #include "library_option.h"
 #include "render_output.h"
 #include "report_defs/report_defs.h"
@@ -91,13 +91,13 @@ int runRender(const RenderOptions& options) {
     }
     if (!options.saveas.empty() && !saveReportTo(report, options.saveas, true, error))
         return fail(error);
-    print::engine::ReportLayout& layout = report.layout();
+    print::layout::ReportLayout& layout = print::layout::layoutOf(report);
     long first = 1, last = options.dump ? layout.pageCount() : 0;
     if (options.page != 0) first = last = options.page;
     for (long page = first; page <= last; ++page) {
         auto list = layout.displayList(page);
         if (!list.ok()) return fail(list.error().message);
-        if (options.dump) std::cout << print::engine::dumpDisplayList(*list.value());
+        if (options.dump) std::cout << print::layout::dumpDisplayList(*list.value());
     }
     if (output.wanted()) {
         if (const std::string failed = writeRenderOutput(report, output); !failed.empty())

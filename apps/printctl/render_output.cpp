@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "render/gui_application.h"
 #include "render/page_output.h"
 #include "render/report_print.h"
@@ -23,7 +23,7 @@ void prepareRenderOutput() {
 
 std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output) {
     namespace render = print::render;
-    print::engine::ReportLayout& layout = report.layout();
+    print::layout::ReportLayout& layout = print::layout::layoutOf(report);
     const long count = layout.pageCount();
     std::vector<long> pages;
     if (output.page != 0) {

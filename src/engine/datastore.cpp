@@ -6,7 +6,6 @@
 #include "engine/format.h"
 #include "engine/library.h"
 #include "engine/property_table.h"
-#include "engine/report_layout.h"
 
 namespace print::engine {
 namespace {

@@ -25,6 +25,7 @@
 #include "engine/definition_text.h"
 #include "engine/eval_context.h"
 #include "engine/expression.h"
+#include "engine/report_pages.h"
 #include "engine/row_source.h"
 #include "engine/row_store.h"
 
@@ -32,8 +33,6 @@ namespace print::engine {
 
 class DataStore;
 using DataWindowChild = DataStore;
-class ReportLayout;
-enum class RowFocusIndicator;
 
 struct TableColumn {
     AttributeList attrs;  // as written in column=(...)
@@ -149,10 +148,10 @@ public:
     long Retrieve(const std::vector<Value>& args = {});
     const std::string& lastError() const { return m_lastError; }
 
-    // --- pages, preview and pointer (engine/report_layout.h) -------------------------------------
-    // The report's pages, their display lists, the preview state, hit testing and moving objects
-    // with the mouse; made on first use.
-    ReportLayout& layout() const;
+    // --- pages, preview and pointer (engine/report_pages.h) --------------------------------------
+    // The report's pages as the layout module works them out, made on first use through the
+    // registered factory; null when no layout module is linked in (the report is one page).
+    ReportPages* pages() const;
     // The preview shows the next (prior) page; the row at the top of the page shown then (0 on
     // a page without rows), or -1 for a report without a definition. On the last (first) page
     // it stays there.
@@ -275,7 +274,7 @@ private:
     uint64_t m_definitionVersion = 0;
     std::string m_printer;
     const DataStore* m_parent = nullptr;
-    mutable std::unique_ptr<ReportLayout> m_layout;
+    mutable std::unique_ptr<ReportPages> m_pages;
 
     // rows
     std::shared_ptr<RowData> m_rows;

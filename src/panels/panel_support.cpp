@@ -78,10 +78,10 @@ bool chooseFontForRow(platform::Services& services, platform::DataWindowControl&
 }
 
 long scrollPage(engine::DataStore& report, int direction) {
-    const long before = report.layout().currentPage();
+    const long before = layout::layoutOf(report).currentPage();
     const long row = direction < 0 ? report.ScrollPriorPage() : report.ScrollNextPage();
     if (row < 0) return -1;
-    const long after = report.layout().currentPage();
+    const long after = layout::layoutOf(report).currentPage();
     return after == before ? -1 : after;
 }
 

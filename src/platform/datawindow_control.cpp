@@ -65,8 +65,8 @@ long DataWindowControl::ue_keydown(int key, int keyflags) {
     return onKeyDown ? onKeyDown(key, keyflags) : 0;
 }
 
-void DataWindowControl::operatorMouse(MouseAction action, engine::PagePoint point, bool ctrl) {
-    engine::ReportLayout& pages = layout();
+void DataWindowControl::operatorMouse(MouseAction action, layout::PagePoint point, bool ctrl) {
+    layout::ReportLayout& pages = layout::layoutOf(*this);
     pages.setPointer(point);
     const auto [ux, uy] = pages.pointerInUnits();
     const long x = std::lround(ux), y = std::lround(uy);
@@ -94,11 +94,11 @@ void DataWindowControl::operatorMouse(MouseAction action, engine::PagePoint poin
     }
 }
 
-std::optional<engine::PlacedObject> DataWindowControl::placedObject(std::string_view name) {
-    engine::ReportLayout& pages = layout();
+std::optional<layout::PlacedObject> DataWindowControl::placedObject(std::string_view name) {
+    layout::ReportLayout& pages = layout::layoutOf(*this);
     auto list = pages.displayList(pages.currentPage());
     if (!list) return std::nullopt;
-    const engine::PageDisplayList& page = *list.value();
+    const layout::PageDisplayList& page = *list.value();
     for (auto it = page.objects.rbegin(); it != page.objects.rend(); ++it)
         if (it->tag.report.empty() && iequals(it->tag.object, name)) return *it;
     return std::nullopt;

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "platform/control.h"
 
 namespace print::platform {
@@ -80,11 +80,11 @@ public:
     // - Move: a drag under way follows the pointer, then `ue_mousemove` runs;
     // - Up: a drag under way ends and is written into the definition, then `ue_lbuttonup`.
     // Events get the point in the report's own units. The screen and scripts both come here.
-    void operatorMouse(MouseAction action, engine::PagePoint point, bool ctrl = false);
+    void operatorMouse(MouseAction action, layout::PagePoint point, bool ctrl = false);
     // Where object `name` of the outermost report is on the shown page: its box (for a line,
     // the box spanning its end points) and, for a line, its end points; nullopt when the shown
     // page does not show it.
-    std::optional<engine::PlacedObject> placedObject(std::string_view name);
+    std::optional<layout::PlacedObject> placedObject(std::string_view name);
 
     // Makes this control the one that receives keys.
     void takeFocus();

@@ -199,8 +199,8 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
             words.pop_back();
         }
         const char* usage = "mouse needs down|move|up X Y or @OBJECT [DX DY], then [ctrl]";
-        engine::ReportLayout& pages = dw->layout();
-        engine::PagePoint point;
+        layout::ReportLayout& pages = layout::layoutOf(*dw);
+        layout::PagePoint point;
         if (!words.empty() && words[0].size() > 1 && words[0][0] == '@') {
             const std::string name = words[0].substr(1);
             if (words.size() != 1 && words.size() != 3) return fail(usage);
@@ -210,7 +210,7 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
                 auto dx = number(words[1]);
                 auto dy = number(words[2]);
                 if (!dx || !dy) return fail(usage);
-                const engine::PagePoint offset =
+                const layout::PagePoint offset =
                     pages.pointInUnits(static_cast<double>(*dx), static_cast<double>(*dy));
                 point = {placed->box.x + offset.x, placed->box.y + offset.y};
             } else if (placed->kind == "line") {
@@ -274,8 +274,8 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
             state += " rows=" + std::to_string(dw->RowCount()) +
                      " row=" + std::to_string(dw->GetRow());
             if (dw->isCreated())
-                state += " page=" + std::to_string(dw->layout().currentPage()) + "/" +
-                         std::to_string(dw->layout().pageCount());
+                state += " page=" + std::to_string(layout::layoutOf(*dw).currentPage()) + "/" +
+                         std::to_string(layout::layoutOf(*dw).pageCount());
         }
         state += " text=" + c->text();
         emit(state);

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "common/text.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 #include "print_service/nvo_commdlg.h"
 #include "print_window/w_print.h"
 
@@ -51,9 +51,9 @@ int w_print::wf_saveas() {
     service::nvo_commdlg dialog(ui());
     if (dialog.of_getfilesavename("保存文件", directory, fileName, kFilters, 1) != 1) return 0;
     const std::string fullName = (std::filesystem::path(directory) / fileName).string();
-    const std::string extension = engine::fileExtension(fileName);
+    const std::string extension = saveas::fileExtension(fileName);
 
-    engine::SaveAsOptions options;
+    saveas::SaveAsOptions options;
     options.masked = m_masked;
     options.progress = [this](long done, long total) {
         return ui().progress("保存文件", done, total);
@@ -62,7 +62,7 @@ int w_print::wf_saveas() {
     if (extension == "psr") {
         options.headings = false;
         PointerGuard pointer(ui(), Pointer::HourGlass);
-        saved = engine::saveReportAs(dw_preview, fullName, engine::SaveAsType::PSReport, options);
+        saved = saveas::saveReportAs(dw_preview, fullName, saveas::SaveAsType::PSReport, options);
     } else {
         engine::DataWindowChild* list = nullptr;
         if (dw_preview.GetChild("dw_report", list) != 1 || !list) {
@@ -71,7 +71,7 @@ int w_print::wf_saveas() {
         }
         const bool known = std::find(std::begin(kDataExtensions), std::end(kDataExtensions),
                                      extension) != std::end(kDataExtensions);
-        const auto type = engine::saveAsTypeForExtension(extension);
+        const auto type = saveas::saveAsTypeForExtension(extension);
         if (!known || !type) {
             ui().messageBox("错误", "文件名称不合法，请输入正确的文件名！", Icon::StopSign);
             return -1;
@@ -95,7 +95,7 @@ int w_print::wf_saveas() {
                                                      dw_1, 1, engine::Buffer::Primary) == 1);
         if (copied) {
             wf_display_dw(dw_1);
-            saved = engine::saveReportAs(dw_1, fullName, *type, options);
+            saved = saveas::saveReportAs(dw_1, fullName, *type, options);
         }
     }
     ui().progress("保存文件", 1, 1);

@@ -33,7 +33,7 @@
 
 #include "common/text.h"
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "platform/units.h"
 #include "qt/control_widgets.h"
 #include "qt/conversions.h"
@@ -485,7 +485,7 @@ Status QtServices::printPages(const platform::PrintJob& job) {
     if (settings.copies > render::kMaxCopies)
         return Error{"the report asks for " + std::to_string(settings.copies) +
                      " copies; at most " + std::to_string(render::kMaxCopies) + " can be printed"};
-    engine::ReportLayout& layout = report.layout();
+    layout::ReportLayout& layout = layout::layoutOf(report);
     auto pages = render::selectPages(settings.pageRange, settings.parity, layout.pageCount());
     if (!pages.ok()) return pages.error();
     const render::PageSource source = render::pagesOf(report);
@@ -527,7 +527,7 @@ Status QtServices::printPages(const platform::PrintJob& job) {
     for (size_t i = 0; i < sequence.size(); ++i) {
         auto page = source(sequence[i]);
         if (!page.ok()) return page.error();
-        const engine::PageDisplayList& list = *page.value();
+        const layout::PageDisplayList& list = *page.value();
         if (Status images = painter.checkImages(list); !images) return images;
         printer.setPageLayout(render::pageLayoutOf(list));
         if (i == 0) {

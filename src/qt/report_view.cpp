@@ -29,7 +29,9 @@ const QColor kRulerColour(240, 240, 240);
 }  // namespace
 
 ReportView::ReportView(platform::DataWindowControl& control, QWidget* parent)
-    : QAbstractScrollArea(parent), m_control(control), m_painter(control.layout().fontMetrics()) {
+    : QAbstractScrollArea(parent),
+      m_control(control),
+      m_painter(layout::layoutOf(control).fontMetrics()) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -64,13 +66,13 @@ bool ReportView::inPrintPreview() const {
 
 double ReportView::scale() const {
     if (!inPrintPreview()) return kPixelsPerPoint;
-    return kPixelsPerPoint * m_control.layout().previewZoom() / 100.0;
+    return kPixelsPerPoint * layout::layoutOf(m_control).previewZoom() / 100.0;
 }
 
 ReportView::Shown ReportView::current() const {
     Shown s;
     if (!m_control.isCreated()) return s;
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     s.definition = m_control.definitionVersion();
     s.data = m_control.dataVersion();
     s.page = layout.currentPage();
@@ -131,7 +133,7 @@ bool ReportView::syncShown() {
 
 QSizeF ReportView::pagePixels() const {
     if (!m_control.isCreated()) return {};
-    const engine::PageSetup setup = m_control.layout().pageSetup();
+    const layout::PageSetup setup = layout::layoutOf(m_control).pageSetup();
     const double s = scale();
     return {setup.paperWidth * s, setup.paperHeight * s};
 }
@@ -148,11 +150,11 @@ QPointF ReportView::pageOrigin() const {
 
 double ReportView::stripHeight() const {
     if (!m_control.isCreated()) return 0;
-    return m_control.layout().pageSetup().printable().height * kPixelsPerPoint;
+    return layout::layoutOf(m_control).pageSetup().printable().height * kPixelsPerPoint;
 }
 
 long ReportView::formPageCount() const {
-    return m_control.isCreated() ? m_control.layout().pageCount() : 0;
+    return m_control.isCreated() ? layout::layoutOf(m_control).pageCount() : 0;
 }
 
 void ReportView::updateScrollBars() {
@@ -168,7 +170,7 @@ void ReportView::updateScrollBars() {
             height =
                 static_cast<int>(std::clamp(std::ceil(page.height()) + margin, 0.0, kMaxExtent));
         } else {
-            const engine::PageRect printable = m_control.layout().pageSetup().printable();
+            const layout::PageRect printable = layout::layoutOf(m_control).pageSetup().printable();
             width = static_cast<int>(
                 std::clamp(std::ceil(printable.width * kPixelsPerPoint), 0.0, kMaxExtent));
             const double total = stripHeight() * static_cast<double>(formPageCount());
@@ -190,43 +192,43 @@ std::optional<ReportView::PageHit> ReportView::pageHitAt(QPointF pos) {
         if (m_shown.rulers && (pos.x() < kRuler || pos.y() < kRuler) && !m_leftDown)
             return std::nullopt;
         const QPointF origin = pageOrigin();
-        return PageHit{m_control.layout().currentPage(),
+        return PageHit{layout::layoutOf(m_control).currentPage(),
                        {(pos.x() - origin.x()) / s, (pos.y() - origin.y()) / s}};
     }
     const double strip = stripHeight();
     if (strip <= 0) return std::nullopt;
-    const engine::PageRect printable = m_control.layout().pageSetup().printable();
+    const layout::PageRect printable = layout::layoutOf(m_control).pageSetup().printable();
     const double y = pos.y() + verticalScrollBar()->value();
     long page = static_cast<long>(std::floor(y / strip)) + 1;
     // While the button is held the pointer stays on the page it pressed on, so that a drag
     // past the strip's edge still moves the object.
-    if (m_leftDown) page = m_control.layout().currentPage();
+    if (m_leftDown) page = layout::layoutOf(m_control).currentPage();
     if (page < 1 || page > formPageCount()) return std::nullopt;
     return PageHit{page,
                    {printable.x + (pos.x() + horizontalScrollBar()->value()) / s,
                     printable.y + (y - (page - 1) * strip) / s}};
 }
 
-QRectF ReportView::viewportRect(long page, const engine::PageRect& box) {
+QRectF ReportView::viewportRect(long page, const layout::PageRect& box) {
     const double s = scale();
     if (inPrintPreview()) {
-        if (page != m_control.layout().currentPage()) return {};
+        if (page != layout::layoutOf(m_control).currentPage()) return {};
         const QPointF origin = pageOrigin();
         return {origin.x() + box.x * s, origin.y() + box.y * s, box.width * s, box.height * s};
     }
-    const engine::PageRect printable = m_control.layout().pageSetup().printable();
+    const layout::PageRect printable = layout::layoutOf(m_control).pageSetup().printable();
     return {(box.x - printable.x) * s - horizontalScrollBar()->value(),
             (page - 1) * stripHeight() + (box.y - printable.y) * s - verticalScrollBar()->value(),
             box.width * s, box.height * s};
 }
 
 void ReportView::ensureRowVisible(long row) {
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const long page = layout.pageOfRow(row);
     if (page < 1) return;
     auto list = layout.displayList(page);
     if (!list) return;
-    for (const engine::PlacedBand& band : list.value()->bands) {
+    for (const layout::PlacedBand& band : list.value()->bands) {
         if (band.tag.row != row || band.tag.band != "detail" || !band.tag.report.empty()) continue;
         const QRectF r = viewportRect(page, band.box);
         QScrollBar* bar = verticalScrollBar();
@@ -265,7 +267,7 @@ void ReportView::paintView(QPainter& painter) {
 void ReportView::paintPreview(QPainter& painter) {
     const QRect area(QPoint(0, 0), viewport()->size());
     painter.fillRect(area, kDeskColour);
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const QPointF origin = pageOrigin();
     const QSizeF size = pagePixels();
     const QRectF paper(origin, size);
@@ -287,11 +289,11 @@ void ReportView::paintPreview(QPainter& painter) {
 void ReportView::paintForm(QPainter& painter) {
     const QRect area(QPoint(0, 0), viewport()->size());
     painter.fillRect(area, Qt::white);
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const double strip = stripHeight();
     const long pages = formPageCount();
     if (strip <= 0 || pages < 1) return;
-    const engine::PageRect printable = layout.pageSetup().printable();
+    const layout::PageRect printable = layout.pageSetup().printable();
     const double s = kPixelsPerPoint;
     const double top = verticalScrollBar()->value();
     const long first = std::max(1L, static_cast<long>(std::floor(top / strip)) + 1);
@@ -311,15 +313,15 @@ void ReportView::paintForm(QPainter& painter) {
     }
 }
 
-void ReportView::paintFocusIndicator(QPainter& painter, const engine::PageDisplayList& page,
+void ReportView::paintFocusIndicator(QPainter& painter, const layout::PageDisplayList& page,
                                      QPointF origin) {
     const long row = m_control.GetRow();
     if (row < 1) return;
     const bool picture = m_control.rowFocusIndicator() != nullptr;
-    const engine::RowFocusIndicator style = m_control.layout().rowFocusIndicator();
+    const engine::RowFocusIndicator style = layout::layoutOf(m_control).rowFocusIndicator();
     if (!picture && style == engine::RowFocusIndicator::Off) return;
     const double s = scale();
-    for (const engine::PlacedBand& band : page.bands) {
+    for (const layout::PlacedBand& band : page.bands) {
         if (band.tag.row != row || band.tag.band != "detail" || !band.tag.report.empty()) continue;
         const QRectF r(origin.x() + band.box.x * s, origin.y() + band.box.y * s, band.box.width * s,
                        band.box.height * s);
@@ -398,9 +400,9 @@ void ReportView::paintRulers(QPainter& painter, QPointF origin, QSizeF page) {
 }
 
 void ReportView::paintDrag(QPainter& painter) {
-    const auto& drag = m_control.layout().drag();
+    const auto& drag = layout::layoutOf(m_control).drag();
     if (!drag) return;
-    const long page = m_control.layout().currentPage();
+    const long page = layout::layoutOf(m_control).currentPage();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
@@ -438,7 +440,8 @@ void ReportView::showEvent(QShowEvent* event) {
 void ReportView::hideEvent(QHideEvent* event) {
     m_pollTimer.stop();
     // A button that goes up while the view is hidden never reaches it: the drag ends here.
-    if (m_leftDown && m_dragThroughEngine && m_control.isCreated()) m_control.layout().cancelDrag();
+    if (m_leftDown && m_dragThroughEngine && m_control.isCreated())
+        layout::layoutOf(m_control).cancelDrag();
     m_leftDown = false;
     m_dragThroughEngine = false;
     m_pendingMove.reset();

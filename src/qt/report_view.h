@@ -4,9 +4,9 @@
 //
 // Two ways of showing a report:
 // - print preview (the report's DataWindow.Print.Preview is yes, or the caller forces it): the
-//   engine's shown page (`layout().currentPage()`) on a grey desk with a shadow, at the
-//   report's preview zoom, with rulers in centimetres when the report asks for them. Scroll bars
-//   move over that one page; PageUp and PageDown turn pages when the window logic leaves them.
+//   engine's shown page (`layout::layoutOf(*this).currentPage()`) on a grey desk with a shadow, at
+//   the report's preview zoom, with rulers in centimetres when the report asks for them. Scroll
+//   bars move over that one page; PageUp and PageDown turn pages when the window logic leaves them.
 // - screen form or list (everything else: settings forms, the template list): the pages'
 //   printable areas stacked without margins or gaps at 100%, scrolling through the rows, the
 //   current row marked by the control's focus indicator. Editable columns get an editor over
@@ -41,8 +41,8 @@
 #include <memory>
 #include <optional>
 
-#include "engine/display_list.h"
-#include "engine/report_layout.h"
+#include "layout/display_list.h"
+#include "layout/report_layout.h"
 #include "platform/datawindow_control.h"
 #include "platform/services.h"
 #include "render/page_painter.h"
@@ -80,11 +80,11 @@ public:
     // paper; nullopt over the desk, the rulers or below the last page.
     struct PageHit {
         long page = 0;
-        engine::PagePoint point;
+        layout::PagePoint point;
     };
     std::optional<PageHit> pageHitAt(QPointF viewportPos);
     // The viewport rectangle of `box` on page `page`; empty when the page is not shown.
-    QRectF viewportRect(long page, const engine::PageRect& box);
+    QRectF viewportRect(long page, const layout::PageRect& box);
 
     // Paints what the viewport shows into `painter` (active on a device as large as the
     // viewport). paintEvent comes here; benchmarks and tests draw off screen with it.
@@ -147,7 +147,7 @@ private:
     void paintForm(QPainter& painter);
     void paintRulers(QPainter& painter, QPointF origin, QSizeF page);
     void paintDrag(QPainter& painter);
-    void paintFocusIndicator(QPainter& painter, const engine::PageDisplayList& page,
+    void paintFocusIndicator(QPainter& painter, const layout::PageDisplayList& page,
                              QPointF origin);
 
     // --- input (report_view_input.cpp) -----------------------------------------------------
@@ -182,7 +182,7 @@ private:
     bool m_leftDown = false;
     bool m_ctrl = false;               // Ctrl was held when the left button went down
     bool m_dragThroughEngine = false;  // the press went to operatorMouse
-    std::optional<engine::PagePoint> m_pendingMove;
+    std::optional<layout::PagePoint> m_pendingMove;
     std::unique_ptr<FormEditor> m_editor;
 };
 

@@ -76,7 +76,7 @@ int keyFlagsFromQt(Qt::KeyboardModifiers modifiers) {
 
 namespace {
 
-Qt::CursorShape cursorFor(const engine::DragEdges& edges) {
+Qt::CursorShape cursorFor(const layout::DragEdges& edges) {
     if (edges.moving()) return Qt::SizeAllCursor;
     const bool across = edges.left || edges.right, down = edges.top || edges.bottom;
     if (across && down)
@@ -90,7 +90,7 @@ Qt::CursorShape cursorFor(const engine::DragEdges& edges) {
 // --- mouse --------------------------------------------------------------------------------
 
 void ReportView::pointAt(const PageHit& hit) {
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     // The operator's own click turns no page in the form's scrolling.
     if (layout.currentPage() != hit.page && layout.setCurrentPage(hit.page) == 1)
         m_shown.page = hit.page;
@@ -109,7 +109,7 @@ std::pair<std::string, long> ReportView::objectUnderPointer() {
 }
 
 bool ReportView::startsDrag(const PageHit& hit) {
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     if (layout.drag() || layout.currentPage() != hit.page) return false;
     // The engine's own choice of object and edges, undone at once.
     const bool starts = layout.beginDrag(hit.point);
@@ -118,7 +118,7 @@ bool ReportView::startsDrag(const PageHit& hit) {
 }
 
 void ReportView::updateCursor(const std::optional<PageHit>& hit) {
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     Qt::CursorShape shape = Qt::ArrowCursor;
     if (layout.drag()) {
         shape = cursorFor(layout.drag()->edges);
@@ -144,7 +144,7 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         // A press while a drag still waits for its release (the release went elsewhere): that
         // drag is abandoned rather than ended at a point the operator never chose.
-        if (m_leftDown && m_dragThroughEngine) m_control.layout().cancelDrag();
+        if (m_leftDown && m_dragThroughEngine) layout::layoutOf(m_control).cancelDrag();
         m_leftDown = true;
         m_ctrl = ctrl;
         m_pendingMove.reset();
@@ -178,7 +178,7 @@ void ReportView::mouseMoveEvent(QMouseEvent* event) {
 
 void ReportView::sendMove() {
     if (!m_pendingMove) return;
-    const engine::PagePoint point = *m_pendingMove;
+    const layout::PagePoint point = *m_pendingMove;
     m_pendingMove.reset();
     m_control.operatorMouse(MouseAction::Move, point, m_ctrl);
     updateCursor(std::nullopt);
@@ -193,7 +193,7 @@ void ReportView::mouseReleaseEvent(QMouseEvent* event) {
         // The moves still waiting reach the window before the button goes up.
         m_moveTimer.stop();
         sendMove();
-        const engine::PagePoint point = hit ? hit->point : m_control.layout().pointer();
+        const layout::PagePoint point = hit ? hit->point : layout::layoutOf(m_control).pointer();
         const QPointer<ReportView> alive(this);
         m_control.operatorMouse(MouseAction::Up, point, m_ctrl);
         if (!alive) return;
@@ -213,9 +213,9 @@ void ReportView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!alive || event->button() != Qt::LeftButton) return;
     const auto hit = pageHitAt(event->position());
     if (!hit) return;
-    m_control.layout().setPointer(hit->point);
+    layout::layoutOf(m_control).setPointer(hit->point);
     const auto [name, row] = objectUnderPointer();
-    const auto [ux, uy] = m_control.layout().pointerInUnits();
+    const auto [ux, uy] = layout::layoutOf(m_control).pointerInUnits();
     m_control.doubleclicked(std::lround(ux), std::lround(uy), row, name);
     if (alive) checkChanges();
 }
@@ -223,7 +223,7 @@ void ReportView::mouseDoubleClickEvent(QMouseEvent* event) {
 void ReportView::formClick(const PageHit& hit) {
     pointAt(hit);
     const auto [name, row] = objectUnderPointer();
-    const auto [ux, uy] = m_control.layout().pointerInUnits();
+    const auto [ux, uy] = layout::layoutOf(m_control).pointerInUnits();
     m_control.takeFocus();
     if (row >= 1 && row <= m_control.RowCount()) m_control.SetRow(row);
     const QPointer<ReportView> alive(this);
@@ -240,7 +240,7 @@ void ReportView::formClick(const PageHit& hit) {
 void ReportView::rightClick(QPointF pos, const PageHit& hit) {
     pointAt(hit);
     const auto [name, row] = objectUnderPointer();
-    const auto [ux, uy] = m_control.layout().pointerInUnits();
+    const auto [ux, uy] = layout::layoutOf(m_control).pointerInUnits();
     m_control.takeFocus();
     if (row >= 1 && row <= m_control.RowCount()) m_control.SetRow(row);
     if (platform::Window* window = m_control.window()) {
@@ -293,7 +293,7 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
 void ReportView::deliverKey(QKeyEvent* event) {
     const KeyCode code = keyCodeFromQt(event->key());
     const int flags = keyFlagsFromQt(event->modifiers());
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const long pageBefore = m_control.isCreated() ? layout.currentPage() : 0;
     const long rowBefore = m_control.GetRow();
     const uint64_t definitionBefore = m_control.definitionVersion();
@@ -396,13 +396,13 @@ void ReportView::moveEditor(bool backwards) {
 void ReportView::placeEditor() {
     if (!m_editor || !m_editor->widget()) return;
     QWidget* widget = m_editor->widget();
-    engine::ReportLayout& layout = m_control.layout();
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const long row = m_editor->row();
     long page = inPrintPreview() ? layout.currentPage() : layout.pageOfRow(row);
-    std::optional<engine::PageRect> box;
+    std::optional<layout::PageRect> box;
     if (page >= 1) {
         if (auto list = layout.displayList(page)) {
-            for (const engine::PlacedObject& placed : list.value()->objects)
+            for (const layout::PlacedObject& placed : list.value()->objects)
                 if (placed.tag.report.empty() && placed.tag.row == row &&
                     iequals(placed.tag.object, m_editor->object()))
                     box = placed.box;

@@ -51,7 +51,7 @@ void installFontSubstitutions() {
     });
 }
 
-QFont toQFont(const engine::FontSpec& spec, double pointSize, double deviceDpi) {
+QFont toQFont(const layout::FontSpec& spec, double pointSize, double deviceDpi) {
     QFont font(qstring(spec.face));
     font.setPointSizeF(pointSize * 72.0 / deviceDpi);
     font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
@@ -64,7 +64,7 @@ QFont toQFont(const engine::FontSpec& spec, double pointSize, double deviceDpi) 
     return font;
 }
 
-QFont toQFont(const engine::FontSpec& spec) {
+QFont toQFont(const layout::FontSpec& spec) {
     return toQFont(spec, spec.size, 72.0);
 }
 
@@ -72,7 +72,7 @@ std::string resolvedFamily(const std::string& face) {
     return QFontInfo(QFont(qstring(face))).family().toStdString();
 }
 
-std::u32string missingCharacters(const engine::FontSpec& spec, std::string_view text) {
+std::u32string missingCharacters(const layout::FontSpec& spec, std::string_view text) {
     const QFont font = toQFont(spec);
     std::u32string missing;
     for (const char32_t c : qstring(text).toUcs4()) {
@@ -93,7 +93,7 @@ std::u32string missingCharacters(const engine::FontSpec& spec, std::string_view 
 QtFontMetrics::QtFontMetrics() = default;
 QtFontMetrics::~QtFontMetrics() = default;
 
-size_t QtFontMetrics::SpecHash::operator()(const engine::FontSpec& spec) const {
+size_t QtFontMetrics::SpecHash::operator()(const layout::FontSpec& spec) const {
     size_t h = std::hash<std::string>()(spec.face);
     h = h * 31 + std::hash<double>()(spec.size);
     h = h * 31 + static_cast<size_t>(spec.weight);
@@ -101,7 +101,7 @@ size_t QtFontMetrics::SpecHash::operator()(const engine::FontSpec& spec) const {
     return h;
 }
 
-const QFontMetricsF& QtFontMetrics::metricsFor(const engine::FontSpec& font) const {
+const QFontMetricsF& QtFontMetrics::metricsFor(const layout::FontSpec& font) const {
     auto it = m_metrics.find(font);
     if (it != m_metrics.end()) return *it->second;
     // Reports use a handful of fonts; a runaway number (sizes from expressions) must not grow
@@ -118,7 +118,7 @@ size_t QtFontMetrics::WidthKeyHash::operator()(const WidthKey& key) const {
     return SpecHash()(key.font) * 31 + std::hash<std::string>()(key.text);
 }
 
-double QtFontMetrics::width(const engine::FontSpec& font, std::string_view text) const {
+double QtFontMetrics::width(const layout::FontSpec& font, std::string_view text) const {
     WidthKey key{font, std::string(text)};
     std::lock_guard lock(m_mutex);
     if (auto it = m_widths.find(key); it != m_widths.end()) return it->second;
@@ -129,17 +129,17 @@ double QtFontMetrics::width(const engine::FontSpec& font, std::string_view text)
     return measured;
 }
 
-double QtFontMetrics::ascent(const engine::FontSpec& font) const {
+double QtFontMetrics::ascent(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
     return metricsFor(font).ascent();
 }
 
-double QtFontMetrics::descent(const engine::FontSpec& font) const {
+double QtFontMetrics::descent(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
     return metricsFor(font).descent();
 }
 
-double QtFontMetrics::lineSpacing(const engine::FontSpec& font) const {
+double QtFontMetrics::lineSpacing(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
     return metricsFor(font).lineSpacing();
 }

@@ -24,7 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/font_metrics.h"
+#include "layout/font_metrics.h"
 
 class QFontMetricsF;
 
@@ -46,43 +46,43 @@ void installFontSubstitutions();
 // The QFont for `spec` at `pointSize` points on a device of `deviceDpi` dots per inch: Qt
 // scales a font's point size by the device's resolution, so a caller drawing in a coordinate
 // system of its own passes the size it wants in those units and the device's resolution.
-QFont toQFont(const engine::FontSpec& spec, double pointSize, double deviceDpi);
+QFont toQFont(const layout::FontSpec& spec, double pointSize, double deviceDpi);
 // The QFont for `spec` on a 72-dpi device, where points and pixels agree.
-QFont toQFont(const engine::FontSpec& spec);
+QFont toQFont(const layout::FontSpec& spec);
 
 // The family Qt draws `face` with (after substitutions), e.g. "AR PL UMing CN" for "宋体".
 std::string resolvedFamily(const std::string& face);
 
 // The characters of `text` (UTF-8) that neither the face of `spec` nor any face Qt falls back to
 // can draw: what would print as an empty box. Blanks and control characters are never missing.
-std::u32string missingCharacters(const engine::FontSpec& spec, std::string_view text);
+std::u32string missingCharacters(const layout::FontSpec& spec, std::string_view text);
 
 // Layout's font metrics through Qt (QFontMetricsF at 72 dpi, no hinting), the same faces and
 // settings the painter draws with. Safe to share between reports; measurements are cached per
 // font.
-class QtFontMetrics final : public engine::FontMetrics {
+class QtFontMetrics final : public layout::FontMetrics {
 public:
     QtFontMetrics();
     ~QtFontMetrics() override;
 
-    double width(const engine::FontSpec& font, std::string_view text) const override;
-    double ascent(const engine::FontSpec& font) const override;
-    double descent(const engine::FontSpec& font) const override;
-    double lineSpacing(const engine::FontSpec& font) const override;
+    double width(const layout::FontSpec& font, std::string_view text) const override;
+    double ascent(const layout::FontSpec& font) const override;
+    double descent(const layout::FontSpec& font) const override;
+    double lineSpacing(const layout::FontSpec& font) const override;
 
 private:
     struct SpecHash {
-        size_t operator()(const engine::FontSpec& spec) const;
+        size_t operator()(const layout::FontSpec& spec) const;
     };
-    const QFontMetricsF& metricsFor(const engine::FontSpec& font) const;
+    const QFontMetricsF& metricsFor(const layout::FontSpec& font) const;
 
     mutable std::mutex m_mutex;
-    mutable std::unordered_map<engine::FontSpec, std::unique_ptr<QFontMetricsF>, SpecHash>
+    mutable std::unordered_map<layout::FontSpec, std::unique_ptr<QFontMetricsF>, SpecHash>
         m_metrics;
     // Widths measured already: layout measures the same words again after every change, and
     // shaping text is the dearest part of it.
     struct WidthKey {
-        engine::FontSpec font;
+        layout::FontSpec font;
         std::string text;
         friend bool operator==(const WidthKey&, const WidthKey&) = default;
     };

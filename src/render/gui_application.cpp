@@ -23,7 +23,7 @@ void setUpFonts() {
     static std::once_flag once;
     std::call_once(once, [] {
         installFontSubstitutions();
-        engine::installDefaultFontMetrics(std::make_shared<QtFontMetrics>());
+        layout::installDefaultFontMetrics(std::make_shared<QtFontMetrics>());
     });
 }
 

@@ -18,7 +18,7 @@ Error writeError(const std::string& path, const QString& why) {
 
 }  // namespace
 
-QPageLayout pageLayoutOf(const engine::PageDisplayList& page) {
+QPageLayout pageLayoutOf(const layout::PageDisplayList& page) {
     const double w = page.paperWidth > 0 ? page.paperWidth : 595.28;
     const double h = page.paperHeight > 0 ? page.paperHeight : 841.89;
     const bool landscape = w > h;
@@ -28,7 +28,7 @@ QPageLayout pageLayoutOf(const engine::PageDisplayList& page) {
                        QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
-QImage renderPage(const engine::PageDisplayList& page, double dpi, const PagePainter& painter) {
+QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePainter& painter) {
     const double scale = dpi / 72.0;
     const int width = std::max(1, static_cast<int>(std::lround(page.paperWidth * scale)));
     const int height = std::max(1, static_cast<int>(std::lround(page.paperHeight * scale)));
@@ -42,7 +42,7 @@ QImage renderPage(const engine::PageDisplayList& page, double dpi, const PagePai
     return image;
 }
 
-Status writePng(const engine::PageDisplayList& page, const std::string& path, double dpi,
+Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter) {
     if (Status images = painter.checkImages(page); !images) return images;
     QSaveFile file(QString::fromStdString(path));
@@ -67,7 +67,7 @@ Status writePdf(const std::vector<long>& pages, const PageSource& source, QIODev
     for (size_t i = 0; i < pages.size(); ++i) {
         auto page = source(pages[i]);
         if (!page.ok()) return page.error();
-        const engine::PageDisplayList& list = *page.value();
+        const layout::PageDisplayList& list = *page.value();
         if (Status images = painter.checkImages(list); !images) return images;
         writer.setPageLayout(pageLayoutOf(list));
         if (i == 0) {

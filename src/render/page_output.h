@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/result.h"
-#include "engine/display_list.h"
+#include "layout/display_list.h"
 #include "render/page_painter.h"
 
 class QIODevice;
@@ -27,7 +27,7 @@ class QIODevice;
 namespace print::render {
 
 // Gives the display list of a page (1-based).
-using PageSource = std::function<Result<std::shared_ptr<const engine::PageDisplayList>>(long page)>;
+using PageSource = std::function<Result<std::shared_ptr<const layout::PageDisplayList>>(long page)>;
 
 struct PdfOptions {
     std::string title;  // the document's title in its properties
@@ -35,17 +35,17 @@ struct PdfOptions {
 };
 
 // Draws `page` into an image of `dpi` dots per inch (white paper; the image carries the dpi).
-QImage renderPage(const engine::PageDisplayList& page, double dpi, const PagePainter& painter);
+QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePainter& painter);
 
 // Writes `page` as a PNG file at `dpi`.
-Status writePng(const engine::PageDisplayList& page, const std::string& path, double dpi,
+Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter);
 
 // Writes the pages `pages` (in that order; a page may repeat) of `source` as one PDF file.
 // The paper of a page as a printer understands it: a portrait size (a named one such as A4
 // when it matches) turned to landscape when the page is wider than high, without margins (the
 // page is laid out on the paper already).
-QPageLayout pageLayoutOf(const engine::PageDisplayList& page);
+QPageLayout pageLayoutOf(const layout::PageDisplayList& page);
 
 Status writePdf(const std::vector<long>& pages, const PageSource& source, const std::string& path,
                 const PdfOptions& options, const PagePainter& painter);

@@ -11,16 +11,16 @@
 namespace print::render {
 namespace {
 
-using engine::BoxShape;
-using engine::BrushStyle;
-using engine::DisplayItem;
-using engine::ImageBox;
-using engine::LineShape;
-using engine::PageRect;
-using engine::PenStyle;
-using engine::ShapeKind;
-using engine::TextAlign;
-using engine::TextRun;
+using layout::BoxShape;
+using layout::BrushStyle;
+using layout::DisplayItem;
+using layout::ImageBox;
+using layout::LineShape;
+using layout::PageRect;
+using layout::PenStyle;
+using layout::ShapeKind;
+using layout::TextAlign;
+using layout::TextRun;
 
 QColor toColor(uint32_t rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -30,7 +30,7 @@ QRectF toRect(const PageRect& r) {
     return QRectF(r.x, r.y, r.width, r.height);
 }
 
-QPen toPen(const engine::Pen& pen) {
+QPen toPen(const layout::Pen& pen) {
     if (pen.style == PenStyle::None) return QPen(Qt::NoPen);
     QPen qpen(toColor(pen.color));
     qpen.setWidthF(pen.width);  // 0 is Qt's cosmetic pen: the device's thinnest line
@@ -67,7 +67,7 @@ QPen toPen(const engine::Pen& pen) {
 constexpr double kHatchSpacing = 6;
 constexpr double kHatchWidth = 0.75;
 
-void drawHatch(QPainter& painter, const QPainterPath& shape, const engine::Brush& brush,
+void drawHatch(QPainter& painter, const QPainterPath& shape, const layout::Brush& brush,
                std::optional<uint32_t> background, double unitsPerPoint) {
     if (background) painter.fillPath(shape, toColor(*background));
     painter.save();
@@ -112,7 +112,7 @@ struct Piece {
     double x = 0;
 };
 
-std::vector<Piece> justify(const TextRun& run, const engine::FontMetrics& metrics) {
+std::vector<Piece> justify(const TextRun& run, const layout::FontMetrics& metrics) {
     const QString text = QString::fromStdString(run.text);
     std::vector<Piece> pieces;
     const double spare = run.box.width - run.textWidth;
@@ -187,8 +187,8 @@ bool PagePainter::insideClip(const DisplayItem& item, const PageRect& clip) cons
     return contains(clip, picture.box.x, picture.box.y, picture.box.right(), picture.box.bottom());
 }
 
-PagePainter::PagePainter(std::shared_ptr<const engine::FontMetrics> metrics)
-    : m_metrics(metrics ? std::move(metrics) : engine::defaultFontMetrics()) {}
+PagePainter::PagePainter(std::shared_ptr<const layout::FontMetrics> metrics)
+    : m_metrics(metrics ? std::move(metrics) : layout::defaultFontMetrics()) {}
 
 const PagePainter::LoadedImage& PagePainter::image(const std::string& path, bool invert) const {
     const auto key = std::make_pair(path, invert);
@@ -206,7 +206,7 @@ const PagePainter::LoadedImage& PagePainter::image(const std::string& path, bool
     return m_images.emplace(key, std::move(loaded)).first->second;
 }
 
-Status PagePainter::checkImages(const engine::PageDisplayList& page) const {
+Status PagePainter::checkImages(const layout::PageDisplayList& page) const {
     for (const DisplayItem& item : page.items) {
         const auto* picture = std::get_if<ImageBox>(&item.shape);
         if (!picture) continue;
@@ -254,7 +254,7 @@ void PagePainter::drawText(QPainter& painter, const TextRun& run, double deviceD
     if (rotated) painter.restore();
 }
 
-void PagePainter::paint(QPainter& painter, const engine::PageDisplayList& page,
+void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
                         double unitsPerPoint) const {
     painter.save();
     painter.scale(unitsPerPoint, unitsPerPoint);

@@ -21,8 +21,8 @@
 #include <string>
 
 #include "common/result.h"
-#include "engine/display_list.h"
-#include "engine/font_metrics.h"
+#include "layout/display_list.h"
+#include "layout/font_metrics.h"
 
 class QPainter;
 
@@ -32,14 +32,14 @@ class PagePainter {
 public:
     // Measures justified text with `metrics`; null means the process default (the metrics
     // layout used unless a report was given its own).
-    explicit PagePainter(std::shared_ptr<const engine::FontMetrics> metrics = nullptr);
+    explicit PagePainter(std::shared_ptr<const layout::FontMetrics> metrics = nullptr);
 
     // Draws `page`. `painter` is active on its device; its state is restored afterwards.
-    void paint(QPainter& painter, const engine::PageDisplayList& page, double unitsPerPoint) const;
+    void paint(QPainter& painter, const layout::PageDisplayList& page, double unitsPerPoint) const;
 
     // An Error naming the first picture of `page` that cannot be read ("cannot read the
     // picture PATH of OBJECT: why"), or success.
-    Status checkImages(const engine::PageDisplayList& page) const;
+    Status checkImages(const layout::PageDisplayList& page) const;
 
 private:
     struct LoadedImage {
@@ -48,15 +48,15 @@ private:
     };
     // The font last set on the painter, so that runs in the same font do not set it again.
     struct FontCache {
-        const engine::FontSpec* spec = nullptr;
+        const layout::FontSpec* spec = nullptr;
     };
     const LoadedImage& image(const std::string& path, bool invert) const;
-    void drawText(QPainter& painter, const engine::TextRun& run, double deviceDpi,
+    void drawText(QPainter& painter, const layout::TextRun& run, double deviceDpi,
                   FontCache& fonts) const;
     // Whether everything `item` draws lies inside `clip`, so that clipping changes nothing.
-    bool insideClip(const engine::DisplayItem& item, const engine::PageRect& clip) const;
+    bool insideClip(const layout::DisplayItem& item, const layout::PageRect& clip) const;
 
-    std::shared_ptr<const engine::FontMetrics> m_metrics;
+    std::shared_ptr<const layout::FontMetrics> m_metrics;
     mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;
 };
 

@@ -11,7 +11,7 @@
 
 #include "common/text.h"
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 
 namespace print::render {
 namespace {
@@ -211,14 +211,14 @@ Status printPages(long pageCount, const PageSource& source, const PrintSettings&
 }
 
 PageSource pagesOf(engine::DataStore& report) {
-    return [&report](long page) { return report.layout().displayList(page); };
+    return [&report](long page) { return layout::layoutOf(report).displayList(page); };
 }
 
 Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName) {
     PrintSettings settings = printSettingsOf(report);
     if (!documentName.empty()) settings.documentName = documentName;
-    engine::ReportLayout& layout = report.layout();
+    layout::ReportLayout& layout = layout::layoutOf(report);
     const PagePainter painter(layout.fontMetrics());
     return printPages(layout.pageCount(), pagesOf(report), settings, target, painter);
 }

@@ -71,7 +71,7 @@ std::vector<long> withCopies(const std::vector<long>& pages, long long copies, b
 Status printPages(long pageCount, const PageSource& source, const PrintSettings& settings,
                   const PrintTarget& target, const PagePainter& painter);
 
-// The pages of a report as its layout makes them (report.layout()).
+// The pages of a report as its layout makes them (layoutOf(report)).
 PageSource pagesOf(engine::DataStore& report);
 
 // Prints a report with the print properties it carries; `documentName`, when not empty, names

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/saveas.h"
+#include "export/saveas.h"
 #include "print_window_test_support.h"
 
 namespace print::print_window::test {
@@ -135,7 +135,7 @@ TEST_P(Export, AReportFileHoldsTheReportWithoutMarkersAndOpensAgain) {
     const std::string file = slurp(tempPath("bill.psr"));
     EXPECT_EQ(file.find("bw__"), std::string::npos);
     engine::DataStore again;
-    Status opened = engine::openReportFile(again, tempPath("bill.psr"));
+    Status opened = saveas::openReportFile(again, tempPath("bill.psr"));
     ASSERT_TRUE(opened.ok()) << opened.error().message;
     engine::DataWindowChild* list = nullptr;
     ASSERT_EQ(again.GetChild("dw_report", list), 1);

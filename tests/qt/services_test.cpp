@@ -19,14 +19,14 @@
 #include <sstream>
 
 #include "db_test_support.h"
-#include "support/pdf_pages.h"
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
-#include "render/page_output.h"
-#include "render/report_print.h"
+#include "layout/report_layout.h"
 #include "platform/window.h"
 #include "qt/control_widgets.h"
 #include "qt/qt_services.h"
+#include "render/page_output.h"
+#include "render/report_print.h"
+#include "support/pdf_pages.h"
 
 namespace print::qt {
 namespace {
@@ -373,7 +373,7 @@ protected:
     void SetUp() override {
         std::string error;
         ASSERT_EQ(report.Create(readFile(RENDER_DATA_DIR "/goods_list.srd"), error), 1) << error;
-        ASSERT_EQ(report.layout().pageCount(), 5);
+        ASSERT_EQ(layout::layoutOf(report).pageCount(), 5);
         services.onDialog = [this](QWidget& dialog) {
             boxes << static_cast<QMessageBox&>(dialog).text();
             QPointer<QWidget> shown(&dialog);
@@ -430,7 +430,7 @@ TEST_F(QtPrinting, ARealPrintQueuePrintsWhatTheComponentDraws) {
     // The same page as the component draws it into a file.
     const std::string drawn = dir.path("drawn.pdf");
     ASSERT_TRUE(render::writePdf({2}, render::pagesOf(report), drawn, {},
-                                 render::PagePainter(report.layout().fontMetrics()))
+                                 render::PagePainter(layout::layoutOf(report).fontMetrics()))
                     .ok());
     const auto expected = print::test::rasterizePdf(drawn, 100);
     const auto printed = print::test::rasterizePdf(sheet, 100);

@@ -193,7 +193,7 @@ TEST_P(QtPrintWindow, KeysReachTheReportOnceAndArrowsStillWorkAfterAToolbarClick
         auto press = [&](const char* name, bool ctrl) {
             const auto placed = window.dw_preview.placedObject(name);
             ASSERT_TRUE(placed);
-            const engine::PagePoint at{placed->box.x + placed->box.width / 2,
+            const layout::PagePoint at{placed->box.x + placed->box.width / 2,
                                        placed->box.y + placed->box.height / 2};
             window.dw_preview.operatorMouse(platform::MouseAction::Down, at, ctrl);
             window.dw_preview.operatorMouse(platform::MouseAction::Up, at, ctrl);
@@ -332,7 +332,7 @@ TEST_P(QtPrintWindow, ThePrintWindowLooksAsItDidInBothModes) {
         // The designer's selection with its grips, made with the real mouse path.
         auto placed = window.dw_preview.placedObject("st_repname");
         ASSERT_TRUE(placed.has_value());
-        const engine::PagePoint centre{placed->box.x + placed->box.width / 2,
+        const layout::PagePoint centre{placed->box.x + placed->box.width / 2,
                                        placed->box.y + placed->box.height / 2};
         window.dw_preview.operatorMouse(platform::MouseAction::Down, centre);
         window.dw_preview.operatorMouse(platform::MouseAction::Up, centre);

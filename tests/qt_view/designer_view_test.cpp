@@ -56,7 +56,7 @@ protected:
         auto placed = w.dw_preview.placedObject(name);
         EXPECT_TRUE(placed) << name;
         if (!placed) return {};
-        return view.viewportRect(w.dw_preview.layout().currentPage(), placed->box)
+        return view.viewportRect(layout::layoutOf(w.dw_preview).currentPage(), placed->box)
             .center()
             .toPoint();
     }
@@ -74,7 +74,7 @@ protected:
 TEST_P(DesignerView, AMouseDragGivesTheReportAScriptsDragGives) {
     for (int zoom : {100, 200}) {
         const std::string setZoom = "DataWindow.Print.Preview.Zoom=" + std::to_string(zoom);
-        std::vector<engine::PagePoint> points;
+        std::vector<layout::PagePoint> points;
         std::string byMouse, before;
         std::vector<std::string> mouseMarkers;
         open([&](w_print& w) {

@@ -86,7 +86,7 @@ QPoint centreOf(ReportView& view, DataWindowControl& dw, const std::string& name
     auto placed = dw.placedObject(name);
     EXPECT_TRUE(placed) << name;
     if (!placed) return {};
-    return view.viewportRect(dw.layout().currentPage(), placed->box).center().toPoint();
+    return view.viewportRect(layout::layoutOf(dw).currentPage(), placed->box).center().toPoint();
 }
 
 // Counts the paint events a widget gets.
@@ -111,7 +111,7 @@ public:
 TEST(PreviewView, ShowsTheEnginesPageAndScalesItWithTheZoom) {
     DataWindowControl dw(nullptr, "dw_list");
     create(dw, kList, 100);
-    ASSERT_EQ(dw.layout().pageCount(), 3);
+    ASSERT_EQ(layout::layoutOf(dw).pageCount(), 3);
     ReportView view(dw);
     view.resize(1000, 800);
     ASSERT_TRUE(view.inPrintPreview());
@@ -122,11 +122,11 @@ TEST(PreviewView, ShowsTheEnginesPageAndScalesItWithTheZoom) {
 
     dw.ScrollNextPage();
     view.refresh();
-    ASSERT_EQ(dw.layout().currentPage(), 2);
+    ASSERT_EQ(layout::layoutOf(dw).currentPage(), 2);
     const QImage second = shot(view);
     EXPECT_NE(first, second);
     // Page 2 exactly as the painter draws it on its own at the same place.
-    const engine::PageSetup setup = dw.layout().pageSetup();
+    const layout::PageSetup setup = layout::layoutOf(dw).pageSetup();
     const QRectF paper = view.viewportRect(2, {0, 0, setup.paperWidth, setup.paperHeight});
     QImage expected(second.size(), QImage::Format_ARGB32_Premultiplied);
     expected.fill(Qt::white);
@@ -134,8 +134,8 @@ TEST(PreviewView, ShowsTheEnginesPageAndScalesItWithTheZoom) {
         QPainter painter(&expected);
         painter.setClipRect(paper);
         painter.translate(paper.topLeft());
-        render::PagePainter(dw.layout().fontMetrics())
-            .paint(painter, *dw.layout().displayList(2).value(), view.scale());
+        render::PagePainter(layout::layoutOf(dw).fontMetrics())
+            .paint(painter, *layout::layoutOf(dw).displayList(2).value(), view.scale());
     }
     const QRect inside = paper.toAlignedRect().adjusted(1, 1, -1, -1) & second.rect();
     EXPECT_EQ(second.copy(inside), expected.copy(inside));
@@ -183,12 +183,12 @@ TEST(PreviewView, PageKeysTurnPagesOnlyWhenTheWindowLeavesThem) {
     view.resize(1000, 800);
 
     QTest::keyClick(&view, Qt::Key_PageDown);
-    EXPECT_EQ(dw.layout().currentPage(), 2);
+    EXPECT_EQ(layout::layoutOf(dw).currentPage(), 2);
     QTest::keyClick(&view, Qt::Key_PageDown);
     QTest::keyClick(&view, Qt::Key_PageDown);
-    EXPECT_EQ(dw.layout().currentPage(), 3);
+    EXPECT_EQ(layout::layoutOf(dw).currentPage(), 3);
     QTest::keyClick(&view, Qt::Key_PageUp);
-    EXPECT_EQ(dw.layout().currentPage(), 2);
+    EXPECT_EQ(layout::layoutOf(dw).currentPage(), 2);
 
     // A report event that turns the page itself: one key, one page.
     int events = 0;
@@ -199,7 +199,7 @@ TEST(PreviewView, PageKeysTurnPagesOnlyWhenTheWindowLeavesThem) {
         return 0;
     };
     QTest::keyClick(&view, Qt::Key_PageUp);
-    EXPECT_EQ(dw.layout().currentPage(), 1);
+    EXPECT_EQ(layout::layoutOf(dw).currentPage(), 1);
     EXPECT_EQ(events, 1);
     // Ctrl reaches the report as its flag; Esc is the window's, never the report's.
     dw.onKeyDown = [&](int key, int flags) -> long {
@@ -240,23 +240,23 @@ TEST(PreviewView, AMouseDragMovesTheObjectAsTheOperatorFunctionDoes) {
         EXPECT_EQ(view.viewport()->cursor().shape(), Qt::SizeHorCursor) << zoom;
 
         const QPoint end = start + QPoint(90, 45);
-        std::vector<engine::PagePoint> points;
+        std::vector<layout::PagePoint> points;
         for (QPoint p : {start, start + QPoint(30, 15), end})
             points.push_back(view.pageHitAt(p)->point);
         QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
-        ASSERT_TRUE(dw.layout().drag()) << zoom;
+        ASSERT_TRUE(layout::layoutOf(dw).drag()) << zoom;
         EXPECT_EQ(view.viewport()->cursor().shape(), Qt::SizeAllCursor);
         // Moves wait for the event loop and only the last one waiting is sent.
         QTest::mouseMove(view.viewport(), start + QPoint(10, 5));
         QTest::mouseMove(view.viewport(), start + QPoint(30, 15));
         QApplication::processEvents();
         EXPECT_EQ(moves, 1);
-        EXPECT_NEAR(dw.layout().drag()->box.x - dw.layout().drag()->start.x,
+        EXPECT_NEAR(layout::layoutOf(dw).drag()->box.x - layout::layoutOf(dw).drag()->start.x,
                     points[1].x - points[0].x, 1e-9);
         QTest::mouseMove(view.viewport(), end);
         QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
         EXPECT_EQ(moves, 2);
-        EXPECT_FALSE(dw.layout().drag());
+        EXPECT_FALSE(layout::layoutOf(dw).drag());
 
         copy.operatorMouse(platform::MouseAction::Down, points[0]);
         copy.operatorMouse(platform::MouseAction::Move, points[1]);
@@ -316,7 +316,7 @@ TEST(FormView, ClicksAndKeysWorkOnRowsAsTheOperatorsDo) {
 
     // Page 1 is stacked without its margin: the header begins at the top of the viewport.
     auto rowCell = [&](long row) {
-        auto list = dw.layout().displayList(dw.layout().pageOfRow(row));
+        auto list = layout::layoutOf(dw).displayList(layout::layoutOf(dw).pageOfRow(row));
         for (const auto& placed : list.value()->objects)
             if (placed.tag.object == "t" && placed.tag.row == row)
                 return view.viewportRect(list.value()->page, placed.box);

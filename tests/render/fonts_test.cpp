@@ -16,8 +16,8 @@ bool isCjkFamily(const std::string& family) {
     return std::find(kCjkFamilies.begin(), kCjkFamilies.end(), family) != kCjkFamilies.end();
 }
 
-engine::FontSpec spec(const std::string& face, double size = 12) {
-    engine::FontSpec font;
+layout::FontSpec spec(const std::string& face, double size = 12) {
+    layout::FontSpec font;
     font.face = face;
     font.size = size;
     return font;
@@ -57,7 +57,7 @@ TEST(Fonts, AnUnassignedCodePointIsReportedMissing) {
 TEST(Fonts, WidthsAddUpSoThatLayoutCanMeasureWordByWord) {
     const QtFontMetrics metrics;
     for (const char* face : {"宋体", "Arial"}) {
-        const engine::FontSpec font = spec(face, 10.5);
+        const layout::FontSpec font = spec(face, 10.5);
         const double whole = metrics.width(font, "Office fit 合计 1,234.56");
         const double parts = metrics.width(font, "Office") + metrics.width(font, " ") +
                              metrics.width(font, "fit") + metrics.width(font, " ") +
@@ -72,11 +72,11 @@ TEST(Fonts, MetricsAreInPointsAndScaleWithTheSize) {
     // A Chinese character is one em wide in a Song face.
     EXPECT_NEAR(metrics.width(spec("宋体", 12), "合计"), 24.0, 0.01);
     EXPECT_NEAR(metrics.width(spec("宋体", 24), "合计"), 48.0, 0.01);
-    const engine::FontSpec font = spec("宋体", 12);
+    const layout::FontSpec font = spec("宋体", 12);
     EXPECT_GT(metrics.ascent(font), 8);
     EXPECT_GT(metrics.descent(font), 0);
     EXPECT_GE(metrics.lineSpacing(font), metrics.ascent(font) + metrics.descent(font) - 0.01);
-    engine::FontSpec bold = spec("Arial", 12);
+    layout::FontSpec bold = spec("Arial", 12);
     bold.weight = 700;
     EXPECT_GT(metrics.width(bold, "Total amount"),
               metrics.width(spec("Arial", 12), "Total amount"));

@@ -7,7 +7,7 @@
 
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "render/page_output.h"
 #include "render_test_support.h"
 #include "report_defs/report_defs.h"
@@ -95,9 +95,9 @@ protected:
     }
 
     QImage firstPage() {
-        auto page = report.layout().displayList(1);
+        auto page = layout::layoutOf(report).displayList(1);
         EXPECT_TRUE(page.ok());
-        return renderPage(*page.value(), 60, PagePainter(report.layout().fontMetrics()));
+        return renderPage(*page.value(), 60, PagePainter(layout::layoutOf(report).fontMetrics()));
     }
 
     DataStore report;

@@ -10,9 +10,9 @@
 namespace print::render {
 namespace {
 
-using engine::DisplayItem;
-using engine::PageDisplayList;
-using engine::TextAlign;
+using layout::DisplayItem;
+using layout::PageDisplayList;
+using layout::TextAlign;
 using test::addItem;
 using test::addText;
 using test::darkPixels;
@@ -31,9 +31,9 @@ QImage draw(const PageDisplayList& page, double dpi = 72) {
     return renderPage(page, dpi, painter);
 }
 
-DisplayItem box(engine::ShapeKind kind, engine::PageRect rect, engine::Pen pen,
-                engine::Brush brush) {
-    engine::BoxShape shape;
+DisplayItem box(layout::ShapeKind kind, layout::PageRect rect, layout::Pen pen,
+                layout::Brush brush) {
+    layout::BoxShape shape;
     shape.kind = kind;
     shape.box = rect;
     shape.pen = pen;
@@ -78,7 +78,7 @@ TEST(PagePainter, JustifiedRunsSpreadOverBlanksOrBetweenCharacters) {
     addText(page, textRun("合计金额", 20, 10, 260, "宋体", 12, TextAlign::Justify));
     addText(page, textRun("net amount due", 20, 40, 260, "Arial", 12, TextAlign::Justify));
     // A run that fills its box already is drawn as it is.
-    engine::TextRun full = textRun("合计金额", 20, 70, 48, "宋体", 12, TextAlign::Justify);
+    layout::TextRun full = textRun("合计金额", 20, 70, 48, "宋体", 12, TextAlign::Justify);
     addText(page, full);
     const QImage image = draw(page);
     for (const int top : {10, 40}) {
@@ -97,11 +97,11 @@ TEST(PagePainter, ClipRectanglesCutTextAndShapes) {
     PageDisplayList page = smallPage();
     DisplayItem text;
     text.shape = textRun("超出边框的很长很长的一段文字", 10, 10, 100, "宋体", 12);
-    text.clip = engine::PageRect{10, 10, 60, 20};
+    text.clip = layout::PageRect{10, 10, 60, 20};
     addItem(page, text);
-    DisplayItem filled = box(engine::ShapeKind::Rectangle, {10, 100, 200, 50}, {},
-                             {engine::BrushStyle::Solid, 0x000000});
-    filled.clip = engine::PageRect{10, 100, 100, 50};
+    DisplayItem filled = box(layout::ShapeKind::Rectangle, {10, 100, 200, 50}, {},
+                             {layout::BrushStyle::Solid, 0x000000});
+    filled.clip = layout::PageRect{10, 100, 100, 50};
     addItem(page, filled);
     const QImage image = draw(page);
     EXPECT_GT(darkPixels(image, QRect(10, 10, 60, 20)), 20);
@@ -112,8 +112,8 @@ TEST(PagePainter, ClipRectanglesCutTextAndShapes) {
 
 TEST(PagePainter, PenStylesDrawGapsAndOpaqueBackgroundsFillThem) {
     PageDisplayList page = smallPage();
-    const auto line = [](double y, engine::PenStyle style, std::optional<uint32_t> background) {
-        engine::LineShape shape;
+    const auto line = [](double y, layout::PenStyle style, std::optional<uint32_t> background) {
+        layout::LineShape shape;
         shape.from = {10, y};
         shape.to = {290, y};
         shape.pen = {style, 2, 0x000000};
@@ -122,10 +122,10 @@ TEST(PagePainter, PenStylesDrawGapsAndOpaqueBackgroundsFillThem) {
         item.background = background;
         return item;
     };
-    addItem(page, line(20, engine::PenStyle::Solid, std::nullopt));
-    addItem(page, line(40, engine::PenStyle::Dash, std::nullopt));
-    addItem(page, line(60, engine::PenStyle::Dot, 0xFF0000));
-    addItem(page, line(80, engine::PenStyle::None, std::nullopt));
+    addItem(page, line(20, layout::PenStyle::Solid, std::nullopt));
+    addItem(page, line(40, layout::PenStyle::Dash, std::nullopt));
+    addItem(page, line(60, layout::PenStyle::Dot, 0xFF0000));
+    addItem(page, line(80, layout::PenStyle::None, std::nullopt));
     const QImage image = draw(page);
     const auto inkAlong = [&](int y) { return darkPixels(image, QRect(20, y, 260, 1)); };
     EXPECT_GT(inkAlong(20), 255);
@@ -145,15 +145,15 @@ TEST(PagePainter, PenStylesDrawGapsAndOpaqueBackgroundsFillThem) {
 
 TEST(PagePainter, HatchedSolidAndTransparentBrushes) {
     PageDisplayList page = smallPage();
-    const engine::Pen noPen{engine::PenStyle::None, 0, 0};
-    addItem(page, box(engine::ShapeKind::Rectangle, {10, 10, 80, 80}, noPen,
-                      {engine::BrushStyle::Solid, 0x000000}));
-    addItem(page, box(engine::ShapeKind::Rectangle, {110, 10, 80, 80}, noPen,
-                      {engine::BrushStyle::Cross, 0x000000}));
-    addItem(page, box(engine::ShapeKind::Rectangle, {210, 10, 80, 80}, {},
-                      {engine::BrushStyle::None, 0x000000}));
-    addItem(page, box(engine::ShapeKind::Rectangle, {10, 100, 80, 80}, noPen,
-                      {engine::BrushStyle::Horizontal, 0x000000}));
+    const layout::Pen noPen{layout::PenStyle::None, 0, 0};
+    addItem(page, box(layout::ShapeKind::Rectangle, {10, 10, 80, 80}, noPen,
+                      {layout::BrushStyle::Solid, 0x000000}));
+    addItem(page, box(layout::ShapeKind::Rectangle, {110, 10, 80, 80}, noPen,
+                      {layout::BrushStyle::Cross, 0x000000}));
+    addItem(page, box(layout::ShapeKind::Rectangle, {210, 10, 80, 80}, {},
+                      {layout::BrushStyle::None, 0x000000}));
+    addItem(page, box(layout::ShapeKind::Rectangle, {10, 100, 80, 80}, noPen,
+                      {layout::BrushStyle::Horizontal, 0x000000}));
     const QImage image = draw(page);
     EXPECT_EQ(darkPixels(image, QRect(12, 12, 76, 76)), 76 * 76);
     const int hatched = darkPixels(image, QRect(112, 12, 76, 76));
@@ -182,9 +182,9 @@ TEST(PagePainter, HatchedSolidAndTransparentBrushes) {
 
 TEST(PagePainter, RoundRectanglesAndEllipsesLeaveTheirCornersEmpty) {
     PageDisplayList page = smallPage();
-    const engine::Brush black{engine::BrushStyle::Solid, 0x000000};
-    addItem(page, box(engine::ShapeKind::RoundRectangle, {10, 10, 100, 60}, {}, black));
-    addItem(page, box(engine::ShapeKind::Ellipse, {150, 10, 100, 60}, {}, black));
+    const layout::Brush black{layout::BrushStyle::Solid, 0x000000};
+    addItem(page, box(layout::ShapeKind::RoundRectangle, {10, 10, 100, 60}, {}, black));
+    addItem(page, box(layout::ShapeKind::Ellipse, {150, 10, 100, 60}, {}, black));
     const QImage image = draw(page);
     EXPECT_EQ(darkPixels(image, QRect(10, 10, 2, 2)), 0);
     EXPECT_EQ(darkPixels(image, QRect(150, 10, 10, 10)), 0);
@@ -199,7 +199,7 @@ TEST(PagePainter, PicturesAreScaledIntoTheirBoxAndAMissingOneIsNamed) {
     ASSERT_TRUE(logo.save(QString::fromStdString(dir.file("logo.png"))));
     PageDisplayList page = smallPage();
     DisplayItem picture;
-    picture.shape = engine::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
+    picture.shape = layout::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
     picture.tag.object = "p_logo";
     addItem(page, picture);
     const PagePainter painter;
@@ -208,13 +208,13 @@ TEST(PagePainter, PicturesAreScaledIntoTheirBoxAndAMissingOneIsNamed) {
     EXPECT_EQ(darkPixels(image, QRect(21, 21, 98, 48)), 98 * 48);
     EXPECT_EQ(darkPixels(image, QRect(125, 20, 50, 50)), 0);
 
-    picture.shape = engine::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), true};
+    picture.shape = layout::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), true};
     PageDisplayList inverted = smallPage();
     addItem(inverted, picture);
     EXPECT_EQ(darkPixels(renderPage(inverted, 72, painter), QRect(21, 21, 98, 48)), 0);
 
     PageDisplayList missing = smallPage();
-    picture.shape = engine::ImageBox{{20, 20, 100, 50}, dir.file("gone.png"), false};
+    picture.shape = layout::ImageBox{{20, 20, 100, 50}, dir.file("gone.png"), false};
     addItem(missing, picture);
     const Status status = painter.checkImages(missing);
     ASSERT_FALSE(status.ok());
@@ -228,7 +228,7 @@ TEST(PagePainter, PicturesAreScaledIntoTheirBoxAndAMissingOneIsNamed) {
 
 TEST(PagePainter, RotatedTextRunsUpFromTheBaseline) {
     PageDisplayList page = smallPage();
-    engine::TextRun run = textRun("竖排文字", 100, 150, 60, "宋体", 12);
+    layout::TextRun run = textRun("竖排文字", 100, 150, 60, "宋体", 12);
     run.escapement = 90;
     addText(page, run);
     const QImage image = draw(page);

@@ -11,7 +11,7 @@
 namespace print::render {
 namespace {
 
-using engine::PageDisplayList;
+using layout::PageDisplayList;
 using test::runTool;
 
 std::shared_ptr<const PageDisplayList> shared(PageDisplayList page) {
@@ -99,8 +99,8 @@ TEST(PdfOutput, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
     const std::string before = readFile(pdf);
 
     PageDisplayList broken = test::chineseBillPage(2, 2);
-    engine::DisplayItem picture;
-    picture.shape = engine::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
+    layout::DisplayItem picture;
+    picture.shape = layout::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
     broken.items.push_back(picture);
     const PageSource source =
         test::sourceOf({shared(test::chineseBillPage(1, 2)), shared(std::move(broken))});

@@ -8,8 +8,8 @@
 
 namespace print::render::test {
 
-engine::PageDisplayList a4Page(long number) {
-    engine::PageDisplayList page;
+layout::PageDisplayList a4Page(long number) {
+    layout::PageDisplayList page;
     page.page = number;
     page.paperWidth = 595.28;
     page.paperHeight = 841.89;
@@ -17,33 +17,33 @@ engine::PageDisplayList a4Page(long number) {
     return page;
 }
 
-engine::TextRun textRun(const std::string& text, double x, double y, double width,
-                        const std::string& face, double size, engine::TextAlign align) {
-    engine::TextRun run;
+layout::TextRun textRun(const std::string& text, double x, double y, double width,
+                        const std::string& face, double size, layout::TextAlign align) {
+    layout::TextRun run;
     run.text = text;
     run.font.face = face;
     run.font.size = size;
     run.align = align;
-    const auto metrics = engine::defaultFontMetrics();
+    const auto metrics = layout::defaultFontMetrics();
     run.box = {x, y, width, metrics->lineSpacing(run.font)};
     run.baseline = y + metrics->ascent(run.font);
     run.textWidth = metrics->width(run.font, text);
     return run;
 }
 
-void addItem(engine::PageDisplayList& page, engine::DisplayItem item) {
+void addItem(layout::PageDisplayList& page, layout::DisplayItem item) {
     page.items.push_back(std::move(item));
 }
 
-void addText(engine::PageDisplayList& page, engine::TextRun run) {
-    engine::DisplayItem item;
+void addText(layout::PageDisplayList& page, layout::TextRun run) {
+    layout::DisplayItem item;
     item.shape = std::move(run);
     page.items.push_back(std::move(item));
 }
 
-PageSource sourceOf(std::vector<std::shared_ptr<const engine::PageDisplayList>> pages) {
+PageSource sourceOf(std::vector<std::shared_ptr<const layout::PageDisplayList>> pages) {
     return [pages = std::move(pages)](
-               long n) -> Result<std::shared_ptr<const engine::PageDisplayList>> {
+               long n) -> Result<std::shared_ptr<const layout::PageDisplayList>> {
         if (n < 1 || n > static_cast<long>(pages.size()))
             return Error{"no page " + std::to_string(n)};
         return pages[static_cast<size_t>(n - 1)];
@@ -139,9 +139,9 @@ TempDir::~TempDir() {
 namespace print::render::test {
 namespace {
 
-engine::DisplayItem lineItem(double x1, double y1, double x2, double y2, double width = 0.5) {
-    engine::DisplayItem item;
-    engine::LineShape line;
+layout::DisplayItem lineItem(double x1, double y1, double x2, double y2, double width = 0.5) {
+    layout::DisplayItem item;
+    layout::LineShape line;
     line.from = {x1, y1};
     line.to = {x2, y2};
     line.pen.width = width;
@@ -151,10 +151,10 @@ engine::DisplayItem lineItem(double x1, double y1, double x2, double y2, double 
 
 }  // namespace
 
-engine::PageDisplayList chineseBillPage(long page, long pageCount) {
-    using engine::TextAlign;
-    engine::PageDisplayList list = a4Page(page);
-    engine::TextRun title = textRun("采购订单", 40, 40, 515, "黑体", 20, TextAlign::Center);
+layout::PageDisplayList chineseBillPage(long page, long pageCount) {
+    using layout::TextAlign;
+    layout::PageDisplayList list = a4Page(page);
+    layout::TextRun title = textRun("采购订单", 40, 40, 515, "黑体", 20, TextAlign::Center);
     title.font.weight = 700;
     addText(list, title);
     addText(list, textRun("单据号：PO2026-000305", 40, 80, 250));
@@ -178,7 +178,7 @@ engine::PageDisplayList chineseBillPage(long page, long pageCount) {
     const double bottom = top + static_cast<double>(rows.size() + 1) * rowHeight;
     for (const double x : columns) addItem(list, lineItem(x, top, x, bottom));
     for (size_t c = 0; c < headings.size(); ++c) {
-        engine::TextRun heading =
+        layout::TextRun heading =
             textRun(headings[c], columns[c] + 2, top + 4, columns[c + 1] - columns[c] - 4, "黑体",
                     10.5, TextAlign::Center);
         addText(list, heading);
@@ -186,13 +186,13 @@ engine::PageDisplayList chineseBillPage(long page, long pageCount) {
     for (size_t r = 0; r < rows.size(); ++r) {
         for (size_t c = 0; c < headings.size(); ++c) {
             const TextAlign align = c >= 3 ? TextAlign::Right : TextAlign::Left;
-            engine::DisplayItem item;
+            layout::DisplayItem item;
             item.shape = textRun(rows[r][c], columns[c] + 2,
                                  top + static_cast<double>(r + 1) * rowHeight + 4,
                                  columns[c + 1] - columns[c] - 4, "宋体", 10.5, align);
             item.tag.band = "detail";
             item.tag.row = static_cast<long>(r + 1);
-            item.clip = engine::PageRect{columns[c], top + static_cast<double>(r + 1) * rowHeight,
+            item.clip = layout::PageRect{columns[c], top + static_cast<double>(r + 1) * rowHeight,
                                          columns[c + 1] - columns[c], rowHeight};
             addItem(list, item);
         }

@@ -8,25 +8,25 @@
 #include <memory>
 #include <string>
 
-#include "engine/display_list.h"
+#include "layout/display_list.h"
 #include "render/page_output.h"
 
 namespace print::render::test {
 
 // An A4 page (595.28 x 841.89 points) with no items.
-engine::PageDisplayList a4Page(long number = 1);
+layout::PageDisplayList a4Page(long number = 1);
 
 // A text run of `text` in `face` at `size` points, its box at (x, y) `width` wide, measured
 // with the process's font metrics (Qt's).
-engine::TextRun textRun(const std::string& text, double x, double y, double width,
+layout::TextRun textRun(const std::string& text, double x, double y, double width,
                         const std::string& face = "宋体", double size = 12,
-                        engine::TextAlign align = engine::TextAlign::Left);
+                        layout::TextAlign align = layout::TextAlign::Left);
 
-void addItem(engine::PageDisplayList& page, engine::DisplayItem item);
-void addText(engine::PageDisplayList& page, engine::TextRun run);
+void addItem(layout::PageDisplayList& page, layout::DisplayItem item);
+void addText(layout::PageDisplayList& page, layout::TextRun run);
 
 // A page source over fixed pages, numbered from 1.
-PageSource sourceOf(std::vector<std::shared_ptr<const engine::PageDisplayList>> pages);
+PageSource sourceOf(std::vector<std::shared_ptr<const layout::PageDisplayList>> pages);
 
 // Compares `image` with the baseline PNG `name` (tests/render/baselines/NAME.png): equal sizes,
 // and at most `tolerance` of the pixels differing by more than a quarter of a channel's range.
@@ -58,6 +58,6 @@ namespace print::render::test {
 
 // A hand-made page of a Chinese purchase order: title, header fields, a ruled table of goods
 // with amounts, a total in capitals and a page footer "第N页 共M页"; drawn with 宋体 and 黑体.
-engine::PageDisplayList chineseBillPage(long page, long pageCount);
+layout::PageDisplayList chineseBillPage(long page, long pageCount);
 
 }  // namespace print::render::test

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
+#include "layout/report_layout.h"
 #include "render/report_print.h"
 #include "render_test_support.h"
 
@@ -42,7 +42,7 @@ protected:
         std::string error;
         ASSERT_EQ(report.Create(readFile(RENDER_DATA_DIR "/goods_list.srd"), error), 1) << error;
         ASSERT_EQ(report.RowCount(), 40);
-        ASSERT_EQ(report.layout().pageCount(), 5);
+        ASSERT_EQ(layout::layoutOf(report).pageCount(), 5);
     }
 
     void modify(const std::string& statements) { ASSERT_EQ(report.Modify(statements), ""); }

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-namespace print::engine {
+namespace print::layout {
 
 // A font as a report object asks for it, already resolved to points.
 struct FontSpec {
@@ -69,4 +69,4 @@ void installDefaultFontMetrics(std::shared_ptr<const FontMetrics> metrics);
 // between any two wide characters; other text breaks at spaces.
 bool isWideCharacter(char32_t c);
 
-}  // namespace print::engine
+}  // namespace print::layout

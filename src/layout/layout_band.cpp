@@ -6,9 +6,9 @@
 
 #include "common/text.h"
 #include "engine/format.h"
-#include "engine/layout_engine.h"
+#include "layout/layout_engine.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 constexpr double kEpsilon = 1e-6;
@@ -494,7 +494,7 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
 // A nested report that keeps its box: what of it fits is shown, the rest is cut off.
 void LayoutEngine::drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw) {
     if (!obj.child) return;
-    LayoutEngine& child = obj.child->layout().engine();
+    LayoutEngine& child = layoutOf(*obj.child).layoutEngine();
     FlowMode mode = obj.trailFooter ? FlowMode::NestedTrailing : FlowMode::NestedBottom;
     FlowPos start = child.begin();
     WalkResult measured = child.walk(start, box.height, true, mode, nullptr);
@@ -509,4 +509,4 @@ void LayoutEngine::drawNested(const ObjectModel& obj, const PageRect& box, DrawT
     child.walk(start, box.height, true, mode, &sub);
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

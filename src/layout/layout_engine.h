@@ -21,13 +21,16 @@
 #include <vector>
 
 #include "engine/datastore.h"
-#include "engine/display_list.h"
 #include "engine/expression.h"
-#include "engine/layout_text.h"
-#include "engine/layout_units.h"
-#include "engine/report_layout.h"
+#include "layout/display_list.h"
+#include "layout/layout_text.h"
+#include "layout/layout_units.h"
+#include "layout/report_layout.h"
 
-namespace print::engine {
+namespace print::layout {
+
+// The layout reads the report through the engine's model throughout.
+using namespace print::engine;
 
 // A property value: a constant, or `default<TAB>expression` evaluated per row.
 struct Prop {
@@ -346,4 +349,4 @@ private:
     std::optional<PageContext> m_context;
 };
 
-}  // namespace print::engine
+}  // namespace print::layout

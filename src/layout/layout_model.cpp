@@ -7,10 +7,10 @@
 #include <unordered_map>
 
 #include "common/text.h"
-#include "engine/layout_engine.h"
 #include "engine/property_table.h"
+#include "layout/layout_engine.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 constexpr double kPointsPerTenthMm = 72.0 / 254.0;
@@ -395,4 +395,4 @@ const LayoutModel& LayoutEngine::model() {
     return *m_model;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace print::engine {
+namespace print::layout {
 
 // Points per report unit, across and down, for the definition's `units` (0 the platform's own
 // units, 1 pixels at 96 DPI, 2 thousandths of an inch, 3 thousandths of a centimetre; anything
@@ -40,4 +40,4 @@ inline constexpr double kLayoutLimit = 1e9;
 // Reads a number as definitions write them ("41", " -9 ", "1.5"); nullopt for anything else.
 std::optional<double> parseNumber(std::string_view text);
 
-}  // namespace print::engine
+}  // namespace print::layout

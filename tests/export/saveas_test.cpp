@@ -13,10 +13,12 @@
 #include "common/encoding.h"
 #include "engine/datastore.h"
 #include "engine/library.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 
-namespace print::engine {
+namespace print::saveas {
 namespace {
+
+using namespace print::engine;
 
 namespace fs = std::filesystem;
 
@@ -265,10 +267,10 @@ TEST_F(SaveAs, AMetafileOfTheFirstPagePlaysInAnotherProgram) {
     report.SetItem(1, "goodsname", Value(std::string(30000, 'x') + std::string("长") + "尾"));
     ASSERT_EQ(report.Modify("goodsname.width=200000"), "");
     ASSERT_TRUE(saveReportAs(report, path("long.wmf"), SaveAsType::WMF).ok());
-    const std::string longCmd = "wmf2svg -o " + path("long.svg") + " " + path("long.wmf") +
-                                " > " + path("out.txt") + " 2>&1";
+    const std::string longCmd = "wmf2svg -o " + path("long.svg") + " " + path("long.wmf") + " > " +
+                                path("out.txt") + " 2>&1";
     EXPECT_EQ(std::system(longCmd.c_str()), 0) << slurp(path("out.txt"));
 }
 
 }  // namespace
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -1,9 +1,9 @@
-#include "engine/display_list.h"
+#include "layout/display_list.h"
 
 #include <cmath>
 #include <cstdio>
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 std::string number(double v) {
@@ -160,4 +160,4 @@ std::string dumpDisplayList(const PageDisplayList& page) {
     return out;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "common/text.h"
-#include "engine/layout_engine.h"
+#include "layout/layout_engine.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 double distanceToSegment(PagePoint p, PagePoint a, PagePoint b) {
@@ -26,7 +26,6 @@ bool hits(const PlacedObject& o, PagePoint p, double grip) {
     if (o.kind == "line") return distanceToSegment(p, o.from, o.to) <= grip;
     return o.box.contains(p);
 }
-
 
 // A geometry property moved by `delta` units: its default changes, an expression it holds stays.
 std::string shifted(const std::string& raw, double delta, double minimum) {
@@ -270,4 +269,4 @@ int ReportLayout::endDrag(PagePoint point) {
     return 1;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/font_metrics.h"
+#include "layout/font_metrics.h"
 
-namespace print::engine {
+namespace print::layout {
 
 struct TextLine {
     std::string text;
@@ -24,4 +24,4 @@ std::vector<TextLine> breakLines(const FontMetrics& metrics, const FontSpec& fon
                                  std::string_view text, double width, bool wrap,
                                  size_t maxLines = SIZE_MAX);
 
-}  // namespace print::engine
+}  // namespace print::layout

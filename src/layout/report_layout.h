@@ -1,7 +1,8 @@
 // Page layout of a report: its pages, the display list of each page, the preview state, hit
 // testing and moving or resizing objects with the mouse.
 //
-// Every report has one `ReportLayout` (`DataStore::layout()`), made on first use. It reads the
+// Every report has one `ReportLayout` (`layoutOf(report)`), made on first use; it is also the
+// report's `engine::ReportPages`, through which the engine asks for page numbers. It reads the
 // report through its model (bands, groups, objects, print properties, rows) and lays it out
 // lazily: the first page is found without looking at the rows of later pages, the page count
 // without building any page's display list, and only the display lists asked for are built (a
@@ -43,12 +44,14 @@
 #include <utility>
 
 #include "common/result.h"
-#include "engine/display_list.h"
-#include "engine/font_metrics.h"
+#include "engine/report_pages.h"
+#include "layout/display_list.h"
+#include "layout/font_metrics.h"
 
-namespace print::engine {
+namespace print::layout {
 
-class DataStore;
+using engine::DataStore;
+using engine::RowFocusIndicator;
 class LayoutEngine;
 
 // The paper and margins of a report's pages, read from its print properties.
@@ -65,9 +68,6 @@ struct PageSetup {
 
     PageRect printable() const;
 };
-
-// The platform's Off!, FocusRect! and Hand!.
-enum class RowFocusIndicator { Off, FocusRect, Hand };
 
 // Which edges of an object a drag moves: all four when it moves the object, one or two when it
 // resizes it from an edge or a corner. For a line, left and top stand for its first end point
@@ -95,10 +95,10 @@ struct DragState {
     PagePoint to;
 };
 
-class ReportLayout {
+class ReportLayout final : public engine::ReportPages {
 public:
     explicit ReportLayout(DataStore& report);
-    ~ReportLayout();
+    ~ReportLayout() override;
     ReportLayout(const ReportLayout&) = delete;
     ReportLayout& operator=(const ReportLayout&) = delete;
 
@@ -112,31 +112,33 @@ public:
     PageSetup pageSetup() const;
     // The number of pages; at least 1 for a report with a definition (a report without rows
     // prints its header, summary and footer), 0 for a report without one.
-    long pageCount();
+    long pageCount() override;
     // The display list of page `page` (1-based); an Error naming the page count when there is
     // no such page.
     Result<std::shared_ptr<const PageDisplayList>> displayList(long page);
     // The page on which row `row` of the report begins; -1 when there is no such row.
-    long pageOfRow(long row);
+    long pageOfRow(long row) override;
     // The page on which row `row` of the nested report shown by object `reportObject` begins;
     // -1 when there is no such object or row.
-    long pageOfNestedRow(std::string_view reportObject, long row);
+    long pageOfNestedRow(std::string_view reportObject, long row) override;
     // The first and last row of the report on page `page`; {0, 0} when the page shows none.
-    std::pair<long, long> rowsOnPage(long page);
+    std::pair<long, long> rowsOnPage(long page) override;
     // Forgets everything worked out, as if the report had changed entirely.
     void invalidate();
 
     // --- preview ----------------------------------------------------------------------------
     // The page the preview shows (1-based; 0 for a report without pages).
-    long currentPage();
+    long currentPage() override;
     // Shows page `page`; 1, or -1 when there is no such page (the shown page stays).
-    int setCurrentPage(long page);
+    int setCurrentPage(long page) override;
     // Print.Preview.Zoom in percent (100 when not a positive number; at most 1000) and
     // Print.Preview.Rulers.
     int previewZoom() const;
     bool previewRulers() const;
     RowFocusIndicator rowFocusIndicator() const { return m_focusIndicator; }
-    void setRowFocusIndicator(RowFocusIndicator indicator) { m_focusIndicator = indicator; }
+    void setRowFocusIndicator(RowFocusIndicator indicator) override {
+        m_focusIndicator = indicator;
+    }
 
     // --- pointer and hit testing, in points on the shown page -------------------------------
     void setPointer(PagePoint point) { m_pointer = point; }
@@ -150,9 +152,9 @@ public:
     // "name<TAB>row" of the topmost named object under the pointer, "" over nothing (or over
     // an unnamed object). Over a header the row is the first row on the page, over a footer
     // the last one.
-    std::string objectAtPointer();
+    std::string objectAtPointer() override;
     // "band<TAB>row" of the band under the pointer, "" over nothing.
-    std::string bandAtPointer();
+    std::string bandAtPointer() override;
 
     // --- moving and resizing with the mouse, in points on the shown page --------------------
     // Starts a drag at `point` on the topmost object there: near an edge or corner of a
@@ -174,12 +176,12 @@ public:
     const std::optional<DragState>& drag() const { return m_drag; }
 
     // --- for the report's expressions (Page(), PageCount(), aggregates for page) -------------
-    long pageForExpression(long row) const;
-    long pageCountForExpression() const;
-    std::pair<long, long> pageRangeForExpression(long row) const;
+    long pageForExpression(long row) const override;
+    long pageCountForExpression() const override;
+    std::pair<long, long> pageRangeForExpression(long row) const override;
 
     // The engine behind this layout, for the layouts of outer reports.
-    LayoutEngine& engine() { return *m_engine; }
+    LayoutEngine& layoutEngine() { return *m_engine; }
 
     // Margin in points around an edge within which a drag resizes rather than moves.
     static constexpr double kGrip = 3;
@@ -196,4 +198,7 @@ private:
     PagePoint m_dragTo;
 };
 
-}  // namespace print::engine
+// The layout of `report`, made on first use and kept with the report until it is destroyed.
+ReportLayout& layoutOf(const DataStore& report);
+
+}  // namespace print::layout

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/layout_engine.h"
+#include "layout/layout_engine.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 constexpr double kEpsilon = 1e-6;
@@ -234,7 +234,7 @@ WalkResult LayoutEngine::walkSplit(const FlowPos& pos, double avail, bool atTop,
             placed = placed || h > 0;
             continue;
         }
-        LayoutEngine& child = s.flow->child->layout().engine();
+        LayoutEngine& child = layoutOf(*s.flow->child).layoutEngine();
         FlowMode mode = s.flow->trailFooter ? FlowMode::NestedTrailing : FlowMode::NestedBottom;
         FlowPos start = inner ? *inner : child.begin();
         WalkResult r = child.walk(start, avail - y, forced, mode, nullptr);
@@ -376,4 +376,4 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
     return result;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -1,8 +1,8 @@
-#include "engine/font_metrics.h"
+#include "layout/font_metrics.h"
 
 #include "common/text.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 std::shared_ptr<const FontMetrics>& installed() {
@@ -35,4 +35,4 @@ void installDefaultFontMetrics(std::shared_ptr<const FontMetrics> metrics) {
     installed() = metrics ? std::move(metrics) : std::make_shared<FixedFontMetrics>();
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -1,10 +1,10 @@
-#include "engine/layout_text.h"
+#include "layout/layout_text.h"
 
 #include <cstdint>
 
 #include "common/text.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 enum class UnitKind { Word, Blank, Wide };
@@ -183,4 +183,4 @@ std::vector<TextLine> breakLines(const FontMetrics& metrics, const FontSpec& fon
     return lines;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

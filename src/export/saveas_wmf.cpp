@@ -14,10 +14,12 @@
 #include "common/encoding.h"
 #include "common/text.h"
 #include "engine/datastore.h"
-#include "engine/report_layout.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
+#include "layout/report_layout.h"
 
-namespace print::engine {
+namespace print::saveas {
+
+using namespace print::layout;
 namespace {
 
 // Record functions.
@@ -223,7 +225,7 @@ private:
 }  // namespace
 
 Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& options) {
-    ReportLayout& layout = report.layout();
+    ReportLayout& layout = layoutOf(report);
     auto listed = layout.displayList(1);
     if (!listed) return listed.error();
     const PageDisplayList& page = *listed.value();
@@ -313,4 +315,4 @@ Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& o
     return {};
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -1,4 +1,4 @@
-#include "engine/saveas.h"
+#include "export/saveas.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 
 #include "common/text.h"
 #include "engine/datastore.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
 
-namespace print::engine {
+namespace print::saveas {
 
 std::optional<SaveAsType> saveAsTypeForExtension(std::string_view extension) {
     const std::string e = asciiLower(extension);
@@ -557,4 +557,4 @@ Status saveReportAs(DataStore& report, const std::string& path, SaveAsType type,
     return file.commit();
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -1,4 +1,4 @@
-#include "engine/layout_units.h"
+#include "layout/layout_units.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 
-namespace print::engine {
+namespace print::layout {
 
 UnitScale UnitScale::forUnits(int units) {
     switch (units) {
@@ -247,4 +247,4 @@ std::optional<double> parseNumber(std::string_view text) {
     return v;
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

@@ -1,8 +1,8 @@
 // Lotus 1-2-3 worksheets: WKS (release 1A) and WK1 (release 2), one record a cell.
 #include "common/text.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
 
-namespace print::engine {
+namespace print::saveas {
 
 namespace {
 
@@ -72,4 +72,4 @@ Status writeLotus(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
     return Status::success();
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas

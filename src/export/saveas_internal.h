@@ -12,9 +12,11 @@
 
 #include "common/result.h"
 #include "common/value.h"
-#include "engine/saveas.h"
+#include "export/saveas.h"
 
-namespace print::engine {
+namespace print::saveas {
+
+using namespace print::engine;
 
 struct ExportColumn {
     std::string name;
@@ -129,4 +131,4 @@ Status writeMetafile(DataStore& report, AtomicFile& file, const SaveAsOptions& o
 // The error of a save that was cancelled.
 Error cancelledError();
 
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -6,14 +6,15 @@
 #include <cmath>
 
 #include "engine/datastore.h"
-#include "engine/layout_text.h"
-#include "engine/layout_units.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
 #include "engine/row_import.h"
+#include "layout/layout_text.h"
+#include "layout/layout_units.h"
+#include "layout/report_layout.h"
 
 using namespace print;
 using namespace print::engine;
+using namespace print::layout;
 
 namespace {
 
@@ -43,7 +44,7 @@ void fill(DataStore& r, long rows) {
 }
 
 std::shared_ptr<const PageDisplayList> page(DataStore& r, long n) {
-    auto list = r.layout().displayList(n);
+    auto list = layoutOf(r).displayList(n);
     EXPECT_TRUE(list.ok()) << (list.ok() ? "" : list.error().message);
     return list.ok() ? list.value() : std::make_shared<PageDisplayList>();
 }
@@ -99,7 +100,7 @@ private:
 TEST(LayoutPages, PaperSizesAreThePhysicalSheets) {
     auto paper = [](const std::string& attrs) {
         auto r = makeReport(datawindow("units=3 " + attrs) + "detail(height=100 )\n");
-        PageSetup s = r->layout().pageSetup();
+        PageSetup s = layoutOf(*r).pageSetup();
         return std::pair{std::round(s.paperWidth * 100) / 100,
                          std::round(s.paperHeight * 100) / 100};
     };
@@ -121,13 +122,13 @@ TEST(LayoutPages, PaperSizesAreThePhysicalSheets) {
     EXPECT_EQ(paper("print.paper.size=256 print.custompage.width=10000"), (P{595.28, 841.89}));
     // The settings pages change them with Modify; the pages follow.
     auto r = makeReport(datawindow("units=2") + "detail(height=100 )\n");
-    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 595.28, 0.01);
+    EXPECT_NEAR(layoutOf(*r).pageSetup().paperWidth, 595.28, 0.01);
     EXPECT_EQ(r->Modify("DataWindow.Print.Paper.Size=256 DataWindow.Print.CustomPage.Width=4000 "
                         "DataWindow.Print.CustomPage.Length=6000 DataWindow.Print.Orientation=1"),
               "");
     EXPECT_EQ(r->Describe("DataWindow.Print.CustomPage.Width"), "4000");
-    EXPECT_NEAR(r->layout().pageSetup().paperWidth, 432, 1e-9);
-    EXPECT_NEAR(r->layout().pageSetup().paperHeight, 288, 1e-9);
+    EXPECT_NEAR(layoutOf(*r).pageSetup().paperWidth, 432, 1e-9);
+    EXPECT_NEAR(layoutOf(*r).pageSetup().paperHeight, 288, 1e-9);
 }
 
 TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
@@ -145,7 +146,7 @@ TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
                                        "print.paper.size=256 print.custompage.width=960 "
                                        "print.custompage.length=960") +
                             "detail(height=10 )\n");
-        PageSetup s = r->layout().pageSetup();
+        PageSetup s = layoutOf(*r).pageSetup();
         EXPECT_NEAR(s.marginLeft, c.across, 0.01);
         EXPECT_NEAR(s.marginTop, c.down, 0.01);
         EXPECT_NEAR(s.paperWidth, c.across * 10, 0.06);
@@ -153,8 +154,8 @@ TEST(LayoutPages, MarginsAndCustomSizesInEachUnitSystem) {
         // Margins not given are the platform's, whatever the units.
         auto bare =
             makeReport(datawindow("units=" + std::to_string(c.units)) + "detail(height=10 )\n");
-        EXPECT_NEAR(bare->layout().pageSetup().marginLeft, 18.05, 0.01);
-        EXPECT_NEAR(bare->layout().pageSetup().marginBottom, 18, 0.01);
+        EXPECT_NEAR(layoutOf(*bare).pageSetup().marginLeft, 18.05, 0.01);
+        EXPECT_NEAR(layoutOf(*bare).pageSetup().marginBottom, 18, 0.01);
     }
 }
 
@@ -162,23 +163,23 @@ TEST(LayoutPages, ScaleZoomAndRulersReadAsTheSettingsPagesWriteThem) {
     auto setup = [](const std::string& attrs) {
         return makeReport(datawindow("units=1 " + attrs) + "detail(height=10 )\n");
     };
-    EXPECT_EQ(setup("")->layout().pageSetup().scale, 1);
-    EXPECT_EQ(setup("print.scale=0")->layout().pageSetup().scale, 1);
-    EXPECT_EQ(setup("print.scale=0.5")->layout().pageSetup().scale, 0.5);
-    EXPECT_EQ(setup("print.scale=-2")->layout().pageSetup().scale, 1);
-    EXPECT_EQ(setup("print.scale=100")->layout().pageSetup().scale, 20);
-    EXPECT_EQ(setup("")->layout().previewZoom(), 100);
-    EXPECT_EQ(setup("print.preview.zoom=150")->layout().previewZoom(), 150);
-    EXPECT_EQ(setup("print.preview.zoom=0")->layout().previewZoom(), 100);
-    EXPECT_EQ(setup("print.preview.zoom=abc")->layout().previewZoom(), 100);
-    EXPECT_EQ(setup("print.preview.zoom=99999")->layout().previewZoom(), 1000);
-    EXPECT_FALSE(setup("")->layout().previewRulers());
-    EXPECT_TRUE(setup("print.preview.rulers=Yes")->layout().previewRulers());
+    EXPECT_EQ(layoutOf(*setup("")).pageSetup().scale, 1);
+    EXPECT_EQ(layoutOf(*setup("print.scale=0")).pageSetup().scale, 1);
+    EXPECT_EQ(layoutOf(*setup("print.scale=0.5")).pageSetup().scale, 0.5);
+    EXPECT_EQ(layoutOf(*setup("print.scale=-2")).pageSetup().scale, 1);
+    EXPECT_EQ(layoutOf(*setup("print.scale=100")).pageSetup().scale, 20);
+    EXPECT_EQ(layoutOf(*setup("")).previewZoom(), 100);
+    EXPECT_EQ(layoutOf(*setup("print.preview.zoom=150")).previewZoom(), 150);
+    EXPECT_EQ(layoutOf(*setup("print.preview.zoom=0")).previewZoom(), 100);
+    EXPECT_EQ(layoutOf(*setup("print.preview.zoom=abc")).previewZoom(), 100);
+    EXPECT_EQ(layoutOf(*setup("print.preview.zoom=99999")).previewZoom(), 1000);
+    EXPECT_FALSE(layoutOf(*setup("")).previewRulers());
+    EXPECT_TRUE(layoutOf(*setup("print.preview.rulers=Yes")).previewRulers());
     auto r = setup("");
     EXPECT_EQ(r->Modify("DataWindow.Print.Preview.Rulers='yes' DataWindow.Print.Preview.Zoom=75"),
               "");
-    EXPECT_TRUE(r->layout().previewRulers());
-    EXPECT_EQ(r->layout().previewZoom(), 75);
+    EXPECT_TRUE(layoutOf(*r).previewRulers());
+    EXPECT_EQ(layoutOf(*r).previewZoom(), 75);
 }
 
 TEST(LayoutPages, AScaledReportFitsMoreRowsOnAPage) {
@@ -188,9 +189,9 @@ TEST(LayoutPages, AScaledReportFitsMoreRowsOnAPage) {
     fill(*half, 100);
     // A4 is 1122.5 px high less 2 x 96 px margins: 9 rows of 100 px besides header and footer,
     // 16 of 50 px.
-    EXPECT_EQ(full->layout().rowsOnPage(1), (std::pair{1L, 7L}));
-    EXPECT_EQ(half->layout().rowsOnPage(1), (std::pair{1L, 16L}));
-    EXPECT_EQ(half->layout().pageCount(), 7);
+    EXPECT_EQ(layoutOf(*full).rowsOnPage(1), (std::pair{1L, 7L}));
+    EXPECT_EQ(layoutOf(*half).rowsOnPage(1), (std::pair{1L, 16L}));
+    EXPECT_EQ(layoutOf(*half).pageCount(), 7);
 }
 
 // --- text ---------------------------------------------------------------------------------------
@@ -258,30 +259,30 @@ TEST(LayoutFlow, RowsFlowBetweenHeaderAndFooterOfEveryPage) {
                         "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" "
                         "height=\"20\" name=n )\n");
     fill(*r, 20);
-    EXPECT_EQ(r->layout().pageCount(), 3);
-    EXPECT_EQ(r->layout().rowsOnPage(2), (std::pair{8L, 14L}));
-    EXPECT_EQ(r->layout().rowsOnPage(3), (std::pair{15L, 20L}));
-    EXPECT_EQ(r->layout().pageOfRow(14), 2);
-    EXPECT_EQ(r->layout().pageOfRow(15), 3);
-    EXPECT_EQ(r->layout().pageOfRow(21), -1);
+    EXPECT_EQ(layoutOf(*r).pageCount(), 3);
+    EXPECT_EQ(layoutOf(*r).rowsOnPage(2), (std::pair{8L, 14L}));
+    EXPECT_EQ(layoutOf(*r).rowsOnPage(3), (std::pair{15L, 20L}));
+    EXPECT_EQ(layoutOf(*r).pageOfRow(14), 2);
+    EXPECT_EQ(layoutOf(*r).pageOfRow(15), 3);
+    EXPECT_EQ(layoutOf(*r).pageOfRow(21), -1);
     auto p = page(*r, 2);
     EXPECT_EQ(p->bands.front().tag.band, "header");
     EXPECT_EQ(p->bands.front().tag.row, 8);
     EXPECT_EQ(p->bands.back().tag.band, "footer");
     EXPECT_EQ(p->bands.back().tag.row, 14);
     EXPECT_EQ(texts(*p, "n").front(), "8");
-    auto missing = r->layout().displayList(4);
+    auto missing = layoutOf(*r).displayList(4);
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().message, "page 4 does not exist: the report has 3 pages");
 }
 
 TEST(LayoutFlow, AReportWithoutRowsHasOnePageAndOneWithoutDefinitionNone) {
     auto r = makeReport(list(1, 100));
-    EXPECT_EQ(r->layout().pageCount(), 1);
-    EXPECT_EQ(r->layout().rowsOnPage(1), (std::pair{0L, 0L}));
+    EXPECT_EQ(layoutOf(*r).pageCount(), 1);
+    EXPECT_EQ(layoutOf(*r).rowsOnPage(1), (std::pair{0L, 0L}));
     DataStore empty;
-    EXPECT_EQ(empty.layout().pageCount(), 0);
-    auto none = empty.layout().displayList(1);
+    EXPECT_EQ(layoutOf(empty).pageCount(), 0);
+    auto none = layoutOf(empty).displayList(1);
     ASSERT_FALSE(none.ok());
     EXPECT_EQ(none.error().message, "the report has no definition");
     EXPECT_EQ(empty.ScrollNextPage(), -1);
@@ -292,21 +293,21 @@ TEST(LayoutFlow, HostileSizesStillGivePagesThatEnd) {
     // A band taller than the paper: one row per page, cut off.
     auto tall = makeReport(list(1, 999999999));
     fill(*tall, 5);
-    EXPECT_EQ(tall->layout().pageCount(), 5);
+    EXPECT_EQ(layoutOf(*tall).pageCount(), 5);
     // Bands of no height: every row on one page, nothing drawn for them.
     auto flat = makeReport(list(1, 0) +
                            "column(band=detail id=1 x=\"0\" y=\"0\" width=\"50\" "
                            "height=\"20\" name=n )\n");
     fill(*flat, 1000);
-    EXPECT_EQ(flat->layout().pageCount(), 1);
+    EXPECT_EQ(layoutOf(*flat).pageCount(), 1);
     EXPECT_TRUE(texts(*page(*flat, 1), "n").empty());
     // Margins wider than the paper and negative sizes.
     auto squeezed = makeReport(list(1, -50, "print.margin.top=99999 print.margin.bottom=99999") +
                                "text(band=detail text=\"x\" x=\"-1e300\" y=\"0\" width=\"-5\" "
                                "height=\"1e999\" font.height=\"-99999\" name=t )\n");
     fill(*squeezed, 3);
-    EXPECT_EQ(squeezed->layout().pageCount(), 1);
-    EXPECT_TRUE(squeezed->layout().displayList(1).ok());
+    EXPECT_EQ(layoutOf(*squeezed).pageCount(), 1);
+    EXPECT_TRUE(layoutOf(*squeezed).displayList(1).ok());
 }
 
 TEST(LayoutFlow, GroupsBreakPagesAndRestartTheirCount) {
@@ -335,7 +336,7 @@ TEST(LayoutFlow, GroupsBreakPagesAndRestartTheirCount) {
         r->SetItem(row, 2, Value(i <= 2 ? "a" : "b"));
     }
     // Group a: header, 2 rows, trailer on page 1; group b starts page 2 with 10 rows: 5 a page.
-    EXPECT_EQ(r->layout().pageCount(), 3);
+    EXPECT_EQ(layoutOf(*r).pageCount(), 3);
     EXPECT_EQ(texts(*page(*r, 1), "pageno"), (std::vector<std::string>{"1/1"}));
     EXPECT_EQ(texts(*page(*r, 2), "pageno"), (std::vector<std::string>{"1/2"}));
     EXPECT_EQ(texts(*page(*r, 3), "pageno"), (std::vector<std::string>{"2/2"}));
@@ -391,7 +392,7 @@ TEST(LayoutNested, AHundredThousandRowsGiveTheRightPagesAndPageNumbers) {
     // A4 is 1122.5 px: 100 px of header and 50 of footer leave 972.5; the list's header takes 30
     // on every page, leaving room for 47 rows of 20 px; the last page holds its summary too.
     long pages = (100000 + 46) / 47;
-    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_EQ(layoutOf(*f.frame).pageCount(), pages);
     EXPECT_EQ(texts(*page(*f.frame, 1), "st_pageno"),
               (std::vector<std::string>{"第1页 共" + std::to_string(pages) + "页"}));
     auto last = page(*f.frame, pages);
@@ -401,9 +402,9 @@ TEST(LayoutNested, AHundredThousandRowsGiveTheRightPagesAndPageNumbers) {
     EXPECT_EQ(texts(*last, "total"), (std::vector<std::string>{"5000050000"}));
     auto middle = page(*f.frame, 1000);
     EXPECT_EQ(texts(*middle, "n").front(), std::to_string(999 * 47 + 1));
-    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_report", 47001), 1001);
-    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_report", 100000), pages);
-    EXPECT_EQ(f.frame->layout().pageOfNestedRow("dw_nothing", 1), -1);
+    EXPECT_EQ(layoutOf(*f.frame).pageOfNestedRow("dw_report", 47001), 1001);
+    EXPECT_EQ(layoutOf(*f.frame).pageOfNestedRow("dw_report", 100000), pages);
+    EXPECT_EQ(layoutOf(*f.frame).pageOfNestedRow("dw_nothing", 1), -1);
     // The nested list's objects are tagged with the report they come from.
     const PlacedObject* n = placed(*middle, "n");
     ASSERT_NE(n, nullptr);
@@ -422,23 +423,23 @@ TEST(LayoutNested, FirstPageMeasuresOnlyItsOwnRows) {
     long firstPage = metrics->calls;
     EXPECT_LT(firstPage, 400);
     metrics->calls = 0;
-    long pages = f.frame->layout().pageCount();
+    long pages = layoutOf(*f.frame).pageCount();
     long allRows = metrics->calls;
     EXPECT_GT(allRows, 3000);
     // A change to the frame lays its pages out again from the rows already measured.
     metrics->calls = 0;
     EXPECT_EQ(f.frame->Modify("st_title.text='Other'"), "");
-    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_EQ(layoutOf(*f.frame).pageCount(), pages);
     EXPECT_EQ(metrics->calls, 0);
     // A change to one row measures that row again, not the others.
     f.child->SetItem(1500, "t", Value("很长很长很长很长的备注"));
-    EXPECT_EQ(f.frame->layout().pageCount(), pages);
+    EXPECT_EQ(layoutOf(*f.frame).pageCount(), pages);
     EXPECT_LT(metrics->calls, 20);
     EXPECT_GT(metrics->calls, 0);
     // A change to the list's header keeps the heights of its rows.
     metrics->calls = 0;
     EXPECT_EQ(f.child->Modify("DataWindow.Header.Height=40"), "");
-    f.frame->layout().pageCount();
+    layoutOf(*f.frame).pageCount();
     EXPECT_EQ(metrics->calls, 0);
     installDefaultFontMetrics(nullptr);
 }
@@ -446,18 +447,18 @@ TEST(LayoutNested, FirstPageMeasuresOnlyItsOwnRows) {
 TEST(LayoutNested, NestedReportsMeasureWithTheMetricsGivenToTheFrame) {
     Frame f(100, true);
     auto metrics = std::make_shared<CountingMetrics>();
-    f.frame->layout().setFontMetrics(metrics);
-    EXPECT_EQ(f.child->layout().fontMetrics(), metrics);
-    f.frame->layout().pageCount();
+    layoutOf(*f.frame).setFontMetrics(metrics);
+    EXPECT_EQ(layoutOf(*f.child).fontMetrics(), metrics);
+    layoutOf(*f.frame).pageCount();
     EXPECT_GT(metrics->calls, 100);
-    f.frame->layout().setFontMetrics(nullptr);
-    EXPECT_NE(f.child->layout().fontMetrics(), metrics);
+    layoutOf(*f.frame).setFontMetrics(nullptr);
+    EXPECT_NE(layoutOf(*f.child).fontMetrics(), metrics);
 }
 
 TEST(LayoutNested, ANestedReportThatKeepsItsBoxShowsWhatFits) {
     Frame f(50);
     EXPECT_EQ(f.frame->Modify("dw_report.height.autosize=no"), "");
-    EXPECT_EQ(f.frame->layout().pageCount(), 1);
+    EXPECT_EQ(layoutOf(*f.frame).pageCount(), 1);
     auto p = page(*f.frame, 1);
     // 100 px: the list's header and three rows of 20 px, cut off at the box.
     EXPECT_EQ(texts(*p, "n"), (std::vector<std::string>{"1", "2", "3"}));
@@ -473,7 +474,7 @@ TEST(LayoutNested, ANestedReportThatKeepsItsBoxShowsWhatFits) {
 TEST(LayoutPreview, PagesMoveAndAnswerTheRowAtTheirTop) {
     auto r = makeReport(list(1, 100));
     fill(*r, 20);
-    ReportLayout& l = r->layout();
+    ReportLayout& l = layoutOf(*r);
     EXPECT_EQ(l.currentPage(), 1);
     EXPECT_EQ(r->ScrollPriorPage(), 1);
     EXPECT_EQ(r->ScrollNextPage(), 8);
@@ -498,11 +499,11 @@ TEST(LayoutPreview, PagesMoveAndAnswerTheRowAtTheirTop) {
 
 TEST(LayoutPreview, ANestedListsLastRowShowsTheFramesLastPage) {
     Frame f(1000);
-    long pages = f.frame->layout().pageCount();
+    long pages = layoutOf(*f.frame).pageCount();
     EXPECT_EQ(f.child->ScrollToRow(f.child->RowCount()), 1);
-    EXPECT_EQ(f.frame->layout().currentPage(), pages);
+    EXPECT_EQ(layoutOf(*f.frame).currentPage(), pages);
     EXPECT_EQ(f.child->ScrollToRow(48), 1);
-    EXPECT_EQ(f.frame->layout().currentPage(), 2);
+    EXPECT_EQ(layoutOf(*f.frame).currentPage(), 2);
 }
 
 // --- hit testing and dragging, in each unit system ----------------------------------------------
@@ -546,7 +547,7 @@ TEST_P(LayoutPointer, ObjectsAndBandsUnderThePointer) {
     auto r = makeReport(pointerReport(GetParam()));
     fill(*r, 3);
     auto p = page(*r, 1);
-    ReportLayout& l = r->layout();
+    ReportLayout& l = layoutOf(*r);
     auto at = [&](PagePoint point) {
         l.setPointer(point);
         return std::pair{r->GetObjectAtPointer(), r->GetBandAtPointer()};
@@ -576,7 +577,7 @@ TEST_P(LayoutPointer, ObjectsAndBandsUnderThePointer) {
 TEST_P(LayoutPointer, DraggingWritesTheNewGeometryInTheReportsUnits) {
     auto r = makeReport(pointerReport(GetParam()));
     fill(*r, 3);
-    ReportLayout& l = r->layout();
+    ReportLayout& l = layoutOf(*r);
     auto p = page(*r, 1);
     const PlacedObject* head = placed(*p, "st_head");
     // Points per unit across and down, from where the object was placed.
@@ -636,7 +637,7 @@ TEST(LayoutPointerExpressions, DraggingKeepsAnExpressionOnTheGeometry) {
                         "text(band=detail text=\"x\" x=\"10~tif(n > 5, 300, 10)\" y=\"0\" "
                         "width=\"100\" height=\"50\" moveable=1 name=st_x )\n");
     auto p = page(*r, 1);
-    ReportLayout& l = r->layout();
+    ReportLayout& l = layoutOf(*r);
     ASSERT_TRUE(l.beginDrag(centre(placed(*p, "st_x")->box)));
     EXPECT_EQ(l.endDrag({centre(placed(*p, "st_x")->box).x + 15, 40}), 1);
     EXPECT_EQ(r->Describe("st_x.x"), "\"30\tif(n > 5, 300, 10)\"");
@@ -752,7 +753,7 @@ TEST(LayoutFlow, AHugeTextGrowingWithItsLinesStaysBounded) {
                         "column(band=detail id=1 x=\"0\" y=\"0\" width=\"10\" height=\"20\" "
                         "height.autosize=yes name=t )\n");
     r->SetItem(r->InsertRow(0), 1, Value(std::string(300000, 'x')));
-    EXPECT_EQ(r->layout().pageCount(), 1);
+    EXPECT_EQ(layoutOf(*r).pageCount(), 1);
     auto p = page(*r, 1);
     // One character a line, cut at the line limit and at the bottom of the paper.
     EXPECT_LT(texts(*p, "t").size(), 200u);
@@ -796,7 +797,7 @@ TEST(LayoutPointerGrid, DraggingAGridColumnMovesItFromWhereItIsShown) {
     auto p = page(*r, 1);
     // b is hidden, so c is shown where b would be.
     EXPECT_NEAR(placed(*p, "c")->box.x - placed(*p, "a")->box.x, 75, 1e-9);
-    ReportLayout& l = r->layout();
+    ReportLayout& l = layoutOf(*r);
     // c moves 60 px left of where it is shown (100), not of its x (200).
     PagePoint c = centre(placed(*p, "c")->box);
     ASSERT_TRUE(l.beginDrag(c));

@@ -4,9 +4,9 @@
 #include <set>
 
 #include "common/text.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
 
-namespace print::engine {
+namespace print::saveas {
 
 namespace {
 
@@ -166,4 +166,4 @@ Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
     return Status::success();
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas

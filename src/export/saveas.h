@@ -6,8 +6,9 @@
 //
 // The rows are written as an export sees them: the values of the report's table columns, a
 // column shown through a code table or drop-down list with its display value, a masked column
-// as "***" in every cell (in a PSR as null, the mask kept; in a WMF its texts as "***"). Text goes out in the code page
-// (GB18030 unless given) where the format holds bytes, in Unicode where it holds Unicode.
+// as "***" in every cell (in a PSR as null, the mask kept; in a WMF its texts as "***"). Text goes
+// out in the code page (GB18030 unless given) where the format holds bytes, in Unicode where it
+// holds Unicode.
 //
 // A file is written to a temporary name in its folder and renamed when every byte is written:
 // a failed save leaves no file behind and an existing file keeps its bytes. Failures are
@@ -25,8 +26,12 @@
 #include "common/result.h"
 
 namespace print::engine {
-
 class DataStore;
+}
+
+namespace print::saveas {
+
+using engine::DataStore;
 
 enum class SaveAsType {
     Text,
@@ -68,4 +73,4 @@ Status openReportFile(DataStore& report, const std::string& path);
 // Whether the bytes begin like a report file.
 bool isReportFile(std::string_view bytes);
 
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -2,12 +2,13 @@
 // all hold the same number of plain rows is kept as its first page and a stride), the display
 // list of a page, and the page numbers expressions see.
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "common/text.h"
-#include "engine/layout_engine.h"
+#include "layout/layout_engine.h"
 
-namespace print::engine {
+namespace print::layout {
 namespace {
 
 // Set while pages are being found: expressions evaluated meanwhile see page 1 of 1, since the
@@ -48,7 +49,7 @@ void LayoutEngine::setMetrics(std::shared_ptr<const FontMetrics> metrics) {
 std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
     if (m_metrics) return m_metrics;
     // A nested report measures as the report that shows it.
-    if (const DataStore* parent = m_report.parentReport()) return parent->layout().fontMetrics();
+    if (const DataStore* parent = m_report.parentReport()) return layoutOf(*parent).fontMetrics();
     return defaultFontMetrics();
 }
 
@@ -59,7 +60,7 @@ uint64_t LayoutEngine::stateKey() {
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
     for (const ObjectModel& o : m_model->objects)
-        if (o.child) h = mix(h, o.child->layout().engine().stateKey());
+        if (o.child) h = mix(h, layoutOf(*o.child).layoutEngine().stateKey());
     return h;
 }
 
@@ -109,7 +110,7 @@ LayoutEngine* LayoutEngine::innermost(const FlowPos& pos, const FlowPos*& innerP
         if (p->segment < 0 || static_cast<size_t>(p->segment) >= parts.size() ||
             !parts[p->segment].flow)
             return nullptr;
-        engine = &parts[p->segment].flow->child->layout().engine();
+        engine = &layoutOf(*parts[p->segment].flow->child).layoutEngine();
         engine->ensureModel();
         p = p->inner.get();
     }
@@ -373,7 +374,31 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
 
 // --- ReportLayout -------------------------------------------------------------------------------
 
-ReportLayout::ReportLayout(DataStore& report) : m_engine(std::make_unique<LayoutEngine>(report)) {}
+namespace {
+
+std::unique_ptr<engine::ReportPages> makeLayout(DataStore& report) {
+    return std::make_unique<ReportLayout>(report);
+}
+
+// Every program that lays a report out links this file, and with it the engine learns where
+// its reports' pages come from before any report asks.
+const bool g_registered = [] {
+    engine::setReportPagesFactory(&makeLayout);
+    return true;
+}();
+
+}  // namespace
+
+ReportLayout& layoutOf(const DataStore& report) {
+    if (engine::reportPagesFactory() != &makeLayout) engine::setReportPagesFactory(&makeLayout);
+    auto* layout = dynamic_cast<ReportLayout*>(report.pages());
+    assert(layout && "a report's pages are made by the layout module");
+    return *layout;
+}
+
+ReportLayout::ReportLayout(DataStore& report) : m_engine(std::make_unique<LayoutEngine>(report)) {
+    (void)g_registered;
+}
 
 ReportLayout::~ReportLayout() = default;
 
@@ -450,4 +475,4 @@ std::pair<long, long> ReportLayout::pageRangeForExpression(long row) const {
     return m_engine->pageRangeForExpression(row);
 }
 
-}  // namespace print::engine
+}  // namespace print::layout

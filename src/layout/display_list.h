@@ -28,9 +28,9 @@
 #include <variant>
 #include <vector>
 
-#include "engine/font_metrics.h"
+#include "layout/font_metrics.h"
 
-namespace print::engine {
+namespace print::layout {
 
 struct PagePoint {
     double x = 0;
@@ -175,4 +175,4 @@ struct PageDisplayList {
 // `\\`, `\t` and `\n` escaped.
 std::string dumpDisplayList(const PageDisplayList& page);
 
-}  // namespace print::engine
+}  // namespace print::layout

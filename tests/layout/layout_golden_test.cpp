@@ -11,14 +11,15 @@
 #include <sstream>
 
 #include "engine/datastore.h"
-#include "engine/display_list.h"
 #include "engine/library.h"
-#include "engine/report_layout.h"
+#include "layout/display_list.h"
+#include "layout/report_layout.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using print::engine::DataStore;
+using print::layout::layoutOf;
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -36,11 +37,11 @@ void useLibraries(const std::vector<fs::path>& folders) {
 
 std::string dumpAll(DataStore& report) {
     std::string out;
-    long count = report.layout().pageCount();
+    long count = layoutOf(report).pageCount();
     for (long page = 1; page <= count; ++page) {
-        auto list = report.layout().displayList(page);
+        auto list = layoutOf(report).displayList(page);
         if (!list.ok()) return out + "error: " + list.error().message + "\n";
-        out += print::engine::dumpDisplayList(*list.value());
+        out += print::layout::dumpDisplayList(*list.value());
     }
     return out + "pages: " + std::to_string(count) + "\n";
 }
@@ -91,10 +92,10 @@ TEST(LayoutRepository, EveryDefinitionThatLoadsLaysOut) {
             std::string error;
             // Some test definitions are wrong on purpose (a report nesting itself).
             if (report.Create(readFile(e.path()), error) != 1) continue;
-            long count = report.layout().pageCount();
+            long count = layoutOf(report).pageCount();
             EXPECT_GE(count, 1);
             for (long page = 1; page <= std::min(count, 20L); ++page) {
-                auto list = report.layout().displayList(page);
+                auto list = layoutOf(report).displayList(page);
                 EXPECT_TRUE(list.ok()) << (list.ok() ? "" : list.error().message);
             }
             ++laidOut;

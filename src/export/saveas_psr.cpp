@@ -18,9 +18,9 @@
 #include "engine/datastore.h"
 #include "engine/definition_text.h"
 #include "engine/library.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
 
-namespace print::engine {
+namespace print::saveas {
 
 namespace {
 
@@ -175,4 +175,4 @@ Status openReportFile(DataStore& report, const std::string& path) {
     return result;
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas

@@ -8,9 +8,9 @@
 #include <unordered_map>
 
 #include "common/text.h"
-#include "engine/saveas_internal.h"
+#include "export/saveas_internal.h"
 
-namespace print::engine {
+namespace print::saveas {
 
 namespace {
 
@@ -447,4 +447,4 @@ Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
     return Status::success();
 }
 
-}  // namespace print::engine
+}  // namespace print::saveas
