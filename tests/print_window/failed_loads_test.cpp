@@ -53,13 +53,15 @@ protected:
         return op;
     }
     std::string print(Operator& op, const std::string& script) {
-        return op.run([&] { op.host.gnu_print.of_print(&op.dw_detail, std::string("商品清单,月结")); },
-                      script);
+        return op.run(
+            [&] { op.host.gnu_print.of_print(&op.dw_detail, std::string("商品清单,月结")); },
+            script);
     }
     // Saves the new layout as the document's default.
     void saveDefault(Operator& op) {
-        print(op, "click uob_preview\nclick uob_save\ntype sle_name 甲\ncheck cbx_default on\n"
-                  "click uob_ok\n");
+        print(op,
+              "click uob_preview\nclick uob_save\ntype sle_name 甲\ncheck cbx_default on\n"
+              "click uob_ok\n");
         op.boxes();
     }
     void change(const std::string& sql, const std::vector<Value>& params = {}) {
@@ -102,15 +104,18 @@ TEST_P(FailedLoads, ADefaultThatFailsToLoadIsNeitherPrintedNorExported) {
 TEST_P(FailedLoads, AFailedLoadAfterAGoodOneLeavesNothingToPrint) {
     Operator& a = reportOperator("A");
     // Listed by name: 乙, then 甲.
-    print(a, "click uob_preview\nclick uob_save\ntype sle_name 甲\nclick uob_ok\n"
-             "click uob_save\ntype sle_name 乙\nclick uob_ok\n");
+    print(a,
+          "click uob_preview\nclick uob_save\ntype sle_name 甲\nclick uob_ok\n"
+          "click uob_save\ntype sle_name 乙\nclick uob_ok\n");
     a.boxes();
     ASSERT_EQ(sqlca.updateBlob("UPDATE T_RPT_MODONE SET rtmdata = :b WHERE rtname = :name",
                                "release 9;\ndatawindow(units=0", {Value("甲")}),
               0);
     change("UPDATE T_RPT_MODONE SET rtoperdate = NULL");
-    print(a, "click uob_preview\ndoubleclick dw_template 1\nclick uob_print\n"
-             "click uob_preview\ndoubleclick dw_template 2\n" + printAndExport());
+    print(a,
+          "click uob_preview\ndoubleclick dw_template 1\nclick uob_print\n"
+          "click uob_preview\ndoubleclick dw_template 2\n" +
+              printAndExport());
     EXPECT_EQ(a.boxes(),
               (std::vector<std::string>{"提示 | 装入模板失败(CREATE)！ | Exclamation! | OK! -> 1",
                                         kNotPrinted, kNotExported}));
@@ -138,9 +143,9 @@ TEST_P(FailedLoads, AListOfAnotherReportIsRefusedNotFilledByPosition) {
     ASSERT_EQ(sqlca.commit(), 0);
     b.run([&] { b.host.gnu_print.of_print("101", &b.dw_header, &b.dw_detail, &b.dw_detail2); },
           "click uob_print\n");
-    EXPECT_EQ(b.boxes(), (std::vector<std::string>{
-                             "错误 | 数据格式出现错误(RowsCopy)！ | StopSign! | OK! -> 1",
-                             kNotPrinted}));
+    EXPECT_EQ(b.boxes(),
+              (std::vector<std::string>{
+                  "错误 | 数据格式出现错误(RowsCopy)！ | StopSign! | OK! -> 1", kNotPrinted}));
     EXPECT_TRUE(b.services.printJobs().empty());
 }
 
@@ -160,13 +165,15 @@ TEST_P(FailedLoads, ALibraryNameOfTheComponentsOwnDefinitionsNeverLoadsAFrameAsT
 
 TEST_P(FailedLoads, MoreCopiesThanTheSettingsPageAllowsAreRefusedNamingTheNumber) {
     Operator& a = reportOperator("A");
-    print(a, "modify dw_preview DataWindow.Print.Copies='1000000000'\n"
-             "click uob_preview\nclick uob_save\ntype sle_name 甲\ncheck cbx_default on\n"
-             "click uob_ok\n");
+    print(a,
+          "modify dw_preview DataWindow.Print.Copies='1000000000'\n"
+          "click uob_preview\nclick uob_save\ntype sle_name 甲\ncheck cbx_default on\n"
+          "click uob_ok\n");
     a.boxes();
     // The stored template asks for them at every print.
-    print(a, "click uob_print\nmodify dw_preview DataWindow.Print.Copies='99999999999999999999'\n"
-             "click uob_print\nmodify dw_preview DataWindow.Print.Copies='999'\nclick uob_print\n");
+    print(a,
+          "click uob_print\nmodify dw_preview DataWindow.Print.Copies='99999999999999999999'\n"
+          "click uob_print\nmodify dw_preview DataWindow.Print.Copies='999'\nclick uob_print\n");
     EXPECT_EQ(a.boxes(),
               (std::vector<std::string>{
                   "错误 | 打印份数(1000000000)超出允许的范围(1至999)，不能打印！ | StopSign! | "

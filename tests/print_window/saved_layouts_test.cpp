@@ -63,8 +63,9 @@ protected:
         return op;
     }
     std::string print(Operator& op, const std::string& script) {
-        return op.run([&] { op.host.gnu_print.of_print(&op.dw_detail, std::string("商品清单,月结")); },
-                      script);
+        return op.run(
+            [&] { op.host.gnu_print.of_print(&op.dw_detail, std::string("商品清单,月结")); },
+            script);
     }
     std::string printBill(Operator& op, const std::string& script, bool gifts = false) {
         return op.run(
@@ -89,9 +90,10 @@ protected:
 TEST_P(SavedLayouts, ATitleGivenOnThePagePanelIsTheTitleThatLoads) {
     Operator& a = reportOperator("A");
     const std::string saved = print(
-        a, "click uob_preview\nclick tabpage_page\nset tabpage_page.dw_height 1 docname 月度销售明细\n"
-           "click uob_save\ntype sle_name 甲\ncheck cbx_default on\nclick uob_ok\n"
-           "describe dw_preview st_repname.text\n");
+        a,
+        "click uob_preview\nclick tabpage_page\nset tabpage_page.dw_height 1 docname 月度销售明细\n"
+        "click uob_save\ntype sle_name 甲\ncheck cbx_default on\nclick uob_ok\n"
+        "describe dw_preview st_repname.text\n");
     EXPECT_EQ(a.boxes(), std::vector<std::string>{"提示 | 打印模板保存成功！ | None! | OK! -> 1"});
     EXPECT_EQ(saved, "月度销售明细\n.\n");
     // The next request, whose title is 商品清单, opens the template as it was saved.
@@ -101,16 +103,18 @@ TEST_P(SavedLayouts, ATitleGivenOnThePagePanelIsTheTitleThatLoads) {
 
 TEST_P(SavedLayouts, TheSaveDialogOpensWithTheShownTemplatesFlags) {
     Operator& a = reportOperator("A");
-    print(a, "click uob_preview\nclick uob_save\nshow cbx_priv\nshow cbx_default\n"
-             "type sle_name 甲\ncheck cbx_default on\nclick uob_ok\n"
-             "click uob_save\ntype sle_name 乙\ncheck cbx_priv off\nclick uob_ok\n");
+    print(a,
+          "click uob_preview\nclick uob_save\nshow cbx_priv\nshow cbx_default\n"
+          "type sle_name 甲\ncheck cbx_default on\nclick uob_ok\n"
+          "click uob_save\ntype sle_name 乙\ncheck cbx_priv off\nclick uob_ok\n");
     a.boxes();
     // The window opens on the default 甲: saved over without a change, it stays the default.
     const std::string out =
-        print(a, "click uob_preview\nclick uob_save\nshow cbx_priv\nshow cbx_default\n"
-                 "answer 1\nclick uob_ok\n"
-                 "doubleclick dw_template 1\nclick uob_preview\nclick uob_save\nshow cbx_priv\n"
-                 "show cbx_default\nclick uob_cancel\n");
+        print(a,
+              "click uob_preview\nclick uob_save\nshow cbx_priv\nshow cbx_default\n"
+              "answer 1\nclick uob_ok\n"
+              "doubleclick dw_template 1\nclick uob_preview\nclick uob_save\nshow cbx_priv\n"
+              "show cbx_default\nclick uob_cancel\n");
     EXPECT_EQ(out,
               "visible=1 enabled=1 checked=1 text=公共(允许其他人访问)\n.\n"
               "visible=1 enabled=1 checked=1 text=缺省模板\n.\n"
@@ -135,8 +139,9 @@ TEST_P(SavedLayouts, ATemplateKeepsNoMasksAndEachOperatorSeesWhatHisRightsAllow)
 
     // The manager sees the prices from the clerk's template; the clerk sees stars again.
     Operator& manager = billOperator("M", "00");
-    EXPECT_EQ(printBill(manager, "describe dw_preview.dw_report price.format "
-                                 "Evaluate('String(price, \"#,##0.00\")',1)\n"),
+    EXPECT_EQ(printBill(manager,
+                        "describe dw_preview.dw_report price.format "
+                        "Evaluate('String(price, \"#,##0.00\")',1)\n"),
               "#,##0.00\n2.50\n.\n");
     EXPECT_EQ(printBill(clerk, "describe dw_preview.dw_report price.format\n"), "***\n.\n");
     // Saved again by the manager, it still holds the real format.
@@ -148,9 +153,10 @@ TEST_P(SavedLayouts, ATemplateKeepsNoMasksAndEachOperatorSeesWhatHisRightsAllow)
 TEST_P(SavedLayouts, ConditionTextsUnderTheTitleObeyTheColumnRights) {
     Operator& clerk = billOperator("C", "01");
     const std::string psr = tempPath("bill.psr");
-    const std::string out =
-        printBill(clerk, "describe dw_preview st_text_1.text st_text_2.text\n"
-                         "filename " + psr + "\nclick uob_saveas\n");
+    const std::string out = printBill(clerk,
+                                      "describe dw_preview st_text_1.text st_text_2.text\n"
+                                      "filename " +
+                                          psr + "\nclick uob_saveas\n");
     EXPECT_EQ(out, "单号: YS20240315001\n进价总额: ***\n.\n");
     const std::string file = slurp(psr);
     ASSERT_FALSE(file.empty());

@@ -94,7 +94,8 @@ TEST_P(SharedStore, WhatTheQuestionWasAboutIsCheckedUnderTheLockAndAskedAgainWhe
     Operator& a = reportOperator("A");
     print(a, "click uob_preview\n" + save("甲") + save("乙", true));
     a.boxes();
-    const std::string beforeStamp = column("SELECT rtoperdate FROM T_RPT_MODONE WHERE rtname = '甲'");
+    const std::string beforeStamp =
+        column("SELECT rtoperdate FROM T_RPT_MODONE WHERE rtname = '甲'");
     int questions = 0;
     a.services.onMessageBox = [&](const MessageBoxRecord& box) {
         if (box.icon != Icon::Question || ++questions != 1) return;
@@ -107,8 +108,9 @@ TEST_P(SharedStore, WhatTheQuestionWasAboutIsCheckedUnderTheLockAndAskedAgainWhe
     };
     // The operator agreed to overwrite a public template; it is now the public default, so he
     // is asked again, and his Cancel leaves it as the other one made it.
-    print(a, "click uob_preview\nclick uob_save\ntype sle_name 甲\nanswer 1\nanswer 2\n"
-             "click uob_ok\nclick uob_cancel\n");
+    print(a,
+          "click uob_preview\nclick uob_save\ntype sle_name 甲\nanswer 1\nanswer 2\n"
+          "click uob_ok\nclick uob_cancel\n");
     EXPECT_EQ(a.boxes(),
               (std::vector<std::string>{
                   "提示 | 该模板名称已存在，且为公共模板，您的修改将影响到其他人对此模板的使用！"
