@@ -34,16 +34,13 @@ long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const s
 
 long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::string& frame,
                         std::string& report) {
-    const std::vector<Value> values = key.values();
-    const long main = sqlca.selectBlob(std::string(key.bill ? "SELECT bpmaindw FROM T_GOODSPRINT1"
-                                                            : "SELECT rtmdata FROM T_RPT_MODONE") +
-                                           key.where(),
-                                       values, frame);
-    if (main != 0) return main;
-    return sqlca.selectBlob(std::string(key.bill ? "SELECT bpdetaildw FROM T_GOODSPRINT2"
-                                                 : "SELECT rtcdata FROM T_RPT_MODTWO") +
-                                key.where(),
-                            values, report);
+    TemplateSnapshot stored;
+    const long rc = readTemplate(sqlca, key, stored);
+    if (rc != 0) return rc;
+    if (!stored.hasReportRow) return 100;
+    frame = std::move(stored.frame);
+    report = std::move(stored.report);
+    return 0;
 }
 
 long readTemplateRow(db::Transaction& sqlca, const TemplateKey& key, TemplateInfo& out) {

@@ -1,6 +1,7 @@
-// The template tables as statements: where a template's row is, writing its two syntax blobs,
-// keeping one default per document or bill id, holding a document's rows while a save runs,
-// listing, exporting and deleting. Used by the save dialog and by `printctl templates`.
+// The template tables as statements: where a template's row is, reading a template whole in
+// one statement, writing its two syntax blobs, keeping one default per document or bill id,
+// holding a document's rows while a save runs, listing, exporting and deleting. Used by the
+// print window, the save dialog and `printctl templates`.
 //
 // Report templates are keyed by document name, template name and owner (T_RPT_MODONE and
 // T_RPT_MODTWO); bill templates by bill id and template name (T_GOODSPRINT1 and
@@ -41,7 +42,7 @@ long lockTemplates(db::Transaction& sqlca, const TemplateKey& key);
 long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const std::string& frame,
                          const std::string& report);
 
-// Reads both syntaxes; 100 when the row is gone.
+// Reads both syntaxes, in one statement; 100 when the row (or its second row) is gone.
 long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::string& frame,
                         std::string& report);
 
