@@ -14,9 +14,9 @@
 #include "engine/library.h"
 #include "input_file.h"
 #include "platform/headless_services.h"
+#include "platform/operator_script.h"
 #include "print_output.h"
 #include "print_service/host_context.h"
-#include "print_window/operator_script.h"
 #include "print_window/w_print.h"
 #include "report_defs/report_defs.h"
 
@@ -216,12 +216,13 @@ int runPrint(const PrintOptions& o) {
     services.printer = [&](const platform::PrintJob& job) { return output.print(job); };
 
     std::istringstream scriptFile;
-    std::unique_ptr<print::print_window::OperatorScript> script;
+    platform::HeadlessDriver driver(services);
+    std::unique_ptr<platform::OperatorScript> script;
     if (!o.script.empty()) {
         scriptFile.str(readInputFile(o.script));
-        script = std::make_unique<print::print_window::OperatorScript>(services, scriptFile,
-                                                                       std::cout, std::cerr);
-        script->install();
+        script = std::make_unique<platform::OperatorScript>(driver, scriptFile, std::cout,
+                                                            std::cerr);
+        services.modalInteraction = [&](platform::Window& window) { script->run(window); };
     } else {
         services.modalInteraction = [](platform::Window& window) {
             if (window.name() != "w_print") return;

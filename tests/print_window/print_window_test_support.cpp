@@ -128,12 +128,11 @@ std::string Operator::run(const std::function<void()>& request, const std::strin
     std::istringstream in(script);
     std::ostringstream out;
     std::ostringstream err;
-    OperatorScript player(services, in, out, err);
-    player.install();
-    auto inner = services.modalInteraction;
+    platform::HeadlessDriver driver(services);
+    platform::OperatorScript player(driver, in, out, err);
     services.modalInteraction = [&](platform::Window& w) {
         if (w.name() == "w_print") window = static_cast<w_print*>(&w);
-        inner(w);
+        player.run(w);
         if (w.name() == "w_print") window = nullptr;
     };
     request();

@@ -13,7 +13,7 @@
 #include "engine/library.h"
 #include "platform/headless_services.h"
 #include "print_service/host_context.h"
-#include "print_window/operator_script.h"
+#include "platform/operator_script.h"
 #include "print_window/w_print.h"
 
 namespace print::print_window::test {

@@ -1,15 +1,10 @@
-#include "print_window/operator_script.h"
+#include "platform/operator_script.h"
 
 #include <sstream>
 
 #include "common/text.h"
 
-namespace print::print_window {
-
-using platform::Control;
-using platform::ControlKind;
-using platform::DataWindowControl;
-using platform::KeyCode;
+namespace print::platform {
 
 namespace {
 
@@ -30,26 +25,129 @@ std::optional<long> number(const std::string& text) {
 
 }  // namespace
 
-OperatorScript::OperatorScript(platform::HeadlessServices& services, std::istream& in,
-                               std::ostream& out, std::ostream& err)
-    : m_services(services), m_in(in), m_out(out), m_err(err) {}
+// --- the driver without a screen ------------------------------------------------------------
 
-void OperatorScript::install() {
-    m_services.modalInteraction = [this](platform::Window& window) { run(window); };
+std::string OperatorDriver::screenshot(Window&, const std::string&) {
+    return "screenshot needs a screen: play the script with print-demo --script";
 }
 
-void OperatorScript::run(platform::Window& window) {
-    std::string line;
-    while (!m_ended && window.isOpen()) {
-        if (!std::getline(m_in, line)) {
-            m_ended = true;
+std::string HeadlessDriver::click(Window&, Control& c) {
+    switch (c.kind()) {
+        case ControlKind::CheckBox:
+            static_cast<CheckBox&>(c).toggle();
+            break;
+        case ControlKind::TabPage: {
+            auto& page = static_cast<TabPage&>(c);
+            if (!page.tab() || page.tab()->selectTab(page) != 1)
+                return "the tab page '" + c.name() + "' cannot be selected";
             break;
         }
+        case ControlKind::DataWindow:
+            static_cast<DataWindowControl&>(c).operatorClick(0);
+            break;
+        default:
+            c.clicked();
+    }
+    return {};
+}
+
+std::string HeadlessDriver::doubleClick(Window&, DataWindowControl& dw, long row) {
+    dw.operatorDoubleClick(row);
+    return {};
+}
+
+std::string HeadlessDriver::rightClick(Window&, DataWindowControl& dw, long row) {
+    if (row >= 1 && row <= dw.RowCount()) dw.SetRow(row);
+    dw.operatorRightClick(row);
+    return {};
+}
+
+std::string HeadlessDriver::key(Window& window, KeyCode key, int flags) {
+    m_services.setKeyDown(key, true);
+    m_services.setKeyDown(KeyCode::Control, flags & kKeyFlagCtrl);
+    m_services.setKeyDown(KeyCode::Shift, flags & kKeyFlagShift);
+    window.pressKey(key, flags);
+    m_services.setKeyDown(key, false);
+    m_services.setKeyDown(KeyCode::Control, false);
+    m_services.setKeyDown(KeyCode::Shift, false);
+    return {};
+}
+
+std::string HeadlessDriver::mouse(Window&, DataWindowControl& dw, MouseAction action,
+                                  layout::PagePoint point, bool ctrl) {
+    m_services.setKeyDown(KeyCode::Control, ctrl);
+    dw.operatorMouse(action, point, ctrl);
+    m_services.setKeyDown(KeyCode::Control, false);
+    return {};
+}
+
+std::string HeadlessDriver::type(Window& window, SingleLineEdit& edit, const std::string& keys) {
+    // Keys go where the operator is: into the edit, over its selected text.
+    window.setFocus(&edit);
+    edit.typeKeys(keys);
+    return {};
+}
+
+std::string HeadlessDriver::check(Window&, CheckBox& box, bool on) {
+    if (box.checked() != on) box.toggle();
+    return {};
+}
+
+std::string HeadlessDriver::set(Window&, DataWindowControl& dw, long row, const std::string& column,
+                                const std::string& value) {
+    dw.operatorSetItem(row, column, value);
+    return {};
+}
+
+std::string HeadlessDriver::menu(const std::string& item) {
+    if (m_services.chooseMenuItem(item) != 1)
+        return "no pop-up menu item '" + item + "' can be chosen";
+    return {};
+}
+
+// --- the script -----------------------------------------------------------------------------
+
+OperatorScript::OperatorScript(OperatorDriver& driver, std::istream& in, std::ostream& out,
+                               std::ostream& err)
+    : m_driver(driver), m_in(in), m_out(out), m_err(err) {}
+
+std::optional<std::string> OperatorScript::nextLine() {
+    if (m_pending) {
+        std::optional<std::string> line = std::move(m_pending);
+        m_pending.reset();
+        m_line = m_pendingLine;
+        return line;
+    }
+    std::string line;
+    while (std::getline(m_in, line)) {
         ++m_line;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string_view trimmed = trimView(line);
         if (trimmed.empty() || trimmed.front() == '#') continue;
-        if (!runLine(window, std::string(trimmed))) {
+        return std::string(trimmed);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> OperatorScript::takeMenuLine() {
+    if (m_ended) return std::nullopt;
+    std::optional<std::string> line = nextLine();
+    if (!line) return std::nullopt;
+    std::string rest = *line;
+    if (asciiLower(nextWord(rest)) == "menu") return trim(rest);
+    m_pending = std::move(line);
+    m_pendingLine = m_line;
+    return std::nullopt;
+}
+
+void OperatorScript::run(Window& window) {
+    while (!m_ended && window.isOpen()) {
+        std::optional<std::string> line = nextLine();
+        if (!line) {
+            m_ended = true;
+            break;
+        }
+        if (!runLine(window, *line)) {
             m_ended = true;
             break;
         }
@@ -62,7 +160,11 @@ bool OperatorScript::fail(const std::string& message) {
     return false;
 }
 
-void OperatorScript::emit(const std::string& text) {
+bool OperatorScript::check(const std::string& problem) {
+    return problem.empty() ? true : fail(problem);
+}
+
+void OperatorScript::reply(const std::string& text) {
     size_t start = 0;
     while (true) {
         const size_t nl = text.find('\n', start);
@@ -77,12 +179,12 @@ void OperatorScript::emit(const std::string& text) {
     m_out.flush();
 }
 
-Control* OperatorScript::control(platform::Window& window, const std::string& path) {
+Control* OperatorScript::control(Window& window, const std::string& path) {
     if (iequals(path, window.name())) return &window;
     return window.find(path);
 }
 
-engine::DataStore* OperatorScript::report(platform::Window& window, const std::string& path) {
+engine::DataStore* OperatorScript::report(Window& window, const std::string& path) {
     // The longest prefix that names a report control; the rest names nested reports.
     std::vector<std::string> parts = split(path, '.');
     for (size_t n = parts.size(); n > 0; --n) {
@@ -100,27 +202,27 @@ engine::DataStore* OperatorScript::report(platform::Window& window, const std::s
     return nullptr;
 }
 
-bool OperatorScript::runLine(platform::Window& window, const std::string& line) {
+bool OperatorScript::runLine(Window& window, const std::string& line) {
     std::string rest = line;
     const std::string command = asciiLower(nextWord(rest));
 
     if (command == "answer") {
         auto n = number(trim(rest));
         if (!n || *n < 1) return fail("answer needs a button number (1, 2 or 3)");
-        m_services.queueAnswer(static_cast<int>(*n));
+        m_driver.answer(static_cast<int>(*n));
         return true;
     }
     if (command == "filename") {
-        m_services.queueFileName(trim(rest));
+        m_driver.fileName(trim(rest));
         return true;
     }
     if (command == "fontdialog") {
         const std::string first = nextWord(rest);
         if (iequals(first, "cancel")) {
-            m_services.queueFont(std::nullopt);
+            m_driver.font(std::nullopt);
             return true;
         }
-        platform::FontChoice font;
+        FontChoice font;
         font.face = first;
         std::vector<long> values;
         while (!trim(rest).empty()) {
@@ -137,54 +239,47 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         font.underline = values[3] != 0;
         font.strikeout = values[4] != 0;
         font.color = values[5];
-        m_services.queueFont(font);
+        m_driver.font(font);
         return true;
     }
     if (command == "printersetup") {
         const std::string printer = trim(rest);
         if (printer.empty()) return fail("printersetup needs a printer name or cancel");
-        m_services.queuePrinter(iequals(printer, "cancel") ? std::nullopt
-                                                           : std::optional<std::string>(printer));
+        m_driver.printer(iequals(printer, "cancel") ? std::nullopt
+                                                    : std::optional<std::string>(printer));
         return true;
     }
-    if (command == "menu") {
-        const std::string item = trim(rest);
-        if (m_services.chooseMenuItem(item) != 1)
-            return fail("no pop-up menu item '" + item + "' can be chosen");
-        return true;
+    if (command == "menu") return check(m_driver.menu(trim(rest)));
+    if (command == "screenshot") {
+        const std::string file = trim(rest);
+        if (file.empty()) return fail("screenshot needs a file name (FILE.png)");
+        return check(m_driver.screenshot(window, file));
     }
     if (command == "key") {
         const std::string name = nextWord(rest);
-        const KeyCode key = platform::keyFromName(name);
+        const KeyCode key = keyFromName(name);
         if (key == KeyCode::None) return fail("unknown key '" + name + "'");
         int flags = 0;
         while (!trim(rest).empty()) {
             const std::string modifier = asciiLower(nextWord(rest));
             if (modifier == "ctrl")
-                flags |= platform::kKeyFlagCtrl;
+                flags |= kKeyFlagCtrl;
             else if (modifier == "shift")
-                flags |= platform::kKeyFlagShift;
+                flags |= kKeyFlagShift;
             else
                 return fail("unknown key modifier '" + modifier + "' (ctrl or shift)");
         }
-        m_services.setKeyDown(key, true);
-        m_services.setKeyDown(KeyCode::Control, flags & platform::kKeyFlagCtrl);
-        m_services.setKeyDown(KeyCode::Shift, flags & platform::kKeyFlagShift);
-        window.pressKey(key, flags);
-        m_services.setKeyDown(key, false);
-        m_services.setKeyDown(KeyCode::Control, false);
-        m_services.setKeyDown(KeyCode::Shift, false);
-        return true;
+        return check(m_driver.key(window, key, flags));
     }
     if (command == "mouse") {
         const std::string action = asciiLower(nextWord(rest));
-        platform::MouseAction act;
+        MouseAction act;
         if (action == "down")
-            act = platform::MouseAction::Down;
+            act = MouseAction::Down;
         else if (action == "move")
-            act = platform::MouseAction::Move;
+            act = MouseAction::Move;
         else if (action == "up")
-            act = platform::MouseAction::Up;
+            act = MouseAction::Up;
         else
             return fail("mouse needs down, move or up");
         Control* c = control(window, "dw_preview");
@@ -226,10 +321,7 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
             if (!x || !y) return fail(usage);
             point = pages.pointInUnits(static_cast<double>(*x), static_cast<double>(*y));
         }
-        m_services.setKeyDown(KeyCode::Control, ctrl);
-        dw->operatorMouse(act, point, ctrl);
-        m_services.setKeyDown(KeyCode::Control, false);
-        return true;
+        return check(m_driver.mouse(window, *dw, act, point, ctrl));
     }
 
     // Commands on a control.
@@ -240,13 +332,13 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         engine::DataStore* dw = report(window, path);
         if (!dw) return fail("no report control or nested report '" + path + "'");
         if (command == "describe") {
-            emit(dw->Describe(rest));
+            reply(dw->Describe(rest));
         } else if (command == "modify") {
-            emit(dw->Modify(rest));
+            reply(dw->Modify(rest));
         } else {
             std::string syntax = dw->Describe("DataWindow.Syntax");
             if (!syntax.empty() && syntax.back() == '\n') syntax.pop_back();
-            emit(syntax);
+            reply(syntax);
         }
         return true;
     }
@@ -259,26 +351,24 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         std::string state = std::string("visible=") + (c->visible() ? "1" : "0") +
                             " enabled=" + (c->enabled() ? "1" : "0");
         if (c->kind() == ControlKind::CheckBox)
-            state += std::string(" checked=") +
-                     (static_cast<platform::CheckBox*>(c)->checked() ? "1" : "0");
+            state += std::string(" checked=") + (static_cast<CheckBox*>(c)->checked() ? "1" : "0");
         if (c->kind() == ControlKind::Tab)
-            state += " selected=" + std::to_string(static_cast<platform::Tab*>(c)->selectedTab());
+            state += " selected=" + std::to_string(static_cast<Tab*>(c)->selectedTab());
         if (c->kind() == ControlKind::SingleLineEdit) {
-            auto* edit = static_cast<platform::SingleLineEdit*>(c);
+            auto* edit = static_cast<SingleLineEdit*>(c);
             state += std::string(" focus=") + (window.focusedControl() == c ? "1" : "0") +
                      " selection=" + std::to_string(edit->selectionStart()) + "," +
                      std::to_string(edit->selectionLength());
         }
-        if (c->kind() == ControlKind::DataWindow) {
-            auto* dw = static_cast<DataWindowControl*>(c);
-            state += " rows=" + std::to_string(dw->RowCount()) +
-                     " row=" + std::to_string(dw->GetRow());
+        if (dw) {
+            state +=
+                " rows=" + std::to_string(dw->RowCount()) + " row=" + std::to_string(dw->GetRow());
             if (dw->isCreated())
                 state += " page=" + std::to_string(layout::layoutOf(*dw).currentPage()) + "/" +
                          std::to_string(layout::layoutOf(*dw).pageCount());
         }
         state += " text=" + c->text();
-        emit(state);
+        reply(state);
         return true;
     }
     if (command == "click") {
@@ -286,23 +376,7 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
             if (c->kind() != ControlKind::TabPage || !c->visible())
                 return fail("'" + path + "' cannot be clicked: it is hidden or disabled");
         }
-        switch (c->kind()) {
-            case ControlKind::CheckBox:
-                static_cast<platform::CheckBox*>(c)->toggle();
-                break;
-            case ControlKind::TabPage: {
-                auto* page = static_cast<platform::TabPage*>(c);
-                if (!page->tab() || page->tab()->selectTab(*page) != 1)
-                    return fail("the tab page '" + path + "' cannot be selected");
-                break;
-            }
-            case ControlKind::DataWindow:
-                dw->operatorClick(0);
-                break;
-            default:
-                c->clicked();
-        }
-        return true;
+        return check(m_driver.click(window, *c));
     }
     if (command == "doubleclick" || command == "rclick" || command == "row") {
         if (!dw) return fail("'" + path + "' is not a report control");
@@ -312,32 +386,25 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         if (command == "row") {
             if (dw->SetRow(*row) != 1) return fail("'" + path + "' has no row " + rowText);
             dw->ScrollToRow(*row);
-        } else if (command == "doubleclick") {
-            dw->operatorDoubleClick(*row);
-        } else {
-            if (*row >= 1 && *row <= dw->RowCount()) dw->SetRow(*row);
-            dw->operatorRightClick(*row);
+            return true;
         }
-        return true;
+        if (command == "doubleclick") return check(m_driver.doubleClick(window, *dw, *row));
+        return check(m_driver.rightClick(window, *dw, *row));
     }
     if (command == "type") {
         if (c->kind() != ControlKind::SingleLineEdit)
             return fail("'" + path + "' is not a single-line edit");
         if (!c->enabled() || !c->shown()) return fail("'" + path + "' cannot be typed into");
-        // Keys go where the operator is: into the edit, over its selected text.
-        window.setFocus(c);
-        static_cast<platform::SingleLineEdit*>(c)->typeKeys(rest);
-        return true;
+        return check(m_driver.type(window, static_cast<SingleLineEdit&>(*c), rest));
     }
     if (command == "check") {
         if (c->kind() != ControlKind::CheckBox) return fail("'" + path + "' is not a check box");
         const std::string state = asciiLower(trim(rest));
         if (state != "on" && state != "off") return fail("check needs on or off");
-        auto* box = static_cast<platform::CheckBox*>(c);
+        auto* box = static_cast<CheckBox*>(c);
         if (!box->enabled() || !box->shown())
             return fail("'" + path + "' cannot be clicked: it is hidden or disabled");
-        if (box->checked() != (state == "on")) box->toggle();
-        return true;
+        return check(m_driver.check(window, *box, state == "on"));
     }
     if (command == "set") {
         if (!dw) return fail("'" + path + "' is not a report control");
@@ -347,10 +414,9 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         if (*row < 1 || *row > dw->RowCount())
             return fail("'" + path + "' has no row " + std::to_string(*row));
         if (dw->columnIndex(column) < 0) return fail("'" + path + "' has no column " + column);
-        dw->operatorSetItem(*row, column, rest);
-        return true;
+        return check(m_driver.set(window, *dw, *row, column, rest));
     }
     return fail("unknown command '" + command + "'");
 }
 
-}  // namespace print::print_window
+}  // namespace print::platform
