@@ -120,10 +120,8 @@ QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
             button->setFocusPolicy(Qt::NoFocus);
             button->setAutoRaise(true);
             QObject::connect(button, &QToolButton::clicked, [this, &control] {
-                act([&] {
-                    commitPendingEdit();
-                    control.clicked();
-                });
+                if (!commitPendingEdit()) return;
+                act([&] { control.clicked(); });
             });
             widget = button;
             break;
@@ -158,10 +156,8 @@ QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
             auto* box = new QCheckBox(parentWidget);
             QObject::connect(box, &QCheckBox::clicked, [this, &control] {
                 if (m_applying) return;
-                act([&] {
-                    commitPendingEdit();
-                    static_cast<platform::CheckBox&>(control).toggle();
-                });
+                if (commitPendingEdit())
+                    act([&] { static_cast<platform::CheckBox&>(control).toggle(); });
                 apply(control, ControlChange::Checked);
             });
             widget = box;
@@ -177,10 +173,8 @@ QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
             auto* tabs = new QTabWidget(parentWidget);
             QObject::connect(tabs, &QTabWidget::currentChanged, [this, &control](int index) {
                 if (m_applying) return;
-                act([&] {
-                    commitPendingEdit();
-                    static_cast<platform::Tab&>(control).selectTab(index + 1);
-                });
+                if (commitPendingEdit())
+                    act([&] { static_cast<platform::Tab&>(control).selectTab(index + 1); });
                 // A page the model refuses (hidden, or none) is not left selected on screen.
                 apply(control, ControlChange::Selection);
             });
@@ -238,6 +232,7 @@ void WindowView::pressKey(const QKeyEvent& event) {
     const platform::KeyCode code = keyCodeOf(event.key());
     if (code == platform::KeyCode::None) return;
     const int flags = keyFlagsOf(event.modifiers());
+    if (!commitPendingEdit()) return;
     act([&] { m_window.pressKey(code, flags); });
 }
 
@@ -252,14 +247,20 @@ void WindowView::focusTaken(QWidget* widget) {
     m_window.setFocus(control);
 }
 
-void WindowView::commitPendingEdit() {
+bool WindowView::commitPendingEdit() {
     for (const auto& [control, shown] : m_widgets) {
         auto* edit = qobject_cast<QLineEdit*>(shown.data());
-        if (!edit || edit->text().toStdString() == control->text()) continue;
+        if (!edit || control->kind() != ControlKind::SingleLineEdit ||
+            edit->text().toStdString() == control->text())
+            continue;
         auto& sle = static_cast<platform::SingleLineEdit&>(*const_cast<Control*>(control));
         sle.type(edit->text().toStdString());
         apply(sle, ControlChange::Text);
     }
+    bool stored = true;
+    for (ReportView* view : m_reports)
+        if (!view->commitEditor()) stored = false;
+    return stored;
 }
 
 void WindowView::refreshReports() {

@@ -8,9 +8,11 @@
 // the window `resizeTo(units)`, the window's close box `closeWindow()`. Keys and the mouse
 // position come through `pressKey` and `pointerMoved`, fed by the services' event filter.
 //
-// Toolbar buttons never take the keyboard focus, so the keys stay with the report after a
-// click; an edit the operator has not left yet is committed (`modified` runs) before a button,
-// check box or tab acts, as it would be when the focus moved away from it.
+// Toolbar buttons never take the keyboard focus from a click, so the keys stay with the report
+// after one. Before any action of the operator (a button, check box, tab, a key the window
+// takes, closing) what is left in an edit or a cell editor is committed, as it would be when
+// the focus moved away from it: a single-line edit's `modified` runs, a cell editor hands its
+// value to its report. A value the report refuses stops the action: the editor keeps it.
 //
 // A view lives while its window is shown; it removes its observers when it goes, so the
 // controls (which outlive it) are left as they were.
@@ -56,8 +58,10 @@ public:
     void pointerMoved(QPoint position);
     // A widget of the window took the keyboard focus: the model's focus follows.
     void focusTaken(QWidget* widget);
-    // Runs `modified` for a single-line edit whose text the operator changed and has not left.
-    void commitPendingEdit();
+    // Runs `modified` for every single-line edit whose text the operator changed and has not
+    // left, and commits the open cell editors of the window's reports: false when a report
+    // refused the value left in its editor.
+    bool commitPendingEdit();
     // Draws every report of the window again.
     void refreshReports();
 

@@ -256,6 +256,9 @@ std::string FormEditor::text() const {
 
 bool FormEditor::commit() {
     if (m_committing || !m_widget) return true;
+    // A number field takes typed digits into its value only when told to; the arrows have
+    // already set it.
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(m_widget.data())) spin->interpretText();
     const std::string value = text();
     if (value == m_loaded) return true;
     m_committing = true;

@@ -1,9 +1,11 @@
 #include "qt/qt_services.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -119,9 +121,19 @@ Qt::CursorShape cursorOf(Pointer pointer) {
     return Qt::ArrowCursor;
 }
 
+// Widgets that take typing: text fields, number fields, editable lists, and every editor a
+// report puts over a cell (whatever its kind: it hands Tab, Enter and Esc on itself).
 bool isTextInput(const QObject* object) {
-    return qobject_cast<const QLineEdit*>(object) || qobject_cast<const QTextEdit*>(object) ||
-           qobject_cast<const QPlainTextEdit*>(object);
+    if (qobject_cast<const QLineEdit*>(object) || qobject_cast<const QTextEdit*>(object) ||
+        qobject_cast<const QPlainTextEdit*>(object) ||
+        qobject_cast<const QAbstractSpinBox*>(object))
+        return true;
+    if (const auto* combo = qobject_cast<const QComboBox*>(object); combo && combo->isEditable())
+        return true;
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    for (const QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget())
+        if (dynamic_cast<const ReportView*>(w)) return true;
+    return false;
 }
 
 // Keys a focused widget other than a report uses for itself: Space clicks a check box, arrows

@@ -92,6 +92,10 @@ public:
 
     // The open cell editor, null when none is open.
     FormEditor* editor() const { return m_editor.get(); }
+    // Hands what the operator left in the open editor to the report, as leaving it would: true
+    // when it was stored (or there was nothing to hand over), false when the report refused it
+    // (the editor then keeps the typed value and the focus).
+    bool commitEditor();
 
     // Thickness of the rulers and the desk's margin around the page, in pixels.
     static constexpr int kRuler = 20;

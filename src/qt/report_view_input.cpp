@@ -345,6 +345,14 @@ void ReportView::openEditor(long row, const std::string& object) {
     if (m_editor && m_editor->widget()) m_editor->widget()->setFocus(Qt::MouseFocusReason);
 }
 
+bool ReportView::commitEditor() {
+    if (!m_editor) return true;
+    const QPointer<ReportView> alive(this);
+    const bool stored = m_editor->commit();
+    if (alive) checkChanges();
+    return stored;
+}
+
 void ReportView::closeEditor() {
     if (!m_editor) return;
     const bool hadFocus = m_editor->widget() && m_editor->widget()->hasFocus();
