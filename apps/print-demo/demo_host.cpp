@@ -54,6 +54,8 @@ DemoHost::DemoHost(platform::Services& services)
         std::make_shared<engine::FolderLibrary>(DEMO_DEFS_DIR));
     print_window::installPrintWindow(*m_host);
     m_host->gs_appid = "DEMO";
+    // This site lets its operators keep templates of bills too.
+    m_host->gs_isbillprinttmp = "Y";
     setOperator(operators().front());
 }
 

@@ -215,11 +215,19 @@ public:
 
 class Tab;
 
-// A page of a tab control; its caption is its text.
+// A page of a tab control; its caption is its text, shown with its picture on the tab.
 class TabPage : public UserObject {
 public:
     TabPage(Tab* tab, std::string name, std::string caption);
     Tab* tab() const;
+    const std::string& pictureName() const { return m_picture; }
+    void setPictureName(std::string picture) {
+        m_picture = std::move(picture);
+        notify(ControlChange::Picture);
+    }
+
+private:
+    std::string m_picture;
 };
 
 class Tab : public Control {

@@ -7,18 +7,6 @@
 
 namespace print::platform {
 
-std::string MessageBoxRecord::describe() const {
-    std::string shown;
-    for (char c : text) {
-        if (c == '\n')
-            shown += "\\n";
-        else if (c != '\r')
-            shown += c;
-    }
-    return title + " | " + shown + " | " + std::string(iconName(icon)) + " | " +
-           std::string(buttonsName(buttons)) + " -> " + std::to_string(answer);
-}
-
 HeadlessServices::HeadlessServices() = default;
 
 bool HeadlessServices::stopSignShown() const {

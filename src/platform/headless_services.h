@@ -19,18 +19,6 @@
 
 namespace print::platform {
 
-struct MessageBoxRecord {
-    std::string title;
-    std::string text;
-    Icon icon = Icon::None;
-    MessageButtons buttons = MessageButtons::Ok;
-    int answer = 0;
-    bool answered = false;  // an answer was queued for it
-
-    // "TITLE | TEXT | ICON | BUTTONS -> N", one line (line ends in the text shown as "\n").
-    std::string describe() const;
-};
-
 enum class UnansweredBox {
     Error,       // recorded in errors(); the last button is returned
     LastButton,  // the last button (Cancel or No), no error

@@ -147,7 +147,7 @@ void OperatorScript::run(Window& window) {
             m_ended = true;
             break;
         }
-        if (!runLine(window, *line)) {
+        if (!runLine(window, *line) || m_failed) {
             m_ended = true;
             break;
         }
@@ -158,6 +158,12 @@ bool OperatorScript::fail(const std::string& message) {
     m_err << "error: line " << m_line << ": " << message << "\n";
     m_failed = true;
     return false;
+}
+
+void OperatorScript::stop(const std::string& message) {
+    if (m_ended) return;
+    fail(message);
+    m_ended = true;
 }
 
 bool OperatorScript::check(const std::string& problem) {

@@ -118,6 +118,10 @@ public:
     // blank lines before it are passed over; any other line stays for `run`.
     std::optional<std::string> takeMenuLine();
 
+    // Ends the script with an error on the line run last (a screen driver whose dialog answer
+    // could not be given).
+    void stop(const std::string& message);
+
     bool failed() const { return m_failed; }
     long lineNumber() const { return m_line; }
 

@@ -85,6 +85,18 @@ KeyCode keyFromName(std::string_view name) {
     return KeyCode::None;
 }
 
+std::string MessageBoxRecord::describe() const {
+    std::string shown;
+    for (char c : text) {
+        if (c == '\n')
+            shown += "\\n";
+        else if (c != '\r')
+            shown += c;
+    }
+    return title + " | " + shown + " | " + std::string(iconName(icon)) + " | " +
+           std::string(buttonsName(buttons)) + " -> " + std::to_string(answer);
+}
+
 int buttonCount(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::Ok:

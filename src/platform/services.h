@@ -113,6 +113,19 @@ struct ScreenSize {
     long height = 0;
 };
 
+// A message box as it was shown and answered (for logs and scripts).
+struct MessageBoxRecord {
+    std::string title;
+    std::string text;
+    Icon icon = Icon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+    int answer = 0;
+    bool answered = false;  // an answer was given for it (not the default of an unanswered box)
+
+    // "TITLE | TEXT | ICON | BUTTONS -> N", one line (line ends in the text shown as "\n").
+    std::string describe() const;
+};
+
 // The file-save dialog: filled by the caller, answered by the services.
 struct FileSaveRequest {
     std::string title;

@@ -413,6 +413,12 @@ void WindowView::applyText(Control& control, QWidget& widget) {
 }
 
 void WindowView::applyPicture(Control& control, QWidget& widget) {
+    if (control.kind() == ControlKind::TabPage) {
+        if (auto* tabs = qobject_cast<QTabWidget*>(widgetOf(*control.parent())))
+            tabs->setTabIcon(tabs->indexOf(&widget),
+                             pictureIcon(static_cast<platform::TabPage&>(control).pictureName()));
+        return;
+    }
     if (control.kind() == ControlKind::Picture) {
         const QIcon icon = pictureIcon(static_cast<platform::Picture&>(control).pictureName());
         auto& label = static_cast<QLabel&>(widget);

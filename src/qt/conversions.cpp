@@ -134,6 +134,33 @@ QString matchingStyle(const QFont& font) {
     return best;
 }
 
+namespace {
+
+constexpr std::array<std::pair<int, platform::KeyCode>, 20> kKeys{{
+    {Qt::Key_Left, platform::KeyCode::Left},
+    {Qt::Key_Right, platform::KeyCode::Right},
+    {Qt::Key_Up, platform::KeyCode::Up},
+    {Qt::Key_Down, platform::KeyCode::Down},
+    {Qt::Key_Delete, platform::KeyCode::Delete},
+    {Qt::Key_Escape, platform::KeyCode::Escape},
+    {Qt::Key_Return, platform::KeyCode::Enter},
+    {Qt::Key_Enter, platform::KeyCode::Enter},
+    {Qt::Key_Tab, platform::KeyCode::Tab},
+    {Qt::Key_Backtab, platform::KeyCode::Tab},
+    {Qt::Key_Backspace, platform::KeyCode::Backspace},
+    {Qt::Key_Home, platform::KeyCode::Home},
+    {Qt::Key_End, platform::KeyCode::End},
+    {Qt::Key_PageUp, platform::KeyCode::PageUp},
+    {Qt::Key_PageDown, platform::KeyCode::PageDown},
+    {Qt::Key_Insert, platform::KeyCode::Insert},
+    {Qt::Key_Space, platform::KeyCode::Space},
+    {Qt::Key_Control, platform::KeyCode::Control},
+    {Qt::Key_Shift, platform::KeyCode::Shift},
+    {Qt::Key_Alt, platform::KeyCode::Alt},
+}};
+
+}  // namespace
+
 platform::KeyCode keyCodeOf(int qtKey) {
     using platform::KeyCode;
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
@@ -142,31 +169,22 @@ platform::KeyCode keyCodeOf(int qtKey) {
         return static_cast<KeyCode>(static_cast<int>(KeyCode::Num0) + (qtKey - Qt::Key_0));
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
         return static_cast<KeyCode>(static_cast<int>(KeyCode::F1) + (qtKey - Qt::Key_F1));
-    static constexpr std::array<std::pair<int, KeyCode>, 18> kKeys{{
-        {Qt::Key_Left, KeyCode::Left},
-        {Qt::Key_Right, KeyCode::Right},
-        {Qt::Key_Up, KeyCode::Up},
-        {Qt::Key_Down, KeyCode::Down},
-        {Qt::Key_Delete, KeyCode::Delete},
-        {Qt::Key_Escape, KeyCode::Escape},
-        {Qt::Key_Return, KeyCode::Enter},
-        {Qt::Key_Enter, KeyCode::Enter},
-        {Qt::Key_Tab, KeyCode::Tab},
-        {Qt::Key_Backspace, KeyCode::Backspace},
-        {Qt::Key_Home, KeyCode::Home},
-        {Qt::Key_End, KeyCode::End},
-        {Qt::Key_PageUp, KeyCode::PageUp},
-        {Qt::Key_PageDown, KeyCode::PageDown},
-        {Qt::Key_Insert, KeyCode::Insert},
-        {Qt::Key_Space, KeyCode::Space},
-        {Qt::Key_Control, KeyCode::Control},
-        {Qt::Key_Shift, KeyCode::Shift},
-    }};
-    if (qtKey == Qt::Key_Alt) return KeyCode::Alt;
-    if (qtKey == Qt::Key_Backtab) return KeyCode::Tab;
     for (const auto& [qt, code] : kKeys)
         if (qt == qtKey) return code;
     return KeyCode::None;
+}
+
+int qtKeyOf(platform::KeyCode key) {
+    using platform::KeyCode;
+    const int k = static_cast<int>(key);
+    if (key >= KeyCode::A && key <= KeyCode::Z) return Qt::Key_A + (k - static_cast<int>(KeyCode::A));
+    if (key >= KeyCode::Num0 && key <= KeyCode::Num9)
+        return Qt::Key_0 + (k - static_cast<int>(KeyCode::Num0));
+    if (key >= KeyCode::F1 && key <= KeyCode::F12)
+        return Qt::Key_F1 + (k - static_cast<int>(KeyCode::F1));
+    for (const auto& [qt, code] : kKeys)
+        if (code == key) return qt;
+    return Qt::Key_unknown;
 }
 
 int keyFlagsOf(Qt::KeyboardModifiers modifiers) {
@@ -177,7 +195,7 @@ int keyFlagsOf(Qt::KeyboardModifiers modifiers) {
 }
 
 QString pictureResource(std::string_view pictureName) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 26> kPictures{{
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 30> kPictures{{
         {"undo!", "undo"},
         {"redo!", "redo"},
         {"bringtofront!", "bring_to_front"},
@@ -204,6 +222,10 @@ QString pictureResource(std::string_view pictureName) {
         {"pic/up16.bmp", "up"},
         {"pic/down16.bmp", "down"},
         {"pic/focus.bmp", "focus"},
+        {"properties!", "properties"},
+        {"scriptyes!", "script_yes"},
+        {"placecolumn5!", "place_column"},
+        {"cursor!", "cursor"},
     }};
     std::string key = asciiLower(trim(pictureName));
     std::replace(key.begin(), key.end(), '\\', '/');

@@ -55,6 +55,8 @@ QString matchingStyle(const QFont& font);
 // The platform key of a Qt key (Qt::Key_Left -> KeyCode::Left, Qt::Key_Return and Qt::Key_Enter
 // -> KeyCode::Enter); KeyCode::None for a key the platform does not name.
 platform::KeyCode keyCodeOf(int qtKey);
+// The Qt key of a platform key (KeyCode::Enter -> Qt::Key_Return); Qt::Key_unknown for None.
+int qtKeyOf(platform::KeyCode key);
 // The platform's key flags (1 Shift, 2 Ctrl) of Qt's modifiers; Alt and the rest add nothing.
 int keyFlagsOf(Qt::KeyboardModifiers modifiers);
 

@@ -254,6 +254,16 @@ std::string FormEditor::text() const {
     return m_loaded;
 }
 
+int FormEditor::entryOf(const std::string& value) const {
+    auto* combo = qobject_cast<QComboBox*>(m_widget.data());
+    if (!combo) return -1;
+    for (size_t i = 0; i < m_data.size(); ++i)
+        if (sameValue(m_data[i], value)) return static_cast<int>(i);
+    for (int i = 0; i < combo->count(); ++i)
+        if (combo->itemText(i).toStdString() == value) return i;
+    return -1;
+}
+
 bool FormEditor::commit() {
     if (m_committing || !m_widget) return true;
     // A number field takes typed digits into its value only when told to; the arrows have

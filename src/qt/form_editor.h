@@ -53,6 +53,10 @@ public:
     std::string text() const;
     // Whether the operator changed the value since it was loaded.
     bool modified() const { return text() != m_loaded; }
+    // A combo's entry whose data value or shown text is `value`: its index, -1 when none.
+    int entryOf(const std::string& value) const;
+    // A check box's value when ticked.
+    const std::string& onValue() const { return m_on; }
     // Hands a changed value to the control: true when it was stored or nothing had changed,
     // false when it was refused (the editor then keeps the focus and the typed value).
     bool commit();

@@ -330,6 +330,9 @@ int QtServices::messageBox(std::string_view title, std::string_view text, Icon i
     for (const BoxButton& b : set) {
         QAbstractButton* button = box.addButton(b.button);
         button->setText(QString::fromUtf8(b.text));
+        // The box lays its buttons out in the desktop's order; the platform numbers them in
+        // its own.
+        button->setProperty(kButtonNumberProperty, static_cast<int>(shown.size()) + 1);
         shown.push_back(button);
     }
     const int count = static_cast<int>(shown.size());
@@ -338,7 +341,18 @@ int QtServices::messageBox(std::string_view title, std::string_view text, Icon i
     box.setEscapeButton(shown.back());
     runDialog(box, [&] { return box.exec(); });
     const auto it = std::find(shown.begin(), shown.end(), box.clickedButton());
-    return it == shown.end() ? count : static_cast<int>(it - shown.begin()) + 1;
+    const int answer = it == shown.end() ? count : static_cast<int>(it - shown.begin()) + 1;
+    if (onMessageBox) {
+        platform::MessageBoxRecord record;
+        record.title = std::string(title);
+        record.text = std::string(text);
+        record.icon = icon;
+        record.buttons = buttons;
+        record.answer = answer;
+        record.answered = true;
+        onMessageBox(record);
+    }
+    return answer;
 }
 
 Pointer QtServices::setPointer(Pointer pointer) {

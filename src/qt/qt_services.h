@@ -46,8 +46,12 @@ public:
     QtServices& operator=(const QtServices&) = delete;
 
     // Called with each message box, file, font, colour and printer dialog and pop-up menu just
-    // before it runs modally.
+    // before it runs modally. A message box's buttons carry their number in the platform's
+    // order (1 for OK, Yes, Abort) as the property kButtonNumberProperty.
     std::function<void(QWidget&)> onDialog;
+    static constexpr const char* kButtonNumberProperty = "platformButton";
+    // Called with each message box once it is answered.
+    std::function<void(const platform::MessageBoxRecord&)> onMessageBox;
     // When set, runs while a modal window is shown, in place of the event loop; a window still
     // open when it returns is closed (as on the headless layer).
     std::function<void(platform::Window&, WindowView&)> modalInteraction;

@@ -153,6 +153,36 @@ double ReportView::stripHeight() const {
     return layout::layoutOf(m_control).pageSetup().printable().height * kPixelsPerPoint;
 }
 
+QSizeF ReportView::formExtent() const {
+    if (!m_control.isCreated()) return {};
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
+    const long pages = formPageCount();
+    if (pages < 1) return {};
+    const layout::PageRect printable = layout.pageSetup().printable();
+    // A screen form is as large as what it holds, not as its paper: the objects of the first
+    // page give the width, the last page's bands and objects where the rows end.
+    double right = 0;
+    double bottom = 0;
+    auto first = layout.displayList(1);
+    if (first)
+        for (const layout::PlacedObject& placed : first.value()->objects)
+            right = std::max(right, placed.box.right() - printable.x);
+    auto last = layout.displayList(pages);
+    if (last) {
+        for (const layout::PlacedBand& band : last.value()->bands)
+            if (band.box.height > 0) bottom = std::max(bottom, band.box.bottom() - printable.y);
+        for (const layout::PlacedObject& placed : last.value()->objects)
+            bottom = std::max(bottom, placed.box.bottom() - printable.y);
+    }
+    if (!first) right = printable.width;
+    if (!last) bottom = printable.height;
+    right = std::min(right, printable.width);
+    bottom = std::min(bottom, printable.height);
+    // A pixel to spare, so that the last line of a border is not under the edge.
+    return {right * kPixelsPerPoint + 2,
+            (pages - 1) * stripHeight() + bottom * kPixelsPerPoint + 2};
+}
+
 long ReportView::formPageCount() const {
     return m_control.isCreated() ? layout::layoutOf(m_control).pageCount() : 0;
 }
@@ -170,11 +200,9 @@ void ReportView::updateScrollBars() {
             height =
                 static_cast<int>(std::clamp(std::ceil(page.height()) + margin, 0.0, kMaxExtent));
         } else {
-            const layout::PageRect printable = layout::layoutOf(m_control).pageSetup().printable();
-            width = static_cast<int>(
-                std::clamp(std::ceil(printable.width * kPixelsPerPoint), 0.0, kMaxExtent));
-            const double total = stripHeight() * static_cast<double>(formPageCount());
-            height = static_cast<int>(std::clamp(total, 0.0, kMaxExtent));
+            const QSizeF content = formExtent();
+            width = static_cast<int>(std::clamp(std::ceil(content.width()), 0.0, kMaxExtent));
+            height = static_cast<int>(std::clamp(std::ceil(content.height()), 0.0, kMaxExtent));
         }
     }
     horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
@@ -220,6 +248,55 @@ QRectF ReportView::viewportRect(long page, const layout::PageRect& box) {
     return {(box.x - printable.x) * s - horizontalScrollBar()->value(),
             (page - 1) * stripHeight() + (box.y - printable.y) * s - verticalScrollBar()->value(),
             box.width * s, box.height * s};
+}
+
+std::optional<QPoint> ReportView::pointOnPage(long page, layout::PagePoint point, bool scroll) {
+    if (!m_control.isCreated()) return std::nullopt;
+    if (inPrintPreview() && page != layout::layoutOf(m_control).currentPage()) return std::nullopt;
+    QRectF at = viewportRect(page, {point.x, point.y, 0, 0});
+    if (scroll) {
+        const QRect room(QPoint(0, 0), viewport()->size());
+        const QPoint p = at.topLeft().toPoint();
+        if (p.x() < 0 || p.x() >= room.width())
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + p.x() -
+                                            room.width() / 2);
+        if (p.y() < 0 || p.y() >= room.height())
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + p.y() -
+                                          room.height() / 2);
+        at = viewportRect(page, {point.x, point.y, 0, 0});
+    }
+    return at.topLeft().toPoint();
+}
+
+std::optional<QPoint> ReportView::pointOfRow(long row) {
+    if (!m_control.isCreated() || row < 1 || row > m_control.RowCount()) return std::nullopt;
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
+    const long page = inPrintPreview() ? layout.currentPage() : layout.pageOfRow(row);
+    auto list = layout.displayList(page);
+    if (page < 1 || !list) return std::nullopt;
+    for (const layout::PlacedBand& band : list.value()->bands) {
+        if (band.tag.row != row || band.tag.band != "detail" || !band.tag.report.empty()) continue;
+        return pointOnPage(page, {band.box.x + band.box.width / 2, band.box.y + band.box.height / 2},
+                           true);
+    }
+    return std::nullopt;
+}
+
+std::optional<QPoint> ReportView::pointOfCell(long row, const std::string& object) {
+    if (!m_control.isCreated()) return std::nullopt;
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
+    const long page = inPrintPreview() ? layout.currentPage() : layout.pageOfRow(row);
+    auto list = layout.displayList(page);
+    if (page < 1 || !list) return std::nullopt;
+    for (const layout::PlacedObject& placed : list.value()->objects) {
+        if (placed.tag.row != row || !placed.tag.report.empty() ||
+            !iequals(placed.tag.object, object))
+            continue;
+        return pointOnPage(
+            page, {placed.box.x + placed.box.width / 2, placed.box.y + placed.box.height / 2},
+            true);
+    }
+    return std::nullopt;
 }
 
 void ReportView::ensureRowVisible(long row) {

@@ -86,6 +86,17 @@ public:
     // The viewport rectangle of `box` on page `page`; empty when the page is not shown.
     QRectF viewportRect(long page, const layout::PageRect& box);
 
+    // Where the pointer goes to reach something of the report, in viewport pixels, scrolled
+    // into sight first (an operator scrolls to what he wants to click); nullopt when the
+    // report does not show it:
+    // - `point` of page `page` (in print preview only the shown page), scrolled to when
+    //   `scroll` is true;
+    std::optional<QPoint> pointOnPage(long page, layout::PagePoint point, bool scroll);
+    // - the middle of the detail band of row `row` of the outermost report;
+    std::optional<QPoint> pointOfRow(long row);
+    // - the middle of column object `object` on row `row` of the outermost report.
+    std::optional<QPoint> pointOfCell(long row, const std::string& object);
+
     // Paints what the viewport shows into `painter` (active on a device as large as the
     // viewport). paintEvent comes here; benchmarks and tests draw off screen with it.
     void paintView(QPainter& painter);
@@ -143,6 +154,8 @@ private:
     QPointF pageOrigin() const;  // preview: where the paper's top-left corner is on screen
     double stripHeight() const;  // form: one page's printable height in pixels
     long formPageCount() const;
+    // Form: the pixels its content takes, across and down all its pages.
+    QSizeF formExtent() const;
     // Form: scrolls so that the band of `row` shows.
     void ensureRowVisible(long row);
 
