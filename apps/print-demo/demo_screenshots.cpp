@@ -46,7 +46,6 @@ int writeScreenshots(DemoHost& host, qt::QtServices& services, const std::string
     bool ok = true;
 
     DemoWindow main(host);
-    main.resize(1200, 800);
     main.show();
     ok = save(main, out / "demo-host.png") && ok;
     main.hide();

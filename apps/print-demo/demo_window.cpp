@@ -1,15 +1,18 @@
 #include "demo_window.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "qt/report_view.h"
 
@@ -58,7 +61,13 @@ DemoWindow::DemoWindow(DemoHost& host, QWidget* parent) : QMainWindow(parent), m
     setCentralWidget(split);
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
-    resize(1200, 800);
+    // As large as the screen's free room allows, frame and title bar included, in its middle.
+    QRect room(0, 0, 1366, 768);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) room = screen->availableGeometry();
+    const QSize size(std::min(1200, room.width() - 40), std::min(800, room.height() - 60));
+    resize(size);
+    move(room.x() + (room.width() - size.width()) / 2,
+         room.y() + (room.height() - size.height() - 30) / 2);
 
     connect(m_operator, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) m_host.setOperator(operators()[static_cast<size_t>(index)]);

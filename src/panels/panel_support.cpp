@@ -26,6 +26,17 @@ PropertyValue describeValue(const engine::DataStore& report, const std::string& 
     return v;
 }
 
+long formExtent(const engine::DataStore& form, bool across) {
+    long extent = 0;
+    for (const engine::ReportObject& object : form.objects()) {
+        if (!object.isObject || trim(object.attrs.get("visible")) == "0") continue;
+        const auto at = wholeNumber(object.attrs.get(across ? "x" : "y"));
+        const auto size = wholeNumber(object.attrs.get(across ? "width" : "height"));
+        if (at && size) extent = std::max(extent, *at + *size);
+    }
+    return extent;
+}
+
 std::optional<long> wholeNumber(const std::string& text) {
     if (auto n = parseInteger(trim(text))) return static_cast<long>(*n);
     if (auto d = Decimal::parse(text)) return static_cast<long>(d->toInt64());

@@ -22,6 +22,9 @@ struct PropertyValue {
 };
 PropertyValue describeValue(const engine::DataStore& report, const std::string& path);
 
+// How far a form's shown objects reach across (x + width) or down (y + height), in its units.
+long formExtent(const engine::DataStore& form, bool across);
+
 // The whole number of a text, nullopt when it is none ("12", "-9", "12.0").
 std::optional<long> wholeNumber(const std::string& text);
 // A number as the platform writes it to text: shortest form, no grouping ("1.5", "100").

@@ -51,6 +51,9 @@ public:
     int of_getdwprint();
     int of_setdwprint();
     int of_setprinter();
+    // The window sized the page: the form takes its height, as much width as it needs, and the
+    // setup button goes beside it.
+    void ue_resize(int sizetype, long newwidth, long newheight);
     // Shows the paper `code`'s size and preview box, or hides the box when the code is unknown.
     void lookupPaper(long code);
 

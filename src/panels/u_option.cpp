@@ -11,25 +11,27 @@ u_option::u_option(platform::Control* parent, service::HostContext& host)
     dw_zoom.setDataObject("d_zoom");
     dw_zoom.InsertRow(0);
     dw_zoom.SetRow(1);
+    // The zoom form whole, without scroll bars: its labels and its list's arrow in sight.
     dw_zoom.move(0, 0);
-    dw_zoom.resize(460, 150);
+    dw_zoom.resize(500, 170);
     cbx_rulers.setText("标尺");
-    cbx_rulers.move(480, 40);
+    cbx_rulers.move(520, 50);
     cbx_rulers.resize(200, 72);
     struct Nav {
         platform::u_button* button;
         const char* picture;
         const char* tooltip;
     };
-    long x = 700;
+    long x = 740;
     for (const Nav& n :
          {Nav{&uob_first, "VcrFirst!", "第一页"}, Nav{&uob_prior, "VcrPrior!", "上一页"},
           Nav{&uob_next, "VcrNext!", "下一页"}, Nav{&uob_last, "VcrLast!", "最末页"}}) {
         n.button->configure(n.picture, "", n.tooltip);
-        n.button->move(x, 20);
+        n.button->move(x, 30);
         n.button->resize(110, 110);
         x += 120;
     }
+    resize(x, 170);
     auto refused = [this](std::string_view data) {
         const std::string text(data);
         if (!trim(text).empty() && Decimal::parse(text) && text.find('%') == std::string::npos)

@@ -1,4 +1,6 @@
 // The page content page.
+#include <algorithm>
+
 #include "common/text.h"
 #include "panels/panel_support.h"
 #include "panels/panels.h"
@@ -111,11 +113,12 @@ u_pagedata::u_pagedata(platform::Tab* tab, service::HostContext& host)
     dw_height.SetRow(1);
     dw_font.setDataObject("d_dwpageitem");
     dw_height.move(20, 20);
-    dw_height.resize(2700, 320);
-    dw_font.move(20, 360);
+    dw_height.resize(2920, 340);
+    dw_font.move(20, 380);
     dw_font.resize(2400, 1200);
-    gb_1.move(2440, 360);
+    gb_1.move(2440, 380);
     gb_1.resize(700, 1200);
+    ue_resize(0, gb_1.x() + gb_1.width() + 20, gb_1.y() + gb_1.height());
     dw_height.onItemChanged = [this](long, std::string_view dwo, std::string_view data) -> long {
         ib_modified = true;
         if (iequals(dwo, "trans")) ib_trans = data == "Y";
@@ -133,9 +136,19 @@ u_pagedata::u_pagedata(platform::Tab* tab, service::HostContext& host)
     };
 }
 
-void u_pagedata::ue_resize(int, long, long newheight) {
-    dw_font.resize(dw_font.width(), newheight - dw_font.y());
-    gb_1.resize(gb_1.width(), newheight - gb_1.y());
+void u_pagedata::ue_resize(int, long newwidth, long newheight) {
+    dw_font.resize(dw_font.width(), std::max(0L, newheight - dw_font.y()));
+    // The notes need the room right of the list to be read.
+    gb_1.resize(std::max(gb_1.width(), newwidth - gb_1.x() - 20),
+                std::max(0L, newheight - gb_1.y()));
+    const long inner = gb_1.width() - 80;
+    const long noteHeight = std::max(0L, (gb_1.height() - 120) / 3);
+    long y = gb_1.y() + 90;
+    for (platform::StaticText* note : {&st_3, &st_2, &st_1}) {
+        note->move(gb_1.x() + 40, y);
+        note->resize(std::max(0L, inner), noteHeight);
+        y += noteHeight;
+    }
 }
 
 int u_pagedata::of_getdwitem() {

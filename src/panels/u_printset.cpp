@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "panels/panel_support.h"
 #include "panels/panels.h"
+#include "platform/units.h"
 #include "print_service/modify_text.h"
 
 namespace print::panels {
@@ -73,6 +74,18 @@ u_printset::u_printset(platform::Tab* tab, service::HostContext& host)
             idw_object->Modify("DataWindow.Printer=" + service::modifyQuote(printer));
         of_setprinter();
     };
+}
+
+void u_printset::ue_resize(int, long newwidth, long newheight) {
+    // The form as wide as it needs (and a scroll bar's room) when the page is wider, the
+    // setup button beside it.
+    const long margin = 20;
+    const long button = uob_setup.width() + 2 * margin;
+    const long needed = formExtent(dw_set, true) + platform::pixelsToUnitsX(24);
+    const long width = std::max(0L, std::min(needed, newwidth - margin - button));
+    dw_set.move(margin, margin);
+    dw_set.resize(width, std::max(0L, newheight - 2 * margin));
+    uob_setup.move(dw_set.x() + width + margin, 40);
 }
 
 int u_printset::of_setdwobject(DataWindowControl& report) {

@@ -138,6 +138,17 @@ public:
     void clicked() override { ue_click(); }
     virtual void ue_click();
     std::function<void()> onClick;
+
+    // The window's default button is pressed by Enter, its cancel button by Esc (while they
+    // are shown and enabled), as the platform's Default and Cancel properties make them.
+    bool isDefault() const { return m_default; }
+    void setDefault(bool isDefault) { m_default = isDefault; }
+    bool isCancel() const { return m_cancel; }
+    void setCancel(bool isCancel) { m_cancel = isCancel; }
+
+private:
+    bool m_default = false;
+    bool m_cancel = false;
 };
 
 class StaticText : public Control {

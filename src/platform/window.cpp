@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "common/text.h"
@@ -50,7 +51,30 @@ void Window::setFocus(Control* control) {
     notify(ControlChange::Focus);
 }
 
+namespace {
+
+// The shown and enabled button of `root`'s tree that `wanted` picks; null when none.
+u_button* findButton(Control& root, bool (u_button::*wanted)() const) {
+    for (Control* child : root.children()) {
+        if (child->kind() == ControlKind::Button) {
+            auto* button = static_cast<u_button*>(child);
+            if ((button->*wanted)() && button->shown() && button->enabled()) return button;
+        }
+        if (u_button* found = findButton(*child, wanted)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void Window::pressKey(KeyCode key, int keyFlags) {
+    if (keyFlags == 0 && (key == KeyCode::Enter || key == KeyCode::Escape)) {
+        if (u_button* button =
+                findButton(*this, key == KeyCode::Enter ? &u_button::isDefault : &u_button::isCancel)) {
+            button->clicked();
+            return;
+        }
+    }
     if (m_focus && key != KeyCode::Escape && m_focus->kind() == ControlKind::DataWindow &&
         m_focus->shown()) {
         static_cast<DataWindowControl*>(m_focus)->ue_keydown(static_cast<int>(key), keyFlags);
@@ -60,8 +84,17 @@ void Window::pressKey(KeyCode key, int keyFlags) {
 }
 
 void Window::resizeTo(long width, long height) {
+    width = std::max(width, m_minWidth);
+    height = std::max(height, m_minHeight);
     Control::resize(width, height);
     resize(0, width, height);
+}
+
+void Window::setMinimumSize(long width, long height) {
+    if (m_minWidth == width && m_minHeight == height) return;
+    m_minWidth = width;
+    m_minHeight = height;
+    notify(ControlChange::Geometry);
 }
 
 void w_center::key(KeyCode key, int keyFlags) {

@@ -47,16 +47,22 @@ public:
     virtual void key(KeyCode key, int keyFlags) {}
 
     // The operator presses a key (flags: kKeyFlagShift, kKeyFlagCtrl). Exactly one handler
-    // sees it: the report control that has the focus (its `ue_keydown`), or else the window's
-    // `key` event. Esc always goes to the window, whose shortcut it is.
+    // sees it: Enter presses the window's default button and Esc its cancel button when it has
+    // one shown and enabled; else the report control that has the focus (its `ue_keydown`), or
+    // else the window's `key` event. Esc always goes to the window, whose shortcut it is.
     void pressKey(KeyCode key, int keyFlags);
 
     // The control that receives keys; null for the window itself. Buttons never take the focus,
     // so a toolbar click leaves the keys with the report.
     Control* focusedControl() const { return m_focus; }
     void setFocus(Control* control);
-    // The operator resizes the window: the size changes, then `resize` runs.
+    // The operator resizes the window: the size changes (not below the minimum size), then
+    // `resize` runs.
     void resizeTo(long width, long height);
+    // The smallest size the operator can give the window (units); 0 for none.
+    long minimumWidth() const { return m_minWidth; }
+    long minimumHeight() const { return m_minHeight; }
+    void setMinimumSize(long width, long height);
 
     // The work space (the window without its frame), in units.
     long workSpaceWidth() const { return width(); }
@@ -74,6 +80,7 @@ private:
     Control* m_focus = nullptr;
     bool m_open = false;
     bool m_closed = false;
+    long m_minWidth = 0, m_minHeight = 0;
     long m_pointerX = 0, m_pointerY = 0;
 };
 

@@ -18,6 +18,11 @@ using platform::PointerGuard;
 namespace {
 
 constexpr long kWorkTop = 168;
+// A tab control's pages lie below its tabs and inside its frame (pixels).
+constexpr long kTabHeaderPixels = 30;
+constexpr long kTabFramePixels = 3;
+// The smallest work area below the toolbar that still shows a page (pixels).
+constexpr long kMinWorkPixels = 300;
 
 }  // namespace
 
@@ -44,6 +49,10 @@ w_print::w_print(service::HostContext& host)
     dw_preview.setDataObject("d_print");
     dw_template.setDataObject("d_reptemplate");
     p_focus.setPictureName("PIC\\FOCUS.BMP");
+    tabpage_setup.setPictureName("Properties!");
+    tabpage_page.setPictureName("ScriptYes!");
+    tabpage_text.setPictureName("PlaceColumn5!");
+    tabpage_column.setPictureName("Cursor!");
     configureToolbar();
     connectEvents();
     resize(0, 0, 0);
@@ -84,7 +93,6 @@ void w_print::configureToolbar() {
         s.button->configure(s.bitmap, s.text, s.tooltip);
         s.button->resize(std::string_view(s.text).empty() ? 110 : 260, 150);
     }
-    uo_option.resize(1800, 150);
     dw_template.resize(800, 1000);
 }
 
@@ -155,9 +163,19 @@ void w_print::layoutWorkArea(long x, long y, long width, long height) {
     dw_template.move(x, y);
     dw_template.resize(dw_template.width(), height);
     tab_setup.move(x + dw_template.width() + 10, y);
-    tab_setup.resize(width - tab_setup.x(), height);
+    tab_setup.resize(std::max(0L, width - tab_setup.x()), height);
     dw_preview.move(x, y);
-    dw_preview.resize(width - 10, height);
+    dw_preview.resize(std::max(0L, width - 10), height);
+    // The pages fill the tab control below its tabs, and each panel fits itself to its page.
+    const long pageWidth =
+        std::max(0L, tab_setup.width() - platform::pixelsToUnitsX(2 * kTabFramePixels));
+    const long pageHeight = std::max(
+        0L, tab_setup.height() - platform::pixelsToUnitsY(kTabHeaderPixels + 2 * kTabFramePixels));
+    for (platform::TabPage* page : tab_setup.pages()) page->resize(pageWidth, pageHeight);
+    tabpage_setup.ue_resize(0, pageWidth, pageHeight);
+    tabpage_page.ue_resize(0, pageWidth, pageHeight);
+    tabpage_text.ue_size(0, pageWidth, pageHeight);
+    tabpage_column.ue_size(0, pageWidth, pageHeight);
 }
 
 void w_print::ue_postopen() {
@@ -187,6 +205,8 @@ void w_print::ue_postopen() {
         std::min(request.ii_accessory_count, static_cast<int>(request.is_accessory.size()));
 
     layoutWorkArea(10, kWorkTop, width() - 30, height() - kWorkTop - 110);
+    // The toolbar follows the window's new size as after any resize.
+    resize(0, width(), height());
     wf_setmode("V");
     if (billEditingLocked()) {
         tabpage_page.hide();
@@ -349,6 +369,9 @@ void w_print::resize(int sizeType, long newWidth, long newHeight) {
     }
     uob_exit.move(std::max(bx + 20, width - uob_exit.width() - 10), 4);
     layoutWorkArea(x, y + 4, width, std::max(0L, height - y - 4));
+    // Narrower than its toolbar, a button would be out of reach.
+    setMinimumSize(bx + 20 + uob_exit.width() + 10 + platform::pixelsToUnitsX(2),
+                   y + 4 + platform::pixelsToUnitsY(kMinWorkPixels));
 }
 
 void w_print::close() {

@@ -20,6 +20,8 @@ w_savetemplate::w_savetemplate(w_print* print) : w_center("w_savetemplate"), m_p
     cbx_priv.setText("公共(允许其他人访问)");
     uob_ok.configure("", "确 定", "");
     uob_cancel.configure("", "取 消", "");
+    uob_ok.setDefault(true);
+    uob_cancel.setCancel(true);
     sle_name.limit = 100;
     Control::resize(1600, 800);
     st_1.move(40, 40);

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -34,6 +36,17 @@ QString qText(const std::string& text) {
 int pixels(long value) {
     return static_cast<int>(std::clamp<long>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
+
+// A double click on a button is one click: the second press of it does not press the button
+// again (one print job per click, however fast the operator's finger).
+template <class Base>
+class SingleClickButton : public Base {
+public:
+    using Base::Base;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+};
 
 }  // namespace
 
@@ -116,10 +129,23 @@ QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
     QWidget* widget = nullptr;
     switch (control.kind()) {
         case ControlKind::Button: {
-            auto* button = new QToolButton(parentWidget);
-            button->setFocusPolicy(Qt::NoFocus);
-            button->setAutoRaise(true);
-            QObject::connect(button, &QToolButton::clicked, [this, &control] {
+            // A button with a picture is a tool button; one with a caption only (a dialog's
+            // 确 定 and 取 消) looks and acts as a push button, the default one marked.
+            QAbstractButton* button = nullptr;
+            const auto& model = static_cast<platform::u_button&>(control);
+            if (model.is_bitmap.empty()) {
+                auto* push = new SingleClickButton<QPushButton>(parentWidget);
+                push->setDefault(model.isDefault());
+                push->setFocusPolicy(Qt::StrongFocus);
+                button = push;
+            } else {
+                auto* tool = new SingleClickButton<QToolButton>(parentWidget);
+                tool->setAutoRaise(true);
+                // Tab reaches it; a click leaves the keys where they were (with the report).
+                tool->setFocusPolicy(Qt::TabFocus);
+                button = tool;
+            }
+            QObject::connect(button, &QAbstractButton::clicked, [this, &control] {
                 if (!commitPendingEdit()) return;
                 act([&] { control.clicked(); });
             });
@@ -135,9 +161,14 @@ QWidget* WindowView::createWidget(Control& control, QWidget* parentWidget) {
             widget = view;
             break;
         }
-        case ControlKind::StaticText:
-            widget = new QLabel(parentWidget);
+        case ControlKind::StaticText: {
+            // A text longer than its box goes on to the lines below, as the platform's does.
+            auto* label = new QLabel(parentWidget);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = label;
             break;
+        }
         case ControlKind::SingleLineEdit: {
             auto* edit = new QLineEdit(parentWidget);
             QObject::connect(edit, &QLineEdit::editingFinished, [this, &control, edit] {
@@ -353,6 +384,9 @@ void WindowView::applyGeometry(Control& control, QWidget& widget) {
     const int width = std::max(0, pixels(unitsToPixelsX(control.width())));
     const int height = std::max(0, pixels(unitsToPixelsY(control.height())));
     if (control.kind() == ControlKind::Window) {
+        const auto& window = static_cast<platform::Window&>(control);
+        widget.setMinimumSize(std::max(0, pixels(unitsToPixelsX(window.minimumWidth()))),
+                              std::max(0, pixels(unitsToPixelsY(window.minimumHeight()))));
         if (width > 0 && height > 0) widget.resize(width, height);
         return;
     }
@@ -427,33 +461,41 @@ void WindowView::applyPicture(Control& control, QWidget& widget) {
         return;
     }
     if (control.kind() != ControlKind::Button) return;
-    auto& button = static_cast<QToolButton&>(widget);
+    auto& button = static_cast<QAbstractButton&>(widget);
     const auto& model = static_cast<platform::u_button&>(control);
     const QIcon icon = pictureIcon(model.is_bitmap);
     const QString text = qText(control.text());
+    button.setToolTip(qText(model.is_tooltip));
+    if (auto* push = qobject_cast<QPushButton*>(&button)) {
+        push->setIcon(icon);
+        push->setText(text);
+        push->setDefault(model.isDefault());
+        return;
+    }
+    auto& tool = static_cast<QToolButton&>(button);
     // The caption fits the button the model sized, in a smaller face when it must, and the
-    // picture takes the height the caption leaves.
-    QFont font = button.parentWidget() ? button.parentWidget()->font() : button.font();
+    // picture takes the height the caption leaves; a button too low for both shows the picture
+    // beside the caption.
+    QFont font = tool.parentWidget() ? tool.parentWidget()->font() : tool.font();
     QFontMetrics metrics(font);
-    const int room = std::max(1, button.width() - 6);
+    const bool low = !icon.isNull() && !text.isEmpty() && tool.height() - metrics.height() - 4 < 16;
+    const int room = std::max(1, tool.width() - 6 - (low ? tool.height() : 0));
     while (!text.isEmpty() && font.pointSizeF() > 7 && metrics.horizontalAdvance(text) > room) {
         font.setPointSizeF(font.pointSizeF() - 0.5);
         metrics = QFontMetrics(font);
     }
-    button.setFont(font);
-    const int iconRoom =
-        text.isEmpty() ? button.height() - 6 : button.height() - metrics.height() - 4;
+    tool.setFont(font);
+    const int iconRoom = text.isEmpty() || low ? tool.height() - 8 : tool.height() - metrics.height() - 4;
     const int side = std::clamp(iconRoom, 12, 24);
-    button.setIcon(icon);
-    button.setIconSize(QSize(side, side));
-    button.setText(text);
-    button.setToolTip(qText(model.is_tooltip));
+    tool.setIcon(icon);
+    tool.setIconSize(QSize(side, side));
+    tool.setText(text);
     if (icon.isNull())
-        button.setToolButtonStyle(Qt::ToolButtonTextOnly);
+        tool.setToolButtonStyle(Qt::ToolButtonTextOnly);
     else if (control.text().empty())
-        button.setToolButtonStyle(Qt::ToolButtonIconOnly);
+        tool.setToolButtonStyle(Qt::ToolButtonIconOnly);
     else
-        button.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        tool.setToolButtonStyle(low ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextUnderIcon);
 }
 
 }  // namespace print::qt

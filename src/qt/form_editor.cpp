@@ -94,6 +94,8 @@ void FormEditor::build(const std::string& style) {
         m_on = attrs.get("checkbox.on");
         m_off = attrs.get("checkbox.off");
         auto* box = new QCheckBox(qs(attrs.get("checkbox.text")));
+        // It covers the box the form draws for the cell, not shows through beside it.
+        box->setAutoFillBackground(true);
         connect(box, &QCheckBox::clicked, this, [this] { commit(); });
         m_widget = box;
         return;

@@ -378,11 +378,23 @@ bool QtServices::keyDown(KeyCode key) {
     return m_keysDown.count(key) > 0;
 }
 
+namespace {
+
+// The screen new windows go to: the one of the window the operator works in.
+QScreen* workScreen(const QWidget* parent) {
+    if (parent) return parent->screen();
+    if (const QWidget* active = QApplication::activeWindow()) return active->screen();
+    return QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
 platform::ScreenSize QtServices::screenSize() {
-    const QWidget* parent = dialogParent();
-    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    // What a window may take of the screen: without the desktop's panels.
+    const QScreen* screen = workScreen(dialogParent());
     if (!screen) return {1366, 768};
-    return {screen->size().width(), screen->size().height()};
+    const QSize room = screen->availableGeometry().size();
+    return {room.width(), room.height()};
 }
 
 int QtServices::openModal(platform::Window& window) {
@@ -396,9 +408,12 @@ int QtServices::openModal(platform::Window& window) {
         std::vector<OpenWindow*>& open;
         ~Leave() { open.pop_back(); }
     } leave{m_open};
+    QWidget* parent = m_open.size() >= 2 ? &m_open[m_open.size() - 2]->view->widget() : nullptr;
+    if (parent && !parent->isVisible()) parent = nullptr;
     window.runOpen(*this);
     if (window.isOpen()) {
         QWidget& widget = open.view->widget();
+        place(widget, parent);
         widget.show();
         afterAction();
         OperatorWait wait(*this);
@@ -413,6 +428,39 @@ int QtServices::openModal(platform::Window& window) {
     m_progress.reset();
     open.view.reset();
     return 1;
+}
+
+void QtServices::place(QWidget& widget, QWidget* parent) {
+    // A window opened from another one belongs to it: it stays over it and opens in its middle.
+    // The first one opens in the middle of the screen's free room, and no larger than it.
+    QRect room;
+    if (parent) {
+        widget.setParent(parent, widget.windowFlags() | Qt::Dialog);
+        room = parent->frameGeometry();
+    } else if (const QScreen* screen = workScreen(nullptr)) {
+        room = screen->availableGeometry();
+    }
+    if (room.isEmpty()) return;
+    // The frame the window system adds, as the parent shows it (or a usual one).
+    const QWidget* framed = parent ? parent : QApplication::activeWindow();
+    QSize frame(0, 30);
+    if (framed && framed->isVisible())
+        frame = framed->frameGeometry().size() - framed->geometry().size();
+    if (!parent) {
+        const QSize most = room.size() - frame;
+        if (widget.width() > most.width() || widget.height() > most.height())
+            widget.resize(std::min(widget.width(), most.width()),
+                          std::min(widget.height(), most.height()));
+    }
+    const QSize outer = widget.size() + frame;
+    QPoint at(room.x() + (room.width() - outer.width()) / 2,
+              room.y() + (room.height() - outer.height()) / 2);
+    if (const QScreen* screen = parent ? parent->screen() : workScreen(nullptr)) {
+        const QRect free = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() - outer.width())));
+        at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() - outer.height())));
+    }
+    widget.move(at);
 }
 
 void QtServices::popMenu(const platform::Menu& menu, platform::Window& parent, long x, long y) {

@@ -90,6 +90,9 @@ private:
     // After every operator action: reports are drawn again, closed windows leave their loops.
     void afterAction();
     OpenWindow* innermost() const;
+    // Where a window opens: over the middle of the window it was opened from (`parent`), or of
+    // the screen's free room.
+    void place(QWidget& widget, QWidget* parent);
 
     std::unique_ptr<EventWatch> m_watch;
     std::vector<OpenWindow*> m_open;

@@ -5,9 +5,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 #include <algorithm>
 #include <cmath>
 
+#include "common/decimal.h"
 #include "common/text.h"
 #include "qt/form_editor.h"
 
@@ -179,7 +181,7 @@ QSizeF ReportView::formExtent() const {
     right = std::min(right, printable.width);
     bottom = std::min(bottom, printable.height);
     // A pixel to spare, so that the last line of a border is not under the edge.
-    return {right * kPixelsPerPoint + 2,
+    return {gutter() + right * kPixelsPerPoint + 2,
             (pages - 1) * stripHeight() + bottom * kPixelsPerPoint + 2};
 }
 
@@ -233,7 +235,7 @@ std::optional<ReportView::PageHit> ReportView::pageHitAt(QPointF pos) {
     if (m_leftDown) page = layout::layoutOf(m_control).currentPage();
     if (page < 1 || page > formPageCount()) return std::nullopt;
     return PageHit{page,
-                   {printable.x + (pos.x() + horizontalScrollBar()->value()) / s,
+                   {printable.x + (pos.x() - gutter() + horizontalScrollBar()->value()) / s,
                     printable.y + (y - (page - 1) * strip) / s}};
 }
 
@@ -245,7 +247,7 @@ QRectF ReportView::viewportRect(long page, const layout::PageRect& box) {
         return {origin.x() + box.x * s, origin.y() + box.y * s, box.width * s, box.height * s};
     }
     const layout::PageRect printable = layout::layoutOf(m_control).pageSetup().printable();
-    return {(box.x - printable.x) * s - horizontalScrollBar()->value(),
+    return {gutter() + (box.x - printable.x) * s - horizontalScrollBar()->value(),
             (page - 1) * stripHeight() + (box.y - printable.y) * s - verticalScrollBar()->value(),
             box.width * s, box.height * s};
 }
@@ -365,10 +367,23 @@ void ReportView::paintPreview(QPainter& painter) {
 
 void ReportView::paintForm(QPainter& painter) {
     const QRect area(QPoint(0, 0), viewport()->size());
-    painter.fillRect(area, Qt::white);
     layout::ReportLayout& layout = layout::layoutOf(m_control);
     const double strip = stripHeight();
     const long pages = formPageCount();
+    // Beyond what the form holds, its own colour: the form goes on to the view's edges.
+    QColor ground = Qt::white;
+    if (pages < 1) {
+        painter.fillRect(area, ground);
+        return;
+    }
+    if (auto first = layout.displayList(1); first && !first.value()->items.empty()) {
+        const layout::DisplayItem& item = first.value()->items.front();
+        const auto* box = std::get_if<layout::BoxShape>(&item.shape);
+        if (box && item.tag.object.empty() && item.tag.band == "background" &&
+            box->brush.style == layout::BrushStyle::Solid)
+            ground = QColor::fromRgb(box->brush.color);
+    }
+    painter.fillRect(area, ground);
     if (strip <= 0 || pages < 1) return;
     const layout::PageRect printable = layout.pageSetup().printable();
     const double s = kPixelsPerPoint;
@@ -379,13 +394,14 @@ void ReportView::paintForm(QPainter& painter) {
     for (long page = first; page <= last; ++page) {
         auto list = layout.displayList(page);
         if (!list) continue;
-        const QPointF origin(-printable.x * s - horizontalScrollBar()->value(),
+        const QPointF origin(gutter() - printable.x * s - horizontalScrollBar()->value(),
                              (page - 1) * strip - top - printable.y * s);
         painter.save();
         painter.setClipRect(QRectF(0, (page - 1) * strip - top, area.width(), strip));
         painter.translate(origin);
         m_painter.paint(painter, *list.value(), s);
         painter.restore();
+        paintCheckBoxes(painter, *list.value(), origin);
         paintFocusIndicator(painter, *list.value(), origin);
     }
 }
@@ -414,7 +430,9 @@ void ReportView::paintFocusIndicator(QPainter& painter, const layout::PageDispla
             // The platform's hand and the window's pointer picture both point at the row from
             // its left edge.
             const double h = std::min(r.height() * 0.6, 12.0);
-            const QPointF tip(r.left() + h, r.center().y());
+            // In the gutter left of the row, where it covers nothing of it.
+            const QPointF tip(std::max(r.left(), gutter() - 2.0 - horizontalScrollBar()->value()),
+                              r.center().y());
             QPainterPath arrow;
             arrow.moveTo(tip);
             arrow.lineTo(tip.x() - h * 0.8, tip.y() - h / 2);
@@ -422,6 +440,53 @@ void ReportView::paintFocusIndicator(QPainter& painter, const layout::PageDispla
             arrow.closeSubpath();
             painter.fillPath(arrow, palette().highlight());
         }
+        painter.restore();
+    }
+}
+
+double ReportView::gutter() const {
+    if (inPrintPreview() || !m_control.isCreated()) return 0;
+    const bool marked = m_control.rowFocusIndicator() != nullptr ||
+                        layout::layoutOf(m_control).rowFocusIndicator() ==
+                            engine::RowFocusIndicator::Hand;
+    return marked ? kGutter : 0;
+}
+
+void ReportView::paintCheckBoxes(QPainter& painter, const layout::PageDisplayList& page,
+                                 QPointF origin) {
+    const double s = scale();
+    for (const layout::PlacedObject& placed : page.objects) {
+        if (placed.kind != "column" || !placed.tag.report.empty() || placed.tag.row < 1) continue;
+        const engine::ReportObject* object = m_control.findObject(placed.tag.object);
+        if (!object || engine::editStyleOf(object->attrs) != "checkbox") continue;
+        const QRectF box(origin.x() + placed.box.x * s, origin.y() + placed.box.y * s,
+                         placed.box.width * s, placed.box.height * s);
+        if (!box.intersects(QRectF(viewport()->rect()))) continue;
+        const std::string value =
+            m_control.GetItemString(placed.tag.row, placed.tag.object).value_or("");
+        const std::string on = object->attrs.get("checkbox.on");
+        const auto a = Decimal::parse(value), b = Decimal::parse(on);
+        const bool ticked = value == on || (a && b && *a == *b);
+        // The box the platform shows for such a column, with its text, in place of its value.
+        QStyleOptionButton option;
+        option.initFrom(this);
+        option.state = QStyle::State_Enabled | (ticked ? QStyle::State_On : QStyle::State_Off);
+        option.text = QString::fromStdString(object->attrs.get("checkbox.text"));
+        option.rect = box.toAlignedRect();
+        if (option.text.isEmpty()) {
+            // A box without a text stands where the column's alignment puts it.
+            const int side = style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, this);
+            const std::string align = trim(object->attrs.get("alignment", "0"));
+            const int x = align == "2"   ? option.rect.center().x() - side / 2
+                          : align == "1" ? option.rect.right() - side
+                                         : option.rect.left();
+            option.rect.setLeft(std::max(option.rect.left(), x));
+        }
+        painter.save();
+        painter.setClipRect(box);
+        painter.fillRect(box, palette().window());
+        painter.setFont(font());
+        style()->drawControl(QStyle::CE_CheckBox, &option, &painter, this);
         painter.restore();
     }
 }

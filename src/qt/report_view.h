@@ -111,6 +111,9 @@ public:
     // Thickness of the rulers and the desk's margin around the page, in pixels.
     static constexpr int kRuler = 20;
     static constexpr int kDesk = 16;
+    // A list that marks its current row (a picture or the hand) keeps a gutter for the mark
+    // left of its rows, in pixels.
+    static constexpr int kGutter = 14;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -166,6 +169,10 @@ private:
     void paintDrag(QPainter& painter);
     void paintFocusIndicator(QPainter& painter, const layout::PageDisplayList& page,
                              QPointF origin);
+    // Form: check box columns as boxes, ticked or not, with their text.
+    void paintCheckBoxes(QPainter& painter, const layout::PageDisplayList& page, QPointF origin);
+    // Form: the gutter left of the rows for the current row's mark (pixels; 0 for none).
+    double gutter() const;
 
     // --- input (report_view_input.cpp) -----------------------------------------------------
     // Makes `hit`'s page the shown one and moves the engine's pointer there.
