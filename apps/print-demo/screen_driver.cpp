@@ -110,6 +110,19 @@ QWidget* ScreenDriver::focusIn(Window& window) {
     return view ? &view->widget() : nullptr;
 }
 
+std::string ScreenDriver::focused(Window& window) {
+    print::qt::WindowView* view = m_services.viewOf(window);
+    QWidget* focus = QApplication::focusWidget();
+    if (!view || !focus || focus->window() != &view->widget()) return {};
+    const Control* control = view->controlOf(focus);
+    if (!control || control == &window) return {};
+    std::string name = control->name();
+    if (auto* report = dynamic_cast<ReportView*>(view->widgetOf(*control));
+        report && report->editor())
+        name += " " + report->editor()->object();
+    return name;
+}
+
 void ScreenDriver::sendMouse(QWidget& widget, int type, QPoint at, Qt::MouseButton button,
                              Qt::KeyboardModifiers modifiers) {
     const auto eventType = static_cast<QEvent::Type>(type);

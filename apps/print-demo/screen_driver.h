@@ -61,6 +61,8 @@ public:
                     long row, const std::string& column, const std::string& value) override;
     std::string menu(const std::string& item) override;
     std::string screenshot(print::platform::Window& window, const std::string& file) override;
+    // The widget with the keyboard focus, a button too (the model gives buttons no focus).
+    std::string focused(print::platform::Window& window) override;
     void answer(int button) override { m_answers.push_back(button); }
     void fileName(std::string path) override { m_fileNames.push_back(std::move(path)); }
     void font(std::optional<print::platform::FontChoice> font) override {

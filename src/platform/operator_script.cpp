@@ -31,6 +31,11 @@ std::string OperatorDriver::screenshot(Window&, const std::string&) {
     return "screenshot needs a screen: play the script with print-demo --script";
 }
 
+std::string OperatorDriver::focused(Window& window) {
+    const Control* focus = window.focusedControl();
+    return focus ? focus->name() : std::string();
+}
+
 std::string HeadlessDriver::click(Window&, Control& c) {
     switch (c.kind()) {
         case ControlKind::CheckBox:
@@ -260,6 +265,10 @@ bool OperatorScript::runLine(Window& window, const std::string& line) {
         const std::string file = trim(rest);
         if (file.empty()) return fail("screenshot needs a file name (FILE.png)");
         return check(m_driver.screenshot(window, file));
+    }
+    if (command == "focus") {
+        reply(m_driver.focused(window));
+        return true;
     }
     if (command == "key") {
         const std::string name = nextWord(rest);

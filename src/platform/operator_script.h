@@ -25,6 +25,8 @@
 //                               its pages ("page=2/7"), an edit's selection and whether it has
 //                               the focus, text (the window's name: its title)
 //   screenshot FILE.png         the window as the screen shows it (screen drivers only)
+//   focus                       the name of the control that has the keys ("" for the window
+//                               itself), followed by the report column being edited, if any
 //
 // CONTROL is a control's name or a dotted path through tab pages and panels
 // (`tabpage_setup.dw_set`); for describe, syntax and modify the path may go on into nested
@@ -70,6 +72,8 @@ public:
     // An item of the pop-up menu shown last.
     virtual std::string menu(const std::string& item) = 0;
     virtual std::string screenshot(Window& window, const std::string& file);
+    // The control the keys go to, as the `focus` line shows it.
+    virtual std::string focused(Window& window);
 
     // Answers for the dialogs to come, in their order.
     virtual void answer(int button) = 0;

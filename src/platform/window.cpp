@@ -75,6 +75,7 @@ void Window::pressKey(KeyCode key, int keyFlags) {
             return;
         }
     }
+    if (shortcut(key, keyFlags)) return;
     if (m_focus && key != KeyCode::Escape && m_focus->kind() == ControlKind::DataWindow &&
         m_focus->shown()) {
         static_cast<DataWindowControl*>(m_focus)->ue_keydown(static_cast<int>(key), keyFlags);

@@ -45,11 +45,15 @@ public:
     virtual void close() {}
     virtual void resize(int sizeType, long newWidth, long newHeight) {}
     virtual void key(KeyCode key, int keyFlags) {}
+    // The window's own keys, which act wherever the focus is: true when the key was one of them
+    // (it then goes no further).
+    virtual bool shortcut(KeyCode key, int keyFlags) { return false; }
 
     // The operator presses a key (flags: kKeyFlagShift, kKeyFlagCtrl). Exactly one handler
     // sees it: Enter presses the window's default button and Esc its cancel button when it has
-    // one shown and enabled; else the report control that has the focus (its `ue_keydown`), or
-    // else the window's `key` event. Esc always goes to the window, whose shortcut it is.
+    // one shown and enabled; else the window's `shortcut` takes it when it is one of its own;
+    // else the report control that has the focus (its `ue_keydown`), or else the window's `key`
+    // event. Esc always goes to the window, whose shortcut it is.
     void pressKey(KeyCode key, int keyFlags);
 
     // The control that receives keys; null for the window itself. Buttons never take the focus,

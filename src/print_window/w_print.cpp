@@ -352,6 +352,26 @@ void w_print::key(KeyCode key, int keyFlags) {
     if (zDown && keyFlags == platform::kKeyFlagCtrl) ue_align("undo");
 }
 
+bool w_print::shortcut(KeyCode key, int keyFlags) {
+    const bool ctrl = keyFlags == platform::kKeyFlagCtrl;
+    // A key stands for a button only while the operator could click it.
+    auto press = [](u_button& button) {
+        if (button.shown() && button.enabled()) button.clicked();
+        return true;
+    };
+    if (ctrl && key == KeyCode::P) return press(uob_print);
+    if (ctrl && key == KeyCode::Y) {
+        if (uo_redo.shown() && uo_redo.enabled()) ue_align("redo");
+        return true;
+    }
+    if (is_mode != "V") return false;
+    if (keyFlags == 0 && key == KeyCode::PageDown) return press(uo_option.uob_next);
+    if (keyFlags == 0 && key == KeyCode::PageUp) return press(uo_option.uob_prior);
+    if (ctrl && key == KeyCode::Home) return press(uo_option.uob_first);
+    if (ctrl && key == KeyCode::End) return press(uo_option.uob_last);
+    return false;
+}
+
 void w_print::resize(int sizeType, long newWidth, long newHeight) {
     const long x = 10;
     const long y = uo_option.y() + uo_option.height();

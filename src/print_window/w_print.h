@@ -101,6 +101,9 @@ public:
     void close() override;
     void resize(int sizeType, long newWidth, long newHeight) override;
     void key(platform::KeyCode key, int keyFlags) override;
+    // Ctrl+P prints, Ctrl+Y redoes; in preview PageUp, PageDown, Ctrl+Home and Ctrl+End turn
+    // the pages as the view bar's buttons do.
+    bool shortcut(platform::KeyCode key, int keyFlags) override;
     int triggerEvent(std::string_view event) override;
 
     void ue_loadtemplate();

@@ -1,7 +1,10 @@
 #include "qt/control_widgets.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -89,6 +92,34 @@ protected:
             return;
         m_view.act([&] { window.resizeTo(width, height); });
     }
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        // The keys start where the window's code put them (the preview), not at whichever
+        // widget was made first.
+        if (platform::Control* focused = m_view.m_window.focusedControl())
+            if (QWidget* widget = m_view.widgetOf(*focused); widget && widget->isVisibleTo(this))
+                widget->setFocus(Qt::OtherFocusReason);
+    }
+    // Tab goes through the window as it reads: the toolbar left to right, then the controls
+    // of the shown page from the top, whatever order the controls were made in.
+    bool focusNextPrevChild(bool next) override {
+        const std::vector<QWidget*> chain = m_view.tabChain();
+        if (chain.empty()) return false;
+        QWidget* focus = QApplication::focusWidget();
+        auto at = chain.end();
+        for (QWidget* w = focus; w && at == chain.end(); w = w->parentWidget())
+            at = std::find(chain.begin(), chain.end(), w);
+        size_t index = 0;
+        if (at == chain.end())
+            index = next ? 0 : chain.size() - 1;
+        else if (next)
+            index = (static_cast<size_t>(at - chain.begin()) + 1) % chain.size();
+        else
+            index = (static_cast<size_t>(at - chain.begin()) + chain.size() - 1) % chain.size();
+        chain[index]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+
     void closeEvent(QCloseEvent* event) override {
         platform::Window& window = m_view.m_window;
         if (window.isOpen()) {
@@ -292,6 +323,50 @@ bool WindowView::commitPendingEdit() {
     for (ReportView* view : m_reports)
         if (!view->commitEditor()) stored = false;
     return stored;
+}
+
+namespace {
+
+// Widgets that hold parts of their own (a report's editors and scroll bars, a number field's
+// text): Tab stops at them, not inside them.
+bool compound(const QWidget* widget) {
+    return qobject_cast<const QAbstractScrollArea*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QComboBox*>(widget);
+}
+
+void collectTabStops(QWidget* container, const QWidget* top, std::vector<QWidget*>& out) {
+    std::vector<QWidget*> children;
+    for (QObject* child : container->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !widget->isWindow() && widget->isVisibleTo(top)) children.push_back(widget);
+    }
+    // Read as lines: widgets whose tops lie above the bottom of a line's first widget stand on
+    // that line (a toolbar's buttons and boxes are not all the same height), left to right.
+    auto topOf = [top](QWidget* w) { return w->mapTo(top, QPoint(0, 0)); };
+    std::stable_sort(children.begin(), children.end(),
+                     [&](QWidget* a, QWidget* b) { return topOf(a).y() < topOf(b).y(); });
+    for (auto line = children.begin(); line != children.end();) {
+        const int bottom = topOf(*line).y() + std::max(1, (*line)->height());
+        auto end =
+            std::find_if(line, children.end(), [&](QWidget* w) { return topOf(w).y() >= bottom; });
+        std::stable_sort(line, end,
+                         [&](QWidget* a, QWidget* b) { return topOf(a).x() < topOf(b).x(); });
+        line = end;
+    }
+    for (QWidget* widget : children) {
+        const bool stop =
+            (widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && !widget->focusProxy();
+        if (stop) out.push_back(widget);
+        if (!stop || !compound(widget)) collectTabStops(widget, top, out);
+    }
+}
+
+}  // namespace
+
+std::vector<QWidget*> WindowView::tabChain() const {
+    std::vector<QWidget*> chain;
+    collectTabStops(m_top.get(), m_top.get(), chain);
+    return chain;
 }
 
 void WindowView::refreshReports() {

@@ -64,6 +64,9 @@ public:
     bool commitPendingEdit();
     // Draws every report of the window again.
     void refreshReports();
+    // The widgets Tab stops at, in the order it goes: by place on the window, top to bottom and
+    // left to right within each container, only those shown and enabled.
+    std::vector<QWidget*> tabChain() const;
 
     // Applies a change of the model to its widget (the controls' observers call this).
     void apply(platform::Control& control, platform::ControlChange change);

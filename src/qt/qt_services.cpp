@@ -4,6 +4,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QEventLoop>
@@ -136,11 +137,11 @@ bool isTextInput(const QObject* object) {
     return false;
 }
 
-// Keys a focused widget other than a report uses for itself: Space clicks a check box, arrows
-// and Home/End move along a tab bar, Tab moves the focus on.
+// Keys a focused widget uses for itself: Tab moves the focus on (from a report too), Space
+// clicks a button or check box, arrows and Home/End move along a tab bar.
 bool ownKey(const QObject* receiver, int key) {
-    if (dynamic_cast<const ReportView*>(receiver)) return false;
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return true;
+    if (dynamic_cast<const ReportView*>(receiver)) return false;
     if (qobject_cast<const QAbstractButton*>(receiver)) return key == Qt::Key_Space;
     if (qobject_cast<const QTabBar*>(receiver))
         return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
@@ -239,10 +240,21 @@ private:
         const KeyCode code = keyCodeOf(key.key());
         if (code != KeyCode::None) m_services.m_keysDown.insert(code);
         auto [view, widget] = inOpenWindow(receiver);
-        if (!view || isTextInput(receiver) || ownKey(receiver, key.key())) return false;
+        if (!view) return false;
         // Only the innermost window takes keys; the others wait behind it.
         OpenWindow* top = m_services.innermost();
         if (!top || top->view.get() != view) return false;
+        // Enter presses the button that has the focus, as Space does.
+        auto* button = qobject_cast<QAbstractButton*>(receiver);
+        if (button && !qobject_cast<QCheckBox*>(button) && key.modifiers() == Qt::NoModifier &&
+            (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)) {
+            if (!key.isAutoRepeat()) button->click();
+            return true;
+        }
+        // Printing is the window's whatever has the focus, a field being typed in too (what it
+        // holds is committed first).
+        const bool windowKey = key.key() == Qt::Key_P && key.modifiers() == Qt::ControlModifier;
+        if (!windowKey && (isTextInput(receiver) || ownKey(receiver, key.key()))) return false;
         view->pressKey(key);
         return true;
     }

@@ -126,6 +126,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

@@ -1,5 +1,6 @@
 // The operator's mouse and keys on a report view, and the cell editors of screen forms.
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -394,10 +395,42 @@ void ReportView::moveEditor(bool backwards) {
             ++nextRow;
         }
     }
-    if (nextRow < 1 || nextRow > m_control.RowCount()) nextRow = row;
+    if (nextRow < 1 || nextRow > m_control.RowCount()) {
+        // Past the first or the last cell: Tab leaves the form for the window's next control.
+        closeEditor();
+        setFocus(Qt::OtherFocusReason);
+        focusNextPrevChild(!backwards);
+        return;
+    }
     if (nextRow != row) m_control.SetRow(nextRow);
     m_control.SetColumn(order[index].second);
     openEditor(nextRow, order[index].second);
+    checkChanges();
+}
+
+void ReportView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    const bool tabbed =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    if (!tabbed || m_editor || inPrintPreview() || !m_control.isCreated()) return;
+    // Tabbed into a form: the first (Shift+Tab: the last) cell that takes typing, on the
+    // current row, gets its editor, as the keyboard reaches the form's fields.
+    const long row = m_control.GetRow() >= 1 ? m_control.GetRow() : 1;
+    if (row > m_control.RowCount()) return;
+    std::vector<std::pair<long, std::string>> order;
+    for (const engine::ReportObject& object : m_control.objects()) {
+        if (object.kind != "column" || !editableColumn(m_control, object.name, row)) continue;
+        const auto tab = parseInteger(trim(object.attrs.get("tabsequence")));
+        order.emplace_back(tab ? *tab : 0, object.name);
+    }
+    if (order.empty()) return;
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::string& column =
+        event->reason() == Qt::TabFocusReason ? order.front().second : order.back().second;
+    if (m_control.GetRow() != row) m_control.SetRow(row);
+    openEditor(row, column);
+    if (m_editor && m_editor->widget()) m_editor->widget()->setFocus(event->reason());
     checkChanges();
 }
 

@@ -1,0 +1,133 @@
+// The print window on its real Qt widgets, as an operator uses it: print-demo plays operator
+// scripts as real mouse and key events on the offscreen platform, on a screen of 1366x768.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The answers of a script's describe/show/focus lines, without their "." lines.
+std::vector<std::string> answers(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (line != ".") lines.push_back(line);
+    return lines;
+}
+
+class PrintDemoScript : public testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                ("print_demo_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(m_dir);
+    }
+
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+
+    // Plays `script` on the print window of `document` ("--report" or "--bill ID").
+    Outcome play(const std::string& document, const std::string& script) {
+        const std::string scriptPath = path("script.txt");
+        std::ofstream(scriptPath) << script;
+        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + m_dir.string() +
+                                " QT_QPA_PLATFORM=offscreen:configfile=" SCREEN_CONFIG
+                                " " PRINT_DEMO_PATH " --db sqlite:" +
+                                path("demo.db") + " --lib " + path("demo.plib") + " " + document +
+                                " --script " + scriptPath + " </dev/null >" + path("out.txt") +
+                                " 2>" + path("err.txt");
+        const int status = std::system(cmd.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("out.txt")),
+                slurp(path("err.txt"))};
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(PrintDemoScript, TabGoesAlongTheToolbarThenIntoAndOutOfTheShownPage) {
+    std::string script =
+        "focus\nkey tab\nfocus\nkey tab\nfocus\nkey tab\nfocus\n"
+        "key tab shift\nkey tab shift\nfocus\nkey tab shift\nfocus\n"
+        "click uob_preview\nfocus\n";
+    for (int i = 0; i < 40; ++i) script += "key tab\nfocus\n";
+    const Outcome run = play("--bill 305", script);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> focus = answers(run.out);
+    ASSERT_EQ(focus.size(), 47u) << run.out;
+    EXPECT_EQ(focus[0], "dw_preview");  // where the window puts the keys
+    EXPECT_EQ(focus[1], "dw_zoom zoom");
+    EXPECT_EQ(focus[2], "cbx_rulers");
+    EXPECT_EQ(focus[3], "uob_first");
+    EXPECT_EQ(focus[4], "dw_zoom zoom");
+    EXPECT_EQ(focus[5], "dw_preview");  // round from the first stop to the last
+
+    // Settings: the toolbar left to right, the template list, the tab bar, then the cells of
+    // the printer form one after the other, then on out of the form.
+    const std::vector<std::string> settings(focus.begin() + 6, focus.end());
+    EXPECT_EQ(settings[0], "uob_new");
+    EXPECT_EQ(settings[1], "uob_save");
+    EXPECT_EQ(settings[2], "uob_preview");
+    EXPECT_EQ(settings[3], "uob_print");
+    const auto list = std::find(settings.begin(), settings.end(), "dw_template");
+    ASSERT_NE(list, settings.end()) << run.out;
+    EXPECT_EQ(*(list - 1), "uob_exit");
+    ASSERT_EQ(*(list + 1), "tab_setup");
+    auto cell = list + 2;
+    std::vector<std::string> cells;
+    for (; cell != settings.end() && cell->rfind("dw_set ", 0) == 0; ++cell) cells.push_back(*cell);
+    ASSERT_GE(cells.size(), 3u) << run.out;
+    EXPECT_NE(cells[0], cells[1]);
+    ASSERT_NE(cell, settings.end()) << run.out;
+    EXPECT_EQ(cell->find("dw_set"), std::string::npos) << *cell;
+}
+
+TEST_F(PrintDemoScript, KeysTurnPagesAndPressTheFocusedButton) {
+    const Outcome run = play("--report",
+                             "key pagedown\nshow dw_preview\n"
+                             "key end ctrl\nshow dw_preview\n"
+                             "key pageup\nshow dw_preview\n"
+                             "key home ctrl\nshow dw_preview\n"
+                             // Tab to 下一页: Enter and Space press it.
+                             "key tab\nkey tab\nkey tab\nkey tab\nkey tab\nfocus\n"
+                             "key enter\nshow dw_preview\nkey space\nshow dw_preview\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> lines = answers(run.out);
+    ASSERT_EQ(lines.size(), 7u) << run.out;
+    auto page = [](const std::string& show) {
+        const size_t at = show.find("page=");
+        return show.substr(at + 5, show.find(' ', at) - at - 5);
+    };
+    const std::string last = page(lines[1]).substr(0, page(lines[1]).find('/'));
+    EXPECT_EQ(page(lines[0]), "2/" + last);
+    EXPECT_EQ(page(lines[1]), last + "/" + last);
+    EXPECT_EQ(page(lines[2]), std::to_string(std::stol(last) - 1) + "/" + last);
+    EXPECT_EQ(page(lines[3]), "1/" + last);
+    EXPECT_EQ(lines[4], "uob_next");
+    EXPECT_EQ(page(lines[5]), "2/" + last);
+    EXPECT_EQ(page(lines[6]), "3/" + last);
+}
+
+}  // namespace
