@@ -37,6 +37,9 @@ int PrintOutput::print(const print::platform::PrintJob& job) {
         return -1;
     }
     print::render::PrintTarget target;
+    target.warn = [](long page, const std::string& warning) {
+        std::cerr << "warning: page " << page << ": " << warning << "\n";
+    };
     if (!m_pdf.empty())
         target.pdfPath = numberedPath(m_pdf, m_printed + m_failures + 1);
     else

@@ -21,7 +21,8 @@ void prepareRenderOutput() {
     print::render::ensureGuiApplication();
 }
 
-std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output) {
+std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output,
+                              const PageWarning& warn) {
     namespace render = print::render;
     print::layout::ReportLayout& layout = print::layout::layoutOf(report);
     const long count = layout.pageCount();
@@ -32,7 +33,7 @@ std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutp
         for (long page = 1; page <= count; ++page) pages.push_back(page);
     }
     const render::PagePainter painter(layout.fontMetrics());
-    const render::PageSource source = render::pagesOf(report);
+    const render::PageSource source = render::reportingWarnings(render::pagesOf(report), warn);
     if (!output.pdf.empty()) {
         render::PdfOptions options;
         options.title = render::printSettingsOf(report).documentName;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstdio>
 
 #include "common/text.h"
 #include "layout/layout_engine.h"
@@ -32,7 +33,8 @@ uint64_t mix(uint64_t h, uint64_t v) {
 }
 
 bool samePosition(const FlowPos& a, const FlowPos& b) {
-    if (a.row != b.row || a.stage != b.stage || a.level != b.level || a.segment != b.segment)
+    if (a.row != b.row || a.stage != b.stage || a.level != b.level || a.segment != b.segment ||
+        a.offset != b.offset)
         return false;
     if (!a.inner || !b.inner) return !a.inner && !b.inner;
     return samePosition(*a.inner, *b.inner);
@@ -231,7 +233,7 @@ long LayoutEngine::pageOfRow(long row) {
     auto key = [&](long page) {
         FlowPos s = pageStart(page);
         if (s.stage == Stage::Summary || s.stage == Stage::End) return 2 * rowCount() + 1;
-        bool within = s.inner || s.segment > 0 || s.stage == Stage::Trailer;
+        bool within = s.inner || s.segment > 0 || s.offset > 0 || s.stage == Stage::Trailer;
         return 2 * s.row + (within ? 1 : 0);
     };
     long lo = 1, hi = count;
@@ -372,6 +374,53 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
     return page;
 }
 
+std::optional<std::string> LayoutEngine::bandTooTall(double room, const std::string& path) {
+    ensureModel();
+    const LayoutModel& m = *m_model;
+    auto declared = [&](const BandModel& band) {
+        return std::max(0.0, number(band.height, std::min(1L, rowCount()), 0)) * m.py;
+    };
+    auto points = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", std::max(v, 0.0));
+        return std::string(text);
+    };
+    auto named = [&](const BandModel& band) {
+        return "\"" + (path.empty() ? band.name : path + "." + band.name) + "\"";
+    };
+    // Bands that grow and shrink with their content, or hold nested reports that break across
+    // pages, have no fixed height to hold against the page.
+    auto tooTall = [&](const BandModel& band, double holds) -> std::optional<std::string> {
+        if (band.autosize || !band.flows.empty()) return std::nullopt;
+        const double height = declared(band);
+        if (height <= holds + 0.01) return std::nullopt;
+        return "the band " + named(band) + " is " + points(height) +
+               " pt high, more than the " + points(holds) + " pt a page holds of it";
+    };
+    for (const BandModel* band : {&m.header, &m.footer})
+        if (auto message = tooTall(*band, room)) return message;
+    const double header = declared(m.header), footer = declared(m.footer);
+    const double body = room - header - footer;
+    if (body <= 0.01 && (header > 0 || footer > 0))
+        return "the bands " + named(m.header) + " and " + named(m.footer) + " (" +
+               points(header + footer) + " pt) leave no room for rows on a page of " +
+               points(room) + " pt";
+    std::vector<const BandModel*> bodyBands = {&m.detail, &m.summary};
+    for (const GroupModel& group : m.groups) {
+        bodyBands.push_back(&group.header);
+        bodyBands.push_back(&group.trailer);
+    }
+    for (const BandModel* band : bodyBands)
+        if (auto message = tooTall(*band, body)) return message;
+    for (const ObjectModel& o : m.objects) {
+        if (!o.child) continue;
+        const std::string inner = path.empty() ? o.name : path + "/" + o.name;
+        if (auto message = layoutOf(*o.child).layoutEngine().bandTooTall(body, inner))
+            return message;
+    }
+    return std::nullopt;
+}
+
 // --- ReportLayout -------------------------------------------------------------------------------
 
 namespace {
@@ -416,6 +465,13 @@ PageSetup ReportLayout::pageSetup() const {
 
 long ReportLayout::pageCount() {
     return m_engine->pageCount();
+}
+
+Status ReportLayout::checkBands() {
+    if (!m_engine->report().isCreated()) return Status::success();
+    if (auto message = m_engine->bandTooTall(pageSetup().printable().height, ""))
+        return Error{*message};
+    return Status::success();
 }
 
 Result<std::shared_ptr<const PageDisplayList>> ReportLayout::displayList(long page) {

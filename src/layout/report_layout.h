@@ -113,6 +113,10 @@ public:
     // The number of pages; at least 1 for a report with a definition (a report without rows
     // prints its header, summary and footer), 0 for a report without one.
     long pageCount() override;
+    // Whether every band of fixed height fits on a page (those of nested reports included): a
+    // taller one would print in slices across pages, so printing refuses it with an Error
+    // naming the band and the heights.
+    Status checkBands();
     // The display list of page `page` (1-based); an Error naming the page count when there is
     // no such page.
     Result<std::shared_ptr<const PageDisplayList>> displayList(long page);

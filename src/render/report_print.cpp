@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <set>
 
 #include "common/text.h"
@@ -207,13 +208,27 @@ PageSource pagesOf(engine::DataStore& report) {
     return [&report](long page) { return layout::layoutOf(report).displayList(page); };
 }
 
+PageSource reportingWarnings(PageSource source,
+                             std::function<void(long page, const std::string& warning)> warn) {
+    if (!warn) return source;
+    auto told = std::make_shared<std::set<long>>();
+    return [source = std::move(source), warn = std::move(warn), told](long page) {
+        auto list = source(page);
+        if (list.ok() && told->insert(page).second)
+            for (const std::string& warning : list.value()->warnings) warn(page, warning);
+        return list;
+    };
+}
+
 Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName) {
     PrintSettings settings = printSettingsOf(report);
     if (!documentName.empty()) settings.documentName = documentName;
     layout::ReportLayout& layout = layout::layoutOf(report);
+    if (Status fits = layout.checkBands(); !fits) return fits;
     const PagePainter painter(layout.fontMetrics());
-    return printPages(layout.pageCount(), pagesOf(report), settings, target, painter);
+    return printPages(layout.pageCount(), reportingWarnings(pagesOf(report), target.warn),
+                      settings, target, painter);
 }
 
 }  // namespace print::render

@@ -248,6 +248,29 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     fs::remove(bad);
 }
 
+TEST(PrintctlRender, ANumberWiderThanItsBoxIsWarnedOfAndABandNoPageHoldsRefused) {
+    std::string rows = "lineno\tgoods\tqty\tamount\n";
+    for (int i = 1; i <= 3; ++i)
+        rows += std::to_string(i) + "\t货品\t1\t" + (i == 2 ? "123456789012.50" : "2.50") + "\n";
+    const std::string file = writeTemp("wide.tsv", rows);
+    const std::string frame = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
+    // One line an object and page, whatever is drawn (display lists, PDF, pictures).
+    Outcome r = printctl("render " + frame + " --dump --pdf " + writeTemp("wide.pdf", ""));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: page 1: amount (123,456,789,012.50) is wider than its box\n"
+                     "warning: page 1: total (123,456,789,017.50) is wider than its box\n");
+    // A band of fixed height that no page holds is not laid out in slices without a word.
+    const std::string tall = writeTemp("tall.srd", "release 9;\ndatawindow(units=1 )\n"
+                                                    "header(height=100000 )\ndetail(height=20 )\n"
+                                                    "table(column=(type=long name=n dbname=\"n\" ) )\n");
+    Outcome refused = printctl("render " + tall + " --dump");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "error: the band \"header\" is 75000.0 pt high, more than the 805.9 pt "
+                           "a page holds of it\n");
+    fs::remove(file);
+}
+
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
     Outcome r = printctl("render d_print");
     EXPECT_EQ(r.exitCode, 0);
