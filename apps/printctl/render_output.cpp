@@ -33,7 +33,8 @@ std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutp
         for (long page = 1; page <= count; ++page) pages.push_back(page);
     }
     const render::PagePainter painter(layout.fontMetrics());
-    const render::PageSource source = render::reportingWarnings(render::pagesOf(report), warn);
+    const render::PageSource source =
+        render::reportingWarnings(render::pagesOf(report), warn, &painter);
     if (!output.pdf.empty()) {
         render::PdfOptions options;
         options.title = render::printSettingsOf(report).documentName;

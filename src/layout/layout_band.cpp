@@ -551,10 +551,13 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
             push(std::move(shape), hatched ? background() : std::nullopt);
             break;
         }
-        case ObjKind::Bitmap:
-            push(ImageBox{box, text(o.filename, row), o.invert});
+        case ObjKind::Bitmap: {
+            // A picture without a file name (one the host sets at run time) shows nothing.
+            std::string file = text(o.filename, row);
+            if (!trim(file).empty()) push(ImageBox{box, std::move(file), o.invert});
             border();
             break;
+        }
         case ObjKind::Report:
             drawNested(o, box, draw);
             border();

@@ -44,7 +44,6 @@ QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePai
 
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter) {
-    if (Status images = painter.checkImages(page); !images) return images;
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) return writeError(path, file.errorString());
     const QImage image = renderPage(page, dpi, painter);
@@ -68,7 +67,6 @@ Status writePdf(const std::vector<long>& pages, const PageSource& source, QIODev
         auto page = source(pages[i]);
         if (!page.ok()) return page.error();
         const layout::PageDisplayList& list = *page.value();
-        if (Status images = painter.checkImages(list); !images) return images;
         writer.setPageLayout(pageLayoutOf(list));
         if (i == 0) {
             if (!qp.begin(&writer)) return writeError(name, device.errorString());

@@ -209,13 +209,17 @@ PageSource pagesOf(engine::DataStore& report) {
 }
 
 PageSource reportingWarnings(PageSource source,
-                             std::function<void(long page, const std::string& warning)> warn) {
+                             std::function<void(long page, const std::string& warning)> warn,
+                             const PagePainter* painter) {
     if (!warn) return source;
     auto told = std::make_shared<std::set<long>>();
-    return [source = std::move(source), warn = std::move(warn), told](long page) {
+    return [source = std::move(source), warn = std::move(warn), told, painter](long page) {
         auto list = source(page);
-        if (list.ok() && told->insert(page).second)
-            for (const std::string& warning : list.value()->warnings) warn(page, warning);
+        if (!list.ok() || !told->insert(page).second) return list;
+        for (const std::string& warning : list.value()->warnings) warn(page, warning);
+        if (painter)
+            for (const std::string& warning : painter->pictureWarnings(*list.value()))
+                warn(page, warning);
         return list;
     };
 }
@@ -227,8 +231,9 @@ Status printReport(engine::DataStore& report, const PrintTarget& target,
     layout::ReportLayout& layout = layout::layoutOf(report);
     if (Status fits = layout.checkBands(); !fits) return fits;
     const PagePainter painter(layout.fontMetrics());
-    return printPages(layout.pageCount(), reportingWarnings(pagesOf(report), target.warn),
-                      settings, target, painter);
+    return printPages(layout.pageCount(),
+                      reportingWarnings(pagesOf(report), target.warn, &painter), settings, target,
+                      painter);
 }
 
 }  // namespace print::render

@@ -62,9 +62,11 @@ struct PrintTarget {
     std::function<void(long page, const std::string& warning)> warn;
 };
 
-// `source`, telling `warn` the warnings of each page the first time it is asked for.
+// `source`, telling `warn` the warnings of each page the first time it is asked for: those of
+// its layout, and the pictures `painter` (when given) cannot read.
 PageSource reportingWarnings(PageSource source,
-                             std::function<void(long page, const std::string& warning)> warn);
+                             std::function<void(long page, const std::string& warning)> warn,
+                             const PagePainter* painter = nullptr);
 
 PrintSettings printSettingsOf(engine::DataStore& report);
 

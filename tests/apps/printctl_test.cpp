@@ -271,6 +271,23 @@ TEST(PrintctlRender, ANumberWiderThanItsBoxIsWarnedOfAndABandNoPageHoldsRefused)
     fs::remove(file);
 }
 
+TEST(PrintctlRender, APictureWithoutAFileIsLeftOutAndAMissingOneWarnedOf) {
+    const std::string def = writeTemp(
+        "pictures.srd", "release 9;\ndatawindow(units=1 )\nheader(height=100 )\n"
+                        "detail(height=20 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n"
+                        "bitmap(band=header filename=\"\" x=\"0\" y=\"0\" width=\"50\" "
+                        "height=\"50\" name=p_assinatura )\n"
+                        "bitmap(band=header filename=\"/nonexistent/logo.png\" x=\"60\" y=\"0\" "
+                        "width=\"50\" height=\"50\" name=p_logo )\n");
+    const std::string pdf = writeTemp("pictures.pdf", "");
+    Outcome r = printctl("render " + def + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "pages: 1\n");
+    EXPECT_EQ(r.err, "warning: page 1: the picture /nonexistent/logo.png of p_logo cannot be "
+                     "read: File not found\n");
+    EXPECT_GT(fs::file_size(pdf), 0u);
+}
+
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
     Outcome r = printctl("render d_print");
     EXPECT_EQ(r.exitCode, 0);
