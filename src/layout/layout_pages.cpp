@@ -323,7 +323,13 @@ Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
         m_recent.splice(m_recent.begin(), m_recent, it);
         return std::shared_ptr<const PageDisplayList>(m_recent.front().second);
     }
-    std::shared_ptr<PageDisplayList> built = buildPage(number);
+    std::shared_ptr<PageDisplayList> built;
+    try {
+        built = buildPage(number);
+    } catch (const std::bad_alloc&) {
+        m_context.reset();
+        return Error{"there is not enough memory to lay out page " + std::to_string(number)};
+    }
     // Building may have laid out further pages (PageCount() in a footer) but not changed them.
     m_recent.emplace_front(number, built);
     if (m_recent.size() > kRecentPages) m_recent.pop_back();

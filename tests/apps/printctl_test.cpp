@@ -21,12 +21,14 @@ struct Outcome {
     std::string err;
 };
 
-// Runs printctl with `args`, feeding `input` on standard input.
-Outcome printctl(const std::string& args, const std::string& input = {}) {
+// Runs printctl with `args`, feeding `input` on standard input; `shell` runs before it in the
+// same shell (a ulimit).
+Outcome printctl(const std::string& args, const std::string& input = {},
+                 const std::string& shell = {}) {
     fs::path dir = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "in") << input;
-    std::string cmd = std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
+    std::string cmd = shell + std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
                       " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
     int status = std::system(cmd.c_str());
     auto slurp = [](const fs::path& p) {
@@ -286,6 +288,39 @@ TEST(PrintctlRender, APictureWithoutAFileIsLeftOutAndAMissingOneWarnedOf) {
     EXPECT_EQ(r.err, "warning: page 1: the picture /nonexistent/logo.png of p_logo cannot be "
                      "read: File not found\n");
     EXPECT_GT(fs::file_size(pdf), 0u);
+}
+
+TEST(PrintctlRender, ThousandsOfColumnsTakeLittleMemoryAndTooLittleIsAnError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit here";
+#endif
+    // Ten thousand columns of a grid with a few rows: a column costs its values, not a
+    // reservation for rows to come.
+    std::string def = "release 9;\ndatawindow(units=1 processing=1 )\nheader(height=20 )\n"
+                      "detail(height=20 )\ntable(";
+    std::string objects, rows, row;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string n = std::to_string(i), x = std::to_string(i * 45);
+        def += "column=(type=char(10) name=c" + n + " dbname=\"c" + n + "\" ) ";
+        objects += "text(band=header text=\"C" + n + "\" x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + "_t )\n";
+        objects += "column(band=detail id=" + std::to_string(i + 1) + " x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + " )\n";
+        rows += (i ? "\t" : "") + std::string("c") + n;
+        row += (i ? "\t" : "") + std::string("v") + n;
+    }
+    const std::string file = writeTemp("wide.srd", def + ")\n" + objects);
+    const std::string data = writeTemp("wide.tsv", rows + "\n" + row + "\n" + row + "\n");
+    const std::string render = "render " + file + " --rows " + data + " --dump --page 1";
+    Outcome fits = printctl(render, "", "ulimit -v 600000; ");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_NE(fits.out.find("\"v9999\""), std::string::npos);
+    // With too little memory it is an error, not an abort.
+    Outcome starved = printctl(render, "", "ulimit -v 150000; ");
+    EXPECT_EQ(starved.exitCode, 1) << starved.err;
+    EXPECT_NE(starved.err.find("there is not enough memory"), std::string::npos) << starved.err;
+    fs::remove(file);
+    fs::remove(data);
 }
 
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
