@@ -8,6 +8,7 @@
 #include "demo_window.h"
 #include "platform/datawindow_control.h"
 #include "platform/units.h"
+#include "print_window/w_print.h"
 #include "qt/control_widgets.h"
 #include "qt/qt_services.h"
 #include "render/report_print.h"
@@ -55,8 +56,11 @@ int writeScreenshots(DemoHost& host, qt::QtServices& services, const std::string
         const char* name;
         bool windowShots;
     };
-    const Shot shots[] = {{"305", "order-305", true}, {"508", "settlement-508", false},
-                          {"J01", "charge-J01", false}, {"", "sales-report", false}};
+    // Every bill the demo offers (102 is disabled) and the sales report.
+    const Shot shots[] = {{"305", "order-305", true},       {"101", "receiving-101", false},
+                          {"508", "settlement-508", false}, {"509", "settlement-509", false},
+                          {"J01", "charge-J01", false},     {"J02", "charge-J02", false},
+                          {"J03", "charge-J03", false},     {"", "sales-report", false}};
     const std::vector<Document> documents = host.documents();
     for (const Shot& shot : shots) {
         const Document* doc = nullptr;
@@ -72,6 +76,13 @@ int writeScreenshots(DemoHost& host, qt::QtServices& services, const std::string
             if (window.name() != "w_print") return;
             auto* preview = static_cast<platform::DataWindowControl*>(window.find("dw_preview"));
             if (!preview) return;
+            // A window whose report did not load prints nothing, here as on its print button.
+            if (auto* print = dynamic_cast<print_window::w_print*>(&window);
+                !print || !print->reportLoaded()) {
+                std::cerr << "error: " << shot.name << ": no report was loaded\n";
+                ok = false;
+                return;
+            }
             view.widget().resize(1280, 860);
             window.resizeTo(platform::pixelsToUnitsX(1280), platform::pixelsToUnitsY(860));
             view.refreshReports();

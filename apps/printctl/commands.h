@@ -3,7 +3,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstddef>
+
 namespace printctl {
+
+// The width of the template tables' operator columns (rtoperid, bpoperid): operator ids are
+// refused beyond it, on both back ends alike.
+constexpr size_t kMaxOperatorLength = 20;
 
 // `printctl dw`: the engine shell.
 void addDwCommand(CLI::App& app);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands.h"
+#include "input_file.h"
 
 #ifdef PRINTCTL_HAS_DB
 #include "common/encoding.h"
@@ -46,12 +47,9 @@ void runList(const LibOptions& o) {
 }
 
 std::string readDefinition(const LibOptions& o) {
-    std::ifstream in(o.definition, std::ios::binary);
-    if (!in) failWith("cannot read " + o.definition);
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) failWith("cannot read " + o.definition);
-    auto text = print::decodeLines(buf.str(), o.encoding);
+    auto read = readInputFile(o.definition);
+    if (!read) failWith(read.error().message);
+    auto text = print::decodeLines(read.value(), o.encoding);
     if (!text) failWith(o.definition + ": " + text.error().describe());
     return std::string(print::stripBom(text.value()));
 }

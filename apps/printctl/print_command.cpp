@@ -12,6 +12,7 @@
 #include "common/encoding.h"
 #include "common/text.h"
 #include "engine/library.h"
+#include "input_file.h"
 #include "platform/headless_services.h"
 #include "print_output.h"
 #include "print_service/host_context.h"
@@ -45,6 +46,7 @@ struct PrintOptions {
     std::string pdf;
     std::string printer;
     std::string script;
+    std::string dwname;
 };
 
 class UsageError : public std::runtime_error {
@@ -52,14 +54,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The whole of a definition or script file (regular files of bounded size only).
+std::string readInputFile(const std::string& path) {
+    auto read = printctl::readInputFile(path);
+    if (!read) throw UsageError(read.error().message);
+    return std::move(read).value();
+}
+
 std::string readDefinition(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError("cannot read " + path);
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    auto decoded = print::decodeText(buf.str(), "UTF-8");
+    auto decoded = print::decodeText(readInputFile(path), "UTF-8");
     if (!decoded.ok()) throw UsageError(path + ": " + decoded.error().message);
     return std::move(decoded).value();
+}
+
+// The data object name a host gives a window made from `path`: the file's name without its
+// extension (d_x.srd gives d_x).
+std::string dataObjectName(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
 }
 
 // The names of a definition's retrieval arguments, in their order.
@@ -83,12 +94,23 @@ std::vector<std::string> argumentNames(print::engine::DataStore& dw) {
     return names;
 }
 
-// Creates a host DataWindow from a definition file and retrieves it when it has a query.
-void loadHostWindow(DataWindowControl& dw, const std::string& path,
+// Creates a host DataWindow from a definition file under the data object name `name` (as a
+// host's window has one: report templates are filed by it) and retrieves it when it has a
+// query.
+void loadHostWindow(DataWindowControl& dw, const std::string& path, const std::string& name,
                     const std::vector<std::pair<std::string, std::string>>& args,
-                    print::db::Transaction& sqlca) {
+                    print::db::Transaction& sqlca, print::engine::MemoryLibrary& hostDefinitions) {
+    const std::string text = readDefinition(path);
     std::string error;
-    if (dw.Create(readDefinition(path), error) != 1) throw UsageError(path + ": " + error);
+    if (dw.Create(text, error) != 1) throw UsageError(path + ": " + error);
+    if (name.empty()) throw UsageError(path + ": the window needs a data object name (--dwname)");
+    for (const print::report_defs::Definition& own : print::report_defs::definitions())
+        if (print::iequals(own.name, name))
+            throw UsageError(path + ": " + name +
+                             " is a definition of the print component: name the window "
+                             "otherwise (--dwname for the report or the bill's detail)");
+    hostDefinitions.put(name, text);
+    if (dw.setDataObject(name) != 1) throw UsageError(path + ": " + dw.lastError());
     dw.SetTransObject(&sqlca);
     if (dw.Describe("DataWindow.Table.Select") == "?") return;
     std::vector<Value> values;
@@ -126,6 +148,12 @@ void setHostValue(print::service::HostContext& host, const std::string& assignme
 
 int runPrint(const PrintOptions& o) {
     namespace platform = print::platform;
+    // The schema keeps an operator id in 20 characters; PostgreSQL would refuse a longer one
+    // only when a template is saved, SQLite would keep it.
+    if (print::trim(o.oper).empty()) throw UsageError("--operator needs an operator id");
+    if (print::utf8Length(o.oper) > kMaxOperatorLength)
+        throw UsageError("--operator is longer than " + std::to_string(kMaxOperatorLength) +
+                         " characters: " + o.oper);
     if (o.bill.empty() == o.report.empty())
         throw UsageError("give either --bill (with --header and --detail) or --report");
     if (!o.bill.empty() && (o.header.empty() || o.detail.empty()))
@@ -164,6 +192,9 @@ int runPrint(const PrintOptions& o) {
     print::report_defs::install();
 
     auto& list = print::engine::LibrarySearchList::application();
+    // The host's windows, each under its data object name, before anything else of the host.
+    auto hostDefinitions = std::make_shared<print::engine::MemoryLibrary>("(printctl)");
+    list.append(hostDefinitions);
     for (const std::string& dir : o.defs)
         list.append(std::make_shared<print::engine::FolderLibrary>(dir));
     for (const std::string& file : {o.header, o.detail, o.detail2, o.report, o.head}) {
@@ -184,11 +215,10 @@ int runPrint(const PrintOptions& o) {
     PrintOutput output(o.pdf, o.printer);
     services.printer = [&](const platform::PrintJob& job) { return output.print(job); };
 
-    std::ifstream scriptFile;
+    std::istringstream scriptFile;
     std::unique_ptr<print::print_window::OperatorScript> script;
     if (!o.script.empty()) {
-        scriptFile.open(o.script);
-        if (!scriptFile) throw UsageError("cannot read the script " + o.script);
+        scriptFile.str(readInputFile(o.script));
         script = std::make_unique<print::print_window::OperatorScript>(services, scriptFile,
                                                                        std::cout, std::cerr);
         script->install();
@@ -199,10 +229,14 @@ int runPrint(const PrintOptions& o) {
         };
     }
 
+    auto load = [&](DataWindowControl& dw, const std::string& path, bool detail) {
+        const std::string name = detail && !o.dwname.empty() ? o.dwname : dataObjectName(path);
+        loadHostWindow(dw, path, name, args, host.sqlca, *hostDefinitions);
+    };
     if (!o.bill.empty()) {
-        loadHostWindow(dwHeader, o.header, args, host.sqlca);
-        loadHostWindow(dwDetail, o.detail, args, host.sqlca);
-        if (!o.detail2.empty()) loadHostWindow(dwDetail2, o.detail2, args, host.sqlca);
+        load(dwHeader, o.header, false);
+        load(dwDetail, o.detail, true);
+        if (!o.detail2.empty()) load(dwDetail2, o.detail2, false);
         if (!o.accessory.empty() && o.detail2.empty())
             host.gnu_print.of_print(o.bill, &dwHeader, &dwDetail, o.accessory);
         else if (!o.accessory.empty())
@@ -214,8 +248,8 @@ int runPrint(const PrintOptions& o) {
         else
             host.gnu_print.of_print(o.bill, &dwHeader, &dwDetail);
     } else {
-        loadHostWindow(dwDetail, o.report, args, host.sqlca);
-        if (!o.head.empty()) loadHostWindow(dwHeader, o.head, args, host.sqlca);
+        load(dwDetail, o.report, true);
+        if (!o.head.empty()) load(dwHeader, o.head, false);
         DataWindowControl* head = o.head.empty() ? nullptr : &dwHeader;
         if (o.docnameGiven)
             host.gnu_print.of_print(&dwDetail, head, o.docname);
@@ -249,6 +283,9 @@ void addPrintCommand(CLI::App& app) {
     cmd->add_option("--detail2", o->detail2, "The bill's second detail definition (.srd)");
     cmd->add_flag("--charge", o->charge, "Print the bill as a charge bill (no header)");
     cmd->add_option("--report", o->report, "Print a report: its DataWindow definition (.srd)");
+    cmd->add_option("--dwname", o->dwname,
+                    "The data object name of the report or bill detail (default: its file's "
+                    "name without .srd); report templates are filed by it");
     cmd->add_option("--head", o->head, "The report's condition form definition (.srd)");
     cmd->add_option("--docname", o->docname, "The report's print name: \"title,document\"")
         ->each([o](const std::string&) { o->docnameGiven = true; });

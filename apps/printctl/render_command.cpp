@@ -13,6 +13,7 @@
 #include "engine/datastore.h"
 #include "engine/library.h"
 #include "engine/row_import.h"
+#include "input_file.h"
 #include "layout/display_list.h"
 #include "layout/report_layout.h"
 #include "library_option.h"
@@ -41,15 +42,13 @@ struct RenderOptions {
 // Reads the rows file into `target`, replacing its rows.
 bool loadRows(const std::string& path, const std::string& encoding, DataStore& target,
               std::string& error) {
-    std::error_code ec;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buf;
-    if (in) buf << in.rdbuf();
-    if (!std::filesystem::is_regular_file(path, ec) || !in || in.bad()) {
+    // A regular file only: a device would be read without end.
+    auto read = readInputFile(path);
+    if (!read) {
         error = "cannot read the rows file '" + path + "'";
         return false;
     }
-    auto decoded = print::decodeLines(buf.str(), encoding);
+    auto decoded = print::decodeLines(read.value(), encoding);
     if (!decoded.ok()) {
         error = path + ": " + decoded.error().describe();
         return false;

@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "db/transaction.h"
 #include "engine/datastore.h"
+#include "input_file.h"
 #include "print_window/template_store.h"
 
 namespace printctl {
@@ -46,6 +47,10 @@ TemplateKey keyOf(const TemplateOptions& o) {
     if (o.bill.empty() == o.doc.empty())
         throw TemplateError("give either --bill ID or --doc DOCUMENT --owner OPERATOR");
     if (!o.doc.empty() && o.owner.empty()) throw TemplateError("--doc needs --owner");
+    // The width of the operator columns, on both back ends alike.
+    if (print::utf8Length(o.owner) > kMaxOperatorLength)
+        throw TemplateError("--owner is longer than " + std::to_string(kMaxOperatorLength) +
+                            " characters: " + o.owner);
     if (o.name.empty()) throw TemplateError("--name is needed");
     TemplateKey key;
     key.bill = !o.bill.empty();
@@ -65,11 +70,9 @@ void check(print::db::Transaction& sqlca, long rc) {
 }
 
 std::string readSyntax(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw TemplateError("cannot read " + path);
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    auto decoded = print::decodeText(buf.str(), "UTF-8");
+    auto read = readInputFile(path);
+    if (!read) throw TemplateError(read.error().message);
+    auto decoded = print::decodeText(read.value(), "UTF-8");
     if (!decoded.ok()) throw TemplateError(path + ": " + decoded.error().message);
     print::engine::DataStore dw;
     std::string error;

@@ -7,6 +7,12 @@
 #include "db/schema.h"
 
 namespace print::db {
+namespace detail {
+extern const std::string_view kDemoDefinition_d_printcharge_2;
+extern const std::string_view kDemoDefinition_d_printcharge_3;
+extern const std::string_view kDemoDefinition_d_demo_settle_detail;
+}  // namespace detail
+
 namespace {
 
 struct Goods {
@@ -437,6 +443,61 @@ Status loadBills(Loader& db) {
     return s;
 }
 
+// Charge bills J02 and J03 have no frame of their own for a new layout (only J01 has, by its
+// settlement category): a site that prints them has saved a default template for each, with the
+// frame of their settlement's category around the settlement lines. Bills that have templates
+// already (the site's own) are left as they are.
+struct DemoTemplate {
+    const char* billid;
+    const char* name;
+    const char* documentName;  // the bill's name, as a new layout takes it
+    std::string_view frame;
+    const char* libraryName;
+};
+
+std::string replaced(std::string text, std::string_view from, std::string_view to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+Status loadTemplates(Loader& db, Transaction& sqlca) {
+    const DemoTemplate templates[] = {
+        {"J02", "促销费用单", "促销费用单", detail::kDemoDefinition_d_printcharge_2,
+         "dp_J02DEMO24040109000000001"},
+        {"J03", "门店费用单", "门店费用单", detail::kDemoDefinition_d_printcharge_3,
+         "dp_J03DEMO24040109000000001"},
+    };
+    const Value saved(DateTime{*Date::fromYmd(2024, 4, 1), *Time::fromHms(9, 0, 0)});
+    for (const DemoTemplate& t : templates) {
+        auto found = db.exists("SELECT count(*) FROM T_GOODSPRINT1 WHERE bpbid = :id", {t.billid});
+        if (!found) return found.error();
+        if (found.value()) continue;
+        // The frame as the print window saves it: named for the bill, showing its list.
+        std::string frame(t.frame);
+        frame = replaced(frame, "print.documentname=\"Quarnest打印文档\"",
+                         std::string("print.documentname=\"") + t.documentName + "\"");
+        frame = replaced(frame, "dataobject=\"d_print_tmp\"",
+                         std::string("dataobject=\"") + t.libraryName + "\"");
+        if (Status s = db.exec("T_GOODSPRINT1",
+                               "INSERT INTO T_GOODSPRINT1 (bpbid, bpname, bpdate, bpdefault, "
+                               "bpdwname, bpoperid) VALUES (:id, :name, :saved, 'Y', :dwname, "
+                               "'0001')",
+                               {t.billid, t.name, saved, t.libraryName});
+            !s)
+            return s;
+        const std::vector<Value> key = {t.billid, t.name};
+        if (sqlca.updateBlob("UPDATE T_GOODSPRINT1 SET bpmaindw = :b WHERE bpbid = :id AND "
+                             "bpname = :name",
+                             frame, key) != 0 ||
+            sqlca.updateBlob("UPDATE T_GOODSPRINT2 SET bpdetaildw = :b WHERE bpbid = :id AND "
+                             "bpname = :name",
+                             detail::kDemoDefinition_d_demo_settle_detail, key) != 0)
+            return Error{"demo data, T_GOODSPRINT1: " + sqlca.sqlErrText()};
+    }
+    return {};
+}
+
 // The sales of a year, made by the database itself: a hundred thousand single INSERTs would take
 // minutes on a server. Each row is a deterministic mix of day, store, goods and quantity.
 Status loadSales(Loader& db, Backend backend, long rows) {
@@ -472,13 +533,32 @@ Result<std::vector<std::string>> loadDemoData(Transaction& sqlca, const DemoOpti
         return Error{"demo data, locking the schema: " + sqlca.sqlErrText()};
     Loader db(sqlca);
     auto present = db.exists("SELECT count(*) FROM T_DEMO_BILLHEAD", {});
-    if (!present || present.value()) (void)sqlca.rollback();
-    if (!present) return present.error();
-    if (present.value()) return report;
+    if (!present) {
+        (void)sqlca.rollback();
+        return present.error();
+    }
+    if (present.value()) {
+        // A demo database made before the charge bills had templates gets them.
+        auto missing = db.exists(
+            "SELECT count(*) FROM T_BILLMAIN m WHERE m.billid IN ('J02', "
+            "'J03') AND NOT EXISTS (SELECT 1 FROM T_GOODSPRINT1 p WHERE "
+            "p.bpbid = m.billid)",
+            {});
+        Status s = missing ? Status() : Status(missing.error());
+        if (s && missing.value()) {
+            s = loadTemplates(db, sqlca);
+            if (s && sqlca.commit() != 0) s = Error{"demo data, commit: " + sqlca.sqlErrText()};
+            if (s) report.push_back("saved the demo templates of the charge bills J02 and J03");
+        }
+        (void)sqlca.rollback();
+        if (!s) return s.error();
+        return report;
+    }
 
     Status s = loadHostRows(db);
     if (s) s = loadMasterData(db);
     if (s) s = loadBills(db);
+    if (s) s = loadTemplates(db, sqlca);
     if (s && options.saleRows > 0) s = loadSales(db, sqlca.backend(), options.saleRows);
     if (s && sqlca.commit() != 0) s = Error{"demo data, commit: " + sqlca.sqlErrText()};
     if (!s) {

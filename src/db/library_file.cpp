@@ -271,6 +271,14 @@ Result<LibraryFile> LibraryFile::openOrCreate(const std::string& path) {
     return LibraryFile(path, std::move(handle).value());
 }
 
+bool LibraryFile::unfinished(const std::string& path) {
+    if (!isRegularFile(path)) return false;
+    auto handle = Handle::connect(path, false);
+    if (!handle) return false;
+    auto state = handle.value()->inspect(path);
+    return state && state.value() == FileState::Empty;
+}
+
 Result<bool> LibraryFile::pending() const {
     if (!m_handle->pendingCreate) return false;
     if (!m_handle->db) {
@@ -421,6 +429,10 @@ bool fileDelete(const std::string& path) {
 
 int libraryCreate(const std::string& path, std::string_view comment) {
     return LibraryFile::create(path, comment) ? 1 : -1;
+}
+
+bool libraryUnfinished(const std::string& path) {
+    return LibraryFile::unfinished(path);
 }
 
 std::string libraryDirectory(const std::string& path) {

@@ -59,6 +59,8 @@ public:
     // Until then it reads as empty. Any number of processes may do this at once; each one's put
     // lands in the one library.
     static Result<LibraryFile> openOrCreate(const std::string& path);
+    // Whether `path` is a file in which no library was completed (see libraryUnfinished).
+    static bool unfinished(const std::string& path);
 
     LibraryFile(LibraryFile&&) noexcept;
     LibraryFile& operator=(LibraryFile&&) noexcept;
@@ -98,6 +100,9 @@ bool fileExists(const std::string& path);
 bool fileDelete(const std::string& path);
 // 1, or -1 when the file exists already (an empty one is taken over) or cannot be created.
 int libraryCreate(const std::string& path, std::string_view comment = {});
+// Whether `path` is a file in which no library was completed: empty, or left so by a create
+// that stopped (its journal is played back first). A create takes such a file over.
+bool libraryUnfinished(const std::string& path);
 // `name<TAB>YYYY-MM-DD HH:MM:SS<TAB>comment` and a newline for each DataWindow entry, ordered
 // by name; "" for an empty library and on error.
 std::string libraryDirectory(const std::string& path);

@@ -334,6 +334,31 @@ long Transaction::selectInto(std::string_view sql, const std::vector<Value>& par
     return 0;
 }
 
+long Transaction::selectIntoWithBlobs(std::string_view sql, const std::vector<Value>& params,
+                                      std::vector<Value>& into, const std::vector<ValueType>& types,
+                                      const std::vector<size_t>& blobColumns) {
+    std::vector<ValueType> typed = types;
+    for (size_t c : blobColumns) {
+        if (typed.size() <= c) typed.resize(c + 1, ValueType::String);
+        typed[c] = ValueType::String;
+    }
+    std::vector<Value> row;
+    const long code = selectInto(sql, params, row, typed);
+    if (code != 0) return code;
+    for (size_t c : blobColumns) {
+        if (c >= row.size()) continue;
+        if (row[c].isNull()) {
+            row[c] = Value(std::string());
+            continue;
+        }
+        auto decoded = decodeText(row[c].asString(), codePage());
+        if (!decoded) return fail(decoded.error().message);
+        row[c] = Value(std::move(decoded).value());
+    }
+    into = std::move(row);
+    return 0;
+}
+
 long Transaction::selectBlobBytes(std::string_view sql, const std::vector<Value>& params,
                                   std::string& bytes) {
     SingleRowReceiver receiver(nullptr, true);

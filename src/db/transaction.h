@@ -117,6 +117,13 @@ public:
     // `into` is left unchanged.
     long selectInto(std::string_view sql, const std::vector<Value>& params,
                     std::vector<Value>& into, const std::vector<ValueType>& types = {});
+    // SELECT INTO of a row that holds blobs: as selectInto, and each column whose index is in
+    // `blobColumns` is a blob read as text from the code page (a null blob gives ""), so that
+    // a row and its blobs come from one statement and thus one state of the database. An
+    // undecodable blob is -1 with iconv's reason.
+    long selectIntoWithBlobs(std::string_view sql, const std::vector<Value>& params,
+                             std::vector<Value>& into, const std::vector<ValueType>& types,
+                             const std::vector<size_t>& blobColumns);
     // SELECTBLOB: the first column of exactly one row, bytes in the code page, into UTF-8
     // `text`. A null blob gives "". Undecodable bytes are -1 with iconv's reason.
     long selectBlob(std::string_view sql, const std::vector<Value>& params, std::string& text);

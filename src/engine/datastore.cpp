@@ -538,6 +538,9 @@ int DataStore::RowsCopy(long startRow, long endRow, Buffer copyBuffer, DataStore
     long count = static_cast<long>(src.size());
     if (startRow < 1 || endRow < startRow || startRow > count) return -1;
     if (!target.m_created || target.m_columns.size() != m_columns.size()) return -1;
+    // Rows go by position: a column of another type would take values it cannot show (a row
+    // number as a date).
+    if (!sameColumnTypes(target)) return -1;
     endRow = std::min(endRow, count);
     size_t n = static_cast<size_t>(endRow - startRow + 1);
     // Take the ids first: source and target may share one row store.
@@ -586,15 +589,20 @@ int DataStore::RowsMove(long startRow, long endRow, Buffer moveBuffer, DataStore
     return 1;
 }
 
-int DataStore::ShareData(DataStore& secondary) {
-    if (&secondary == this || !m_created || !secondary.m_created) return -1;
-    if (secondary.m_columns.size() != m_columns.size()) return -1;
+bool DataStore::sameColumnTypes(const DataStore& other) const {
+    if (other.m_columns.size() != m_columns.size()) return false;
     for (size_t c = 0; c < m_columns.size(); ++c) {
         bool numA = m_columns[c].type == ValueType::Number || m_columns[c].type == ValueType::Long;
-        bool numB = secondary.m_columns[c].type == ValueType::Number ||
-                    secondary.m_columns[c].type == ValueType::Long;
-        if (m_columns[c].type != secondary.m_columns[c].type && !(numA && numB)) return -1;
+        bool numB = other.m_columns[c].type == ValueType::Number ||
+                    other.m_columns[c].type == ValueType::Long;
+        if (m_columns[c].type != other.m_columns[c].type && !(numA && numB)) return false;
     }
+    return true;
+}
+
+int DataStore::ShareData(DataStore& secondary) {
+    if (&secondary == this || !m_created || !secondary.m_created) return -1;
+    if (!sameColumnTypes(secondary)) return -1;
     if (secondary.m_sharePrimary) secondary.ShareDataOff();
     secondary.m_rows = m_rows;
     secondary.m_sharePrimary = this;

@@ -98,6 +98,8 @@ public:
     long InsertRow(long beforeRow);
     int DeleteRow(long row);
     int Reset();
+    // -1 (nothing copied) also when the target's columns differ in number or in type (numbers
+    // of either kind go together).
     int RowsCopy(long startRow, long endRow, Buffer copyBuffer, DataStore& target, long beforeRow,
                  Buffer targetBuffer);
     int RowsMove(long startRow, long endRow, Buffer moveBuffer, DataStore& target, long beforeRow,
@@ -208,6 +210,8 @@ private:
     void resetRows();
     Status loadStoredData(std::string_view source);
     std::vector<ValueType> columnTypes() const;
+    // As many columns as `other`, each of the same type or both numbers.
+    bool sameColumnTypes(const DataStore& other) const;
     std::string writeStoredData() const;
 
     // Where a `DataWindow.` band path such as "header.height" or "trailer.1.height" leads.

@@ -1,4 +1,6 @@
 // The printer settings page.
+#include <algorithm>
+
 #include "common/text.h"
 #include "panels/panel_support.h"
 #include "panels/panels.h"
@@ -156,8 +158,9 @@ int u_printset::of_setdwprint() {
             const Decimal percent = itemNumber(dw_set, 1, "scale").value_or(Decimal(100));
             value = numberText(*Decimal::divide(percent, Decimal(100)));
         } else if (std::string_view(f.column) == "copies") {
+            // The form's spin range: 1 to 999, whatever is typed.
             const long copies = wholeNumber(value).value_or(1);
-            value = std::to_string(copies < 1 ? 1 : copies);
+            value = std::to_string(std::clamp(copies, 1L, 999L));
         }
         r.Modify(std::string(f.property) + "=" + service::modifyQuote(value));
     }

@@ -150,6 +150,36 @@ void SingleLineEdit::type(std::string text) {
     modified();
 }
 
+void SingleLineEdit::typeKeys(std::string_view keys) {
+    const std::string& now = text();
+    const size_t caret = m_selStart + m_selLength;
+    std::string typed = utf8Substr(now, 0, m_selStart) + std::string(keys);
+    const size_t caretAfter = utf8Length(typed);
+    typed += utf8Substr(now, caret);
+    type(std::move(typed));
+    const size_t length = utf8Length(text());
+    selectText(std::min(caretAfter, length), 0);
+}
+
+void SingleLineEdit::setText(std::string text) {
+    Control::setText(std::move(text));
+    selectText(utf8Length(this->text()), 0);
+}
+
+void SingleLineEdit::selectText(size_t start, size_t length) {
+    const size_t total = utf8Length(text());
+    start = std::min(start, total);
+    length = std::min(length, total - start);
+    if (start == m_selStart && length == m_selLength) return;
+    m_selStart = start;
+    m_selLength = length;
+    notify(ControlChange::Selection);
+}
+
+std::string SingleLineEdit::selectedText() const {
+    return utf8Substr(text(), m_selStart, m_selLength);
+}
+
 void SingleLineEdit::modified() {
     if (onModified) onModified();
 }

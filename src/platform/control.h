@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text.h"
+
 namespace print::platform {
 
 class Window;
@@ -33,7 +35,18 @@ enum class ControlKind {
 };
 
 // What changed, for observers.
-enum class ControlChange { Geometry, Visible, Enabled, Text, Tag, Checked, Picture, Selection };
+// Focus is told to a window when the control that has its focus changes.
+enum class ControlChange {
+    Geometry,
+    Visible,
+    Enabled,
+    Text,
+    Tag,
+    Checked,
+    Picture,
+    Selection,
+    Focus
+};
 
 class ControlObserver {
 public:
@@ -138,11 +151,29 @@ class SingleLineEdit : public Control {
 public:
     SingleLineEdit(Control* parent, std::string name)
         : Control(parent, std::move(name), ControlKind::SingleLineEdit) {}
-    // The operator types `text` over the contents: the text changes and `modified` runs.
+    // The edit's new contents as the operator left them (a front end's edit hands over its whole
+    // text): the text changes and `modified` runs.
     void type(std::string text);
+    // The operator types `keys`: they take the place of the selected text, or go in at the
+    // caret when nothing is selected; then `modified` runs.
+    void typeKeys(std::string_view keys);
     virtual void modified();
     std::function<void()> onModified;
     int limit = 0;  // characters, 0 for none
+
+    // The selection, in characters: the platform's SelectText. A length of 0 is the caret at
+    // `start`. Setting the text puts the caret after it.
+    void selectText(size_t start, size_t length);
+    void selectAll() { selectText(0, utf8Length(text())); }
+    size_t selectionStart() const { return m_selStart; }
+    size_t selectionLength() const { return m_selLength; }
+    std::string selectedText() const;
+
+    void setText(std::string text);
+
+private:
+    size_t m_selStart = 0;
+    size_t m_selLength = 0;
 };
 
 class CheckBox : public Control {

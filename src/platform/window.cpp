@@ -45,7 +45,9 @@ int Window::triggerEvent(std::string_view event) {
 
 void Window::setFocus(Control* control) {
     if (control && control->kind() == ControlKind::Button) return;
+    if (m_focus == control) return;
     m_focus = control;
+    notify(ControlChange::Focus);
 }
 
 void Window::pressKey(KeyCode key, int keyFlags) {

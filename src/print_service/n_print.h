@@ -12,6 +12,7 @@
 // false, as each function says; nothing throws.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,8 +77,10 @@ public:
     // --- header texts and column conditions -----------------------------------------------------
     // The condition list of a condition form: "title@value" entries separated by tabs, one per
     // visible field with a label, range pairs (MIN/MAX tags on one database column) as one
-    // entry.
-    std::string of_setdwtotext(engine::DataStore& dw);
+    // entry. With `mayShow`, a field it refuses (by the field's name and tag; for a range, either
+    // field) gives "***" as its value, as the operator's column rights mask a list's columns.
+    using FieldRight = std::function<bool(const std::string& name, const std::string& tag)>;
+    std::string of_setdwtotext(engine::DataStore& dw, const FieldRight& mayShow = {});
     // Writes a condition list into the header band as texts "st_text_1", ... laid out
     // `columns` to a row (below 1: two) from `starty` down; updates existing ones in place and
     // destroys surplus ones.
@@ -92,8 +95,12 @@ public:
     void of_setaccvisible(engine::DataStore& dw, bool vis);
 
     // --- print library --------------------------------------------------------------------------
-    // 1, or -1 when the file did not exist and could not be created.
+    // 1, or -1 when the file did not exist (or held no completed library) and could not be
+    // created. Temporary entries (`kTemporaryPrefix` names without a stamp in their comment)
+    // older than a day, which killed sessions left, are removed.
     int of_setprintlib(const std::string& as_libfile);
+    // The prefix of the generated names of report objects in the print library.
+    static constexpr std::string_view kTemporaryPrefix = "dp_";
     bool of_libisvalid(const std::string& libfile) const;
     // Whether the library holds an entry of that name (whole name, not case sensitive).
     bool of_dwisinlib(const std::string& libfile, const std::string& dwname) const;
@@ -116,6 +123,7 @@ public:
     int of_deleteprintlib();
 
 private:
+    void removeLeftovers(const std::string& libfile);
     void printBill(const std::string& billid, DataWindow* header, DataWindow* detail,
                    DataWindow* detaila, const std::vector<std::string>* accessory,
                    const std::string* ischarge, bool withDetaila);

@@ -31,10 +31,32 @@ std::optional<std::string> listingRest(const std::string& listing, const std::st
 
 int n_print::of_setprintlib(const std::string& as_libfile) {
     is_printlib.clear();
-    if (!db::fileExists(as_libfile) && db::libraryCreate(as_libfile) != 1) return -1;
+    // A session killed while it created the library leaves an empty file (its journal played
+    // back): it is made a library as a missing one is.
+    if ((!db::fileExists(as_libfile) || db::libraryUnfinished(as_libfile)) &&
+        db::libraryCreate(as_libfile) != 1)
+        return -1;
     if (!onSearchList(as_libfile)) db::setLibraryList(db::getLibraryList() + "," + as_libfile);
     is_printlib = as_libfile;
+    removeLeftovers(as_libfile);
     return 1;
+}
+
+void n_print::removeLeftovers(const std::string& libfile) {
+    // A window removes the temporary entry of an unsaved layout when it closes; a session killed
+    // meanwhile leaves it. Temporary entries carry the generated "dp_" names and, unlike the
+    // copies of templates, no row stamp in their comment. A day is longer than any window stays
+    // open on one layout, so an older one belongs to no running session.
+    auto library = db::LibraryFile::open(libfile);
+    if (!library) return;
+    auto entries = library.value().entries();
+    if (!entries) return;
+    const DateTime now = DateTime::now();
+    const DateTime dayAgo{Date{now.date.days - 1}, now.time};
+    for (const db::LibraryEntry& entry : entries.value()) {
+        if (!istartsWith(entry.name, kTemporaryPrefix) || !entry.comment.empty()) continue;
+        if (entry.modified < dayAgo) (void)library.value().remove(entry.name);
+    }
 }
 
 bool n_print::of_libisvalid(const std::string& libfile) const {

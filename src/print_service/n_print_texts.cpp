@@ -67,7 +67,7 @@ void n_print::of_analyzetag(const std::string& coltag, std::string& flag, std::s
     dbname = dropParen(tag.substr(at + 1));
 }
 
-std::string n_print::of_setdwtotext(engine::DataStore& dw) {
+std::string n_print::of_setdwtotext(engine::DataStore& dw, const FieldRight& mayShow) {
     dw.AcceptText();
     const long row = dw.GetRow();
     const long count = describeNumber(dw, "DataWindow.Column.Count").value_or(0);
@@ -103,6 +103,9 @@ std::string n_print::of_setdwtotext(engine::DataStore& dw) {
         if (oper == "MAX") partner = "MIN";
 
         std::string value = valueOf(name);
+        const std::string rawTag = dw.Describe(column + ".tag");
+        bool shown =
+            !mayShow || mayShow(dw.Describe(column + ".name"), absent(rawTag) ? "" : rawTag);
         std::string title;
         if (partner.empty()) {
             title = dw.Describe(asciiLower(name) + "_t.text");
@@ -118,6 +121,9 @@ std::string n_print::of_setdwtotext(engine::DataStore& dw) {
                 if (otherTag.find(wanted) == std::string::npos) continue;
                 consumed.push_back(j);
                 partnerName = dw.Describe(other + ".name");
+                const std::string partnerTag = dw.Describe(other + ".tag");
+                if (mayShow && !mayShow(partnerName, absent(partnerTag) ? "" : partnerTag))
+                    shown = false;
             }
             std::string value1 = partnerName.empty() ? std::string() : valueOf(partnerName);
             if (partner == "MIN") std::swap(value, value1);
@@ -131,6 +137,7 @@ std::string n_print::of_setdwtotext(engine::DataStore& dw) {
                 value = "全部";
         }
         if (absent(title)) continue;
+        if (!shown) value = "***";
         list += "\t" + title + "@" + value;
     }
     return list.empty() ? list : list.substr(1);

@@ -263,6 +263,12 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
                      (static_cast<platform::CheckBox*>(c)->checked() ? "1" : "0");
         if (c->kind() == ControlKind::Tab)
             state += " selected=" + std::to_string(static_cast<platform::Tab*>(c)->selectedTab());
+        if (c->kind() == ControlKind::SingleLineEdit) {
+            auto* edit = static_cast<platform::SingleLineEdit*>(c);
+            state += std::string(" focus=") + (window.focusedControl() == c ? "1" : "0") +
+                     " selection=" + std::to_string(edit->selectionStart()) + "," +
+                     std::to_string(edit->selectionLength());
+        }
         if (c->kind() == ControlKind::DataWindow) {
             auto* dw = static_cast<DataWindowControl*>(c);
             state += " rows=" + std::to_string(dw->RowCount()) +
@@ -318,7 +324,9 @@ bool OperatorScript::runLine(platform::Window& window, const std::string& line) 
         if (c->kind() != ControlKind::SingleLineEdit)
             return fail("'" + path + "' is not a single-line edit");
         if (!c->enabled() || !c->shown()) return fail("'" + path + "' cannot be typed into");
-        static_cast<platform::SingleLineEdit*>(c)->type(rest);
+        // Keys go where the operator is: into the edit, over its selected text.
+        window.setFocus(c);
+        static_cast<platform::SingleLineEdit*>(c)->typeKeys(rest);
         return true;
     }
     if (command == "check") {

@@ -9,7 +9,9 @@
 //   mouse down|move|up @OBJECT [DX DY] [ctrl]   DX, DY report units from the object's top-left
 //                               corner on the page shown; without them its centre (a line's
 //                               midpoint)
-//   type CONTROL TEXT           check CONTROL on|off     set CONTROL ROW COLUMN VALUE
+//   type CONTROL TEXT           keys typed into an edit: over its selected text, else at the
+//                               caret
+//   check CONTROL on|off        set CONTROL ROW COLUMN VALUE
 //   answer N                    the button for the next message box
 //   filename PATH               the next file-save dialog's answer ("" cancels)
 //   fontdialog FACE HEIGHT WEIGHT ITALIC UNDERLINE STRIKEOUT COLOR | fontdialog cancel
@@ -17,7 +19,8 @@
 //   describe CONTROL TEXT       syntax CONTROL       modify CONTROL TEXT
 //   show CONTROL                the control's state: visible, enabled, checked, the selected
 //                               tab, a report control's rows, current row and shown page of
-//                               its pages ("page=2/7"), text (the window's name: its title)
+//                               its pages ("page=2/7"), an edit's selection and whether it has
+//                               the focus, text (the window's name: its title)
 //
 // CONTROL is a control's name or a dotted path through tab pages and panels
 // (`tabpage_setup.dw_set`); for describe, syntax and modify the path may go on into nested

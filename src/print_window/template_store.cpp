@@ -34,16 +34,75 @@ long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const s
 
 long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::string& frame,
                         std::string& report) {
-    const std::vector<Value> values = key.values();
-    const long main = sqlca.selectBlob(std::string(key.bill ? "SELECT bpmaindw FROM T_GOODSPRINT1"
-                                                            : "SELECT rtmdata FROM T_RPT_MODONE") +
-                                           key.where(),
-                                       values, frame);
-    if (main != 0) return main;
-    return sqlca.selectBlob(std::string(key.bill ? "SELECT bpdetaildw FROM T_GOODSPRINT2"
-                                                 : "SELECT rtcdata FROM T_RPT_MODTWO") +
-                                key.where(),
-                            values, report);
+    TemplateSnapshot stored;
+    const long rc = readTemplate(sqlca, key, stored);
+    if (rc != 0) return rc;
+    if (!stored.hasReportRow) return 100;
+    frame = std::move(stored.frame);
+    report = std::move(stored.report);
+    return 0;
+}
+
+long readTemplateRow(db::Transaction& sqlca, const TemplateKey& key, TemplateInfo& out) {
+    std::vector<Value> row;
+    const long rc = sqlca.selectInto(
+        key.bill
+            ? "SELECT 'x', bpdefault, bpdwname, bpoperid, bpdate FROM T_GOODSPRINT1" + key.where()
+            : "SELECT rtflag, rtdefault, rtdwcurname, rtoperid, rtoperdate FROM T_RPT_MODONE" +
+                  key.where(),
+        key.values(), row,
+        {ValueType::String, ValueType::String, ValueType::String, ValueType::String,
+         ValueType::DateTime});
+    if (rc != 0) return rc;
+    auto text = [&](size_t i) { return row[i].isNull() ? std::string() : row[i].toText(); };
+    out = TemplateInfo{};
+    out.key = key;
+    out.flag = key.bill ? std::string() : text(0);
+    out.isDefault = text(1);
+    out.libraryName = text(2);
+    out.key.oper = text(3);
+    out.stamp = templateStamp(row[4]);
+    return 0;
+}
+
+long countPublicOfOthers(db::Transaction& sqlca, const TemplateKey& key, long& count) {
+    std::vector<Value> row;
+    const long rc = sqlca.selectInto(
+        "SELECT COUNT(*) FROM T_RPT_MODONE WHERE rtdocname = :docname AND rtname = :name AND "
+        "rtoperid <> :oper AND rtflag = '0'",
+        key.values(), row, {ValueType::Long});
+    count = rc == 0 && !row.empty() && !row[0].isNull() ? static_cast<long>(row[0].asLong()) : 0;
+    return rc == 100 ? 0 : rc;
+}
+
+long readTemplate(db::Transaction& sqlca, const TemplateKey& key, TemplateSnapshot& out) {
+    const std::string sql =
+        key.bill ? "SELECT m.bpdate, m.bpdwname, '0', m.bpdefault, m.bpoperid, "
+                   "CASE WHEN t.bpname IS NULL THEN 0 ELSE 1 END, m.bpmaindw, t.bpdetaildw "
+                   "FROM T_GOODSPRINT1 m LEFT JOIN T_GOODSPRINT2 t ON t.bpbid = m.bpbid AND "
+                   "t.bpname = m.bpname WHERE m.bpbid = :billid AND m.bpname = :name"
+                 : "SELECT m.rtoperdate, m.rtdwcurname, m.rtflag, m.rtdefault, m.rtoperid, "
+                   "CASE WHEN t.rtname IS NULL THEN 0 ELSE 1 END, m.rtmdata, t.rtcdata "
+                   "FROM T_RPT_MODONE m LEFT JOIN T_RPT_MODTWO t ON t.rtdocname = m.rtdocname AND "
+                   "t.rtname = m.rtname AND t.rtoperid = m.rtoperid WHERE m.rtdocname = :docname "
+                   "AND m.rtname = :name AND m.rtoperid = :oper";
+    std::vector<Value> row;
+    const long rc =
+        sqlca.selectIntoWithBlobs(sql, key.values(), row,
+                                  {ValueType::DateTime, ValueType::String, ValueType::String,
+                                   ValueType::String, ValueType::String, ValueType::Long},
+                                  {6, 7});
+    if (rc != 0) return rc;
+    auto text = [&](size_t i) { return row[i].isNull() ? std::string() : row[i].toText(); };
+    out.stamp = templateStamp(row[0]);
+    out.libraryName = text(1);
+    out.flag = text(2);
+    out.isDefault = text(3);
+    out.owner = text(4);
+    out.hasReportRow = !row[5].isNull() && row[5].asLong() == 1;
+    out.frame = row[6].toText();
+    out.report = row[7].toText();
+    return 0;
 }
 
 long clearOtherDefaults(db::Transaction& sqlca, const TemplateKey& key) {

@@ -1,6 +1,7 @@
-// The template tables as statements: where a template's row is, writing its two syntax blobs,
-// keeping one default per document or bill id, holding a document's rows while a save runs,
-// listing, exporting and deleting. Used by the save dialog and by `printctl templates`.
+// The template tables as statements: where a template's row is, reading a template whole in
+// one statement, writing its two syntax blobs, keeping one default per document or bill id,
+// holding a document's rows while a save runs, listing, exporting and deleting. Used by the
+// print window, the save dialog and `printctl templates`.
 //
 // Report templates are keyed by document name, template name and owner (T_RPT_MODONE and
 // T_RPT_MODTWO); bill templates by bill id and template name (T_GOODSPRINT1 and
@@ -41,9 +42,35 @@ long lockTemplates(db::Transaction& sqlca, const TemplateKey& key);
 long writeTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, const std::string& frame,
                          const std::string& report);
 
-// Reads both syntaxes; 100 when the row is gone.
+// Reads both syntaxes, in one statement; 100 when the row (or its second row) is gone.
 long readTemplateSyntax(db::Transaction& sqlca, const TemplateKey& key, std::string& frame,
                         std::string& report);
+
+struct TemplateInfo;
+
+// The template's row without its syntaxes into `out` (key, flag, default, library name, stamp;
+// for bills `out.key.oper` is who saved it last). 0, 100 when there is none, -1 on error.
+long readTemplateRow(db::Transaction& sqlca, const TemplateKey& key, TemplateInfo& out);
+
+// How many public report templates of other operators have the key's document and name.
+long countPublicOfOthers(db::Transaction& sqlca, const TemplateKey& key, long& count);
+
+// One template as one statement reads it: the row and both syntaxes from the same state of the
+// database, so that a save committing meanwhile cannot give the frame of one save and the list
+// of another.
+struct TemplateSnapshot {
+    std::string stamp;        // "" for none
+    std::string libraryName;  // its report object in the print library
+    std::string flag;         // reports: "0" public, "1" private; bills "0"
+    std::string isDefault;
+    std::string owner;  // reports: the key's owner; bills: who saved it last
+    std::string frame;
+    std::string report;
+    bool hasReportRow = false;  // the second table holds the template's row
+};
+
+// 0, 100 when the template's row is gone, -1 on error.
+long readTemplate(db::Transaction& sqlca, const TemplateKey& key, TemplateSnapshot& out);
 
 // Clears the default flag of every other template of the key's document or bill id: other
 // names and the same name of other owners alike, so one default stays.

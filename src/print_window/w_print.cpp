@@ -297,8 +297,27 @@ void w_print::clickPreview() {
 
 void w_print::clickPrint() {
     PointerGuard pointer(ui(), Pointer::HourGlass);
+    if (!m_reportLoaded) {
+        ui().messageBox("错误", "没有装入报表，不能打印！", Icon::StopSign);
+        return;
+    }
     wf_clearselect();
     if (is_mode == "P") wf_setattrib();
+    // The settings page allows at most kMaxCopies; a template may hold any number.
+    std::string copies = trim(dw_preview.Describe("DataWindow.Print.Copies"));
+    if (copies.size() >= 2 && copies.front() == '"' && copies.back() == '"')
+        copies = trim(copies.substr(1, copies.size() - 2));
+    const bool digits =
+        !copies.empty() && copies.find_first_not_of("0123456789") == std::string::npos;
+    const auto n = Decimal::parse(copies);
+    // A number too long to read is more than any bound.
+    if ((n && *n > Decimal(kMaxCopies)) || (!n && digits)) {
+        ui().messageBox("错误",
+                        "打印份数(" + copies + ")超出允许的范围(1至" + std::to_string(kMaxCopies) +
+                            ")，不能打印！",
+                        Icon::StopSign);
+        return;
+    }
     platform::PrintJob job;
     job.report = &dw_preview;
     job.documentName = dw_preview.Describe("DataWindow.Print.DocumentName");

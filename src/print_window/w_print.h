@@ -13,7 +13,9 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -126,9 +128,11 @@ public:
     int wf_display(engine::DataStore& dw);
     int wf_display_dw(DataWindowControl& dw);
 
-    // The toolbar commands, as the buttons run them.
+    // The toolbar commands, as the buttons run them. Printing is refused while no report is
+    // loaded and when the report asks for more copies than kMaxCopies.
     void clickPreview();
     void clickPrint();
+    static constexpr int kMaxCopies = 999;
     // Exports the report to a file the operator chooses: 1 saved, 0 cancelled, -1 failed.
     int wf_saveas();
     static const char* exportFilters();
@@ -138,6 +142,17 @@ public:
     // The columns and computed fields masked for this operator in the shown list, by name
     // (lower case); empty when nothing is masked.
     const std::set<std::string>& maskedColumns() const { return m_masked; }
+    // The list's definition as a template keeps it: without the masks of this operator's rights
+    // (a template never holds masks; the rights of whoever loads it apply after each load).
+    std::string templateListSyntax(engine::DataStore& list) const;
+
+    // Whether a report is loaded: the last load went through to the end. Printing and exporting
+    // are refused while none is, so that an unfilled frame never reaches paper or a file.
+    bool reportLoaded() const { return m_reportLoaded; }
+    // The shown template's flags as stored: public (always for bills) and default. A new
+    // layout is public and not the default.
+    bool shownTemplatePublic() const { return m_shownPublic; }
+    bool shownTemplateDefault() const { return m_shownDefault; }
 
     // The report's document name: the part of the request's name after the first ",".
     std::string documentName() const;
@@ -150,7 +165,8 @@ public:
 
     // Set by the save dialog after the template rows are written.
     void afterSave(const std::string& name, const std::string& syntaxm, const std::string& syntaxc,
-                   const std::string& dwname, const std::string& stamp);
+                   const std::string& dwname, const std::string& stamp, bool isPublic,
+                   bool isDefault);
 
 protected:
     bool designerActive() const override { return is_mode == "V"; }
@@ -163,14 +179,29 @@ private:
     void connectEvents();
     void handToPanels();
     bool copyRows(DataWindowControl* source, engine::DataStore& target);
+    // Whether the operator's column rights apply to this request (bills, but not role "00"),
+    // and whether he is one of the site's operators exempt from them.
+    bool rightsApply() const;
+    bool rightsExempt();
+    static bool isComponentDefinition(const std::string& name);
     int loadChargeChild(const char* childName, DataWindowControl* source);
     int loadJournalChild(const char* childName, DataWindowControl* source);
     bool retrieveTemplateList();
     platform::Services& ui() const { return services(); }
 
+    // What masking changed on a column, to be put back in a template's copy of the list.
+    struct Unmasked {
+        std::string format;
+        std::optional<std::string> editFormat;  // for the edit style "edit"
+        std::optional<std::string> editMask;    // for the edit style "editmask"
+    };
 
     service::HostContext& m_host;
     std::set<std::string> m_masked;
+    std::map<std::string, Unmasked> m_unmasked;  // by object name as the list has it
+    bool m_reportLoaded = false;
+    bool m_shownPublic = true;
+    bool m_shownDefault = false;
     std::string m_lastExportError;
     std::unique_ptr<w_printtmp> m_printtmp;
 };

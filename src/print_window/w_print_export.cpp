@@ -40,6 +40,10 @@ const char* w_print::exportFilters() {
 }
 
 int w_print::wf_saveas() {
+    if (!m_reportLoaded) {
+        ui().messageBox("错误", "没有装入报表，不能保存为文件！", Icon::StopSign);
+        return -1;
+    }
     // Markers of the designer never reach a file.
     wf_clearselect();
     std::string directory = (std::filesystem::path(m_host.gs_path) / "OUTDATA").string();

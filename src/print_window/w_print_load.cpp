@@ -9,6 +9,7 @@
 #include "engine/format.h"
 #include "print_service/modify_text.h"
 #include "print_window/w_print.h"
+#include "report_defs/report_defs.h"
 
 namespace print::print_window {
 
@@ -26,6 +27,15 @@ long describeLong(engine::DataStore& dw, const std::string& item) {
     if (auto n = parseInteger(answer)) return static_cast<long>(*n);
     if (auto d = Decimal::parse(answer)) return static_cast<long>(d->toInt64());
     return 0;
+}
+
+// A property's value from Describe's answer: a value holding a tab (an expression) comes back
+// quoted whole; no value ("?", "!") is "".
+std::string propertyText(const std::string& answer) {
+    if (answer == "?" || answer == "!") return "";
+    if (answer.size() >= 2 && answer.front() == '"' && answer.back() == '"')
+        return answer.substr(1, answer.size() - 2);
+    return answer;
 }
 
 std::string formatted(const std::optional<Value>& value, std::string_view format) {
@@ -57,6 +67,8 @@ bool w_print::copyRows(DataWindowControl* source, engine::DataStore& target) {
 int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_syntaxc,
                            const std::string& as_repname) {
     service::n_print& request = m_host.gnu_print;
+    // Whatever was shown gives way; until this load is through nothing may be printed.
+    m_reportLoaded = false;
     engine::DataWindowChild* previous = nullptr;
     if (dw_preview.GetChild("dw_report", previous) == 1 && previous) {
         if (ib_sharedata)
@@ -67,6 +79,13 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
 
     if (service::f_str_isnull(as_repname) || service::f_str_isnull(as_syntaxm)) {
         ui().messageBox("提示", "装入模板失败(DATAWINDOW名称或语法为空)！");
+        return -1;
+    }
+    // The component's own definitions come first on the search list: a library entry of the
+    // same name would never be found, and the list would show, say, a frame.
+    if (isComponentDefinition(as_repname)) {
+        ui().messageBox("提示", "装入模板失败(" + as_repname + "为系统报表名称)！",
+                        Icon::Exclamation);
         return -1;
     }
     if (as_syntaxc.empty()) {
@@ -92,7 +111,10 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
     dw_preview.Modify("dw_report.dataobject=" + modifyQuote(as_repname));
     if (request.is_printname.find(',') != std::string::npos) {
         const std::string title = reportTitle();
-        dw_preview.Modify("st_repname.text=" + modifyQuote(title));
+        // A title the operator gave the template stays; only the frame's placeholder gives way.
+        const std::string shown = dw_preview.Describe("st_repname.text");
+        if (shown.empty() || shown == "repname")
+            dw_preview.Modify("st_repname.text=" + modifyQuote(title));
         dw_preview.Modify("DataWindow.Print.DocumentName=" + modifyQuote(title));
     }
 
@@ -103,8 +125,9 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
     }
     wf_backgroundcolor(*list);
     list->SetTransObject(&m_host.sqlca);
-    const bool applyRights = request.is_mode == "B" && m_host.gs_role != "00";
+    const bool applyRights = rightsApply();
     m_masked.clear();
+    m_unmasked.clear();
 
     if (!ib_sharedata) {
         // The list shows the request's rows only: rows its definition carries (a host's report
@@ -127,7 +150,13 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
         list->Reset();
         list->InsertRow(0);
         list->DeleteRow(list->RowCount());
-        copyRows(request.idw_detail, *list);
+        // Rows that do not fit the list (another report's columns) would print under the wrong
+        // headings: the load fails as a copied one does.
+        if (!copyRows(request.idw_detail, *list)) {
+            list->Reset();
+            ui().messageBox("错误", "数据格式出现错误(RowsCopy)！", Icon::StopSign);
+            return -1;
+        }
         if (applyRights) wf_douserright(*list);
     }
 
@@ -152,7 +181,7 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
         if (loadJournalChild("dw_charge", request.idw_detaila) != 1) return -1;
     }
 
-    wf_setdwprop();
+    if (wf_setdwprop() != 1) return -1;
     wf_buildcond();
     request.of_setaccessory(dw_preview);
     if (ib_newbill) {
@@ -162,7 +191,47 @@ int w_print::wf_loadreport(const std::string& as_syntaxm, const std::string& as_
     }
     handToPanels();
     resetHistory();
+    m_reportLoaded = true;
     return 1;
+}
+
+bool w_print::rightsApply() const {
+    return m_host.gnu_print.is_mode == "B" && m_host.gs_role != "00";
+}
+
+bool w_print::rightsExempt() {
+    // The operators exempt from masking are the site's choice: a comma-separated list of staff
+    // numbers and operator codes in site parameter PRIVOPER.
+    const std::string oper = asciiUpper(trim(m_host.gs_opergh));
+    if (oper.empty()) return false;
+    for (const std::string& code : split(m_host.f_getprivpara("PRIVOPER"), ','))
+        if (!trim(code).empty() && asciiUpper(trim(code)) == oper) return true;
+    return false;
+}
+
+bool w_print::isComponentDefinition(const std::string& name) {
+    for (const report_defs::Definition& d : report_defs::definitions())
+        if (iequals(d.name, trim(name))) return true;
+    return false;
+}
+
+std::string w_print::templateListSyntax(engine::DataStore& list) const {
+    const std::string syntax = list.Describe("DataWindow.Syntax");
+    if (m_unmasked.empty()) return syntax;
+    // Put back what masking changed, on a copy: the shown list stays masked.
+    engine::DataStore copy;
+    std::string error;
+    if (copy.Create(syntax, error) != 1) return syntax;
+    for (const auto& [name, original] : m_unmasked) {
+        // A format the operator set since (on the columns page) is his, not a mask.
+        if (copy.Describe(name + ".format") != "***") continue;
+        copy.Modify(name + ".Format=" + modifyQuote(original.format));
+        if (original.editFormat)
+            copy.Modify(name + ".edit.format=" + modifyQuote(*original.editFormat));
+        if (original.editMask)
+            copy.Modify(name + ".editmask.mask=" + modifyQuote(*original.editMask));
+    }
+    return copy.Describe("DataWindow.Syntax");
 }
 
 int w_print::loadChargeChild(const char* childName, DataWindowControl* source) {
@@ -213,7 +282,8 @@ std::string w_print::wf_getdwname() {
     std::string number = std::to_string(m_host.f_random() % 100000);
     number.insert(0, 5 - std::min<size_t>(5, number.size()), '0');
     // Entry names hold at most 80 characters; the time and number at the end keep it unique.
-    std::string prefix = "dp_" + entryNamePart(key) + entryNamePart(m_host.gs_appid);
+    std::string prefix = std::string(service::n_print::kTemporaryPrefix) + entryNamePart(key) +
+                         entryNamePart(m_host.gs_appid);
     if (prefix.size() > 63) prefix.resize(63);
     const std::string name = prefix + stamp + number;
     if (request.of_dwisinlib(name)) request.of_deletelibdw(name);
@@ -264,8 +334,12 @@ int w_print::wf_setdwprop() {
         }
     } else {
         std::string line;
-        if (db::readAddressLine(m_host.sqlca, line) == 0)
-            dw_preview.Modify("st_address.text=" + modifyQuote(line));
+        const long rc = db::readAddressLine(m_host.sqlca, line);
+        if (rc < 0) {
+            m_host.f_ora_err();
+            return -1;
+        }
+        if (rc == 0) dw_preview.Modify("st_address.text=" + modifyQuote(line));
     }
     dw_preview.Modify("DataWindow.Print.Preview.Zoom=100");
     return 1;
@@ -274,8 +348,16 @@ int w_print::wf_setdwprop() {
 int w_print::wf_buildcond() {
     service::n_print& request = m_host.gnu_print;
     std::string texts;
-    if (request.ib_header_hav && request.idw_header && request.idw_header->RowCount() == 1)
-        texts = request.of_setdwtotext(*request.idw_header);
+    if (request.ib_header_hav && request.idw_header && request.idw_header->RowCount() == 1) {
+        // The header's fields obey the same rights as the list's columns: a cost total must not
+        // print in clear above a list whose prices are masked.
+        service::n_print::FieldRight mayShow;
+        if (rightsApply() && !rightsExempt())
+            mayShow = [this](const std::string& name, const std::string& tag) {
+                return m_host.f_colname_denicolumn(name) && m_host.f_coltag_denicolumn(tag);
+            };
+        texts = request.of_setdwtotext(*request.idw_header, mayShow);
+    }
     if (texts.empty()) {
         tabpage_text.hide();
         return 1;
@@ -299,14 +381,7 @@ int w_print::wf_resetrowno(engine::DataStore& dwc) {
 }
 
 int w_print::wf_douserright(engine::DataStore& adw_child) {
-    // The operators exempt from masking are the site's choice: a comma-separated list of staff
-    // numbers and operator codes in site parameter PRIVOPER.
-    std::vector<std::string> privileged;
-    for (const std::string& code : split(m_host.f_getprivpara("PRIVOPER"), ','))
-        if (!trim(code).empty()) privileged.push_back(asciiUpper(trim(code)));
-    const std::string oper = asciiUpper(trim(m_host.gs_opergh));
-    const bool exempt =
-        !oper.empty() && std::find(privileged.begin(), privileged.end(), oper) != privileged.end();
+    const bool exempt = rightsExempt();
 
     std::string objects = adw_child.Describe("DataWindow.VisualObjects");
     if (objects == "!" || objects == "?") return 1;
@@ -321,6 +396,12 @@ int w_print::wf_douserright(engine::DataStore& adw_child) {
         const bool nameAllowed = m_host.f_colname_denicolumn(name);
         const bool tagAllowed = m_host.f_coltag_denicolumn(tag);
         if ((!nameAllowed || !tagAllowed) && format != "***" && !exempt) {
+            Unmasked& original = m_unmasked[name];
+            original.format = propertyText(format);
+            if (style == "edit")
+                original.editFormat = propertyText(adw_child.Describe(name + ".edit.format"));
+            if (style == "editmask")
+                original.editMask = propertyText(adw_child.Describe(name + ".editmask.mask"));
             adw_child.Modify(name + ".Format='***'");
             if (style == "edit") adw_child.Modify(name + ".edit.format='***'");
             if (style == "editmask") adw_child.Modify(name + ".editmask.mask='***'");

@@ -40,17 +40,16 @@ void w_print::ue_loadtemplate() {
         return;
 
     PointerGuard pointer(ui(), Pointer::HourGlass);
-    const bool bill = request.is_mode == "B";
-    std::vector<Value> key = bill ? std::vector<Value>{Value(request.is_billid), Value(name)}
-                                  : std::vector<Value>{Value(docname), Value(name), Value(oper)};
-    const std::string where = bill ? " WHERE bpbid = :billid AND bpname = :name"
-                                   : " WHERE rtdocname = :docname AND rtname = :name AND "
-                                     "rtoperid = :oper";
-    std::vector<Value> found;
-    const long rc =
-        sqlca.selectInto(bill ? "SELECT bpdate, bpdwname FROM T_GOODSPRINT1" + where
-                              : "SELECT rtoperdate, rtdwcurname FROM T_RPT_MODONE" + where,
-                         key, found, {ValueType::DateTime, ValueType::String});
+    TemplateKey key;
+    key.bill = request.is_mode == "B";
+    key.billid = request.is_billid;
+    key.docname = docname;
+    key.name = name;
+    key.oper = oper;
+    // The row and both syntaxes in one statement: a save committing meanwhile cannot give the
+    // frame of one save and the list of another.
+    TemplateSnapshot stored;
+    const long rc = readTemplate(sqlca, key, stored);
     if (rc < 0) {
         m_host.f_ora_err();
         return;
@@ -59,8 +58,8 @@ void w_print::ue_loadtemplate() {
         ui().messageBox("提示", "装入模板失败(NOT FOUND)！");
         return;
     }
-    const std::string dwname = found.size() > 1 && !found[1].isNull() ? found[1].toText() : "";
-    if (trim(dwname).empty()) {
+    const std::string dwname = trim(stored.libraryName);
+    if (dwname.empty()) {
         ui().messageBox("提示", "装入模板失败(打印模板DATAWINDOW为空)！");
         return;
     }
@@ -69,51 +68,40 @@ void w_print::ue_loadtemplate() {
     // The library copy is reused only when it was imported from this very version of the row:
     // its entry records the row's stamp. Any other copy (older, newer, or from another
     // database) is replaced.
-    const std::string stamp = found.empty() ? "" : templateStamp(found[0]);
     bool fromDatabase = true;
-    if (!stamp.empty() && request.of_dwisinlib(dwname) && request.of_getdwcomment(dwname) == stamp)
+    if (!stored.stamp.empty() && request.of_dwisinlib(dwname) &&
+        request.of_getdwcomment(dwname) == stored.stamp)
         fromDatabase = false;
 
-    auto readBlob = [&](const std::string& sql, std::string& text) {
-        const long status = sqlca.selectBlob(sql, key, text);
-        if (status < 0) {
-            m_host.f_ora_err();
-            return false;
-        }
-        if (status == 100) {
-            ui().messageBox("提示", "装入模板失败(NOT FOUND)！");
-            return false;
-        }
-        if (text.empty()) {
-            ui().messageBox("提示", "装入模板失败(DATAWINODW SYNTAX为空)！");
-            return false;
-        }
-        return true;
-    };
     std::string syntax2;
     if (fromDatabase) {
         request.of_deletelibdw(dwname);
-        if (!readBlob(bill ? "SELECT bpdetaildw FROM T_GOODSPRINT2" + where
-                           : "SELECT rtcdata FROM T_RPT_MODTWO" + where,
-                      syntax2))
+        if (!stored.hasReportRow) {
+            ui().messageBox("提示", "装入模板失败(NOT FOUND)！");
             return;
+        }
+        if (stored.report.empty()) {
+            ui().messageBox("提示", "装入模板失败(DATAWINODW SYNTAX为空)！");
+            return;
+        }
+        syntax2 = stored.report;
     }
-    std::string syntax1;
-    if (!readBlob(bill ? "SELECT bpmaindw FROM T_GOODSPRINT1" + where
-                       : "SELECT rtmdata FROM T_RPT_MODONE" + where,
-                  syntax1))
+    if (stored.frame.empty()) {
+        ui().messageBox("提示", "装入模板失败(DATAWINODW SYNTAX为空)！");
         return;
+    }
 
-    is_printdw = dwname;
-    is_importstamp = stamp;
-    int loaded = wf_loadreport(syntax1, syntax2, dwname);
+    is_importstamp = stored.stamp;
+    int loaded = wf_loadreport(stored.frame, syntax2, dwname);
     if (loaded == 1 && isJournalBill(request.is_billid))
-        loaded = wf_loadreport(syntax1, syntax2, dwname);
+        loaded = wf_loadreport(stored.frame, syntax2, dwname);
     is_importstamp.clear();
     if (loaded != 1) return;
     is_tmpname = name;
     setTitle("打印 - " + is_tmpname);
     ib_new = false;
+    m_shownPublic = key.bill || stored.flag != "1";
+    m_shownDefault = stored.isDefault == "Y";
 }
 
 void w_print::ue_newtemplate() {
@@ -127,9 +115,13 @@ void w_print::ue_newtemplate() {
     } else if (request.is_billid == "J01" && request.idw_header) {
         const std::string seqno = itemText(*request.idw_header, 1, "seqno");
         std::vector<Value> category;
-        if (m_host.sqlca.selectInto("SELECT djlb FROM T_SUPPLYBALANCE WHERE seqno = :seqno",
-                                    {Value(seqno)}, category) == 0 &&
-            !category.empty()) {
+        const long rc = m_host.sqlca.selectInto(
+            "SELECT djlb FROM T_SUPPLYBALANCE WHERE seqno = :seqno", {Value(seqno)}, category);
+        if (rc < 0) {
+            m_host.f_ora_err();
+            return;
+        }
+        if (rc == 0 && !category.empty() && !category[0].isNull()) {
             const std::string djlb = trim(category[0].toText());
             if (djlb == "1" || djlb == "2" || djlb == "3" || djlb == "9")
                 frame.SetDataObject("d_printcharge_" + djlb);
@@ -158,6 +150,8 @@ void w_print::ue_newtemplate() {
         }
     }
     ib_new = true;
+    m_shownPublic = true;
+    m_shownDefault = false;
 }
 
 void w_print::ue_deltemplate() {
@@ -226,6 +220,11 @@ void w_print::ue_deltemplate() {
 }
 
 void w_print::ue_savetemplate() {
+    // Nothing loaded (a failed load): the frame left over is no layout to keep.
+    if (!m_reportLoaded) {
+        ui().messageBox("错误", "当前模板存在错误，不能保存！", Icon::StopSign);
+        return;
+    }
     wf_setattrib();
     // The designer's markers are no part of the layout.
     wf_clearselect();
@@ -235,12 +234,14 @@ void w_print::ue_savetemplate() {
 
 void w_print::afterSave(const std::string& name, const std::string& syntaxm,
                         const std::string& syntaxc, const std::string& dwname,
-                        const std::string& stamp) {
+                        const std::string& stamp, bool isPublic, bool isDefault) {
     const std::string previous = dw_preview.Describe("dw_report.dataobject");
     const bool wasNew = ib_new;
     is_tmpname = name;
     setTitle("打印 - " + name);
     ib_new = false;
+    m_shownPublic = isPublic;
+    m_shownDefault = isDefault;
     is_importstamp = stamp;
     wf_loadreport(syntaxm, syntaxc, dwname);
     is_importstamp.clear();

@@ -60,18 +60,30 @@ void w_savetemplate::ue_postopen() {
         sle_name.setText("新的打印模板");
         ib_newtemplate = true;
     }
+    // A layout never saved is new whatever name it shows: a template of that name belongs to
+    // someone else's save, and saving over it asks first.
+    if (m_print->ib_new) ib_newtemplate = true;
+    // Saving the shown template again keeps what it is unless the operator changes it.
+    const bool saved = !m_print->ib_new;
     if (m_print->host().gnu_print.is_mode == "B") {
         cbx_priv.hide();
         cbx_priv.setEnabled(false);
         cbx_priv.setChecked(false);
+        cbx_default.setEnabled(true);
     } else {
         cbx_priv.show();
         cbx_priv.setEnabled(true);
-        cbx_priv.setChecked(true);
+        cbx_priv.setChecked(!saved || m_print->shownTemplatePublic());
+        cbx_default.setEnabled(cbx_priv.checked());
     }
     cbx_default.show();
-    cbx_default.setEnabled(true);
-    cbx_default.setChecked(false);
+    cbx_default.setChecked(saved && m_print->shownTemplateDefault() && cbx_default.enabled());
+    focusName();
+}
+
+void w_savetemplate::focusName() {
+    setFocus(&sle_name);
+    sle_name.selectAll();
 }
 
 int w_savetemplate::triggerEvent(std::string_view event) {
@@ -94,6 +106,32 @@ void w_savetemplate::ue_ok_bill() {
     if (save(true)) closeWindow();
 }
 
+namespace {
+
+// What the overwrite question says about a stored row; "" when saving over it asks nothing.
+std::string overwriteQuestion(bool bill, const TemplateInfo& row) {
+    if (bill)
+        return row.isDefault == "Y"
+                   ? "该模板名称已存在，且为缺省模板，您的修改将影响到其他人对此模板的使用！"
+                     "您确信要保存并覆盖该模板吗？"
+                   : "该模板名称已存在，您确信要保存并覆盖该模板吗？";
+    if (row.flag == "0" && row.isDefault == "Y")
+        return "该模板名称已存在，且为公共缺省模板，您的修改将影响到其他人对此模板的使用！"
+               "您确信要保存并覆盖该模板吗？";
+    if (row.flag == "0")
+        return "该模板名称已存在，且为公共模板，您的修改将影响到其他人对此模板的使用！"
+               "您确信要保存并覆盖该模板吗？";
+    return "该模板名称已存在，您确信要保存并覆盖该模板吗？";
+}
+
+// Whether the row is still what the operator was asked about: its flags and its owner.
+bool sameAsAsked(const TemplateInfo& asked, const TemplateInfo& now) {
+    return asked.flag == now.flag && asked.isDefault == now.isDefault &&
+           asked.key.oper == now.key.oper;
+}
+
+}  // namespace
+
 bool w_savetemplate::save(bool bill) {
     if (!m_print) return false;
     w_print& window = *m_print;
@@ -105,6 +143,7 @@ bool w_savetemplate::save(bool bill) {
     const std::string name = sle_name.text();
     if (trim(name).empty()) {
         ui.messageBox("提示", "请输入要保存的模板的名称！");
+        focusName();
         return false;
     }
     const std::string dwname = request.idw_detail ? request.idw_detail->dataObject() : "";
@@ -119,7 +158,8 @@ bool w_savetemplate::save(bool bill) {
     }
 
     std::optional<PointerGuard> pointer(std::in_place, ui, Pointer::HourGlass);
-    // Every way out before the commit undoes the attempt as a whole.
+    // Every way out before the commit undoes the attempt as a whole, and does so before any
+    // message: no transaction waits on the operator.
     auto abandon = [&] {
         if (sqlca.inTransaction()) sqlca.rollback();
         pointer.reset();
@@ -129,6 +169,12 @@ bool w_savetemplate::save(bool bill) {
         abandon();
         return false;
     };
+    auto nameTaken = [&] {
+        abandon();
+        ui.messageBox("提示", "该名称已被其他人使用，请重新命名！");
+        focusName();
+        return false;
+    };
 
     TemplateKey templateKey;
     templateKey.bill = bill;
@@ -136,24 +182,6 @@ bool w_savetemplate::save(bool bill) {
     templateKey.docname = docname;
     templateKey.name = name;
     templateKey.oper = host.gs_operid;
-    const std::vector<Value> key = templateKey.values();
-    const std::string where = templateKey.where();
-
-    // One save of a document or bill id at a time: the default stays unique.
-    if (lockTemplates(sqlca, templateKey) < 0) return failed();
-
-    if (!bill) {
-        std::vector<Value> count;
-        if (sqlca.selectInto("SELECT COUNT(*) FROM T_RPT_MODONE WHERE rtdocname = :docname AND "
-                             "rtname = :name AND rtoperid <> :oper AND rtflag = '0'",
-                             key, count) < 0)
-            return failed();
-        if (!count.empty() && count[0].toDecimal().value_or(Decimal()).sign() > 0) {
-            abandon();
-            ui.messageBox("提示", "该名称已被其他人使用，请重新命名！");
-            return false;
-        }
-    }
 
     engine::DataWindowChild* list = nullptr;
     if (window.dw_preview.GetChild("dw_report", list) != 1 || !list) {
@@ -161,57 +189,61 @@ bool w_savetemplate::save(bool bill) {
         ui.messageBox("错误", "当前模板存在错误，不能保存！", Icon::StopSign);
         return false;
     }
-    const std::string syntax2 = list->Describe("datawindow.syntax");
+    // The list as the template keeps it: without this operator's masks.
+    const std::string syntax2 = window.templateListSyntax(*list);
+    const std::string shownName = window.dw_preview.Describe("dw_report.dataobject");
+    // Bills save over the open template without a question.
+    const bool asks = !bill || ib_newtemplate || name != window.is_tmpname;
 
-    std::vector<Value> old;
-    const long existing =
-        sqlca.selectInto(bill ? "SELECT bpdefault, bpdwname, 'x' FROM T_GOODSPRINT1" + where
-                              : "SELECT rtflag, rtdefault, rtdwcurname FROM T_RPT_MODONE" + where,
-                         key, old);
-    if (existing < 0) return failed();
-
-    // Every save stores a new stamp; library copies record the stamp they came from, so other
-    // operators notice the change and fetch it.
-    DateTime saved = host.f_getsysdatetime();
-    const Value stamp(saved);
-    std::string dwcurname;
-    std::string dwoldname;
-    if (existing == 0) {
-        auto text = [&](size_t i) {
-            return i < old.size() && !old[i].isNull() ? old[i].toText() : std::string();
-        };
-        std::string question;
-        bool ask = true;
-        if (bill) {
-            dwoldname = text(1);
-            question =
-                text(0) == "Y"
-                    ? "该模板名称已存在，且为缺省模板，您的修改将影响到其他人对此模板的使用！"
-                      "您确信要保存并覆盖该模板吗？"
-                    : "该模板名称已存在，您确信要保存并覆盖该模板吗？";
-            ask = ib_newtemplate || name != window.is_tmpname;
-        } else {
-            dwoldname = text(2);
-            if (text(0) == "0" && text(1) == "Y")
-                question =
-                    "该模板名称已存在，且为公共缺省模板，您的修改将影响到其他人对此模板的"
-                    "使用！您确信要保存并覆盖该模板吗？";
-            else if (text(0) == "0")
-                question =
-                    "该模板名称已存在，且为公共模板，您的修改将影响到其他人对此模板的使用！"
-                    "您确信要保存并覆盖该模板吗？";
-            else
-                question = "该模板名称已存在，您确信要保存并覆盖该模板吗？";
+    // The questions come first, with nothing locked; under the lock the save checks that what
+    // the operator agreed to still holds, and asks again when it changed meanwhile.
+    TemplateInfo stored;
+    bool exists = false;
+    for (;;) {
+        long taken = 0;
+        if (!bill) {
+            if (countPublicOfOthers(sqlca, templateKey, taken) < 0) return failed();
+            if (taken > 0) return nameTaken();
         }
-        if (ask) {
+        TemplateInfo asked;
+        const long before = readTemplateRow(sqlca, templateKey, asked);
+        if (before < 0) return failed();
+        if (before == 0 && asks) {
             pointer.reset();
-            if (ui.messageBox("提示", question, Icon::Question, MessageButtons::OkCancel) == 2) {
+            if (ui.messageBox("提示", overwriteQuestion(bill, asked), Icon::Question,
+                              MessageButtons::OkCancel) == 2) {
                 abandon();
                 return false;
             }
             pointer.emplace(ui, Pointer::HourGlass);
         }
-        dwcurname = window.dw_preview.Describe("dw_report.dataobject");
+
+        // One save of a document or bill id at a time: the default stays unique.
+        if (lockTemplates(sqlca, templateKey) < 0) return failed();
+        if (!bill) {
+            if (countPublicOfOthers(sqlca, templateKey, taken) < 0) return failed();
+            if (taken > 0) return nameTaken();
+        }
+        const long now = readTemplateRow(sqlca, templateKey, stored);
+        if (now < 0) return failed();
+        const bool unchanged = now == before && (now == 100 || sameAsAsked(asked, stored));
+        // A row gone meanwhile is simply written anew; one that appeared or changed is asked
+        // about again, without the lock.
+        if (unchanged || now == 100 || !asks) {
+            exists = now == 0;
+            break;
+        }
+        sqlca.rollback();
+    }
+
+    // Every save stores a new stamp; library copies record the stamp they came from, so other
+    // operators notice the change and fetch it.
+    const DateTime saved = host.f_getsysdatetime();
+    const Value stamp(saved);
+    std::string dwcurname;
+    const std::string dwoldname = exists ? stored.libraryName : std::string();
+    if (exists) {
+        dwcurname = shownName;
         DateTime local;
         if (request.of_getdwdatetime(dwcurname, local) != 1) {
             abandon();
@@ -224,14 +256,14 @@ bool w_savetemplate::save(bool bill) {
             sql =
                 "UPDATE T_GOODSPRINT1 SET bpdate = :stamp, bpdefault = :isdefault, "
                 "bpdwname = :dwcurname, bpoperid = :oper" +
-                where;
+                templateKey.where();
             params = {stamp,         Value(isDefault), Value(dwcurname), Value(host.gs_operid),
                       Value(billid), Value(name)};
         } else {
             sql =
                 "UPDATE T_RPT_MODONE SET rtdwname = :dwname, rtdwcurname = :dwcurname, "
                 "rtflag = :flag, rtoperdate = :stamp, rtdefault = :isdefault" +
-                where;
+                templateKey.where();
             params = {Value(dwname),    Value(dwcurname), Value(flag), stamp,
                       Value(isDefault), Value(docname),   Value(name), Value(host.gs_operid)};
         }
@@ -281,7 +313,8 @@ bool w_savetemplate::save(bool bill) {
         window.dw_template.SetRow(row);
         window.dw_template.ScrollToRow(row);
     }
-    window.afterSave(name, syntax1, syntax2, dwcurname, templateStamp(stamp));
+    window.afterSave(name, syntax1, syntax2, dwcurname, templateStamp(stamp), flag == "0",
+                     isDefault == "Y");
     pointer.reset();
     ui.messageBox("提示", "打印模板保存成功！");
     return true;

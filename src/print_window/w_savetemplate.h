@@ -3,8 +3,13 @@
 // in one transaction that holds the document's template rows locked, keeps a single default,
 // commits, and has the print window show the saved layout.
 //
-// Every failure before the commit rolls the whole attempt back: nothing of it waits on the
-// host's transaction for a later commit.
+// Every question (overwrite) is asked before the transaction begins: no lock is held while the
+// operator reads a message. Under the lock the save checks that the stored row is still what
+// the question was about (there or not, its flags, its owner) and asks again when it changed.
+// The dialog opens with the shown template's flags, its name selected in `sle_name`.
+//
+// Every failure before the commit rolls the whole attempt back, before its message: nothing of
+// it waits on the host's transaction for a later commit.
 #pragma once
 
 #include <string>
@@ -40,6 +45,8 @@ public:
 private:
     // Writes the template; true when it was committed.
     bool save(bool bill);
+    // The name to type next: focus in `sle_name`, its text selected.
+    void focusName();
 
     w_print* m_print;
 };

@@ -280,7 +280,27 @@ void WindowView::applyAll(Control& control) {
         box->setChecked(static_cast<platform::CheckBox&>(control).checked());
     if (auto* tabs = qobject_cast<QTabWidget*>(widget))
         tabs->setCurrentIndex(static_cast<platform::Tab&>(control).selectedTab() - 1);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) applySelection(control, *edit);
+    if (&control == &m_window) applyFocus();
     m_applying = was;
+}
+
+void WindowView::applySelection(Control& control, QLineEdit& edit) {
+    const auto& model = static_cast<platform::SingleLineEdit&>(control);
+    const int start = static_cast<int>(model.selectionStart());
+    const int length = static_cast<int>(model.selectionLength());
+    if (length > 0)
+        edit.setSelection(start, length);
+    else
+        edit.setCursorPosition(start);
+}
+
+void WindowView::applyFocus() {
+    // The window's code puts the focus into an edit (a name to type); elsewhere the operator
+    // moves it (a report keeps the keys it was given by a click).
+    Control* focused = m_window.focusedControl();
+    if (!focused || focused->kind() != ControlKind::SingleLineEdit) return;
+    if (QWidget* widget = widgetOf(*focused)) widget->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowView::apply(Control& control, ControlChange change) {
@@ -317,6 +337,10 @@ void WindowView::apply(Control& control, ControlChange change) {
         case ControlChange::Selection:
             if (auto* tabs = qobject_cast<QTabWidget*>(widget))
                 tabs->setCurrentIndex(static_cast<platform::Tab&>(control).selectedTab() - 1);
+            if (auto* edit = qobject_cast<QLineEdit*>(widget)) applySelection(control, *edit);
+            break;
+        case ControlChange::Focus:
+            applyFocus();
             break;
         case ControlChange::Tag:
             break;

@@ -27,6 +27,7 @@
 #include "platform/window.h"
 
 class QKeyEvent;
+class QLineEdit;
 
 namespace print::qt {
 
@@ -74,6 +75,8 @@ private:
     void applyText(platform::Control& control, QWidget& widget);
     void applyPicture(platform::Control& control, QWidget& widget);
     void applyVisible(platform::Control& control, QWidget& widget);
+    void applySelection(platform::Control& control, QLineEdit& edit);
+    void applyFocus();
     // Runs an operator action on the model, then `afterAction`.
     void act(const std::function<void()>& action);
 

@@ -482,6 +482,9 @@ Status QtServices::printPages(const platform::PrintJob& job) {
     engine::DataStore& report = *job.report;
     render::PrintSettings settings = render::printSettingsOf(report);
     if (!job.documentName.empty()) settings.documentName = job.documentName;
+    if (settings.copies > render::kMaxCopies)
+        return Error{"the report asks for " + std::to_string(settings.copies) +
+                     " copies; at most " + std::to_string(render::kMaxCopies) + " can be printed"};
     layout::ReportLayout& layout = layout::layoutOf(report);
     auto pages = render::selectPages(settings.pageRange, settings.parity, layout.pageCount());
     if (!pages.ok()) return pages.error();
@@ -515,7 +518,7 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         } else if (QPrinterInfo::defaultPrinter().isNull()) {
             return Error{"there is no default printer: choose a printer in the print settings"};
         }
-        printer.setCopyCount(settings.copies);
+        printer.setCopyCount(static_cast<int>(settings.copies));
         printer.setCollateCopies(settings.collate);
     }
     if (!printer.isValid()) return Error{"cannot print on the printer \"" + target + "\""};

@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -106,7 +107,7 @@ Status printOnPrinter(const std::vector<long>& pages, const PageSource& source,
     if (!spool.flush()) return Error{failed + spool.errorString().toStdString()};
 
     QStringList args = {QStringLiteral("-d"), name, QStringLiteral("-n"),
-                        QString::number(std::max(1, settings.copies))};
+                        QString::number(std::max(1LL, settings.copies))};
     if (!settings.documentName.empty())
         args << QStringLiteral("-t") << QString::fromStdString(settings.documentName);
     args << QStringLiteral("-o")
@@ -132,10 +133,13 @@ Status printOnPrinter(const std::vector<long>& pages, const PageSource& source,
 
 PrintSettings printSettingsOf(engine::DataStore& report) {
     PrintSettings settings;
-    int copies = 0;
+    long long copies = 0;
     const std::string copiesText = trim(describeValue(report, "DataWindow.Print.Copies"));
-    std::from_chars(copiesText.data(), copiesText.data() + copiesText.size(), copies);
-    settings.copies = std::max(1, copies);
+    const auto read =
+        std::from_chars(copiesText.data(), copiesText.data() + copiesText.size(), copies);
+    // Digits too many to read are more copies than any bound, not one copy.
+    if (read.ec == std::errc::result_out_of_range) copies = std::numeric_limits<long long>::max();
+    settings.copies = std::max(1LL, copies);
     settings.collate = !iequals(trim(describeValue(report, "DataWindow.Print.Collate")), "no");
     settings.pageRange = trim(describeValue(report, "DataWindow.Print.Page.Range"));
     const std::string include = trim(describeValue(report, "DataWindow.Print.Page.RangeInclude"));
@@ -179,9 +183,9 @@ Result<std::vector<long>> selectPages(std::string_view range, PageParity parity,
                  ")"};
 }
 
-std::vector<long> withCopies(const std::vector<long>& pages, int copies, bool collate) {
+std::vector<long> withCopies(const std::vector<long>& pages, long long copies, bool collate) {
     std::vector<long> sequence;
-    const int n = std::max(1, copies);
+    const int n = static_cast<int>(std::clamp<long long>(copies, 1, kMaxCopies));
     sequence.reserve(pages.size() * static_cast<size_t>(n));
     if (collate) {
         for (int copy = 0; copy < n; ++copy)
@@ -194,6 +198,9 @@ std::vector<long> withCopies(const std::vector<long>& pages, int copies, bool co
 
 Status printPages(long pageCount, const PageSource& source, const PrintSettings& settings,
                   const PrintTarget& target, const PagePainter& painter) {
+    if (settings.copies > kMaxCopies)
+        return Error{"the report asks for " + std::to_string(settings.copies) +
+                     " copies; at most " + std::to_string(kMaxCopies) + " can be printed"};
     auto pages = selectPages(settings.pageRange, settings.parity, pageCount);
     if (!pages.ok()) return pages.error();
     if (target.pdfPath.empty())

@@ -1,7 +1,9 @@
 // Printing a report: the pages its print properties select, as often as they ask, into a PDF
 // file or onto a printer of the print system (CUPS).
 //
-// The print properties read from the report (`printSettingsOf`): Print.Copies (below 1 is 1),
+// The print properties read from the report (`printSettingsOf`): Print.Copies (below 1 is 1;
+// at most kMaxCopies are printed, a larger number is an error as the settings page allows no
+// more),
 // Print.Collate (yes unless "no"), Print.Page.Range ("1,3,5-10"; empty for every page),
 // Print.Page.RangeInclude (0 every page of the range, 1 odd pages, 2 even pages) and
 // Print.DocumentName. Paper, orientation, margins and scale are already in the pages layout
@@ -17,6 +19,7 @@
 // found on PATH and run without a shell.
 //
 // Failures come back as an Error, word for word:
+// - `the report asks for N copies; at most 999 can be printed`
 // - `the page range "TEXT" is not valid: give pages and ranges such as 1,3,5-10`
 // - `nothing to print: no odd page in the page range "TEXT" (the report has N pages)`, with
 //   "odd", "even" or nothing before "page", and without the range when none was given
@@ -46,8 +49,10 @@ namespace print::render {
 
 enum class PageParity { All, Odd, Even };
 
+constexpr int kMaxCopies = 999;
+
 struct PrintSettings {
-    int copies = 1;
+    long long copies = 1;
     bool collate = true;
     std::string pageRange;
     PageParity parity = PageParity::All;
@@ -74,7 +79,7 @@ PrintSettings printSettingsOf(engine::DataStore& report);
 Result<std::vector<long>> selectPages(std::string_view range, PageParity parity, long pageCount);
 
 // The sequence of pages a PDF holds for `copies` copies of `pages`.
-std::vector<long> withCopies(const std::vector<long>& pages, int copies, bool collate);
+std::vector<long> withCopies(const std::vector<long>& pages, long long copies, bool collate);
 
 // Prints `pageCount` pages of `source` as `settings` say.
 Status printPages(long pageCount, const PageSource& source, const PrintSettings& settings,

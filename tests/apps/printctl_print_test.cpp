@@ -408,6 +408,163 @@ TEST_P(PrintctlPrint, OperatorsSavingOneDocumentsDefaultAtOnceLeaveOneDefault) {
     EXPECT_EQ(refused, 2);
 }
 
+TEST_P(PrintctlPrint, ADefaultThatFailsToLoadPrintsNothingAndExitsOne) {
+    const std::string save = script("save.txt",
+                                    "click uob_preview\nclick uob_save\ntype sle_name 甲\n"
+                                    "check cbx_default on\nclick uob_ok\n");
+    ASSERT_EQ(printctl(printArgs("A", save)).exitCode, 0);
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("A.plib") +
+                             " --operator A --report " + tempPath("report.srd") +
+                             " --docname '商品清单,月结' ";
+    struct Case {
+        const char* damage;
+        const char* message;
+    };
+    // One damage after the other.
+    const Case cases[] = {
+        {"UPDATE T_RPT_MODONE SET rtmdata = NULL",
+         "message: 提示 | 装入模板失败(DATAWINODW SYNTAX为空)！ | None! | OK! -> 1\n"},
+        {"UPDATE T_RPT_MODONE SET rtdwcurname = ''",
+         "message: 提示 | 装入模板失败(打印模板DATAWINDOW为空)！ | None! | OK! -> 1\n"}};
+    for (const Case& c : cases) {
+        ASSERT_GE(sqlca.execute(c.damage), 0);
+        ASSERT_EQ(sqlca.commit(), 0);
+        const std::string pdf = tempPath("never.pdf");
+        Outcome r = printctl(base + "--pdf " + pdf);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, std::string(c.message) +
+                             "message: 错误 | 没有装入报表，不能打印！ | StopSign! | OK! -> 1\n"
+                             "error: nothing was printed\n");
+        EXPECT_FALSE(std::filesystem::exists(pdf));
+        // A script that prints gets the same refusal.
+        Outcome scripted = printctl(base + "--pdf " + pdf + " --script " +
+                                    script("print.txt", "click uob_print\n"));
+        EXPECT_EQ(scripted.exitCode, 1);
+        EXPECT_FALSE(std::filesystem::exists(pdf));
+    }
+}
+
+TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
+    Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const std::string defs = std::string(DEMO_DEFS_DIR) + "/";
+    struct Bill {
+        const char* id;
+        const char* billno;
+        const char* files;
+        const char* expected;  // a text the printed pages hold
+    };
+    const Bill bills[] = {
+        {"101", "YS20240315001", "--header d_demo_recv_head.srd --detail d_demo_recv_detail.srd",
+         "商品验收单"},
+        {"305", "DH20240318001",
+         "--header d_demo_order_head.srd --detail d_demo_order_detail.srd --detail2 "
+         "d_demo_order_gift.srd",
+         "采购订单"},
+        {"508", "JS20240331001",
+         "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
+         "d_demo_charge_detail.srd",
+         "YS20240302003"},
+        {"509", "JS20240331002",
+         "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
+         "d_demo_charge_detail.srd",
+         "XS202403-S001"},
+        {"J01", "FY20240401001",
+         "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
+         "d_demo_charge_detail.srd --charge",
+         "进场费"},
+        {"J02", "FY20240401002",
+         "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
+         "d_demo_charge_detail.srd --charge",
+         "堆头陈列费"},
+        {"J03", "FY20240401003",
+         "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
+         "d_demo_charge_detail.srd --charge",
+         "店庆促销费"},
+    };
+    for (const Bill& bill : bills) {
+        std::string files = bill.files;
+        for (size_t at = files.find("d_demo"); at != std::string::npos;
+             at = files.find("d_demo", at + defs.size() + 1))
+            files.insert(at, defs);
+        const std::string pdf = tempPath(std::string("bill_") + bill.id + ".pdf");
+        Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("D.plib") +
+                                 " --operator 0001 --bill " + bill.id + " " + files +
+                                 " --arg billid=" + bill.id + " --arg billno=" + bill.billno +
+                                 " --pdf " + pdf,
+                             "bill");
+        EXPECT_EQ(r.exitCode, 0) << bill.id << "\n" << r.err;
+        EXPECT_EQ(r.err, "printed: " + pdf + "\n") << bill.id;
+        std::system(("pdftotext " + pdf + " " + pdf + ".txt").c_str());
+        EXPECT_NE(slurp(pdf + ".txt").find(bill.expected), std::string::npos)
+            << bill.id << ": " << slurp(pdf + ".txt");
+    }
+}
+
+TEST_P(PrintctlPrint, FilesThatAreNoDefinitionAndOperatorIdsTheTablesCannotHoldAreRefused) {
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("O.plib") + " ";
+    const std::string report =
+        " --report " + tempPath("report.srd") + " --pdf " + tempPath("o.pdf");
+    Outcome zero = printctl(base + "--operator A --bill 101 --header " + tempPath("report.srd") +
+                            " --detail /dev/zero --pdf " + tempPath("o.pdf"));
+    EXPECT_EQ(zero.exitCode, 2);
+    EXPECT_EQ(zero.err, "error: /dev/zero is not a regular file\n");
+    Outcome folder = printctl(base + "--operator A" + report + " --script " + tempPath(""));
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_EQ(folder.err, "error: " + tempPath("") + " is not a regular file\n");
+    Outcome empty = printctl(base + "--operator ''" + report);
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.err, "error: --operator needs an operator id\n");
+    // The tables hold 20 characters: a longer id is refused before anything is saved, on
+    // either back end alike; 20 of them are saved.
+    const std::string save = script("save.txt",
+                                    "click uob_preview\nclick uob_save\ntype sle_name 甲\n"
+                                    "click uob_ok\n");
+    const std::string longId = "操作员0123456789ABCDEFGH";
+    Outcome tooLong = printctl(base + "--operator " + longId + " --report " +
+                               tempPath("report.srd") + " --script " + save);
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_EQ(tooLong.err, "error: --operator is longer than 20 characters: " + longId + "\n");
+    const std::string twenty = "操作员0123456789ABCDEFG";
+    Outcome fits = printctl(base + "--operator " + twenty + " --report " + tempPath("report.srd") +
+                            " --docname '商品清单,月结' --script " + save);
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_EQ(column("SELECT rtoperid FROM T_RPT_MODONE"), twenty);
+    Outcome owner = printctl("templates import --db '" + url() + "' --doc 月结 --owner " + longId +
+                             " --name x --dwname x --frame " + tempPath("report.srd") +
+                             " --report " + tempPath("report.srd"));
+    EXPECT_EQ(owner.exitCode, 2);
+    EXPECT_EQ(owner.err, "error: --owner is longer than 20 characters: " + longId + "\n");
+}
+
+TEST_P(PrintctlPrint, ReportTemplatesAreFiledUnderTheReportsDataObjectName) {
+    const std::string save = script("save.txt",
+                                    "click uob_preview\nclick uob_save\ntype sle_name 甲\n"
+                                    "click uob_ok\n");
+    ASSERT_EQ(printctl(printArgs("A", save)).exitCode, 0);
+    EXPECT_EQ(column("SELECT rtdwname FROM T_RPT_MODONE"), "report");
+    // Another report of the same document does not see that template.
+    std::ofstream(tempPath("other.srd")) << slurp(tempPath("report.srd"));
+    const std::string list = script("list.txt", "describe dw_template Evaluate('rowcount()',0)\n");
+    Outcome other = printctl("print --db '" + url() + "' --lib " + tempPath("A.plib") +
+                             " --operator A --report " + tempPath("other.srd") +
+                             " --docname '商品清单,月结' --script " + list);
+    EXPECT_EQ(other.exitCode, 0) << other.err;
+    EXPECT_EQ(other.out, "0\n.\n");
+    // --dwname names it as the host does.
+    Outcome named = printctl("print --db '" + url() + "' --lib " + tempPath("A.plib") +
+                             " --operator A --report " + tempPath("other.srd") +
+                             " --dwname REPORT --docname '商品清单,月结' --script " + list);
+    EXPECT_EQ(named.out, "1\n.\n");
+    Outcome own = printctl("print --db '" + url() + "' --lib " + tempPath("A.plib") +
+                           " --operator A --report " + tempPath("other.srd") +
+                           " --dwname d_print --docname '商品清单,月结' --script " + list);
+    EXPECT_EQ(own.exitCode, 2);
+    EXPECT_EQ(own.err, "error: " + tempPath("other.srd") +
+                           ": d_print is a definition of the print component: name the window "
+                           "otherwise (--dwname for the report or the bill's detail)\n");
+}
+
 PRINT_DB_BACKENDS(PrintctlPrint);
 
 }  // namespace

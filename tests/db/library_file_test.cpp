@@ -197,6 +197,7 @@ TEST_F(LibraryFileTest, AKilledFirstImportIsTakenOverByTheNextOne) {
     EXPECT_EQ(LibraryFile::open(lib).error().message,
               lib + " is an empty file: no library was completed in it");
     EXPECT_EQ(filesIn(dir.path("")), std::vector<std::string>{"new.plib"}) << "journal removed";
+    EXPECT_TRUE(libraryUnfinished(lib));
     LibraryFileDefinitions onList(lib);
     auto found = onList.find("d_a");
     ASSERT_TRUE(found.ok()) << found.error().message;
@@ -210,6 +211,8 @@ TEST_F(LibraryFileTest, AKilledFirstImportIsTakenOverByTheNextOne) {
     EXPECT_TRUE(opened.value().entries().value().empty());
     ASSERT_TRUE(opened.value().put("d_a", kDefinition).ok());
     EXPECT_EQ(libraryExport(lib, "d_a"), kDefinition);
+    EXPECT_FALSE(libraryUnfinished(lib));
+    EXPECT_FALSE(libraryUnfinished(dir.path("missing.plib")));
     EXPECT_EQ(filesIn(dir.path("")), std::vector<std::string>{"new.plib"});
 
     // Earlier versions built a library under a temporary name; what one killed then left goes

@@ -483,6 +483,29 @@ TEST_P(SchemaTest, DemoDataLoadsOnce) {
                                row, {ValueType::Number}),
               0);
     EXPECT_EQ(row[0], Value(Decimal(11750)));
+
+    // The charge bills without a frame of their own have a default template each, whole.
+    EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT1 a JOIN T_GOODSPRINT2 b ON b.bpbid = "
+                    "a.bpbid AND b.bpname = a.bpname WHERE a.bpdefault = 'Y' AND a.bpbid IN "
+                    "('J02', 'J03') AND a.bpmaindw IS NOT NULL AND b.bpdetaildw IS NOT NULL",
+                    {}),
+              2);
+    std::string frame;
+    ASSERT_EQ(sqlca.selectBlob("SELECT bpmaindw FROM T_GOODSPRINT1 WHERE bpbid = 'J02'", {}, frame),
+              0);
+    EXPECT_NE(frame.find("print.documentname=\"促销费用单\""), std::string::npos);
+    EXPECT_NE(frame.find("name=dw_charge"), std::string::npos);
+    // A demo database made before them gets them; one whose site saved its own keeps those.
+    ASSERT_EQ(sqlca.execute("DELETE FROM T_GOODSPRINT1 WHERE bpbid = 'J02'"), 0);
+    ASSERT_EQ(sqlca.execute("UPDATE T_GOODSPRINT1 SET bpname = '自定义' WHERE bpbid = 'J03'"), 0);
+    ASSERT_EQ(sqlca.commit(), 0);
+    auto third = loadDemoData(sqlca, DemoOptions{1000});
+    ASSERT_TRUE(third.ok()) << third.error().message;
+    EXPECT_EQ(third.value(), std::vector<std::string>{"saved the demo templates of the charge "
+                                                      "bills J02 and J03"});
+    EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT1 WHERE bpbid = 'J02'", {}), 1);
+    EXPECT_EQ(count("SELECT count(*) FROM T_GOODSPRINT1 WHERE bpbid = 'J03'", {}), 1);
+    EXPECT_TRUE(loadDemoData(sqlca, DemoOptions{1000}).value().empty());
 }
 
 TEST_P(SchemaTest, TwoDemoLoadsAtOnceBothSucceedAndLoadOnce) {

@@ -432,6 +432,37 @@ TEST_P(TransactionTest, BlobsCarryTextInTheCodePage) {
     EXPECT_EQ(text, "");
 }
 
+TEST_P(TransactionTest, ARowAndItsBlobsComeFromOneStatement) {
+    const std::string blob = GetParam() == Backend::Sqlite ? "BLOB" : "BYTEA";
+    ASSERT_EQ(sqlca.execute("CREATE TABLE t_two (k VARCHAR(10) PRIMARY KEY, n INTEGER, a " + blob +
+                            ", b " + blob + ")"),
+              0);
+    ASSERT_EQ(sqlca.execute("INSERT INTO t_two (k, n) VALUES ('a', 7), ('b', 8)"), 0);
+    const std::string frame = "release 9;\ntext(text=\"供应商结算单\")\n";
+    ASSERT_EQ(sqlca.updateBlob("UPDATE t_two SET a = :a WHERE k = :k", frame, {"a"}), 0);
+    std::vector<Value> row;
+    ASSERT_EQ(sqlca.selectIntoWithBlobs("SELECT n, a, b FROM t_two WHERE k = :k", {"a"}, row,
+                                        {ValueType::Long}, {1, 2}),
+              0)
+        << sqlca.sqlErrText();
+    ASSERT_EQ(row.size(), 3u);
+    EXPECT_EQ(row[0], Value(7));
+    EXPECT_EQ(row[1], Value(frame));
+    EXPECT_EQ(row[2], Value(""));  // a null blob reads as no text
+    EXPECT_EQ(sqlca.selectIntoWithBlobs("SELECT n, a FROM t_two WHERE k = :k", {"x"}, row,
+                                        {ValueType::Long}, {1}),
+              100);
+    EXPECT_EQ(sqlca.selectIntoWithBlobs("SELECT n, a FROM t_two", {}, row, {ValueType::Long}, {1}),
+              -1);
+    ASSERT_EQ(sqlca.updateBlobBytes("UPDATE t_two SET b = :b WHERE k = :k", "ok \x81", {"a"}), 0);
+    row = {Value("kept")};
+    EXPECT_EQ(sqlca.selectIntoWithBlobs("SELECT n, b FROM t_two WHERE k = :k", {"a"}, row,
+                                        {ValueType::Long}, {1}),
+              -1);
+    EXPECT_EQ(sqlca.sqlErrText(), "the bytes are not valid GB18030 text at byte 4");
+    EXPECT_EQ(row, std::vector<Value>{Value("kept")});
+}
+
 TEST_P(TransactionTest, AddressLineReadsTheSameOnBothBackEnds) {
     ASSERT_TRUE(initSchema(sqlca).ok());
     std::string line;

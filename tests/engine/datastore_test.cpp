@@ -126,6 +126,37 @@ table(column=(type=char(10) name=x dbname="x" ) )
     EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *other, 0, Buffer::Primary), -1);
 }
 
+TEST(DataStoreRows, RowsCopyGoesOnlyIntoColumnsOfTheSameTypes) {
+    auto a = makeReport();
+    addLine(*a, "一", "1.50", 1);
+    // As many columns, in another order of types: a quantity would become a date.
+    auto shuffled = makeReport(R"(release 9;
+datawindow(units=0 )
+table(column=(type=char(20) name=goodsname dbname="goodsname" )
+ column=(type=decimal(2) name=price dbname="price" )
+ column=(type=date name=qty dbname="qty" )
+ column=(type=long name=proddate dbname="proddate" )
+ column=(type=datetime name=stamp dbname="stamp" )
+ column=(type=time name=at dbname="at" ) )
+)");
+    EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *shuffled, 0, Buffer::Primary), -1);
+    EXPECT_EQ(shuffled->RowCount(), 0);
+    EXPECT_EQ(a->RowsMove(1, 1, Buffer::Primary, *shuffled, 0, Buffer::Primary), -1);
+    EXPECT_EQ(a->RowCount(), 1);
+    // Numbers of either kind take each other's values.
+    auto numbers = makeReport(R"(release 9;
+datawindow(units=0 )
+table(column=(type=char(40) name=goodsname dbname="goodsname" )
+ column=(type=long name=price dbname="price" )
+ column=(type=decimal(0) name=qty dbname="qty" )
+ column=(type=date name=proddate dbname="proddate" )
+ column=(type=datetime name=stamp dbname="stamp" )
+ column=(type=time name=at dbname="at" ) )
+)");
+    EXPECT_EQ(a->RowsCopy(1, 1, Buffer::Primary, *numbers, 0, Buffer::Primary), 1);
+    EXPECT_EQ(numbers->RowCount(), 1);
+}
+
 TEST(DataStoreRows, RowsMoveWithinOneBufferReorders) {
     auto a = makeReport();
     for (const char* n : {"一", "二", "三", "四"}) addLine(*a, n, "1", 1);

@@ -70,6 +70,57 @@ TEST(Controls, ObserversHearEveryChangeOnce) {
     EXPECT_EQ(w.uob_ok.is_text, "保 存");
 }
 
+TEST(Controls, TypedKeysReplaceTheSelectionOrGoInAtTheCaret) {
+    struct Recorder : ControlObserver {
+        std::vector<ControlChange> changes;
+        void controlChanged(Control&, ControlChange change) override { changes.push_back(change); }
+    } edit, window;
+    TestWindow w;
+    SingleLineEdit sle_name{&w, "sle_name"};
+    int modified = 0;
+    sle_name.onModified = [&] { ++modified; };
+    sle_name.setText("新的打印模板");
+    EXPECT_EQ(sle_name.selectionStart(), 6u);
+    // Nothing selected: keys go in after the text, as an operator would see them appended.
+    sle_name.typeKeys("A");
+    EXPECT_EQ(sle_name.text(), "新的打印模板A");
+    sle_name.selectAll();
+    EXPECT_EQ(sle_name.selectedText(), "新的打印模板A");
+    sle_name.typeKeys("月结");
+    EXPECT_EQ(sle_name.text(), "月结");
+    EXPECT_EQ(sle_name.selectionStart(), 2u);
+    EXPECT_EQ(sle_name.selectionLength(), 0u);
+    // Characters, not bytes; a selection beyond the text ends with it.
+    sle_name.selectText(1, 99);
+    EXPECT_EQ(sle_name.selectedText(), "结");
+    sle_name.typeKeys("份模板");
+    EXPECT_EQ(sle_name.text(), "月份模板");
+    sle_name.selectText(0, 0);
+    sle_name.typeKeys("三");
+    EXPECT_EQ(sle_name.text(), "三月份模板");
+    EXPECT_EQ(sle_name.selectionStart(), 1u);
+    EXPECT_EQ(modified, 4);
+    sle_name.limit = 4;
+    sle_name.selectText(5, 0);
+    sle_name.typeKeys("XY");
+    EXPECT_EQ(sle_name.text(), "三月份模");
+    EXPECT_EQ(sle_name.selectionStart(), 4u);
+
+    // Selections and the window's focus are told to the front end.
+    sle_name.setObserver(&edit);
+    w.setObserver(&window);
+    sle_name.selectAll();
+    sle_name.selectAll();
+    w.setFocus(&sle_name);
+    w.setFocus(&sle_name);
+    w.setFocus(&w.uob_ok);  // buttons never take the focus
+    EXPECT_EQ(w.focusedControl(), &sle_name);
+    EXPECT_EQ(edit.changes, std::vector<ControlChange>{ControlChange::Selection});
+    EXPECT_EQ(window.changes, std::vector<ControlChange>{ControlChange::Focus});
+    sle_name.setObserver(nullptr);
+    w.setObserver(nullptr);
+}
+
 TEST(HeadlessServices, MessageBoxesAreRecordedAndAnsweredFromTheQueue) {
     HeadlessServices services;
     services.queueAnswer(2);

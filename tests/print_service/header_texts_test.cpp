@@ -69,6 +69,25 @@ TEST_F(ConditionTexts, AColumnHiddenByItsExpressionIsLeftOut) {
     EXPECT_EQ(t.host.gnu_print.of_setdwtotext(form), "销售日期@全部\t门店@\t商品类别@食品\t金额@");
 }
 
+TEST_F(ConditionTexts, FieldsTheRightsRefuseShowMasks) {
+    set("begindate", *Date::parse("2024-03-01"));
+    set("enddate", *Date::parse("2024-03-31"));
+    set("storeid", "S01");
+    set("amount", Value(*Decimal::parse("11750")));
+    std::vector<std::string> asked;
+    // Amounts by name, and the range's upper bound by its tag: either field masks the range.
+    const n_print::FieldRight rights = [&](const std::string& name, const std::string& tag) {
+        asked.push_back(name + "|" + trim(tag));
+        return name != "amount" && tag.find("MAX@") == std::string::npos;
+    };
+    EXPECT_EQ(t.host.gnu_print.of_setdwtotext(form, rights),
+              "销售日期@***\t门店@S01\t商品类别@\t金额@***");
+    EXPECT_EQ(asked.front(), "begindate|(min@T_SALE.SALEDATE)<2024-01-01>");
+    EXPECT_EQ(t.host.gnu_print.of_setdwtotext(
+                  form, [](const std::string&, const std::string&) { return true; }),
+              t.host.gnu_print.of_setdwtotext(form));
+}
+
 TEST(AnalyzeTag, SplitsFlagBoundColumnAndDefault) {
     TestHost t;
     std::string flag, oper, dbname = "OWN", defvalue = "old";

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "common/text.h"
 #include "db/library_file.h"
 #include "db_test_support.h"
 #include "engine/library.h"
@@ -100,6 +102,57 @@ TEST_F(PrintLibrary, ImportsReportDeletesEntriesAndTheFile) {
     EXPECT_EQ(p.of_deletelibdw("d_x"), -1);
     EXPECT_EQ(p.of_deleteprintlib(), -1);
     EXPECT_EQ(p.of_setdebuglib(kReport, "d_y"), -1);
+}
+
+TEST_F(PrintLibrary, AnEmptyFileLeftByAKilledCreateBecomesTheLibrary) {
+    n_print& p = t.host.gnu_print;
+    const std::string path = dir.path("print.plib");
+    std::ofstream(path).close();
+    ASSERT_EQ(p.of_setprintlib(path), 1);
+    EXPECT_EQ(p.of_setdebuglib(kReport, "dp_T1001_1"), 1);
+    EXPECT_TRUE(p.of_dwisinlib("dp_T1001_1"));
+
+    // A file that holds something else is no library to take over.
+    const std::string text = dir.path("notes.plib");
+    std::ofstream(text) << "not a library";
+    EXPECT_FALSE(db::libraryUnfinished(text));
+    EXPECT_EQ(p.of_setprintlib(text), 1);
+    EXPECT_EQ(p.of_setdebuglib(kReport, "dp_T1001_1"), -1);
+    std::ifstream kept(text);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "not a library");
+}
+
+TEST_F(PrintLibrary, TemporaryEntriesOfKilledSessionsGoADayLater) {
+    n_print& p = t.host.gnu_print;
+    const std::string path = dir.path("print.plib");
+    ASSERT_EQ(p.of_setprintlib(path), 1);
+    // Unsaved layouts (no stamp), template copies (their row's stamp), a host's own entry.
+    for (const char* name :
+         {"dp_tmpT24010100000012345", "dp_101T24010100000012346", "dp_tmpT24010100000012347"})
+        ASSERT_EQ(p.of_setdebuglib(kReport, name), 1);
+    ASSERT_EQ(p.of_setdebuglib(kReport, "dp_tmpT24010100000000001", "2024-01-01 00:00:00"), 1);
+    ASSERT_EQ(p.of_setdebuglib(kReport, "d_host_list"), 1);
+    {
+        db::Transaction file;
+        ASSERT_EQ(file.connect("sqlite:" + path), 0) << file.sqlErrText();
+        const DateTime now = DateTime::now();
+        const DateTime old{Date{now.date.days - 2}, now.time};
+        ASSERT_EQ(
+            file.execute("UPDATE entry SET modified = :old WHERE name <> :recent",
+                         {Value(old.toString().substr(0, 19)), Value("dp_tmpT24010100000012347")}),
+            0)
+            << file.sqlErrText();
+        ASSERT_EQ(file.commit(), 0);
+    }
+    // Opened again (a later session): the old unsaved ones go; the recent one may belong to a
+    // window still open; copies and the host's entries stay.
+    TestHost later;
+    ASSERT_EQ(later.host.gnu_print.of_setprintlib(path), 1);
+    std::vector<std::string> names;
+    for (const std::string& line : split(db::libraryDirectory(path), '\n'))
+        if (!line.empty()) names.push_back(line.substr(0, line.find('\t')));
+    EXPECT_EQ(names, (std::vector<std::string>{"d_host_list", "dp_tmpT24010100000000001",
+                                               "dp_tmpT24010100000012347"}));
 }
 
 }  // namespace

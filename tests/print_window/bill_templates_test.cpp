@@ -150,22 +150,25 @@ TEST_P(BillWindow, MaskedColumnsForOperatorsWithoutRightsButNotForPrivilegedOnes
 
 TEST_P(BillWindow, BillTemplatesSaveUnderTheOpenNameWithoutAQuestion) {
     Operator& a = billOperator("A");
-    a.run([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
-          "click uob_preview\nclick uob_save\nshow cbx_priv\ntype sle_name 收货单A\n"
-          "check cbx_default on\nclick uob_ok\n"
-          "click uob_save\nclick uob_ok\n"
-          "click uob_save\ntype sle_name 收货单B\nclick uob_ok\n"
-          "click uob_save\ntype sle_name 收货单A\nanswer 2\nclick uob_ok\nclick uob_cancel\n"
-          "click uob_save\ncheck cbx_default on\nclick uob_ok\n"
-          "click uob_save\ntype sle_name 收货单A\nanswer 1\nclick uob_ok\n"
-          "click uob_save\ntype sle_name 收货单B\nanswer 2\nclick uob_ok\nclick uob_cancel\n");
+    const std::string out =
+        a.run([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+              "click uob_preview\nclick uob_save\nshow cbx_priv\ntype sle_name 收货单A\n"
+              "check cbx_default on\nclick uob_ok\n"
+              // The open default opens the dialog as it is: saved again, it stays the default.
+              "click uob_save\nshow cbx_default\nclick uob_ok\n"
+              "click uob_save\ntype sle_name 收货单B\ncheck cbx_default off\nclick uob_ok\n"
+              "click uob_save\ntype sle_name 收货单A\nanswer 2\nclick uob_ok\nclick uob_cancel\n"
+              "click uob_save\ncheck cbx_default on\nclick uob_ok\n"
+              "click uob_save\ntype sle_name 收货单A\ncheck cbx_default off\nanswer 1\n"
+              "click uob_ok\n"
+              "click uob_save\ntype sle_name 收货单B\nanswer 2\nclick uob_ok\nclick uob_cancel\n");
     EXPECT_EQ(a.boxes(),
               (std::vector<std::string>{
                   "提示 | 打印模板保存成功！ | None! | OK! -> 1",
                   "提示 | 打印模板保存成功！ | None! | OK! -> 1",
                   "提示 | 打印模板保存成功！ | None! | OK! -> 1",
-                  "提示 | 该模板名称已存在，您确信要保存并覆盖该模板吗？ | Question! | "
-                  "OKCancel! -> 2",
+                  "提示 | 该模板名称已存在，且为缺省模板，您的修改将影响到其他人对此模板的"
+                  "使用！您确信要保存并覆盖该模板吗？ | Question! | OKCancel! -> 2",
                   "提示 | 打印模板保存成功！ | None! | OK! -> 1",
                   "提示 | 该模板名称已存在，您确信要保存并覆盖该模板吗？ | Question! | "
                   "OKCancel! -> 1",
@@ -174,6 +177,9 @@ TEST_P(BillWindow, BillTemplatesSaveUnderTheOpenNameWithoutAQuestion) {
                   "使用！您确信要保存并覆盖该模板吗？ | Question! | OKCancel! -> 2"}));
     EXPECT_EQ(column("SELECT bpname || bpdefault FROM T_GOODSPRINT1 ORDER BY bpname"),
               "收货单AN,收货单BY");
+    EXPECT_EQ(out,
+              "visible=0 enabled=0 checked=0 text=公共(允许其他人访问)\n.\n"
+              "visible=1 enabled=1 checked=1 text=缺省模板\n.\n");
 }
 
 TEST_P(BillWindow, WhenBillsMayNotUseTemplatesTheSettingsPagesAndSaveAreHidden) {

@@ -177,7 +177,8 @@ TEST_P(ReportWindow, OnlyPublicNamesOfOthersBlockASaveAndOverwritesAsk) {
                              "提示 | 该名称已被其他人使用，请重新命名！ | None! | OK! -> 1",
                              "提示 | 打印模板保存成功！ | None! | OK! -> 1"}));
     // A saves over his public template: the question names it public; Cancel writes nothing.
-    // His private 私有 is now blocked by B's public one; his private 自用 asks plainly.
+    // His private 私有 is now blocked by B's public one; his private 自用 asks plainly and,
+    // saved again as the dialog opens on it, stays private.
     print(a,
           "click uob_preview\n"
           "click uob_save\ntype sle_name 公共\nanswer 2\nclick uob_ok\nclick uob_cancel\n"
@@ -195,7 +196,7 @@ TEST_P(ReportWindow, OnlyPublicNamesOfOthersBlockASaveAndOverwritesAsk) {
             "提示 | 打印模板保存成功！ | None! | OK! -> 1"}));
     EXPECT_EQ(column("SELECT rtname || rtoperid || rtflag FROM T_RPT_MODONE ORDER BY rtoperid, "
                      "rtname"),
-              "公共A0,私有A1,自用A0,私有B0");
+              "公共A0,私有A1,自用A1,私有B0");
 }
 
 TEST_P(ReportWindow, ClearingPublicClearsAndDisablesDefault) {

@@ -143,7 +143,9 @@ TEST_P(QtPrintWindow, ClicksTypingAndChecksOnTheWidgetsDoWhatTheyDoHeadless) {
         auto& name = widget<QLineEdit>(view, "sle_name");
         EXPECT_EQ(name.text(), "新的打印模板");
         EXPECT_EQ(name.maxLength(), 100);
-        QTest::keyClick(&name, Qt::Key_A, Qt::ControlModifier);
+        // The proposed name is selected in the edit that has the focus: typing replaces it.
+        EXPECT_EQ(name.selectedText(), "新的打印模板");
+        EXPECT_EQ(view.widget().focusWidget(), &name);
         QTest::keyClicks(&name, "monthly");
         auto& priv = widget<QCheckBox>(view, "cbx_priv");
         ASSERT_TRUE(priv.isChecked());

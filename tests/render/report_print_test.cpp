@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -112,6 +113,26 @@ TEST_F(GoodsList, PrintSettingsComeFromThePrintProperties) {
     EXPECT_EQ(settings.parity, PageParity::Even);
     modify("DataWindow.Print.Copies='0'");
     EXPECT_EQ(printSettingsOf(report).copies, 1);
+}
+
+TEST_F(GoodsList, MoreCopiesThanTheSettingsPageAllowsAreRefusedNotPrintedOnce) {
+    const std::string pdf = dir.file("many.pdf");
+    modify("DataWindow.Print.Copies='999'");
+    EXPECT_EQ(printSettingsOf(report).copies, 999);
+    // Beyond the bound, and beyond what a number holds: refused, never one copy or a billion.
+    const std::pair<const char*, const char*> cases[] = {
+        {"1000", "1000"},
+        {"1000000000", "1000000000"},
+        {"99999999999999999999999", "9223372036854775807"}};
+    for (const auto& [copies, read] : cases) {
+        modify(std::string("DataWindow.Print.Copies='") + copies + "'");
+        const Status printed = printReport(report, {pdf, ""});
+        ASSERT_FALSE(printed.ok()) << copies;
+        EXPECT_EQ(printed.error().message, std::string("the report asks for ") + read +
+                                               " copies; at most 999 can be printed");
+    }
+    EXPECT_EQ(withCopies({1}, 1000000000LL, true).size(), 999u);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 
 TEST_F(GoodsList, APdfHoldsTheSelectedPagesForEveryCopy) {
