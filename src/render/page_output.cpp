@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace print::render {
 namespace {
@@ -42,8 +45,29 @@ QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePai
     return image;
 }
 
+int largestDpiFor(double paperWidth, double paperHeight) {
+    const double area = std::max(paperWidth, 1.0) * std::max(paperHeight, 1.0);
+    return std::max(1, static_cast<int>(std::floor(72 * std::sqrt(kMaxPictureMegapixels * 1e6 /
+                                                                  area))));
+}
+
+Status checkPictureSize(double paperWidth, double paperHeight, double dpi) {
+    const double width = std::ceil(paperWidth * dpi / 72), height = std::ceil(paperHeight * dpi / 72);
+    const double megapixels = width * height / 1e6;
+    if (megapixels <= kMaxPictureMegapixels) return Status::success();
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "a page of %.0f x %.0f pt at %g dpi is a picture of %.0f x %.0f pixels (%.0f "
+                  "megapixels), more than the %.0f megapixels a picture may have; at most %d dpi "
+                  "fits it",
+                  paperWidth, paperHeight, dpi, width, height, megapixels, kMaxPictureMegapixels,
+                  largestDpiFor(paperWidth, paperHeight));
+    return Error{text};
+}
+
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter) {
+    if (Status fits = checkPictureSize(page.paperWidth, page.paperHeight, dpi); !fits) return fits;
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) return writeError(path, file.errorString());
     const QImage image = renderPage(page, dpi, painter);

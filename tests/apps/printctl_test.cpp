@@ -323,6 +323,26 @@ TEST(PrintctlRender, ThousandsOfColumnsTakeLittleMemoryAndTooLittleIsAnError) {
     fs::remove(data);
 }
 
+TEST(PrintctlRender, APictureOfAHugePageIsRefusedNamingTheDpiThatFits) {
+    // 200 x 150 inches of custom paper: at 150 dpi a picture of 675 megapixels.
+    const std::string def = writeTemp(
+        "huge.srd", "release 9;\ndatawindow(units=2 print.paper.size=256 "
+                    "print.custompage.width=200000 print.custompage.length=150000 )\n"
+                    "detail(height=200 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n");
+    const std::string dir = writeTemp("huge_png", "");
+    fs::remove(dir);
+    Outcome r = printctl("render " + def + " --png-dir " + dir + " --dpi 150");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: a page of 14400 x 10800 pt at 150 dpi is a picture of 30000 x 22500 "
+                     "pixels (675 megapixels), more than the 100 megapixels a picture may have: "
+                     "give --dpi 57 or less\n");
+    EXPECT_FALSE(fs::exists(dir));
+    Outcome fits = printctl("render " + def + " --png-dir " + dir + " --dpi 10");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_TRUE(fs::exists(dir + "/page-1.png"));
+    fs::remove_all(dir);
+}
+
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
     Outcome r = printctl("render d_print");
     EXPECT_EQ(r.exitCode, 0);
