@@ -179,6 +179,10 @@ std::optional<TextBlock2> LayoutEngine::textOf(const ObjectModel& obj, long row,
     return block;
 }
 
+double LayoutEngine::textInset(const ObjectModel& obj) const {
+    return m_model && m_model->grid && obj.gridX ? kGridTextInset : 0;
+}
+
 BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forDrawing) {
     const LayoutModel& m = *m_model;
     BandInstance inst;
@@ -217,7 +221,9 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
         w.p.declaredBottom = w.p.box.bottom();
         w.finalHeight = w.p.box.height;
         if (w.visible && o->autosize && isTextLike(o->kind)) {
-            w.p.text = textOf(*o, row, w.p.box.width, w.p.box.height, true);
+            w.p.text =
+                textOf(*o, row, std::max(0.0, w.p.box.width - 2 * textInset(*o)), w.p.box.height,
+                       true);
             w.finalHeight = static_cast<double>(w.p.text->lines.size()) * w.p.text->lineSpacing;
         }
         if (!w.visible) w.finalHeight = 0;
@@ -452,8 +458,13 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                     ShapeKind::Rectangle, box, {PenStyle::None, 0, 0}, {BrushStyle::Solid, *bg}});
             if (o.kind == ObjKind::GroupBox)
                 push(BoxShape{ShapeKind::Rectangle, box, {PenStyle::Solid, 0.75, 0x808080}, {}});
+            // In a grid the text keeps off the grid lines at the cell's edges.
+            const double inset = textInset(o);
+            PageRect textBox = box;
+            textBox.x += inset;
+            textBox.width = std::max(0.0, textBox.width - 2 * inset);
             std::optional<TextBlock2> block = p.text;
-            if (!block) block = textOf(o, row, box.width, box.height, false);
+            if (!block) block = textOf(o, row, textBox.width, box.height, false);
             uint32_t textColor = block->formatColor ? *block->formatColor
                                                     : color(o.color, row, kBlack).value_or(kBlack);
             int alignCode = static_cast<int>(number(o.alignment, row, 0));
@@ -478,7 +489,7 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                     textClip->width = draw.page->paperWidth;
                 }
                 for (const TextLine& line : block->lines) {
-                    if (line.width <= box.width + kFitSlack) continue;
+                    if (line.width <= textBox.width + kFitSlack) continue;
                     // One warning an object and page, for the first value that overflows.
                     const std::string who = o.name.empty() ? o.kindName : o.name;
                     auto& warnings = draw.page->warnings;
@@ -510,7 +521,7 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                 run.color = textColor;
                 run.align =
                     align == TextAlign::Justify && line.paragraphEnd ? TextAlign::Left : align;
-                run.box = {box.x, lineY, box.width, block->lineSpacing};
+                run.box = {textBox.x, lineY, textBox.width, block->lineSpacing};
                 run.baseline = lineY + block->ascent;
                 run.textWidth = line.width;
                 run.escapement = escapement;

@@ -324,6 +324,10 @@ private:
     std::string contentOf(const ObjectModel& obj, long row, std::optional<uint32_t>& color,
                           bool& number);
     FontSpec fontOf(const ObjectModel& obj, long row);
+    // How far the text of an object keeps from its box's left and right edges: in a grid, off
+    // the grid lines drawn at a cell's edges; elsewhere nothing.
+    double textInset(const ObjectModel& obj) const;
+    static constexpr double kGridTextInset = 1.5;  // points
 
     // pagination
     struct PageRun {
