@@ -63,8 +63,8 @@ std::string readInputFile(const std::string& path) {
 }
 
 std::string readDefinition(const std::string& path) {
-    auto decoded = print::decodeText(readInputFile(path), "UTF-8");
-    if (!decoded.ok()) throw UsageError(path + ": " + decoded.error().message);
+    auto decoded = print::decodeTextFile(readInputFile(path), "");
+    if (!decoded.ok()) throw UsageError(path + ": " + decoded.error().describe());
     return std::move(decoded).value();
 }
 

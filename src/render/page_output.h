@@ -1,14 +1,16 @@
 // Pages to files: PNG images and PDF documents drawn by the PagePainter.
 //
 // A PDF holds real text (selectable, found by text extraction), with the fonts embedded as
-// subsets of the glyphs used; each page has the paper size and orientation of its display
-// list. A PNG shows one page at the resolution asked for, on white paper.
+// subsets of the glyphs used, named with the subset tag readers know them by ("ABCDEF+Name"); each
+// page has the paper size and orientation of its display list. A PNG shows one page at the
+// resolution asked for, on white paper.
 //
 // Files are written to a temporary name beside the target and renamed over it only when
 // everything was drawn and written, so a failed write leaves any earlier file as it was and no
-// torn file. Failures come back as an Error: "cannot write PATH: why" when the file cannot be
-// created or written, the painter's message when a picture of the page cannot be read, the
-// page source's own error when a page cannot be laid out.
+// torn file; a file written over keeps its permissions, a symbolic link its target, and a path
+// that is not a regular file is refused (common/atomic_file.h). Failures come back as an Error:
+// "cannot write PATH: why" when the file cannot be created or written, the painter's message when a
+// picture of the page cannot be read, the page source's own error when a page cannot be laid out.
 #pragma once
 
 #include <QImage>

@@ -92,6 +92,21 @@ TEST(PrintctlDw, NamesTheLineAndColumnOfTextNotValidInItsEncoding) {
     EXPECT_EQ(gbk.err, "error: " + bad.string() +
                            ": Line 3 Column 15: the bytes are not valid gbk text\n");
     fs::remove(bad);
+
+    // Written on Chinese Windows: not UTF-8, so read in the application code page, unless
+    // --encoding says otherwise.
+    fs::path local = fs::temp_directory_path() / "printctl_gbk.srd";
+    std::ofstream(local, std::ios::binary)
+        << "release 9;\ndatawindow(units=0 )\ntable(column=(type=char(10) name=a dbname=\"a\" ) )\n"
+           "text(band=detail text=\"\xb4\xf2\xd3\xa1\" x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+           "name=t )\n";
+    Outcome read = printctl("dw " + local.string(), "describe t.text\n");
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "打印\n.\n");
+    Outcome utf8 = printctl("dw " + local.string() + " --encoding UTF-8");
+    EXPECT_EQ(utf8.err, "error: " + local.string() +
+                            ": Line 4 Column 24: the bytes are not valid UTF-8 text\n");
+    fs::remove(local);
 }
 
 TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
@@ -219,6 +234,13 @@ TEST(PrintctlRender, RowsFromAFileGoToTheFramesListAndPagesAreCounted) {
     EXPECT_NE(one.out.find("\"250.00\""), std::string::npos);  // the list's total
     EXPECT_EQ(one.out.substr(one.out.size() - 9), "pages: 4\n");
     EXPECT_EQ(one.out.find("page 3 "), std::string::npos);
+    // A byte-order mark that an editor put first is no part of the first column's name.
+    const std::string marked = writeTemp("marked.tsv", "\xEF\xBB\xBF" + rows);
+    Outcome withMark =
+        printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + marked);
+    EXPECT_EQ(withMark.exitCode, 0) << withMark.err;
+    EXPECT_EQ(withMark.out, "pages: 4\n");
+    fs::remove(marked);
     fs::remove(file);
 }
 
@@ -237,17 +259,19 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render(frame + " --rows " + bad), "error: " + bad +
                                                     " line 3: 'many' does not fit column 'qty', "
                                                     "which holds a whole number\n");
+    std::string twice = writeTemp("twice.tsv", "lineno\tqty\tLineNo\n1\t2\t3\n");
+    EXPECT_EQ(render(frame + " --rows " + twice),
+              "error: " + twice + " line 1: the column 'LineNo' is named twice\n");
     EXPECT_EQ(render(frame + " --rows /nonexistent/rows.tsv"),
               "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
     EXPECT_EQ(render(frame + " --page 9"),
               "error: page 9 does not exist: the report has 3 pages\n");
     EXPECT_EQ(render(frame + " --pdf /nonexistent/out.pdf"),
-              "error: cannot write /nonexistent/out.pdf: No such file or directory\n");
+              "error: cannot write /nonexistent/out.pdf: the folder /nonexistent does not exist\n");
     EXPECT_EQ(render("d_nowhere"),
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");
-    fs::remove(unknown);
-    fs::remove(bad);
+    for (const auto& f : {unknown, bad, twice}) fs::remove(f);
 }
 
 TEST(PrintctlRender, ANumberWiderThanItsBoxIsWarnedOfAndABandNoPageHoldsRefused) {
@@ -357,7 +381,7 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     const std::string psr = writeTemp("saved.psr", "");
     const std::string csv = writeTemp("saved.csv", "");
     const std::string list = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
-    // A frame saves its own row; the list inside it travels with it in a report file.
+    // A report file holds the frame with the list inside it.
     Outcome saved = printctl("render " + list + " --saveas " + psr);
     EXPECT_EQ(saved.exitCode, 0) << saved.err;
     Outcome opened = printctl("dw " + psr, "child dw_report\nrowcount\ngetitem 3 goods\n");
@@ -372,6 +396,19 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     std::getline(in, first);
     // In the code page (GB18030 here), values rather than display formats.
     EXPECT_EQ(first, "1,\xBB\xF5\xC6\xB7" "1,1,2.5\r");
+
+    // Rows go out as the print window exports them: the list's, not the frame's own row.
+    const std::string listCsv = writeTemp("list.csv", "");
+    Outcome listSaved = printctl("render " + list + " --saveas " + listCsv);
+    EXPECT_EQ(listSaved.exitCode, 0) << listSaved.err;
+    std::ifstream listIn(listCsv, std::ios::binary);
+    std::stringstream listText;
+    listText << listIn.rdbuf();
+    std::string listRows = "lineno,goods,qty,amount\r\n";
+    for (int i = 1; i <= 3; ++i)
+        listRows += std::to_string(i) + ",\xBB\xF5\xC6\xB7" + std::to_string(i) + ",1,2.5\r\n";
+    EXPECT_EQ(listText.str(), listRows);
+    fs::remove(listCsv);
 
     // A file name with blanks, the option after it.
     const std::string blanks = (fs::path(psr).parent_path() / "月 报 表.txt").string();
