@@ -297,7 +297,7 @@ void addPrintCommand(CLI::App& app) {
     cmd->add_option("--pdf", o->pdf, "Print to this PDF file");
     cmd->add_option("--printer", o->printer, "Print on this printer");
     cmd->add_flag("--dump", o->dump,
-                  "Write the display list of every page of each print to standard output");
+                  "Write the display list of each printed page to standard output");
     cmd->add_option("--script", o->script, "Operator actions to play on the window, one a line");
     cmd->footer(
         "Script lines: click CONTROL | doubleclick CONTROL [ROW] | rclick CONTROL [ROW] |\n"

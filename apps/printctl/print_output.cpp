@@ -38,8 +38,17 @@ int PrintOutput::print(const print::platform::PrintJob& job) {
         return -1;
     }
     if (m_dump) {
+        // The pages the print selects (its page range and odd or even pages), once each.
         print::layout::ReportLayout& layout = print::layout::layoutOf(*job.report);
-        for (long page = 1; page <= layout.pageCount(); ++page) {
+        const print::render::PrintSettings settings = print::render::printSettingsOf(*job.report);
+        auto pages =
+            print::render::selectPages(settings.pageRange, settings.parity, layout.pageCount());
+        if (!pages.ok()) {
+            std::cerr << "error: " << pages.error().message << "\n";
+            ++m_failures;
+            return -1;
+        }
+        for (const long page : pages.value()) {
             auto list = layout.displayList(page);
             if (!list.ok()) {
                 std::cerr << "error: " << list.error().message << "\n";
