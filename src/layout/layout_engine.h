@@ -352,7 +352,7 @@ public:
     bool hasPage(long number);
     // A band of fixed height taller than the room a page leaves it, in this report or a report
     // nested in it: its name and heights; nullopt when every band fits.
-    std::optional<std::string> bandTooTall(double room, const std::string& path);
+    std::optional<TallBand> bandTooTall(double room, const std::string& path);
     void clearContext() { m_context.reset(); }
 
 private:

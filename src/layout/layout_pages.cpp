@@ -380,49 +380,40 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
     return page;
 }
 
-std::optional<std::string> LayoutEngine::bandTooTall(double room, const std::string& path) {
+std::optional<TallBand> LayoutEngine::bandTooTall(double room, const std::string& path) {
     ensureModel();
     const LayoutModel& m = *m_model;
     auto declared = [&](const BandModel& band) {
         return std::max(0.0, number(band.height, std::min(1L, rowCount()), 0)) * m.py;
     };
-    auto points = [](double v) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.1f", std::max(v, 0.0));
-        return std::string(text);
-    };
     auto named = [&](const BandModel& band) {
-        return "\"" + (path.empty() ? band.name : path + "." + band.name) + "\"";
+        return path.empty() ? band.name : path + "." + band.name;
     };
     // Bands that grow and shrink with their content, or hold nested reports that break across
     // pages, have no fixed height to hold against the page.
-    auto tooTall = [&](const BandModel& band, double holds) -> std::optional<std::string> {
+    auto tooTall = [&](const BandModel& band, double holds) -> std::optional<TallBand> {
         if (band.autosize || !band.flows.empty()) return std::nullopt;
         const double height = declared(band);
         if (height <= holds + 0.01) return std::nullopt;
-        return "the band " + named(band) + " is " + points(height) +
-               " pt high, more than the " + points(holds) + " pt a page holds of it";
+        return TallBand{named(band), "", height, std::max(holds, 0.0)};
     };
     for (const BandModel* band : {&m.header, &m.footer})
-        if (auto message = tooTall(*band, room)) return message;
+        if (auto tall = tooTall(*band, room)) return tall;
     const double header = declared(m.header), footer = declared(m.footer);
     const double body = room - header - footer;
     if (body <= 0.01 && (header > 0 || footer > 0))
-        return "the bands " + named(m.header) + " and " + named(m.footer) + " (" +
-               points(header + footer) + " pt) leave no room for rows on a page of " +
-               points(room) + " pt";
+        return TallBand{named(m.header), named(m.footer), header + footer, room};
     std::vector<const BandModel*> bodyBands = {&m.detail, &m.summary};
     for (const GroupModel& group : m.groups) {
         bodyBands.push_back(&group.header);
         bodyBands.push_back(&group.trailer);
     }
     for (const BandModel* band : bodyBands)
-        if (auto message = tooTall(*band, body)) return message;
+        if (auto tall = tooTall(*band, body)) return tall;
     for (const ObjectModel& o : m.objects) {
         if (!o.child) continue;
         const std::string inner = path.empty() ? o.name : path + "/" + o.name;
-        if (auto message = layoutOf(*o.child).layoutEngine().bandTooTall(body, inner))
-            return message;
+        if (auto tall = layoutOf(*o.child).layoutEngine().bandTooTall(body, inner)) return tall;
     }
     return std::nullopt;
 }
@@ -473,11 +464,25 @@ long ReportLayout::pageCount() {
     return m_engine->pageCount();
 }
 
+std::optional<TallBand> ReportLayout::tallBand() {
+    if (!m_engine->report().isCreated()) return std::nullopt;
+    return m_engine->bandTooTall(pageSetup().printable().height, "");
+}
+
 Status ReportLayout::checkBands() {
-    if (!m_engine->report().isCreated()) return Status::success();
-    if (auto message = m_engine->bandTooTall(pageSetup().printable().height, ""))
-        return Error{*message};
-    return Status::success();
+    const std::optional<TallBand> tall = tallBand();
+    if (!tall) return Status::success();
+    auto points = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", v);
+        return std::string(text);
+    };
+    if (!tall->alongWith.empty())
+        return Error{"the bands \"" + tall->band + "\" and \"" + tall->alongWith + "\" (" +
+                     points(tall->height) + " pt) leave no room for rows on a page of " +
+                     points(tall->room) + " pt"};
+    return Error{"the band \"" + tall->band + "\" is " + points(tall->height) +
+                 " pt high, more than the " + points(tall->room) + " pt a page holds of it"};
 }
 
 Result<std::shared_ptr<const PageDisplayList>> ReportLayout::displayList(long page) {

@@ -478,6 +478,21 @@ std::vector<std::string> cutValues(const std::string& dump) {
     return cut;
 }
 
+TEST_P(PrintctlPrint, ABandNoPageHoldsIsNamedAndNothingPrinted) {
+    std::string tall = kReport;
+    tall.replace(tall.find("detail(height=72 )"), 18, "detail(height=4000 )");
+    std::ofstream(tempPath("tall.srd")) << tall;
+    const std::string pdf = tempPath("tall.pdf");
+    Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("T.plib") +
+                         " --operator A --report " + tempPath("tall.srd") + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("message: 错误 | 带区“dw_report.detail”高750.0磅，超过一页所能容纳的", 0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("磅，不能打印！ | StopSign!"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
 TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
     Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
