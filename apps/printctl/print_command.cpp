@@ -215,6 +215,8 @@ int runPrint(const PrintOptions& o) {
 
     PrintOutput output(o.pdf, o.printer, o.dump);
     services.printer = [&](const platform::PrintJob& job) { return output.print(job); };
+    services.pdfWriter = [](const platform::PrintJob& job, const std::string& path,
+                            std::string& error) { return PrintOutput::writePdf(job, path, error); };
 
     std::istringstream scriptFile;
     std::unique_ptr<print::print_window::OperatorScript> script;

@@ -26,6 +26,25 @@ void PrintOutput::prepare() {
     print::render::ensureGuiApplication();
 }
 
+int PrintOutput::writePdf(const print::platform::PrintJob& job, const std::string& path,
+                          std::string& error) {
+    if (!job.report) {
+        error = "nothing to write: the job has no report";
+        return -1;
+    }
+    prepare();
+    print::render::PrintTarget target;
+    target.pdfPath = path;
+    target.onceEach = true;
+    target.warn = [](long page, const std::string& warning) {
+        std::cerr << "warning: page " << page << ": " << warning << "\n";
+    };
+    const print::Status written = print::render::printReport(*job.report, target, job.documentName);
+    if (written) return 1;
+    error = written.error().message;
+    return -1;
+}
+
 int PrintOutput::print(const print::platform::PrintJob& job) {
     if (m_pdf.empty() && m_printer.empty() && !m_dump) {
         std::cerr << "error: the window printed, but neither --pdf nor --printer was given\n";

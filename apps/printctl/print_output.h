@@ -23,6 +23,10 @@ public:
 
     // Prints one job: 1, or -1 with the reason on standard error.
     int print(const print::platform::PrintJob& job);
+    // The window's export as a PDF file: its pages as printed, each once. 1, or -1 with the
+    // reason in `error`; warnings of the pages go to standard error.
+    static int writePdf(const print::platform::PrintJob& job, const std::string& path,
+                        std::string& error);
 
     int printed() const { return m_printed; }
     int failures() const { return m_failures; }

@@ -139,6 +139,7 @@ std::string itemLine(const DisplayItem& item) {
     }
     if (item.background) out += " bg=" + color(*item.background);
     if (item.clip) out += " clip=" + rect(*item.clip);
+    if (item.previewOnly) out += " preview";
     return out;
 }
 

@@ -142,6 +142,9 @@ struct DisplayItem {
     // The opaque background of a line's gaps (dashed and dotted pens) or a hatched brush's
     // gaps; nullopt when transparent.
     std::optional<uint32_t> background;
+    // Shown on screen only, never on paper or in a file: the red cross of a barcode whose value
+    // cannot be encoded.
+    bool previewOnly = false;
 };
 
 // Where an object was placed on the page, whether it drew anything or not: hit testing and the

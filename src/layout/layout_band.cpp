@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "engine/format.h"
+#include "layout/barcode.h"
 #include "layout/layout_engine.h"
 
 namespace print::layout {
@@ -343,11 +344,20 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
             {{"", band.name, row, draw.reportPath}, LineShape{a, b, pen}, draw.clip, std::nullopt});
     };
     double bottom = top + shownTo;
+    // In the header the lines frame the headings: what stands above them (a title, a
+    // barcode) is not crossed by them.
+    double cellsTop = shown.y;
+    if (band.name == "header") {
+        double headings = std::numeric_limits<double>::infinity();
+        for (const Placement& p : inst.objects)
+            if (p.obj->gridX && !p.obj->gridHidden) headings = std::min(headings, p.box.y);
+        if (std::isfinite(headings)) cellsTop = std::max(shown.y, top + headings - 1.5);
+    }
     if (shownTo >= inst.height) line({draw.x + left, bottom}, {draw.x + right, bottom});
     if (band.name == "header" && shownFrom <= 0)
-        line({draw.x + left, top}, {draw.x + right, top});
-    line({draw.x + left, shown.y}, {draw.x + left, bottom});
-    for (double e : edges) line({draw.x + e, shown.y}, {draw.x + e, bottom});
+        line({draw.x + left, cellsTop}, {draw.x + right, cellsTop});
+    line({draw.x + left, cellsTop}, {draw.x + left, bottom});
+    for (double e : edges) line({draw.x + e, cellsTop}, {draw.x + e, bottom});
 }
 
 double LayoutEngine::sliceEnd(const BandInstance& inst, double from, double limit) const {
@@ -458,6 +468,12 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                     ShapeKind::Rectangle, box, {PenStyle::None, 0, 0}, {BrushStyle::Solid, *bg}});
             if (o.kind == ObjKind::GroupBox)
                 push(BoxShape{ShapeKind::Rectangle, box, {PenStyle::Solid, 0.75, 0x808080}, {}});
+            if ((o.kind == ObjKind::Column || o.kind == ObjKind::Compute) &&
+                !trim(text(o.barcodeType, row)).empty()) {
+                drawBarcodeOf(o, row, box, tag, draw, outerClip);
+                border();
+                break;
+            }
             // In a grid the text keeps off the grid lines at the cell's edges.
             const double inset = textInset(o);
             PageRect textBox = box;
@@ -580,6 +596,60 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
             break;
     }
     draw.page->objects.push_back(std::move(placed));
+}
+
+void LayoutEngine::drawBarcodeOf(const ObjectModel& o, long row, const PageRect& box,
+                                 const ItemTag& tag, DrawTarget& draw,
+                                 std::optional<PageRect> clip) {
+    // The value itself, not as a display format shows it: a format's commas would be bars.
+    std::string value;
+    if (o.kind == ObjKind::Column) {
+        if (o.column >= 0 && row >= 1 && row <= m_report.RowCount()) {
+            const Value v = m_report.valueAt(o.column, row);
+            if (!v.isNull()) value = v.toText();
+        }
+    } else if (o.expression) {
+        auto v = o.expression->evaluate(m_report, row);
+        if (v.ok() && !v.value().isNull()) value = v.value().toText();
+    }
+    if (value.empty()) return;
+    const std::string type = trim(text(o.barcodeType, row));
+    const uint32_t ink = color(o.color, row, kBlack).value_or(kBlack);
+    auto& items = draw.page->items;
+    auto drawing =
+        drawBarcode(type, value, flag(o.barcodeText, row, true), box, fontOf(o, row), *metrics());
+    if (drawing.ok()) {
+        for (const PageRect& bar : drawing.value().bars)
+            items.push_back({tag,
+                             BoxShape{ShapeKind::Rectangle, bar, {PenStyle::None, 0, 0},
+                                      {BrushStyle::Solid, ink}},
+                             clip,
+                             std::nullopt});
+        for (TextRun& run : drawing.value().texts) {
+            run.color = ink;
+            items.push_back({tag, std::move(run), clip, std::nullopt});
+        }
+        return;
+    }
+    // Never a wrong code: on paper nothing, on screen an empty box crossed out in red.
+    const std::string who = o.name.empty() ? o.kindName : o.name;
+    auto& warnings = draw.page->warnings;
+    if (std::none_of(warnings.begin(), warnings.end(),
+                     [&](const std::string& w) { return w.rfind(who + " (", 0) == 0; }))
+        warnings.push_back(who + " (" + value + ") cannot be drawn as " +
+                           barcodeTypeTitle(type) + ": " + drawing.error().message);
+    const Pen red{PenStyle::Solid, 0.75, 0xFF0000};
+    DisplayItem frame{tag, BoxShape{ShapeKind::Rectangle, box, red, {}}, clip, std::nullopt};
+    frame.previewOnly = true;
+    items.push_back(frame);
+    DisplayItem down{tag, LineShape{{box.x, box.y}, {box.right(), box.bottom()}, red}, clip,
+                     std::nullopt};
+    down.previewOnly = true;
+    items.push_back(down);
+    DisplayItem up{tag, LineShape{{box.x, box.bottom()}, {box.right(), box.y}, red}, clip,
+                   std::nullopt};
+    up.previewOnly = true;
+    items.push_back(up);
 }
 
 // A nested report that keeps its box: what of it fits is shown, the rest is cut off.

@@ -70,6 +70,7 @@ struct ObjectModel {
     Prop fontFace, fontHeight, fontWeight, italic, underline, strike, charset, escapement;
     Prop alignment, text, format, penStyle, penWidth, penColor, brushHatch, brushColor;
     Prop filename, ellipseWidth, ellipseHeight;
+    Prop barcodeType, barcodeText;  // a column or computed field drawn as a barcode
     std::shared_ptr<const Expression> expression;  // a computed field's
     int column = -1;                               // a column object's table column
     bool plainColumn = false;  // shows its value through its format alone (no code table)
@@ -263,7 +264,7 @@ private:
     void applyGrid();
     // The properties an object model reads (layout_model.cpp), and their defaults for a kind
     // of object, made once.
-    static constexpr size_t kObjectPropertyCount = 32;
+    static constexpr size_t kObjectPropertyCount = 34;
     const std::array<Prop, kObjectPropertyCount>& kindDefaults(const std::string& kind);
     std::unordered_map<std::string, std::array<Prop, kObjectPropertyCount>> m_kindDefaults;
     Prop makeProp(std::string value);
@@ -319,6 +320,10 @@ private:
     void drawObject(const Placement& p, long row, const std::string& band, DrawTarget& draw,
                     double ox, double oy, std::optional<PageRect> bandClip = std::nullopt);
     void drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw);
+    // A column or computed field with `barcode.type`: its value as a symbol in `box`, or a
+    // warning and a red cross shown on screen only when the value cannot be encoded.
+    void drawBarcodeOf(const ObjectModel& obj, long row, const PageRect& box, const ItemTag& tag,
+                       DrawTarget& draw, std::optional<PageRect> clip);
     std::optional<TextBlock2> textOf(const ObjectModel& obj, long row, double width, double height,
                                      bool autosize);
     std::string contentOf(const ObjectModel& obj, long row, std::optional<uint32_t>& color,

@@ -61,7 +61,7 @@ constexpr std::string_view kObjectPropertyNames[] = {
     "font.weight", "font.italic", "font.underline", "font.strikethrough", "font.charset",
     "font.escapement", "alignment", "text",        "format",          "pen.style",
     "pen.width", "pen.color",  "brush.hatch",    "brush.color",     "filename",
-    "ellipsewidth", "ellipseheight"};
+    "ellipsewidth", "ellipseheight", "barcode.type", "barcode.text"};
 
 // The index of a property name among kObjectPropertyNames (any letter case), -1 for another.
 int objectPropertyIndex(std::string_view name) {
@@ -232,7 +232,8 @@ void LayoutEngine::buildModel() {
                                 &o.italic,     &o.underline,  &o.strike,     &o.charset,
                                 &o.escapement, &o.alignment,  &o.text,       &o.format,
                                 &o.penStyle,   &o.penWidth,   &o.penColor,   &o.brushHatch,
-                                &o.brushColor, &o.filename,   &o.ellipseWidth, &o.ellipseHeight};
+                                &o.brushColor, &o.filename,   &o.ellipseWidth, &o.ellipseHeight,
+                                &o.barcodeType, &o.barcodeText};
         static_assert(std::size(fields) == kObjectPropertyCount);
         std::array<const Attribute*, kObjectPropertyCount> given{};
         for (const Attribute& a : source.attrs.items) {

@@ -546,6 +546,22 @@ Status QtServices::printPages(const platform::PrintJob& job) {
     return Status::success();
 }
 
+int QtServices::writePdf(const platform::PrintJob& job, const std::string& path,
+                         std::string& error) {
+    if (!job.report) {
+        error = "nothing to write: the job has no report";
+        return -1;
+    }
+    // The writer of printctl render --pdf, each selected page once.
+    render::PrintTarget target;
+    target.pdfPath = path;
+    target.onceEach = true;
+    const Status written = render::printReport(*job.report, target, job.documentName);
+    if (written) return 1;
+    error = written.error().message;
+    return -1;
+}
+
 int QtServices::print(const platform::PrintJob& job) {
     m_lastPrintError.clear();
     if (!job.report) {

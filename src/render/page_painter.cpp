@@ -270,6 +270,7 @@ void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
     std::optional<PageRect> clip;
     FontCache fonts;
     for (const DisplayItem& item : page.items) {
+        if (item.previewOnly && !m_preview) continue;
         // Every text carries its object's box as a clip; most fit inside it, and a PDF grows
         // and slows with each change of clip.
         std::optional<PageRect> wanted = item.clip;

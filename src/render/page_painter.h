@@ -39,6 +39,11 @@ public:
     // Draws `page`. `painter` is active on its device; its state is restored afterwards.
     void paint(QPainter& painter, const layout::PageDisplayList& page, double unitsPerPoint) const;
 
+    // A painter for the screen also draws what is shown there only (the red cross of a barcode
+    // that cannot be encoded); paper, PDF and PNG files never show it.
+    void setPreview(bool preview) { m_preview = preview; }
+    bool preview() const { return m_preview; }
+
     // One line for each picture of `page` that names a file that cannot be read ("the picture
     // PATH of OBJECT cannot be read: why"); empty when every picture can be drawn.
     std::vector<std::string> pictureWarnings(const layout::PageDisplayList& page) const;
@@ -59,6 +64,7 @@ private:
     bool insideClip(const layout::DisplayItem& item, const layout::PageRect& clip) const;
 
     std::shared_ptr<const layout::FontMetrics> m_metrics;
+    bool m_preview = false;
     mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;
 };
 

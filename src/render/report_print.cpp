@@ -235,6 +235,7 @@ Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName) {
     PrintSettings settings = printSettingsOf(report);
     if (!documentName.empty()) settings.documentName = documentName;
+    if (target.onceEach) settings.copies = 1;
     layout::ReportLayout& layout = layout::layoutOf(report);
     if (Status fits = layout.checkBands(); !fits) return fits;
     const PagePainter painter(layout.fontMetrics());

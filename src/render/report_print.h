@@ -63,6 +63,8 @@ struct PrintSettings {
 struct PrintTarget {
     std::string pdfPath;
     std::string printer;
+    // A PDF to keep (an export) holds each page once, whatever copies the report asks for.
+    bool onceEach = false;
     // Told each warning of each page printed, once; may be empty.
     std::function<void(long page, const std::string& warning)> warn;
 };
@@ -90,6 +92,7 @@ PageSource pagesOf(engine::DataStore& report);
 
 // Prints a report with the print properties it carries; `documentName`, when not empty, names
 // the job instead of Print.DocumentName. The painter measures with the report's own metrics.
+// Into a PDF file with `onceEach`, this is the export of the report as a PDF.
 Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName = {});
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -493,6 +494,65 @@ TEST_P(PrintctlPrint, ABandNoPageHoldsIsNamedAndNothingPrinted) {
     EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 
+// The codes zbarimg (a reader no one here wrote) finds on the pages of a PDF drawn at `dpi`:
+// "TYPE:value", once each.
+std::set<std::string> scannedSymbols(const std::string& pdf, int dpi) {
+    const std::string pages = pdf + "-" + std::to_string(dpi);
+    std::system(("pdftoppm -r " + std::to_string(dpi) + " -png " + pdf + " " + pages).c_str());
+    const std::string list = pages + ".codes";
+    std::system(("zbarimg -q " + pages + "-*.png >" + list + " 2>/dev/null").c_str());
+    std::set<std::string> symbols;
+    std::istringstream lines(slurp(list));
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) symbols.insert(line);
+    return symbols;
+}
+
+TEST_P(PrintctlPrint, APdfFromTheSaveDialogIsThePrintedPages) {
+    // Two hundred goods lines: several pages, of which the print settings take two.
+    std::string many = kReport;
+    std::string rows;
+    for (int i = 1; i <= 200; ++i) rows += "\"货品" + std::to_string(i) + "\" " + std::to_string(i) + ".00 ";
+    many.replace(many.find("data("), many.find(")", many.find("data(")) - many.find("data(") + 1,
+                 "data(" + rows + ")");
+    std::ofstream(tempPath("many.srd")) << many;
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("P.plib") +
+                             " --operator A --report " + tempPath("many.srd");
+    const std::string range = "modify dw_preview DataWindow.Print.Page.Range='2-3'\n"
+                              "modify dw_preview DataWindow.Print.Copies=2\n";
+    Outcome printed = printctl(base + " --pdf " + tempPath("printed.pdf") + " --script " +
+                                   script("print.txt", range + "click uob_print\n"),
+                               "printed");
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    // Selected with a designer's mark on screen: the mark stays off the file.
+    Outcome saved = printctl(base + " --script " +
+                                 script("save.txt", range +
+                                                        "mouse down @st_repname 10 10\n"
+                                                        "mouse up @st_repname 10 10\nfilename " +
+                                                        tempPath("saved.pdf") +
+                                                        "\nclick uob_saveas\n"),
+                             "saved");
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_EQ(saved.err, "message: 提示 | 文档已成功保存为文件 " + tempPath("saved.pdf") +
+                             " 。 | None! | OK! -> 1\n");
+    const auto paper = print::test::rasterizePdf(tempPath("printed.pdf"));
+    const auto file = print::test::rasterizePdf(tempPath("saved.pdf"));
+    // The print holds two collated copies of pages 2 and 3; the file each page once.
+    ASSERT_EQ(paper.size(), 4u);
+    ASSERT_EQ(file.size(), 2u);
+    EXPECT_LT(print::test::sheetDifference(file[0], paper[0]), 0.001);
+    EXPECT_LT(print::test::sheetDifference(file[1], paper[1]), 0.001);
+    EXPECT_GT(print::test::sheetDifference(file[0], file[1]), 0.001);
+    // A file that cannot be written says so and leaves nothing.
+    Outcome failed = printctl(base + " --script " +
+                                  script("fail.txt", "filename " + tempPath("no/such/x.pdf") +
+                                                         "\nclick uob_saveas\n"),
+                              "failed");
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("文档保存失败！"), std::string::npos) << failed.err;
+    EXPECT_FALSE(std::filesystem::exists(tempPath("no/such/x.pdf")));
+}
+
 TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
     Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
@@ -502,34 +562,36 @@ TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
         const char* billno;
         const char* files;
         const char* expected;  // a text the printed pages hold
+        bool goods = false;     // a goods list: the bill number and the goods' EAN-13 codes
+        std::vector<std::string> symbols = {};  // further codes the pages carry
     };
     const Bill bills[] = {
         {"101", "YS20240315001", "--header d_demo_recv_head.srd --detail d_demo_recv_detail.srd",
-         "商品验收单"},
+         "商品验收单", true},
         {"305", "DH20240318001",
          "--header d_demo_order_head.srd --detail d_demo_order_detail.srd --detail2 "
          "d_demo_order_gift.srd",
-         "采购订单"},
+         "采购订单", true},
         {"508", "JS20240331001",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd",
-         "YS20240302003"},
+         "YS20240302003", false, {"QR-Code:JS20240331001 南京金穗粮油贸易有限公司 62822.80"}},
         {"509", "JS20240331002",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd",
-         "XS202403-S001"},
+         "XS202403-S001", false, {"QR-Code:JS20240331002 苏州味源食品有限公司 23007.70"}},
         {"J01", "FY20240401001",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "进场费"},
+         "进场费", false, {"QR-Code:FY20240401001 上海洁净日化用品有限公司 35272.90"}},
         {"J02", "FY20240401002",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "堆头陈列费"},
+         "堆头陈列费", false, {"QR-Code:FY20240401002 无锡清泉饮料有限公司 15120.90"}},
         {"J03", "FY20240401003",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "店庆促销费"},
+         "店庆促销费", false, {"QR-Code:FY20240401003 南京鑫和副食品批发部 27549.90"}},
     };
     for (const Bill& bill : bills) {
         std::string files = bill.files;
@@ -549,6 +611,22 @@ TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
         std::system(("pdftotext " + pdf + " " + pdf + ".txt").c_str());
         EXPECT_NE(slurp(pdf + ".txt").find(bill.expected), std::string::npos)
             << bill.id << ": " << slurp(pdf + ".txt");
+        // Every code on the pages reads back, as a scanner at the receiving desk reads it.
+        std::set<std::string> expected(bill.symbols.begin(), bill.symbols.end());
+        if (bill.goods) {
+            expected.insert("CODE-128:" + std::string(bill.billno));
+            ASSERT_EQ(sqlca.query("SELECT DISTINCT g.barcode FROM T_DEMO_BILLDETAIL d JOIN "
+                                  "T_DEMO_GOODS g ON g.goodsid = d.goodsid WHERE d.billid = "
+                                  ":billid",
+                                  {Value(std::string(bill.id))},
+                                  [&](const std::vector<Value>& row) {
+                                      expected.insert("EAN-13:" + row[0].toText());
+                                      return true;
+                                  }),
+                      0);
+        }
+        for (int dpi : {150, 300})
+            EXPECT_EQ(scannedSymbols(pdf, dpi), expected) << bill.id << " at " << dpi << " dpi";
     }
     // The year's sales report: its first pages and its last ones, with the year's totals.
     const std::string pages = script(

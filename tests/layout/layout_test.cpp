@@ -2,7 +2,9 @@
 // many pages, what a change lays out again, the preview's page moves, hit testing and dragging.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
 #include <cmath>
 
 #include "engine/datastore.h"
@@ -962,3 +964,56 @@ TEST(LayoutText, CellsShowWhatGetItemTextShows) {
 }
 
 }  // namespace
+
+// A column or computed field with barcode.type draws its value as bars; one that cannot be
+// encoded draws nothing on paper, a red cross on screen only, and warns once a page.
+TEST(LayoutBarcodes, AValueIsBarsAndOneThatCannotBeEncodedIsWarnedOf) {
+    auto r = makeReport(list(1, 60) +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"200\" height=\"60\" "
+                        "format=\"#,##0\" barcode.type=\"ean13~tif(n > 0, 'ean13', '')\" "
+                        "name=n )\n"
+                        "compute(band=detail expression=\"'bill ' + string(n)\" x=\"220\" y=\"0\" "
+                        "width=\"200\" height=\"60\" barcode.type=code128 barcode.text=no "
+                        "name=code )\n");
+    for (const int64_t value : {int64_t{6905123470003}, int64_t{6905123470004}, int64_t{-5}})
+        r->SetItem(r->InsertRow(0), 1, Value(value));
+    r->SetItem(r->InsertRow(0), 1, Value());
+    auto p = page(*r, 1);
+    std::map<long, int> bars, crosses;
+    std::vector<std::string> runs;
+    for (const auto& item : p->items) {
+        const auto* shape = std::get_if<BoxShape>(&item.shape);
+        if (item.tag.object == "n" && shape && item.previewOnly) crosses[item.tag.row]++;
+        // Bars are filled black; the cell's own white background is not one.
+        if (item.tag.object == "n" && shape && !item.previewOnly &&
+            shape->brush.style == BrushStyle::Solid && shape->brush.color == 0)
+            bars[item.tag.row]++;
+        if (item.tag.object == "n" && std::holds_alternative<LineShape>(item.shape) &&
+            item.previewOnly)
+            crosses[item.tag.row]++;
+        if (const auto* t = std::get_if<TextRun>(&item.shape)) runs.push_back(t->text);
+    }
+    // The value itself is encoded, not its display format ("6,905,123,470,003").
+    EXPECT_GT(bars[1], 20);
+    EXPECT_EQ(crosses[1], 0);
+    EXPECT_EQ(bars[2], 0);      // a wrong check digit: nothing a scanner could misread
+    EXPECT_EQ(crosses[2], 3);   // the box and its two diagonals, on screen
+    EXPECT_EQ(bars[3] + crosses[3], 0);  // the expression chose no barcode: text
+    EXPECT_EQ(bars[4] + crosses[4], 0);  // null: nothing
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "-5"), runs.end());
+    // The human-readable digits under the EAN-13; none under the code without them.
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "905123"), runs.end());
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), "bill 6905123470003"), 0);
+    EXPECT_EQ(p->warnings, (std::vector<std::string>{
+                               "n (6905123470004) cannot be drawn as EAN-13: Error 275: Invalid "
+                               "check digit '4', expecting '3'"}));
+    // Within its box, every bar.
+    const PlacedObject* box = placed(*p, "n", 1);
+    ASSERT_TRUE(box);
+    for (const auto& item : p->items)
+        if (const auto* bar = std::get_if<BoxShape>(&item.shape);
+            bar && item.tag.row == 1 && item.tag.object == "n" && bar->brush.color == 0) {
+            EXPECT_GE(bar->box.x, box->box.x - 1e-6);
+            EXPECT_LE(bar->box.right(), box->box.right() + 1e-6);
+        }
+}

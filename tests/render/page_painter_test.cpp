@@ -262,3 +262,21 @@ TEST(PagePainter, ChineseBillMatchesItsBaseline) {
 
 }  // namespace
 }  // namespace print::render
+
+namespace print::render {
+namespace {
+
+TEST(PagePainter, WhatTheScreenShowsOnlyNeverReachesPaper) {
+    PageDisplayList page = smallPage();
+    DisplayItem cross = box(layout::ShapeKind::Rectangle, {20, 20, 100, 50},
+                            {layout::PenStyle::Solid, 2, 0xFF0000}, {});
+    cross.previewOnly = true;
+    addItem(page, cross);
+    PagePainter painter;
+    EXPECT_EQ(darkPixels(renderPage(page, 72, painter), QRect(0, 0, 300, 200)), 0);
+    painter.setPreview(true);
+    EXPECT_GT(darkPixels(renderPage(page, 72, painter), QRect(0, 0, 300, 200)), 100);
+}
+
+}  // namespace
+}  // namespace print::render
