@@ -4,4 +4,6 @@
 set -uo pipefail
 build=${1:-build/dev}
 here=$(cd "$(dirname "$0")" && pwd)
+# A sanitizer build stops at its first finding, so that the test that met it fails.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 "$here/with-test-pg.sh" "$here/with-test-cups.sh" ctest --test-dir "$build" --output-on-failure -j2
