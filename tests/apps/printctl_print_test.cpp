@@ -221,6 +221,60 @@ TEST_P(PrintctlPrint, ADragStopsNearThePapersEdge) {
     EXPECT_EQ(r.out, "21740\n.\n");
 }
 
+TEST_P(PrintctlPrint, ThePressTheSelectionAndTheDragTakeTheSameObject) {
+    // d_print: st_coname at y 100, 480 high; st_address 40 units below it, 400 high.
+    const std::string s = script("press.txt",
+                                 // beside st_coname: nothing is taken
+                                 "mouse down @st_coname -50 190\n"
+                                 "mouse up @st_coname -1050 190\n"
+                                 "click uo_undo\n"
+                                 "describe dw_preview st_coname.x st_coname.width\n"
+                                 // 26 units above its bottom edge: st_coname grows
+                                 "mouse down @st_coname 100 454\n"
+                                 "mouse up @st_coname 100 954\n"
+                                 "describe dw_preview st_coname.height st_address.y "
+                                 "st_address.height\n"
+                                 // a Ctrl-press that deselects drags nothing
+                                 "mouse down @st_address ctrl\n"
+                                 "mouse up @st_address ctrl\n"
+                                 "mouse down @st_coname 100 200 ctrl\n"
+                                 "mouse move @st_coname 5000 2000 ctrl\n"
+                                 "mouse up @st_coname 5000 2000 ctrl\n"
+                                 "describe dw_preview st_coname.x st_coname.y\n"
+                                 // Ctrl+Z while the button is held does nothing
+                                 "key Right\n"
+                                 "mouse down @st_address 10000 200\n"
+                                 "key Z ctrl\n"
+                                 "mouse up @st_address 12000 200\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 // a click on an object far above the paper moves nothing
+                                 "modify dw_preview st_repname.y=-3850\n"
+                                 "mouse down @st_repname\n"
+                                 "mouse up @st_repname\n"
+                                 "mouse down @st_repname 10000 5\n"
+                                 "mouse up @st_repname 10000 5\n"
+                                 "describe dw_preview st_repname.y st_repname.height\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "0\n20000\n.\n"
+              "980\n620\n400\n.\n"
+              "0\n100\n.\n"
+              "980\n2026\n.\n"
+              "480\n0\n.\n"
+              "980\n2026\n.\n"
+              "\n.\n"
+              "-3850\n700\n.\n");
+}
+
 TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
     // The host's report carries its two rows in its definition.
     Outcome r = printctl(printArgs("A", script("rows.txt",
