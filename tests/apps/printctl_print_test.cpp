@@ -406,6 +406,61 @@ TEST_P(PrintctlPrint, SettingsReadAndAppliedUneditedLeaveEveryDemoDocumentAsItWa
     }
 }
 
+TEST_P(PrintctlPrint, TheSettingsPagesKeepTotalsUnderTheirColumnsAndTextsOnThePage) {
+    Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const std::string defs = std::string(DEMO_DEFS_DIR) + "/";
+    const std::string base =
+        "print --db '" + url() + "' --lib " + tempPath("D.plib") + " --operator 0001 ";
+    const std::string order = base + "--bill 305 --header " + defs +
+                              "d_demo_order_head.srd --detail " + defs +
+                              "d_demo_order_detail.srd --detail2 " + defs +
+                              "d_demo_order_gift.srd --arg billid=305 --arg billno=DH20240318001 "
+                              "--host gs_isbillprinttmp=Y";
+    // 含税金额 one place up takes its total along; a row down and back up changes nothing.
+    Outcome moved =
+        printctl(order + " --script " +
+                     script("columns.txt",
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_column\n"
+                            "row tabpage_column.dw_column 3\n"
+                            "click tabpage_column.uob_down\n"
+                            "click tabpage_column.uob_up\n"
+                            "click uob_preview\n"
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "row tabpage_column.dw_column 9\n"
+                            "click tabpage_column.uob_up\n"
+                            "set tabpage_column.dw_column 4 width 700\n"
+                            "click uob_preview\n"
+                            "describe dw_preview.dw_report amount.x sum_hsjjje.x price.x\n"),
+                 "columns");
+    ASSERT_EQ(moved.exitCode, 0) << moved.err;
+    const size_t first = moved.out.find("\n.\n") + 3;
+    const size_t second = moved.out.find("\n.\n", first) + 3;
+    EXPECT_EQ(moved.out.substr(first, second - first), moved.out.substr(0, first));
+    EXPECT_EQ(moved.out.substr(second), "2192\n2192\n2501\n.\n");
+
+    // The title into the footer lands inside it; the summary height the report took is shown.
+    Outcome pages =
+        printctl(base + "--report " + defs + "d_demo_sale_report.srd --head " + defs +
+                     "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-01-03 "
+                     "--arg storeid= --arg category= --docname '商品销售汇总,销售报表' --script " +
+                     script("pages.txt",
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_page\n"
+                            "set tabpage_page.dw_font 2 band footer\n"
+                            "set tabpage_page.dw_height 1 summary 3000\n"
+                            "click uob_preview\n"
+                            "describe dw_preview st_repname.band st_repname.y\n"
+                            "click uob_preview\n"
+                            "describe tabpage_page.dw_height Evaluate('summary',1)\n"),
+                 "pages");
+    ASSERT_EQ(pages.exitCode, 0) << pages.err;
+    EXPECT_EQ(pages.out, "footer\n800\n.\n0\n.\n");
+}
+
 TEST_P(PrintctlPrint, ThePrinterSetupDialogNamesTheReportsPrinter) {
     const std::string s = script("printer.txt",
                                  "click uob_preview\n"

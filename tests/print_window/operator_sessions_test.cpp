@@ -9,25 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <random>
 #include <sstream>
 
 #include "common/text.h"
-#include "db/demo_data.h"
-#include "engine/library.h"
-#include "print_window_test_support.h"
-#include "report_defs/report_defs.h"
+#include "demo_documents.h"
 
 namespace print::print_window::test {
 namespace {
-
-std::string readDefinition(const std::string& name) {
-    std::ifstream in(std::string(DEMO_DEFS_DIR) + "/" + name + ".srd", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The definitions of the frame and its list without the designer's markers and without the
 // order of the objects (front and back change it and are not steps of the history).
@@ -167,32 +156,8 @@ private:
     std::mt19937 m_random;
 };
 
-class OperatorSessions : public db::test::DatabaseTest {
+class OperatorSessions : public DemoDocuments {
 protected:
-    void SetUp() override {
-        DatabaseTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        m_saved = engine::LibrarySearchList::application().libraries();
-        report_defs::install();
-        auto loaded = db::loadDemoData(sqlca, db::DemoOptions{200});
-        ASSERT_TRUE(loaded.ok()) << loaded.error().describe();
-    }
-    void TearDown() override {
-        engine::LibrarySearchList::application().setLibraries(m_saved);
-        DatabaseTest::TearDown();
-    }
-
-    // Creates a host window from a demo definition and retrieves it.
-    void load(Operator& op, platform::DataWindowControl& dw, const std::string& name,
-              const std::vector<Value>& arguments) {
-        std::string error;
-        ASSERT_EQ(dw.Create(readDefinition(name), error), 1) << name << ": " << error;
-        m_definitions->put(name, readDefinition(name));
-        ASSERT_EQ(dw.setDataObject(name), 1) << name;
-        dw.SetTransObject(&op.host.sqlca);
-        ASSERT_GE(dw.Retrieve(arguments), 0) << name << ": " << dw.lastError();
-    }
-
     // One session in a window of its own: `actions` actions that `maker` makes for the window
     // as it is then, then the checks. What went wrong, "" when nothing did; `played` gets the
     // session's lines.
@@ -252,49 +217,16 @@ protected:
             ASSERT_EQ(failure, "") << "session " << s << ":\n" << played;
         }
     }
-
-    // The host's windows under their data object names, and the demo's other definitions (the
-    // order's frame) beside them, as printctl print finds them.
-    std::shared_ptr<engine::MemoryLibrary> m_definitions =
-        std::make_shared<engine::MemoryLibrary>("(host)");
-    std::shared_ptr<engine::FolderLibrary> m_folder =
-        std::make_shared<engine::FolderLibrary>(DEMO_DEFS_DIR);
-
-private:
-    std::vector<std::shared_ptr<engine::DefinitionLibrary>> m_saved;
 };
 
 TEST_P(OperatorSessions, UndoGivesTheStartAndRedoTheEndOnOrder305) {
-    Operator op(url(), "0001", tempPath("print.plib"));
-    op.hostLibraries = {m_definitions, m_folder};
-    engine::LibrarySearchList::application().setLibraries(op.hostLibraries);
-    const std::vector<Value> bill{Value("305"), Value(db::demoBillNo("305"))};
-    load(op, op.dw_header, "d_demo_order_head", bill);
-    load(op, op.dw_detail, "d_demo_order_detail", bill);
-    load(op, op.dw_detail2, "d_demo_order_gift", bill);
-    play(
-        op,
-        [&] {
-            op.host.gnu_print.of_print(std::string("305"), &op.dw_header, &op.dw_detail,
-                                       &op.dw_detail2, std::string("N"));
-        },
-        19, 150, 30);
+    DemoDocument order = order305();
+    play(*order.op, order.print, 19, 150, 30);
 }
 
 TEST_P(OperatorSessions, UndoGivesTheStartAndRedoTheEndOnTheSalesReport) {
-    Operator op(url(), "0001", tempPath("print.plib"));
-    op.hostLibraries = {m_definitions, m_folder};
-    engine::LibrarySearchList::application().setLibraries(op.hostLibraries);
-    load(op, op.dw_header, "d_demo_sale_cond", {});
-    load(op, op.dw_detail, "d_demo_sale_report",
-         {Value("2024-01-01"), Value("2024-01-03"), Value(""), Value("")});
-    play(
-        op,
-        [&] {
-            op.host.gnu_print.of_print(&op.dw_detail, &op.dw_header,
-                                       std::string("商品销售汇总,销售报表"));
-        },
-        305, 150, 30);
+    DemoDocument report = salesReport();
+    play(*report.op, report.print, 305, 150, 30);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, OperatorSessions, testing::Values(db::Backend::Sqlite),
