@@ -22,7 +22,7 @@ struct DwOptions {
     std::string definition;
     std::vector<std::string> defs;
     std::vector<std::string> libs;
-    std::string encoding = "UTF-8";
+    std::string encoding;  // "": as each file is written
     std::string url;
 };
 
@@ -82,7 +82,8 @@ void addDwCommand(CLI::App& app) {
     dw->add_option("--url", options->url,
                    "A database (sqlite:PATH or postgresql://...) for the retrieve command");
     dw->add_option("--encoding", options->encoding,
-                   "Code page of definition files (default UTF-8, e.g. gb18030)");
+                   "Code page of definition files (e.g. gb18030; by default UTF-8, or the "
+                   "application code page for a file without a byte-order mark that is not UTF-8)");
     dw->footer(
         "Commands, one per line: describe TEXT | modify TEXT | syntax | rowcount | insertrow N |\n"
         "deleterow N | setitem ROW COLUMN VALUE | getitem ROW COLUMN | gettext ROW COLUMN |\n"

@@ -24,7 +24,7 @@ struct LibOptions {
     std::string name;
     std::string definition;
     std::string comment;
-    std::string encoding = "UTF-8";
+    std::string encoding;  // "": as each file is written
 };
 
 [[noreturn]] void failWith(const std::string& message) {
@@ -49,7 +49,7 @@ void runList(const LibOptions& o) {
 std::string readDefinition(const LibOptions& o) {
     auto read = readInputFile(o.definition);
     if (!read) failWith(read.error().message);
-    auto text = print::decodeLines(read.value(), o.encoding);
+    auto text = print::decodeTextFile(read.value(), o.encoding);
     if (!text) failWith(o.definition + ": " + text.error().describe());
     return std::string(print::stripBom(text.value()));
 }
@@ -103,7 +103,10 @@ void addLibCommands(CLI::App& app) {
     impCmd->add_option("NAME", imp->name, "Entry name")->required();
     impCmd->add_option("DEFINITION", imp->definition, "Definition file (.srd)")->required();
     impCmd->add_option("--comment", imp->comment, "Comment of the entry");
-    impCmd->add_option("--encoding", imp->encoding, "Code page of the definition file (UTF-8)");
+    impCmd->add_option("--encoding", imp->encoding,
+                       "Code page of the definition file (by default UTF-8, or the application "
+                       "code page for a file without a byte-order mark that is "
+                       "not UTF-8)");
     impCmd->callback([imp] { runImport(*imp); });
 
     auto exp = std::make_shared<LibOptions>();

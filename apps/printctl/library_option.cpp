@@ -39,7 +39,7 @@ std::optional<std::string> readDefinition(const std::string& definition,
         std::ifstream in(definition, std::ios::binary);
         std::ostringstream buf;
         buf << in.rdbuf();
-        auto decoded = print::decodeLines(buf.str(), encoding);
+        auto decoded = print::decodeTextFile(buf.str(), encoding);
         if (!decoded.ok()) {
             error = definition + ": " + decoded.error().describe();
             return std::nullopt;

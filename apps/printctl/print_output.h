@@ -12,8 +12,10 @@ namespace printctl {
 
 class PrintOutput {
 public:
-    PrintOutput(std::string pdf, std::string printer)
-        : m_pdf(std::move(pdf)), m_printer(std::move(printer)) {}
+    // With `dump`, the display lists of each print's pages go to standard output as well (or
+    // alone, when neither a PDF nor a printer is given).
+    PrintOutput(std::string pdf, std::string printer, bool dump = false)
+        : m_pdf(std::move(pdf)), m_printer(std::move(printer)), m_dump(dump) {}
 
     // Sets up drawing (Qt, its fonts and metrics); call it before the window lays reports
     // out, so that they break lines as the pages are drawn.
@@ -30,6 +32,7 @@ public:
 private:
     std::string m_pdf;
     std::string m_printer;
+    bool m_dump = false;
     int m_printed = 0;
     int m_failures = 0;
     std::vector<std::string> m_files;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "commands.h"
@@ -12,6 +13,7 @@
 #include "engine/datastore.h"
 #include "engine/library.h"
 #include "engine/row_import.h"
+#include "export/saveas.h"
 #include "input_file.h"
 #include "layout/display_list.h"
 #include "layout/report_layout.h"
@@ -28,7 +30,7 @@ struct RenderOptions {
     std::string definition;
     std::vector<std::string> defs;
     std::vector<std::string> libs;
-    std::string encoding = "UTF-8";
+    std::string encoding;  // "": as each file is written
     std::string rows;  // a tab-separated file; empty: the definition's own rows
     bool dump = false;
     long page = 0;  // 0: every page
@@ -47,7 +49,7 @@ bool loadRows(const std::string& path, const std::string& encoding, DataStore& t
         error = "cannot read the rows file '" + path + "'";
         return false;
     }
-    auto decoded = print::decodeLines(read.value(), encoding);
+    auto decoded = print::decodeTextFile(read.value(), encoding);
     if (!decoded.ok()) {
         error = path + ": " + decoded.error().describe();
         return false;
@@ -82,25 +84,36 @@ int runRender(const RenderOptions& options) {
     std::string error;
     DataStore report;
     if (!openDefinition(report, options.definition, options.encoding, error)) return fail(error);
-    if (!options.rows.empty()) {
-        // A frame shows its list in the nested report dw_report; the rows are the list's.
-        DataStore* target = &report;
-        DataStore* child = nullptr;
-        if (report.GetChild("dw_report", child) == 1 && child) target = child;
-        if (!loadRows(options.rows, options.encoding, *target, error)) return fail(error);
-    }
-    if (!options.saveas.empty() && !saveReportTo(report, options.saveas, true, error))
+    // A frame shows its list in the nested report dw_report: the rows are the list's, and
+    // they are what the print window exports. Only a report file holds the frame itself.
+    DataStore* shown = &report;
+    DataStore* child = nullptr;
+    if (report.GetChild("dw_report", child) == 1 && child) shown = child;
+    if (!options.rows.empty() && !loadRows(options.rows, options.encoding, *shown, error))
         return fail(error);
+    if (!options.saveas.empty()) {
+        const bool reportFile = print::saveas::fileExtension(options.saveas) == "psr";
+        if (!saveReportTo(reportFile ? report : *shown, options.saveas, true, error))
+            return fail(error);
+    }
     print::layout::ReportLayout& layout = print::layout::layoutOf(report);
+    if (print::Status fits = layout.checkBands(); !fits) return fail(fits.error().message);
+    // What a page could not show as the data says, once for each page and object.
+    std::set<std::pair<long, std::string>> told;
+    const PageWarning warn = [&told](long page, const std::string& warning) {
+        if (told.emplace(page, warning).second)
+            std::cerr << "warning: page " << page << ": " << warning << "\n";
+    };
     long first = 1, last = options.dump ? layout.pageCount() : 0;
     if (options.page != 0) first = last = options.page;
     for (long page = first; page <= last; ++page) {
         auto list = layout.displayList(page);
         if (!list.ok()) return fail(list.error().message);
+        for (const std::string& warning : list.value()->warnings) warn(page, warning);
         if (options.dump) std::cout << print::layout::dumpDisplayList(*list.value());
     }
     if (output.wanted()) {
-        if (const std::string failed = writeRenderOutput(report, output); !failed.empty())
+        if (const std::string failed = writeRenderOutput(report, output, warn); !failed.empty())
             return fail(failed);
     }
     std::cout << "pages: " << layout.pageCount() << "\n";
@@ -125,7 +138,9 @@ void addRenderCommand(CLI::App& app) {
                        "Rows from a tab-separated file whose first line names the columns (for a "
                        "frame, the rows of its nested report dw_report)");
     render->add_option("--encoding", options->encoding,
-                       "Code page of definition and rows files (default UTF-8, e.g. gb18030)");
+                       "Code page of definition and rows files (e.g. gb18030; by default UTF-8, "
+                       "or the application code page for a file without a byte-order mark that "
+                       "is not UTF-8)");
     render->add_flag("--dump", options->dump, "Print each page's display list as text");
     render->add_option("--page", options->page, "Lay out and write only page N");
     render->add_option("--pdf", options->pdf, "Write the pages to a PDF file");
@@ -133,7 +148,9 @@ void addRenderCommand(CLI::App& app) {
     render->add_option("--dpi", options->dpi, "Resolution of the PNG files");
     render->add_option("--saveas", options->saveas,
                        "Save the rows to FILE in the format its extension names (txt, csv, htm, "
-                       "dif, slk, wks, wk1, dbf, xls, xlsx, wmf, psr)");
+                       "dif, slk, wks, wk1, dbf, xls, xlsx, wmf; for a frame the rows of its "
+                       "nested report dw_report, as the print window exports them), or the "
+                       "report with its rows as a report file (psr)");
     render->footer("The last line printed is 'pages: N', the report's page count.");
     render->callback([options] {
         int rc = runRender(*options);

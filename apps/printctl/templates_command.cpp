@@ -72,8 +72,8 @@ void check(print::db::Transaction& sqlca, long rc) {
 std::string readSyntax(const std::string& path) {
     auto read = readInputFile(path);
     if (!read) throw TemplateError(read.error().message);
-    auto decoded = print::decodeText(read.value(), "UTF-8");
-    if (!decoded.ok()) throw TemplateError(path + ": " + decoded.error().message);
+    auto decoded = print::decodeTextFile(read.value(), "");
+    if (!decoded.ok()) throw TemplateError(path + ": " + decoded.error().describe());
     print::engine::DataStore dw;
     std::string error;
     if (dw.Create(decoded.value(), error) != 1) throw TemplateError(path + ": " + error);

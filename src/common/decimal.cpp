@@ -161,8 +161,10 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
     }
     if (i != n) return std::nullopt;
     if (neg) m = -m;
+    const bool nonZero = m != 0;
     int finalScale = scale - exponent - dropped;
     if (!normalise(m, finalScale)) return std::nullopt;  // beyond the range of exact numbers
+    if (nonZero && m == 0) return std::nullopt;          // nearer to zero than the scale reaches
     return fromParts(m, finalScale);
 }
 

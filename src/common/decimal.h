@@ -23,7 +23,8 @@ public:
     Decimal(int64_t v) : m_mantissa(v) {}  // NOLINT: integers convert naturally
 
     // Parses "12", "-3.50", "+.5", "1.2e3", "1E-2" with optional blanks around; nullopt when the
-    // text is not a number.
+    // text is not a number or a number beyond the range: too large for the mantissa, or so near
+    // zero that it would read as 0 (1e-300). Digits beyond kMaxScale places are rounded.
     static std::optional<Decimal> parse(std::string_view text);
     static Decimal fromDouble(double v);
     static Decimal fromParts(__int128 mantissa, int scale);

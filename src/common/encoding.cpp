@@ -98,6 +98,14 @@ Result<std::string> decodeLines(std::string_view bytes, std::string_view codePag
                  line, column};
 }
 
+Result<std::string> decodeTextFile(std::string_view bytes, std::string_view codePage) {
+    if (!codePage.empty()) return decodeLines(bytes, codePage);
+    auto utf8 = decodeLines(bytes, "UTF-8");
+    if (utf8.ok() || stripBom(bytes).size() != bytes.size()) return utf8;
+    auto local = decodeLines(bytes, applicationCodePage());
+    return local.ok() ? local : utf8;
+}
+
 std::string_view stripBom(std::string_view text) {
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return text;

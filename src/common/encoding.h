@@ -24,6 +24,12 @@ Result<std::string> decodeText(std::string_view bytes, std::string_view codePage
 // is not, as every other definition error does, instead of its byte offset.
 Result<std::string> decodeLines(std::string_view bytes, std::string_view codePage);
 
+// The text of a file read by lines (a definition, a rows file), with errors as decodeLines
+// gives them. In `codePage` when one is given; with "" as the file is written: UTF-8 when it
+// begins with a byte-order mark or is valid UTF-8, else the application code page (the files
+// written on Chinese Windows are GBK). Bytes valid in neither give UTF-8's error.
+Result<std::string> decodeTextFile(std::string_view bytes, std::string_view codePage);
+
 inline Result<std::string> toCodePage(std::string_view utf8) {
     return encodeText(utf8, applicationCodePage());
 }

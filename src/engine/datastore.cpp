@@ -1,6 +1,9 @@
 #include "engine/datastore.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
 
 #include "common/text.h"
 #include "engine/format.h"
@@ -128,15 +131,22 @@ void DataStore::touchSchema() {
 int DataStore::Create(std::string_view syntax, std::string& error) {
     LoadingScope scope;
     clearDefinition();
-    auto parsed = parseDefinition(syntax);
-    if (!parsed.ok()) {
-        error = parsed.error().describe();
-        return -1;
-    }
-    Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
-    if (!built.ok()) {
-        error = built.error().describe();
+    try {
+        auto parsed = parseDefinition(syntax);
+        if (!parsed.ok()) {
+            error = parsed.error().describe();
+            return -1;
+        }
+        Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
+        if (!built.ok()) {
+            error = built.error().describe();
+            clearDefinition();
+            return -1;
+        }
+    } catch (const std::bad_alloc&) {
+        // A definition too big for the memory there is fails like any other that cannot load.
         clearDefinition();
+        error = "there is not enough memory to load the definition";
         return -1;
     }
     error.clear();
@@ -288,6 +298,33 @@ void DataStore::resetRows() {
     m_currentRow = 0;
 }
 
+namespace {
+
+// The size of a number written as decimal text ("1e300", "-1e-300"), when the text is one; the
+// number itself need not be one a Decimal holds.
+std::optional<double> numberTextMagnitude(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("+-.0123456789eE") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return std::nullopt;
+    return std::fabs(d);
+}
+
+// A group's level: its `level`, else its place among the groups from 1.
+int groupLevelOf(const AttributeList& attrs, size_t index) {
+    return static_cast<int>(
+        parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(index + 1)));
+}
+
+}  // namespace
+
+bool DataStore::hasGroupLevel(int level) const {
+    for (size_t g = 0; g < m_groups.size(); ++g)
+        if (groupLevelOf(m_groups[g].attrs, g) == level) return true;
+    return false;
+}
+
 Status DataStore::loadStoredData(std::string_view source) {
     if (m_columns.empty() || m_storedData.empty()) return {};
     size_t n = m_columns.size();
@@ -301,14 +338,21 @@ Status DataStore::loadStoredData(std::string_view source) {
                 m_rows->columns[c].set(id, *v);
                 continue;
             }
-            // A whole number a long cannot hold is refused rather than read as another one.
-            if (auto d = Decimal::parse(item.text);
-                d && d->isInteger() && m_columns[c].type == ValueType::Long)
+            // A number a column cannot hold is refused rather than read as another one or as
+            // null.
+            const ValueType type = m_columns[c].type;
+            if (type != ValueType::Long && type != ValueType::Number) continue;
+            const std::string where = "the value " + item.text + " of column '" +
+                                      m_columns[c].name + "' in row " +
+                                      std::to_string(start / n + 1) + " of 'data' ";
+            if (auto d = Decimal::parse(item.text); d && d->isInteger() && type == ValueType::Long)
                 return definitionError(source, item.offset,
-                                       "the value " + item.text + " of column '" +
-                                           m_columns[c].name + "' in row " +
-                                           std::to_string(start / n + 1) +
-                                           " of 'data' is beyond the range of a long");
+                                       where + "is beyond the range of a long");
+            if (auto magnitude = numberTextMagnitude(item.text))
+                return definitionError(
+                    source, item.offset,
+                    where + (*magnitude >= 1 ? "is beyond the range of a number"
+                                             : "is too small for a number (it would read as 0)"));
         }
         m_rows->status[id] = static_cast<uint8_t>(RowStatus::NotModified);
         m_rows->primary.push_back(id);
@@ -979,13 +1023,11 @@ const DataStore::GroupRuns& DataStore::groupRuns(int level) const {
     };
     // A group of level N runs over the columns of its own `by` and of every level above it.
     std::vector<int> slots;
-    bool found = false;
+    const bool found = hasGroupLevel(level);
     for (size_t g = 0; g < m_groups.size(); ++g) {
         const AttributeList& attrs = m_groups[g].attrs;
-        int own = static_cast<int>(
-            parseInteger(attrs.get("level")).value_or(static_cast<int64_t>(g + 1)));
+        const int own = groupLevelOf(attrs, g);
         if (own > level) continue;
-        if (own == level) found = true;
         for (const std::string& name : byNames(attrs.get("by"))) {
             int slot = resolveName(name);
             if (slot < 0)

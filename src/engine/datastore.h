@@ -169,6 +169,8 @@ public:
     const AttributeList& reportAttributes() const { return m_datawindow; }
     const AttributeList* bandAttributes(std::string_view band) const;
     const std::vector<TextBlock>& groups() const { return m_groups; }
+    // Whether the report has a group of level `level` (its `level`, else its place from 1).
+    bool hasGroupLevel(int level) const;
     // Changes with every Create, Modify and SetPosition (unique across reports).
     uint64_t definitionVersion() const { return m_definitionVersion; }
     const std::vector<TableColumn>& columns() const { return m_columns; }

@@ -82,10 +82,23 @@ private:
             value = value.substr(tab + 1);
         }
         auto compiled = m_r.m_expressions.get(value);
-        if (compiled.ok()) return std::nullopt;
+        Error error;
+        if (!compiled.ok()) {
+            error = compiled.error();
+        } else {
+            // Groups come only with the definition: an aggregate for one it does not have
+            // could never give a value.
+            for (const Expression::GroupUse& use : compiled.value()->groupUses())
+                if (!m_r.hasGroupLevel(use.level)) {
+                    error = Error{"the report has no group " + std::to_string(use.level), 0,
+                                  use.column};
+                    break;
+                }
+            if (error.message.empty()) return std::nullopt;
+        }
         return failure(at, "'" + std::string(owner) + "." + std::string(property) +
-                               "' is not a valid expression: " + compiled.error().message +
-                               " at column " + std::to_string(compiled.error().column));
+                               "' is not a valid expression: " + error.message + " at column " +
+                               std::to_string(error.column));
     }
 
     std::optional<std::string> create() {

@@ -1087,6 +1087,30 @@ bool Expression::isTrue(const EvalContext& ctx, long row) const {
     return !evaluator.failed() && t == Truth::True;
 }
 
+namespace {
+
+void collectGroupUses(const ExprNode& n, std::vector<Expression::GroupUse>& out) {
+    if (n.kind == NodeKind::Aggregate && n.range == AggRange::Group)
+        out.push_back({n.groupLevel, n.column});
+    for (const auto& arg : n.args) collectGroupUses(*arg, out);
+    for (const CaseArm& arm : n.arms) {
+        for (const CaseMatch& match : arm.matches) {
+            if (match.low) collectGroupUses(*match.low, out);
+            if (match.high) collectGroupUses(*match.high, out);
+        }
+        if (arm.result) collectGroupUses(*arm.result, out);
+    }
+    if (n.elseResult) collectGroupUses(*n.elseResult, out);
+}
+
+}  // namespace
+
+std::vector<Expression::GroupUse> Expression::groupUses() const {
+    std::vector<GroupUse> uses;
+    collectGroupUses(*m_root, uses);
+    return uses;
+}
+
 Result<std::shared_ptr<const Expression>> ExpressionCache::get(std::string_view text) {
     auto it = m_cache.find(text);
     if (it != m_cache.end()) return it->second;

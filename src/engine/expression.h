@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "common/result.h"
 #include "common/value.h"
@@ -44,6 +45,14 @@ public:
     bool isTrue(const EvalContext& ctx, long row) const;
 
     const std::string& text() const { return m_text; }
+
+    // Every aggregate `for group N` in the text: N and the 1-based character position of the
+    // aggregate, in the order they are written.
+    struct GroupUse {
+        int level = 0;
+        int column = 0;
+    };
+    std::vector<GroupUse> groupUses() const;
 
     Expression(std::string text, std::unique_ptr<ExprNode> root);
     ~Expression();

@@ -40,7 +40,7 @@ Result<std::optional<std::string>> FolderLibrary::find(std::string_view name) co
         std::ostringstream buf;
         buf << in.rdbuf();
         if (in.bad()) return Error{"cannot read " + m_folder + "/" + candidate + ".srd"};
-        auto text = decodeLines(buf.str(), m_codePage);
+        auto text = decodeTextFile(buf.str(), m_codePage);
         if (!text.ok())
             return Error{m_folder + "/" + candidate + ".srd: " + text.error().describe()};
         return std::optional<std::string>(std::move(text).value());

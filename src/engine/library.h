@@ -40,11 +40,12 @@ private:
     std::map<std::string, std::string> m_entries;  // lower-cased name -> text
 };
 
-// A folder of definition files: `NAME.srd` holds the definition NAME (UTF-8, or the code page
-// given). Header lines of exported files and a byte-order mark are dropped by the parser.
+// A folder of definition files: `NAME.srd` holds the definition NAME (in the code page given,
+// or else as decodeTextFile reads a file of no code page given). Header lines of exported files
+// and a byte-order mark are dropped by the parser.
 class FolderLibrary : public DefinitionLibrary {
 public:
-    explicit FolderLibrary(std::string folder, std::string codePage = "UTF-8");
+    explicit FolderLibrary(std::string folder, std::string codePage = "");
     std::string path() const override { return m_folder; }
     Result<std::optional<std::string>> find(std::string_view name) const override;
 

@@ -1,5 +1,8 @@
 #include "engine/row_import.h"
 
+#include <algorithm>
+
+#include "common/encoding.h"
 #include "common/text.h"
 
 namespace print::engine {
@@ -25,7 +28,8 @@ std::string typeName(ValueType type) {
 }  // namespace
 
 Result<long> importRows(DataStore& report, std::string_view text, std::string_view source) {
-    std::vector<std::string> lines = split(text, '\n');
+    // A byte-order mark that a Windows editor put first is no part of the first column's name.
+    std::vector<std::string> lines = split(stripBom(text), '\n');
     for (auto& line : lines)
         if (!line.empty() && line.back() == '\r') line.pop_back();
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
@@ -37,6 +41,9 @@ Result<long> importRows(DataStore& report, std::string_view text, std::string_vi
         std::string column = trim(field);
         int c = column.empty() || column.front() == '#' ? -1 : report.columnIndex(column);
         if (c < 0) return Error{name + " line 1: the report has no column '" + field + "'"};
+        // Two values for one column in every row: which one was meant cannot be told.
+        if (std::find(slots.begin(), slots.end(), c) != slots.end())
+            return Error{name + " line 1: the column '" + column + "' is named twice"};
         slots.push_back(c);
     }
     // Everything is read before a row changes, so that a bad line loses nothing.

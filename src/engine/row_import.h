@@ -1,5 +1,6 @@
-// Rows from tab-separated text: the first line names the columns (in any order, any subset),
-// every further line holds one row's values, separated by tabs.
+// Rows from tab-separated text: the first line names the columns (in any order, any subset,
+// each once; a byte-order mark before it is dropped), every further line holds one row's
+// values, separated by tabs.
 //
 // An empty value is null, except in a text column, where it is the empty text. Values are read
 // as their column's type: numbers as decimal text, dates YYYY-MM-DD, date-times
@@ -7,8 +8,9 @@
 // ignored.
 //
 // Failures: `importRows` returns an Error whose message begins "<source> line N: " and says
-// what is wrong (a column the report does not have, a line with more or fewer values than the
-// first, a value that does not fit its column), and leaves the report's rows as they were.
+// what is wrong (a column the report does not have or one named twice, a line with more or
+// fewer values than the first, a value that does not fit its column), and leaves the report's
+// rows as they were.
 #pragma once
 
 #include <string_view>

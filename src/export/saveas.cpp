@@ -1,15 +1,5 @@
 #include "export/saveas.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <cstring>
-#include <filesystem>
-
 #include "common/text.h"
 #include "engine/datastore.h"
 #include "export/saveas_internal.h"
@@ -86,105 +76,6 @@ bool ExportSource::progress(long done) const {
     return m_options.progress(done, m_rows);
 }
 
-// --- the file
-// -------------------------------------------------------------------------------------
-
-AtomicFile::~AtomicFile() {
-    if (m_fd >= 0) ::close(m_fd);
-    if (!m_committed && !m_temp.empty()) ::unlink(m_temp.c_str());
-}
-
-Status AtomicFile::open(const std::string& path) {
-    m_path = path;
-    std::filesystem::path p(path);
-    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        return Error{"cannot write " + path + ": the folder " + folder + " does not exist"};
-    std::string pattern =
-        (std::filesystem::path(folder) / ("." + p.filename().string() + ".XXXXXX")).string();
-    m_fd = ::mkstemp(pattern.data());
-    if (m_fd < 0) return Error{"cannot write " + path + ": " + std::strerror(errno)};
-    ::fchmod(m_fd, 0644);
-    m_temp = pattern;
-    return Status::success();
-}
-
-void AtomicFile::flush() {
-    size_t done = 0;
-    while (m_error.empty() && done < m_buffer.size()) {
-        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            m_error = std::strerror(errno);
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    m_buffer.clear();
-}
-
-void AtomicFile::write(std::string_view bytes) {
-    if (!m_error.empty()) return;
-    m_buffer.append(bytes);
-    if (m_buffer.size() >= (1u << 20)) flush();
-}
-
-void AtomicFile::put16(uint16_t v) {
-    const char b[2] = {static_cast<char>(v & 0xff), static_cast<char>(v >> 8)};
-    write(std::string_view(b, 2));
-}
-
-void AtomicFile::put32(uint32_t v) {
-    const char b[4] = {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff),
-                       static_cast<char>((v >> 16) & 0xff), static_cast<char>(v >> 24)};
-    write(std::string_view(b, 4));
-}
-
-void AtomicFile::putDouble(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    put32(static_cast<uint32_t>(bits));
-    put32(static_cast<uint32_t>(bits >> 32));
-}
-
-Status AtomicFile::commit() {
-    if (!m_adopted) {
-        flush();
-        if (m_error.empty() && ::fsync(m_fd) != 0) m_error = std::strerror(errno);
-        if (::close(m_fd) != 0 && m_error.empty()) m_error = std::strerror(errno);
-        m_fd = -1;
-    } else if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (!m_error.empty()) return Error{"cannot write " + m_path + ": " + m_error};
-    if (::rename(m_temp.c_str(), m_path.c_str()) != 0)
-        return Error{"cannot write " + m_path + ": " + std::strerror(errno)};
-    m_committed = true;
-    sweepAbandoned();
-    return Status::success();
-}
-
-void AtomicFile::sweepAbandoned() const {
-    // Temporary files of earlier saves of this file that were killed. A save under way writes
-    // its temporary file all the time, so one untouched for an hour is nobody's.
-    namespace fs = std::filesystem;
-    const fs::path target(m_path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string prefix = "." + target.filename().string() + ".";
-    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::error_code timeError;
-        const auto written = entry.last_write_time(timeError);
-        if (!timeError && written < stale) fs::remove(entry.path(), timeError);
-    }
-}
-
 // --- text in the code page
 // ------------------------------------------------------------------------
 
@@ -231,22 +122,51 @@ std::string exportText(const Value& v) {
     return v.isNull() ? std::string() : v.toText();
 }
 
+std::string sheetSafeText(const Value& v) {
+    std::string text = exportText(v);
+    if (v.type() == ValueType::String && !text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(0, 1, '\'');
+    return text;
+}
+
 bool isNumeric(ValueType type) {
     return type == ValueType::Number || type == ValueType::Long;
 }
 
-double spreadsheetSerial(const Value& v) {
-    // 1970-01-01 is serial 25569 (days counted from 1899-12-30).
+Result<double> exactDouble(const Value& number, std::string_view where) {
+    const Decimal exact = number.toDecimal().value_or(Decimal());
+    const double d = exact.toDouble();
+    // The shortest text of the double reads back as the number only when no digit was lost.
+    if (Decimal::fromDouble(d) != exact)
+        return Error{"the number " + exact.toString() + " has more digits than " +
+                     std::string(where) + " holds"};
+    return d;
+}
+
+std::optional<double> spreadsheetSerial(const Value& v) {
+    // Serial 1 is 1900-01-01 and serial 60 the 1900-02-29 the spreadsheets count although it
+    // never was; from 1900-03-01 on a serial is the days since 1899-12-30 (1970-01-01 is 25569).
+    // The last day they hold is 9999-12-31.
+    auto dateSerial = [](Date d) -> std::optional<double> {
+        static const Date first = *Date::fromYmd(1900, 1, 1);
+        static const Date leapDay = *Date::fromYmd(1900, 3, 1);
+        static const Date last = *Date::fromYmd(9999, 12, 31);
+        if (d < first || d > last) return std::nullopt;
+        return d.days + 25569.0 - (d < leapDay ? 1 : 0);
+    };
     switch (v.type()) {
         case ValueType::Date:
-            return v.asDate().days + 25569.0;
-        case ValueType::DateTime:
-            return v.asDateTime().date.days + 25569.0 +
-                   static_cast<double>(v.asDateTime().time.micros) / 86400e6;
+            return dateSerial(v.asDate());
+        case ValueType::DateTime: {
+            const std::optional<double> day = dateSerial(v.asDateTime().date);
+            if (!day) return std::nullopt;
+            return *day + static_cast<double>(v.asDateTime().time.micros) / 86400e6;
+        }
         case ValueType::Time:
             return static_cast<double>(v.asTime().micros) / 86400e6;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 
@@ -291,14 +211,14 @@ Status writeDelimited(ExportSource& source, AtomicFile& file, const SaveAsOption
     if (options.headings) {
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c) line += separator;
-            appendField(line, columns[c].name, separator);
+            appendField(line, sheetSafeText(Value(columns[c].name)), separator);
         }
         if (Status s = emit(); !s) return s;
     }
     for (long r = 1; r <= source.rows(); ++r) {
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c) line += separator;
-            appendField(line, exportText(source.value(r, c)), separator);
+            appendField(line, sheetSafeText(source.value(r, c)), separator);
         }
         if (Status s = emit(); !s)
             return Error{"row " + std::to_string(r) + ": " + s.error().message};
@@ -354,7 +274,8 @@ Status writeHtml(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
     const auto& columns = source.columns();
     if (options.headings) {
         html += "<tr>";
-        for (const ExportColumn& c : columns) html += "<th>" + htmlEscape(c.name) + "</th>";
+        for (const ExportColumn& c : columns)
+            html += "<th>" + htmlEscape(sheetSafeText(Value(c.name))) + "</th>";
         html += "</tr>\r\n";
     }
     std::string bytes;
@@ -370,7 +291,7 @@ Status writeHtml(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         for (size_t c = 0; c < columns.size(); ++c) {
             const Value v = source.value(r, c);
             html += isNumeric(v.type()) ? "<td align=\"right\">" : "<td>";
-            html += htmlEscape(exportText(v)) + "</td>";
+            html += htmlEscape(sheetSafeText(v)) + "</td>";
         }
         html += "</tr>\r\n";
         if (Status s = flush(); !s)
@@ -415,7 +336,7 @@ Status writeDif(ExportSource& source, AtomicFile& file, const SaveAsOptions& opt
         } else if (v.isNull()) {
             text += "1,0\r\n\"\"\r\n";
         } else {
-            std::string s = exportText(v);
+            std::string s = sheetSafeText(v);
             for (char& c : s)
                 if (c == '\r' || c == '\n') c = ' ';
             text += "1,0\r\n" + difString(s) + "\r\n";
@@ -451,33 +372,41 @@ Status writeSylk(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         text.clear();
         return Status::success();
     };
-    auto cell = [&](long y, size_t x, const Value& v) {
-        if (v.isNull()) return;
+    auto cell = [&](long y, size_t x, const Value& v) -> Status {
+        if (v.isNull()) return Status::success();
         text += "C;Y" + std::to_string(y) + ";X" + std::to_string(x + 1) + ";K";
         if (isNumeric(v.type())) {
             text += v.toText();
         } else {
-            // Semicolons are doubled; line ends cannot stand in a record.
+            // Semicolons are doubled; line ends cannot stand in a record. Readers take ESC for
+            // the start of a character sequence of their own, so it has no way into the file.
             text += '"';
             for (char c : exportText(v)) {
                 if (c == ';')
                     text += ";;";
                 else if (c == '\r' || c == '\n')
                     text += ' ';
+                else if (c == '\x1B')
+                    return Error{"the character ESC (U+001B) cannot be written in a SYLK file"};
                 else
                     text += c;
             }
             text += '"';
         }
         text += "\r\n";
+        return Status::success();
     };
     long y = 1;
     if (options.headings) {
-        for (size_t c = 0; c < columns.size(); ++c) cell(y, c, Value(columns[c].name));
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(y, c, Value(columns[c].name)); !s) return s;
         ++y;
     }
     for (long r = 1; r <= source.rows(); ++r, ++y) {
-        for (size_t c = 0; c < columns.size(); ++c) cell(y, c, source.value(r, c));
+        for (size_t c = 0; c < columns.size(); ++c)
+            if (Status s = cell(y, c, source.value(r, c)); !s)
+                return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
+                             s.error().message};
         if (Status s = flush(); !s)
             return Error{"row " + std::to_string(r) + ": " + s.error().message};
         if (!source.progress(r)) return cancelledError();

@@ -7,8 +7,10 @@
 // The rows are written as an export sees them: the values of the report's table columns, a
 // column shown through a code table or drop-down list with its display value, a masked column
 // as "***" in every cell (in a PSR as null, the mask kept; in a WMF its texts as "***"). Text goes
-// out in the code page (GB18030 unless given) where the format holds bytes, in Unicode where it
-// holds Unicode.
+// out in the code page (GB18030 unless given) where the format holds bytes (a dBASE table in
+// GBK, the code page its header names), in Unicode where it holds Unicode. The sheets (xls,
+// xlsx) hold dates as the spreadsheets count days; a date they cannot hold (before 1900-01-01,
+// after 9999-12-31) is written as its text.
 //
 // A file is written to a temporary name in its folder and renamed when every byte is written:
 // a failed save leaves no file behind and an existing file keeps its bytes. Failures are

@@ -1,4 +1,4 @@
-// dBASE III tables: character, numeric and date fields, the GBK code-page mark.
+// dBASE III tables: character, numeric and date fields, text in GBK with its code-page mark.
 #include <algorithm>
 #include <ctime>
 #include <set>
@@ -12,8 +12,10 @@ namespace {
 
 constexpr size_t kMaxCharacter = 254;
 constexpr size_t kMaxNumeric = 20;
-// The language driver of Chinese GBK (code page 936).
+// The language driver of Chinese GBK (code page 936): the text is written in GBK whatever the
+// application code page, since readers decode it as the header says.
 constexpr uint8_t kGbkDriver = 0x4D;
+constexpr const char* kGbk = "GBK";
 
 struct Field {
     std::string name;
@@ -38,6 +40,17 @@ std::string fieldName(const std::string& column, std::set<std::string>& taken) {
     return name;
 }
 
+// iconv's GBK writes the euro sign as the single byte 0x80, an addition of Windows that GBK
+// readers do not know; every other byte above 0x7F leads a character of two bytes.
+bool holdsEuroByte(std::string_view gbk) {
+    for (size_t i = 0; i < gbk.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(gbk[i]);
+        if (b == 0x80) return true;
+        if (b > 0x80) ++i;
+    }
+    return false;
+}
+
 int fractionDigits(const Decimal& d) {
     const std::string s = d.toString();
     const size_t point = s.find('.');
@@ -51,7 +64,7 @@ Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
     if (columns.size() > 128)
         return Error{"a dBASE table holds at most 128 fields; the report has " +
                      std::to_string(columns.size())};
-    CodePageEncoder encoder(options.codePage);
+    CodePageEncoder encoder(kGbk);
     std::vector<Field> fields(columns.size());
     std::set<std::string> taken;
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -80,7 +93,12 @@ Status writeDbase(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
             if (v.isNull()) continue;
             if (f.type == 'C') {
                 bytes.clear();
-                if (Status s = encoder.append(bytes, exportText(v)); !s)
+                Status s = encoder.append(bytes, exportText(v));
+                if (s && holdsEuroByte(bytes))
+                    s = Error{
+                        std::string("the character '\u20AC' cannot be written in code page ") +
+                        kGbk};
+                if (!s)
                     return Error{"row " + std::to_string(r) + ", column " + columns[c].name + ": " +
                                  s.error().message};
                 if (bytes.size() > kMaxCharacter)

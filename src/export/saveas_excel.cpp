@@ -4,6 +4,7 @@
 // through libxlsxwriter.
 #include <xlsxwriter.h>
 
+#include <cctype>
 #include <cstring>
 #include <unordered_map>
 
@@ -63,6 +64,27 @@ std::u16string utf16(std::string_view utf8) {
 
 void putChars(std::string& s, const std::u16string& text) {
     for (char16_t c : text) put16(s, static_cast<uint16_t>(c));
+}
+
+// A text as an xlsx cell holds it: readers take "_xHHHH_" for the character HHHH, so an
+// underscore that begins such a form in the text itself is written as "_x005F_".
+std::string xlsxEscape(std::string_view text) {
+    auto escapeForm = [&](size_t i) {
+        if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_')
+            return false;
+        for (size_t k = i + 2; k < i + 6; ++k)
+            if (!std::isxdigit(static_cast<unsigned char>(text[k]))) return false;
+        return true;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (escapeForm(i))
+            out += "_x005F_";
+        else
+            out += text[i];
+    }
+    return out;
 }
 
 // --- BIFF8 records -----------------------------------------------------------------------------
@@ -283,14 +305,22 @@ Status writeExcel8(ExportSource& source, AtomicFile& file, const SaveAsOptions& 
         put16(d, row);
         put16(d, col);
         const ValueType t = v.type();
-        if (isNumeric(t) || t == ValueType::Date || t == ValueType::DateTime ||
-            t == ValueType::Time) {
+        // A date the sheet cannot hold goes in as its text.
+        const std::optional<double> serial = spreadsheetSerial(v);
+        if (isNumeric(t) || serial) {
             put16(d, t == ValueType::Date       ? kDateXf
                      : t == ValueType::DateTime ? kDateTimeXf
                      : t == ValueType::Time     ? kTimeXf
                                                 : kGeneralXf);
-            putDouble(d, isNumeric(t) ? v.toDecimal().value_or(Decimal()).toDouble()
-                                      : spreadsheetSerial(v));
+            double number = 0;
+            if (serial) {
+                number = *serial;
+            } else {
+                Result<double> exact = exactDouble(v, "an Excel cell");
+                if (!exact.ok()) return exact.error();
+                number = exact.value();
+            }
+            putDouble(d, number);
             record(cells, 0x0203, d);
             return Status::success();
         }
@@ -401,24 +431,32 @@ Status writeXlsx(ExportSource& source, AtomicFile& file, const SaveAsOptions& op
         lxw_error rc = LXW_NO_ERROR;
         switch (v.type()) {
             case ValueType::Number:
-            case ValueType::Long:
-                rc = worksheet_write_number(sheet, row, col,
-                                            v.toDecimal().value_or(Decimal()).toDouble(), nullptr);
+            case ValueType::Long: {
+                Result<double> exact = exactDouble(v, "an Excel cell");
+                if (!exact.ok()) return exact.error();
+                rc = worksheet_write_number(sheet, row, col, exact.value(), nullptr);
                 break;
+            }
             case ValueType::Date:
             case ValueType::DateTime:
             case ValueType::Time:
-                rc = worksheet_write_number(sheet, row, col, spreadsheetSerial(v),
-                                            v.type() == ValueType::Date       ? date
-                                            : v.type() == ValueType::DateTime ? dateTime
-                                                                              : time);
-                break;
+                // A date the sheet cannot hold goes in as its text.
+                if (const std::optional<double> serial = spreadsheetSerial(v)) {
+                    rc = worksheet_write_number(sheet, row, col, *serial,
+                                                v.type() == ValueType::Date       ? date
+                                                : v.type() == ValueType::DateTime ? dateTime
+                                                                                  : time);
+                    break;
+                }
+                [[fallthrough]];
             default: {
                 const std::string text = exportText(v);
-                if (utf8Length(text) > 32767)
-                    return Error{"a text of " + std::to_string(utf8Length(text)) +
+                // Excel counts a character beyond the first plane as two, in xlsx as in xls.
+                const size_t length = utf16(text).size();
+                if (length > 32767)
+                    return Error{"a text of " + std::to_string(length) +
                                  " characters does not fit an Excel cell (at most 32767)"};
-                rc = worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
+                rc = worksheet_write_string(sheet, row, col, xlsxEscape(text).c_str(), nullptr);
             }
         }
         if (rc != LXW_NO_ERROR) return Error{lxw_strerror(rc)};

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "common/result.h"
 #include "common/value.h"
 #include "export/saveas.h"
@@ -48,42 +50,6 @@ private:
     long m_rows = 0;
 };
 
-// A file written to a temporary name beside its final name and renamed by `commit`. Writes are
-// buffered; the first failure is kept and reported by `commit`. Dropped without commit, the
-// temporary file is removed; temporary files a killed save left behind go with the next save of
-// the same file.
-class AtomicFile {
-public:
-    AtomicFile() = default;
-    ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    Status open(const std::string& path);
-    void write(std::string_view bytes);
-    void put8(uint8_t v) { write(std::string_view(reinterpret_cast<const char*>(&v), 1)); }
-    void put16(uint16_t v);
-    void put32(uint32_t v);
-    void putDouble(double v);
-    Status commit();
-    // The temporary file's name, for writers that hand the file to a library.
-    const std::string& tempPath() const { return m_temp; }
-    // Takes over a temporary file another writer filled (closed): commit renames it.
-    void adopt() { m_adopted = true; }
-
-private:
-    void flush();
-    // Removes temporary files of this file's earlier saves that were killed mid-way.
-    void sweepAbandoned() const;
-    std::string m_path;
-    std::string m_temp;
-    int m_fd = -1;
-    std::string m_buffer;
-    std::string m_error;
-    bool m_committed = false;
-    bool m_adopted = false;
-};
-
 // UTF-8 text into a code page, with one converter kept open.
 class CodePageEncoder {
 public:
@@ -105,8 +71,18 @@ private:
 // date-times "YYYY-MM-DD HH:MM:SS", null as "".
 std::string exportText(const Value& v);
 bool isNumeric(ValueType type);
-// Days since 1899-12-30 (the spreadsheets' date serial), with the time of day as a fraction.
-double spreadsheetSerial(const Value& v);
+// Text for a text file a spreadsheet opens (CSV, tab-separated, HTML, DIF): a text cell that
+// begins like a formula ('=', '+', '-', '@', a tab or a carriage return) gets a leading
+// apostrophe, which spreadsheets read as "this is text" and do not show; anything else as
+// exportText gives it. A typed remark must never run as a formula on another desk.
+std::string sheetSafeText(const Value& v);
+// A number as the double a sheet cell holds; an Error ("the number N has more digits than
+// `where` holds") when the double would be another number.
+Result<double> exactDouble(const Value& number, std::string_view where);
+// The spreadsheets' date serial of a date, date-time or time: days counted as they count them
+// (1900-01-01 is 1, and they count a 1900-02-29), the time of day as a fraction. nullopt for a
+// date they cannot hold (before 1900 or after 9999), which is written as text instead.
+std::optional<double> spreadsheetSerial(const Value& v);
 
 // The writers.
 Status writeDelimited(ExportSource& source, AtomicFile& file, const SaveAsOptions& options,

@@ -44,12 +44,14 @@ Status writeLotus(ExportSource& source, AtomicFile& file, const SaveAsOptions& o
     auto cell = [&](uint16_t row, uint16_t col, const Value& v) -> Status {
         if (v.isNull()) return Status::success();
         if (isNumeric(v.type())) {
+            Result<double> exact = exactDouble(v, "a Lotus cell");
+            if (!exact.ok()) return exact.error();
             file.put16(kNumber);
             file.put16(13);
             file.put8(kGeneral);
             file.put16(col);
             file.put16(row);
-            file.putDouble(v.toDecimal().value_or(Decimal()).toDouble());
+            file.putDouble(exact.value());
             return Status::success();
         }
         bytes.assign("'");

@@ -157,6 +157,7 @@ std::string dumpDisplayList(const PageDisplayList& page) {
         if (obj.resizeable) out += " resizeable";
         out += "\n";
     }
+    for (const auto& warning : page.warnings) out += "warning " + quoted(warning) + "\n";
     return out;
 }
 

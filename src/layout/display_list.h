@@ -18,6 +18,10 @@
 // report it belongs to as the path of report object names from the outermost report
 // ("" for the outermost, "dw_report" for its nested report, "dw_report/dw_sub" one deeper).
 //
+// A number (a numeric column or computed field) is drawn whole: where it is wider than its box it
+// runs past the box on the side its alignment leaves free, and the page carries a warning naming
+// the object. Text is cut off at its box.
+//
 // `dumpDisplayList` writes a page as stable text, one line per item, for golden tests and
 // `printctl render --dump`; its format changes only when the display list gains information.
 #pragma once
@@ -168,6 +172,9 @@ struct PageDisplayList {
     std::vector<DisplayItem> items;
     std::vector<PlacedObject> objects;
     std::vector<PlacedBand> bands;
+    // What the page could not show as the data says, one line per object: a number wider than
+    // its box (drawn whole past it), a picture that is missing. Batch programs print them.
+    std::vector<std::string> warnings;
 };
 
 // Stable text of a page: a "page" line, then one line per item, per placed band and per placed

@@ -101,6 +101,16 @@ struct Press {
     bool drags() const { return !object.empty() && edges != DragEdges{}; }
 };
 
+// A band of fixed height taller than a page holds: its name ("detail", "trailer.1",
+// "dw_report.detail" in a nested report), and when it is the header and footer together that
+// leave no room, the footer's name in `alongWith`; its height and the room, in points.
+struct TallBand {
+    std::string band;
+    std::string alongWith;
+    double height = 0;
+    double room = 0;
+};
+
 // A drag under way: the object, the edges being moved and where the object would be if the
 // drag ended now (for the view to draw its outline).
 struct DragState {
@@ -132,6 +142,12 @@ public:
     // The number of pages; at least 1 for a report with a definition (a report without rows
     // prints its header, summary and footer), 0 for a report without one.
     long pageCount() override;
+    // Whether every band of fixed height fits on a page (those of nested reports included): a
+    // taller one would print in slices across pages, so printing refuses it with an Error
+    // naming the band and the heights. `tallBand` gives the first such band, for a message of
+    // one's own.
+    Status checkBands();
+    std::optional<TallBand> tallBand();
     // The display list of page `page` (1-based); an Error naming the page count when there is
     // no such page.
     Result<std::shared_ptr<const PageDisplayList>> displayList(long page);

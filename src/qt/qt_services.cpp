@@ -528,7 +528,6 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         auto page = source(sequence[i]);
         if (!page.ok()) return page.error();
         const layout::PageDisplayList& list = *page.value();
-        if (Status images = painter.checkImages(list); !images) return images;
         printer.setPageLayout(render::pageLayoutOf(list));
         if (i == 0) {
             if (!qp.begin(&printer)) return Error{"cannot print on \"" + target + "\""};

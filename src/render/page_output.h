@@ -1,14 +1,16 @@
 // Pages to files: PNG images and PDF documents drawn by the PagePainter.
 //
 // A PDF holds real text (selectable, found by text extraction), with the fonts embedded as
-// subsets of the glyphs used; each page has the paper size and orientation of its display
-// list. A PNG shows one page at the resolution asked for, on white paper.
+// subsets of the glyphs used, named with the subset tag readers know them by ("ABCDEF+Name"); each
+// page has the paper size and orientation of its display list. A PNG shows one page at the
+// resolution asked for, on white paper.
 //
 // Files are written to a temporary name beside the target and renamed over it only when
 // everything was drawn and written, so a failed write leaves any earlier file as it was and no
-// torn file. Failures come back as an Error: "cannot write PATH: why" when the file cannot be
-// created or written, the painter's message when a picture of the page cannot be read, the
-// page source's own error when a page cannot be laid out.
+// torn file; a file written over keeps its permissions, a symbolic link its target, and a path
+// that is not a regular file is refused (common/atomic_file.h). Failures come back as an Error:
+// "cannot write PATH: why" when the file cannot be created or written, the painter's message when a
+// picture of the page cannot be read, the page source's own error when a page cannot be laid out.
 #pragma once
 
 #include <QImage>
@@ -37,7 +39,19 @@ struct PdfOptions {
 // Draws `page` into an image of `dpi` dots per inch (white paper; the image carries the dpi).
 QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePainter& painter);
 
-// Writes `page` as a PNG file at `dpi`.
+// A picture of a page holds at most this many pixels: a custom paper of several metres drawn at
+// a printer's resolution would take gigabytes and minutes.
+constexpr double kMaxPictureMegapixels = 100;
+
+// Whether a page of `paperWidth` x `paperHeight` points drawn at `dpi` stays within the bound;
+// else an Error naming its size in pixels and the largest resolution that fits ("a page of
+// W x H pt at D dpi is a picture of A x B pixels (M megapixels), more than the 100 megapixels
+// a picture may have; at most X dpi fits it").
+Status checkPictureSize(double paperWidth, double paperHeight, double dpi);
+// The largest whole resolution at which such a page stays within the bound (at least 1).
+int largestDpiFor(double paperWidth, double paperHeight);
+
+// Writes `page` as a PNG file at `dpi`; a picture beyond the bound is refused, nothing written.
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter);
 

@@ -26,8 +26,14 @@
 // - `the printer "NAME" does not exist`
 // - `cannot print on the printer "NAME": ...` with what the print system answered
 // - the errors of page_output.h for the PDF file or the pictures.
+// - a report whose band of fixed height is taller than a page (`ReportLayout::checkBands`)
+//   is not printed: the Error names the band.
+//
+// Warnings of the pages printed (a number wider than its box, drawn whole past it) go to the
+// target's `warn`, once a page.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +63,15 @@ struct PrintSettings {
 struct PrintTarget {
     std::string pdfPath;
     std::string printer;
+    // Told each warning of each page printed, once; may be empty.
+    std::function<void(long page, const std::string& warning)> warn;
 };
+
+// `source`, telling `warn` the warnings of each page the first time it is asked for: those of
+// its layout, and the pictures `painter` (when given) cannot read.
+PageSource reportingWarnings(PageSource source,
+                             std::function<void(long page, const std::string& warning)> warn,
+                             const PagePainter* painter = nullptr);
 
 PrintSettings printSettingsOf(engine::DataStore& report);
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -157,7 +158,7 @@ TEST_P(PrintctlPrint, ScriptErrorsAndUnansweredQuestionsAreReported) {
                                 " --operator A --report " + tempPath("report.srd"));
     EXPECT_EQ(noOutput.exitCode, 2);
     EXPECT_EQ(noOutput.err,
-              "error: give --pdf or --printer (or a --script that says what to do)\n");
+              "error: give --pdf, --printer or --dump (or a --script that says what to do)\n");
 }
 
 TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
@@ -553,6 +554,54 @@ TEST_P(PrintctlPrint, ADefaultThatFailsToLoadPrintsNothingAndExitsOne) {
     }
 }
 
+// The texts and numbers of a dump (printctl print --dump) that their boxes cut: wider than the
+// box they are drawn in, or reaching above or below their clip; one line each.
+std::vector<std::string> cutValues(const std::string& dump) {
+    static const std::regex text(
+        R"(^text \[([^\]]*)\] ([-\d.]+),([-\d.]+),([-\d.]+),([-\d.]+) base=[-\d.]+ w=([-\d.]+) )"
+        R"(.* (?:left|right|center|justify)(?: rot=[-\d.]+)? (".*")(?: bg=\w+)?)"
+        R"((?: clip=([-\d.]+),([-\d.]+),([-\d.]+),([-\d.]+))?$)");
+    std::vector<std::string> cut;
+    std::istringstream lines(dump);
+    long page = 0;
+    size_t texts = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("page ", 0) == 0) page = std::stol(line.substr(5));
+        if (line.rfind("warning ", 0) == 0) cut.push_back("page " + std::to_string(page) + ": " + line);
+        std::smatch m;
+        if (!std::regex_match(line, m, text)) continue;
+        ++texts;
+        const double y = std::stod(m[3]), width = std::stod(m[4]), height = std::stod(m[5]);
+        const double measured = std::stod(m[6]);
+        bool wide = measured > width + 0.01;
+        bool clipped = false;
+        if (m[8].matched) {
+            const double top = std::stod(m[9]), bottom = top + std::stod(m[11]);
+            clipped = y < top - 0.01 || y + height > bottom + 0.01;
+        }
+        if (wide || clipped)
+            cut.push_back("page " + std::to_string(page) + ": [" + m[1].str() + "] " + m[7].str() +
+                          (wide ? " wider than its box" : " cut above or below"));
+    }
+    if (texts == 0) cut.push_back("no text in the dump");
+    return cut;
+}
+
+TEST_P(PrintctlPrint, ABandNoPageHoldsIsNamedAndNothingPrinted) {
+    std::string tall = kReport;
+    tall.replace(tall.find("detail(height=72 )"), 18, "detail(height=4000 )");
+    std::ofstream(tempPath("tall.srd")) << tall;
+    const std::string pdf = tempPath("tall.pdf");
+    Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("T.plib") +
+                         " --operator A --report " + tempPath("tall.srd") + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("message: 错误 | 带区“dw_report.detail”高750.0磅，超过一页所能容纳的", 0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("磅，不能打印！ | StopSign!"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
 TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
     Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
@@ -600,14 +649,29 @@ TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
         Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("D.plib") +
                                  " --operator 0001 --bill " + bill.id + " " + files +
                                  " --arg billid=" + bill.id + " --arg billno=" + bill.billno +
-                                 " --pdf " + pdf,
+                                 " --pdf " + pdf + " --dump",
                              "bill");
         EXPECT_EQ(r.exitCode, 0) << bill.id << "\n" << r.err;
         EXPECT_EQ(r.err, "printed: " + pdf + "\n") << bill.id;
+        // Sized as a careful site sizes its layouts: no value of the pages is cut.
+        EXPECT_EQ(cutValues(r.out), std::vector<std::string>{}) << bill.id;
         std::system(("pdftotext " + pdf + " " + pdf + ".txt").c_str());
         EXPECT_NE(slurp(pdf + ".txt").find(bill.expected), std::string::npos)
             << bill.id << ": " << slurp(pdf + ".txt");
     }
+    // The year's sales report: its first pages and its last ones, with the year's totals.
+    const std::string pages = script(
+        "sales.txt", "modify dw_preview DataWindow.Print.Page.Range='1-2,3200-99999'\n"
+                     "click uob_print\n");
+    Outcome sales = printctl(
+        "print --db '" + url() + "' --lib " + tempPath("D.plib") + " --operator 0001 --report " +
+            defs + "d_demo_sale_report.srd --head " + defs +
+            "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-12-31 --arg "
+            "storeid= --arg category= --docname '商品销售汇总,销售报表' --dump --script " + pages,
+        "sales");
+    EXPECT_EQ(sales.exitCode, 0) << sales.err;
+    EXPECT_NE(sales.out.find("\"13,203,411.70\""), std::string::npos);
+    EXPECT_EQ(cutValues(sales.out), std::vector<std::string>{});
 }
 
 TEST_P(PrintctlPrint, FilesThatAreNoDefinitionAndOperatorIdsTheTablesCannotHoldAreRefused) {

@@ -94,8 +94,8 @@ TEST_F(PrintctlRenderOutput, OnePageAndRowsFromAFile) {
 TEST_F(PrintctlRenderOutput, BadOutputIsAClearErrorAndLeavesNoFile) {
     Outcome r = printctl("render " + list + " --pdf " + file("no/such/dir.pdf"));
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err,
-              "error: cannot write " + file("no/such/dir.pdf") + ": No such file or directory\n");
+    EXPECT_EQ(r.err, "error: cannot write " + file("no/such/dir.pdf") + ": the folder " +
+                         file("no/such") + " does not exist\n");
     EXPECT_EQ(r.out, "");
 
     std::ofstream(dir / "plain") << "x";

@@ -21,12 +21,14 @@ struct Outcome {
     std::string err;
 };
 
-// Runs printctl with `args`, feeding `input` on standard input.
-Outcome printctl(const std::string& args, const std::string& input = {}) {
+// Runs printctl with `args`, feeding `input` on standard input; `shell` runs before it in the
+// same shell (a ulimit).
+Outcome printctl(const std::string& args, const std::string& input = {},
+                 const std::string& shell = {}) {
     fs::path dir = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "in") << input;
-    std::string cmd = std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
+    std::string cmd = shell + std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
                       " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
     int status = std::system(cmd.c_str());
     auto slurp = [](const fs::path& p) {
@@ -90,6 +92,21 @@ TEST(PrintctlDw, NamesTheLineAndColumnOfTextNotValidInItsEncoding) {
     EXPECT_EQ(gbk.err, "error: " + bad.string() +
                            ": Line 3 Column 15: the bytes are not valid gbk text\n");
     fs::remove(bad);
+
+    // Written on Chinese Windows: not UTF-8, so read in the application code page, unless
+    // --encoding says otherwise.
+    fs::path local = fs::temp_directory_path() / "printctl_gbk.srd";
+    std::ofstream(local, std::ios::binary)
+        << "release 9;\ndatawindow(units=0 )\ntable(column=(type=char(10) name=a dbname=\"a\" ) )\n"
+           "text(band=detail text=\"\xb4\xf2\xd3\xa1\" x=\"0\" y=\"0\" width=\"100\" height=\"20\" "
+           "name=t )\n";
+    Outcome read = printctl("dw " + local.string(), "describe t.text\n");
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "打印\n.\n");
+    Outcome utf8 = printctl("dw " + local.string() + " --encoding UTF-8");
+    EXPECT_EQ(utf8.err, "error: " + local.string() +
+                            ": Line 4 Column 24: the bytes are not valid UTF-8 text\n");
+    fs::remove(local);
 }
 
 TEST(PrintctlDw, ItemsAndErrorsInPlainWords) {
@@ -217,6 +234,13 @@ TEST(PrintctlRender, RowsFromAFileGoToTheFramesListAndPagesAreCounted) {
     EXPECT_NE(one.out.find("\"250.00\""), std::string::npos);  // the list's total
     EXPECT_EQ(one.out.substr(one.out.size() - 9), "pages: 4\n");
     EXPECT_EQ(one.out.find("page 3 "), std::string::npos);
+    // A byte-order mark that an editor put first is no part of the first column's name.
+    const std::string marked = writeTemp("marked.tsv", "\xEF\xBB\xBF" + rows);
+    Outcome withMark =
+        printctl("render " + kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + marked);
+    EXPECT_EQ(withMark.exitCode, 0) << withMark.err;
+    EXPECT_EQ(withMark.out, "pages: 4\n");
+    fs::remove(marked);
     fs::remove(file);
 }
 
@@ -235,17 +259,112 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
     EXPECT_EQ(render(frame + " --rows " + bad), "error: " + bad +
                                                     " line 3: 'many' does not fit column 'qty', "
                                                     "which holds a whole number\n");
+    std::string twice = writeTemp("twice.tsv", "lineno\tqty\tLineNo\n1\t2\t3\n");
+    EXPECT_EQ(render(frame + " --rows " + twice),
+              "error: " + twice + " line 1: the column 'LineNo' is named twice\n");
     EXPECT_EQ(render(frame + " --rows /nonexistent/rows.tsv"),
               "error: cannot read the rows file '/nonexistent/rows.tsv'\n");
     EXPECT_EQ(render(frame + " --page 9"),
               "error: page 9 does not exist: the report has 3 pages\n");
     EXPECT_EQ(render(frame + " --pdf /nonexistent/out.pdf"),
-              "error: cannot write /nonexistent/out.pdf: No such file or directory\n");
+              "error: cannot write /nonexistent/out.pdf: the folder /nonexistent does not exist\n");
     EXPECT_EQ(render("d_nowhere"),
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");
-    fs::remove(unknown);
-    fs::remove(bad);
+    for (const auto& f : {unknown, bad, twice}) fs::remove(f);
+}
+
+TEST(PrintctlRender, ANumberWiderThanItsBoxIsWarnedOfAndABandNoPageHoldsRefused) {
+    std::string rows = "lineno\tgoods\tqty\tamount\n";
+    for (int i = 1; i <= 3; ++i)
+        rows += std::to_string(i) + "\t货品\t1\t" + (i == 2 ? "123456789012.50" : "2.50") + "\n";
+    const std::string file = writeTemp("wide.tsv", rows);
+    const std::string frame = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
+    // One line an object and page, whatever is drawn (display lists, PDF, pictures).
+    Outcome r = printctl("render " + frame + " --dump --pdf " + writeTemp("wide.pdf", ""));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: page 1: amount (123,456,789,012.50) is wider than its box\n"
+                     "warning: page 1: total (123,456,789,017.50) is wider than its box\n");
+    // A band of fixed height that no page holds is not laid out in slices without a word.
+    const std::string tall = writeTemp("tall.srd", "release 9;\ndatawindow(units=1 )\n"
+                                                    "header(height=100000 )\ndetail(height=20 )\n"
+                                                    "table(column=(type=long name=n dbname=\"n\" ) )\n");
+    Outcome refused = printctl("render " + tall + " --dump");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "error: the band \"header\" is 75000.0 pt high, more than the 805.9 pt "
+                           "a page holds of it\n");
+    fs::remove(file);
+}
+
+TEST(PrintctlRender, APictureWithoutAFileIsLeftOutAndAMissingOneWarnedOf) {
+    const std::string def = writeTemp(
+        "pictures.srd", "release 9;\ndatawindow(units=1 )\nheader(height=100 )\n"
+                        "detail(height=20 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n"
+                        "bitmap(band=header filename=\"\" x=\"0\" y=\"0\" width=\"50\" "
+                        "height=\"50\" name=p_assinatura )\n"
+                        "bitmap(band=header filename=\"/nonexistent/logo.png\" x=\"60\" y=\"0\" "
+                        "width=\"50\" height=\"50\" name=p_logo )\n");
+    const std::string pdf = writeTemp("pictures.pdf", "");
+    Outcome r = printctl("render " + def + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "pages: 1\n");
+    EXPECT_EQ(r.err, "warning: page 1: the picture /nonexistent/logo.png of p_logo cannot be "
+                     "read: File not found\n");
+    EXPECT_GT(fs::file_size(pdf), 0u);
+}
+
+TEST(PrintctlRender, ThousandsOfColumnsTakeLittleMemoryAndTooLittleIsAnError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit here";
+#endif
+    // Ten thousand columns of a grid with a few rows: a column costs its values, not a
+    // reservation for rows to come.
+    std::string def = "release 9;\ndatawindow(units=1 processing=1 )\nheader(height=20 )\n"
+                      "detail(height=20 )\ntable(";
+    std::string objects, rows, row;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string n = std::to_string(i), x = std::to_string(i * 45);
+        def += "column=(type=char(10) name=c" + n + " dbname=\"c" + n + "\" ) ";
+        objects += "text(band=header text=\"C" + n + "\" x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + "_t )\n";
+        objects += "column(band=detail id=" + std::to_string(i + 1) + " x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + " )\n";
+        rows += (i ? "\t" : "") + std::string("c") + n;
+        row += (i ? "\t" : "") + std::string("v") + n;
+    }
+    const std::string file = writeTemp("wide.srd", def + ")\n" + objects);
+    const std::string data = writeTemp("wide.tsv", rows + "\n" + row + "\n" + row + "\n");
+    const std::string render = "render " + file + " --rows " + data + " --dump --page 1";
+    Outcome fits = printctl(render, "", "ulimit -v 600000; ");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_NE(fits.out.find("\"v9999\""), std::string::npos);
+    // With too little memory it is an error, not an abort.
+    Outcome starved = printctl(render, "", "ulimit -v 150000; ");
+    EXPECT_EQ(starved.exitCode, 1) << starved.err;
+    EXPECT_NE(starved.err.find("there is not enough memory"), std::string::npos) << starved.err;
+    fs::remove(file);
+    fs::remove(data);
+}
+
+TEST(PrintctlRender, APictureOfAHugePageIsRefusedNamingTheDpiThatFits) {
+    // 200 x 150 inches of custom paper: at 150 dpi a picture of 675 megapixels.
+    const std::string def = writeTemp(
+        "huge.srd", "release 9;\ndatawindow(units=2 print.paper.size=256 "
+                    "print.custompage.width=200000 print.custompage.length=150000 )\n"
+                    "detail(height=200 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n");
+    const std::string dir = writeTemp("huge_png", "");
+    fs::remove(dir);
+    Outcome r = printctl("render " + def + " --png-dir " + dir + " --dpi 150");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: a page of 14400 x 10800 pt at 150 dpi is a picture of 30000 x 22500 "
+                     "pixels (675 megapixels), more than the 100 megapixels a picture may have: "
+                     "give --dpi 57 or less\n");
+    EXPECT_FALSE(fs::exists(dir));
+    Outcome fits = printctl("render " + def + " --png-dir " + dir + " --dpi 10");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_TRUE(fs::exists(dir + "/page-1.png"));
+    fs::remove_all(dir);
 }
 
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {
@@ -262,7 +381,7 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     const std::string psr = writeTemp("saved.psr", "");
     const std::string csv = writeTemp("saved.csv", "");
     const std::string list = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
-    // A frame saves its own row; the list inside it travels with it in a report file.
+    // A report file holds the frame with the list inside it.
     Outcome saved = printctl("render " + list + " --saveas " + psr);
     EXPECT_EQ(saved.exitCode, 0) << saved.err;
     Outcome opened = printctl("dw " + psr, "child dw_report\nrowcount\ngetitem 3 goods\n");
@@ -277,6 +396,19 @@ TEST(PrintctlRender, SavedRowsOpenAgainAsAReportFile) {
     std::getline(in, first);
     // In the code page (GB18030 here), values rather than display formats.
     EXPECT_EQ(first, "1,\xBB\xF5\xC6\xB7" "1,1,2.5\r");
+
+    // Rows go out as the print window exports them: the list's, not the frame's own row.
+    const std::string listCsv = writeTemp("list.csv", "");
+    Outcome listSaved = printctl("render " + list + " --saveas " + listCsv);
+    EXPECT_EQ(listSaved.exitCode, 0) << listSaved.err;
+    std::ifstream listIn(listCsv, std::ios::binary);
+    std::stringstream listText;
+    listText << listIn.rdbuf();
+    std::string listRows = "lineno,goods,qty,amount\r\n";
+    for (int i = 1; i <= 3; ++i)
+        listRows += std::to_string(i) + ",\xBB\xF5\xC6\xB7" + std::to_string(i) + ",1,2.5\r\n";
+    EXPECT_EQ(listText.str(), listRows);
+    fs::remove(listCsv);
 
     // A file name with blanks, the option after it.
     const std::string blanks = (fs::path(psr).parent_path() / "月 报 表.txt").string();

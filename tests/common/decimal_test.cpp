@@ -79,6 +79,11 @@ TEST(Encoding, RoundTripsGbkAndRefusesWhatTheCodePageCannotHold) {
 TEST(Decimal, ValuesBeyondTheRangeDoNotWrapOrCrash) {
     EXPECT_FALSE(Decimal::parse("1e45"));
     EXPECT_FALSE(Decimal::parse("1e400"));
+    // Nearer to zero than the scale reaches: not a silent 0.
+    EXPECT_FALSE(Decimal::parse("-1e-300"));
+    EXPECT_FALSE(Decimal::parse("0.0000000000000000001"));
+    EXPECT_EQ(Decimal::parse("0e-300")->toString(), "0");
+    EXPECT_EQ(Decimal::parse("0.0000000000000000016")->toString(), "0.000000000000000002");
     Decimal big = *Decimal::parse("1e36");
     Decimal sum = big * big;  // far beyond the range: saturates, keeps its sign
     EXPECT_GT(sum, big);

@@ -60,10 +60,17 @@ TEST(FolderLibrary, FindsNameDotSrdAndNothingOutsideTheFolder) {
     EXPECT_FALSE(lib.find("sub/d_hidden").value());
     EXPECT_FALSE(lib.find("../print_folder_library_test/d_bill").value());
     EXPECT_FALSE(lib.find("").value());
-    auto bad = lib.find("d_gbk");  // not UTF-8
-    EXPECT_FALSE(bad.ok());
+    // A file that is not UTF-8 and has no byte-order mark was written on Chinese Windows: it is
+    // read in the application code page, unless a code page is given.
+    EXPECT_EQ(*lib.find("d_gbk").value(), "打印");
+    EXPECT_FALSE(FolderLibrary(dir.string(), "UTF-8").find("d_gbk").ok());
     FolderLibrary gbk(dir.string(), "GBK");
     EXPECT_EQ(*gbk.find("d_gbk").value(), "打印");
+    std::ofstream(dir / "d_marked.srd", std::ios::binary) << "\xEF\xBB\xBF\xb4\xf2\xd3\xa1";
+    auto marked = lib.find("d_marked");  // the mark says UTF-8: the bytes are wrong, not the page
+    ASSERT_FALSE(marked.ok());
+    EXPECT_EQ(marked.error().message, (dir / "d_marked.srd").string() +
+                                          ": Line 1 Column 2: the bytes are not valid UTF-8 text");
     // Text not valid in its code page is reported by line and column, as definition errors are.
     std::ofstream(dir / "d_bad.srd", std::ios::binary)
         << "release 9;\r\ndatawindow(x=\"\xb4\xf2\xd3\xa1\" y=\"\xff\" )";

@@ -69,12 +69,13 @@ protected:
         fs::remove_all(dir);
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
-    // Saves as `extension` and reads the file back.
-    std::string roundTrip(const std::string& extension) {
+    // Saves as `extension` and reads the file back with `reader` (by default the extension's).
+    std::string roundTrip(const std::string& extension, const std::string& reader = {}) {
         const std::string file = path("sales." + extension);
         Status s = saveReportAs(report, file, *saveAsTypeForExtension(extension));
         EXPECT_TRUE(s.ok()) << (s ? "" : s.error().message);
-        const std::string cmd = std::string(SAVEAS_READER) + " " + extension + " " + file + " > " +
+        const std::string cmd = std::string(SAVEAS_READER) + " " +
+                                (reader.empty() ? extension : reader) + " " + file + " > " +
                                 path("out.txt") + " 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(path("out.txt"));
         return slurp(path("out.txt"));
@@ -125,6 +126,33 @@ TEST_F(SaveAs, TextFormatsReadBackWithTheirOwnReaders) {
     EXPECT_EQ(csv.substr(0, 45), "goodsname,amount,saledate,storeid,kind,cost\r\n");
 }
 
+TEST_F(SaveAs, TextThatLooksLikeAFormulaStaysTextInASpreadsheet) {
+    // Anyone may type a remark; opening the file must not run it. Numbers stay numbers.
+    std::string error;
+    ASSERT_EQ(report.Create(R"srd(release 9;
+datawindow(units=0 )
+detail(height=80 )
+table(column=(type=char(20) name=remark dbname="remark" ) column=(type=decimal(2) name=n dbname="n" ) )
+data("=1+1" -2 "-2+3" 3 "@SUM(A1:A2)" 4 "+1" 5 "plain" 6 )
+)srd",
+                            error),
+              1)
+        << error;
+    const std::string asText =
+        "remark | n\n=1+1 | -2.0\n-2+3 | 3.0\n@SUM(A1:A2) | 4.0\n+1 | 5.0\nplain | 6.0\n";
+    for (const char* extension : {"csv", "txt", "htm", "dif"})
+        EXPECT_EQ(roundTrip(extension, "gnumeric"), asText) << extension;
+    // What the file holds: a leading apostrophe, the common mark of a text cell.
+    EXPECT_EQ(slurp(path("sales.csv")),
+              "remark,n\r\n'=1+1,-2\r\n'-2+3,3\r\n'@SUM(A1:A2),4\r\n'+1,5\r\nplain,6\r\n");
+    // A tab or a carriage return first: CSV quotes the field, the apostrophe still leads.
+    report.SetItem(1, "remark", Value("\t=1+1"));
+    report.SetItem(2, "remark", Value("\r=1+1"));
+    ASSERT_TRUE(saveReportAs(report, path("ws.csv"), SaveAsType::CSV).ok());
+    const std::string quoted = "remark,n\r\n'\t=1+1,-2\r\n\"'\r=1+1\",3\r\n";
+    EXPECT_EQ(slurp(path("ws.csv")).substr(0, quoted.size()), quoted);
+}
+
 TEST_F(SaveAs, SheetsAndTablesReadBackWithTheirOwnReaders) {
     EXPECT_EQ(roundTrip("wks"), expected(kHeading, "2024-03-01", "2024-02-29"));
     EXPECT_EQ(roundTrip("wk1"), expected(kHeading, "2024-03-01", "2024-02-29"));
@@ -142,6 +170,34 @@ TEST_F(SaveAs, SheetsAndTablesReadBackWithTheirOwnReaders) {
     EXPECT_NE(magic.find("dBase III"), std::string::npos) << magic;
 }
 
+TEST_F(SaveAs, SheetDatesAreTheDaysTheSpreadsheetsCount) {
+    // Spreadsheets count 1900-01-01 as day 1 and a 1900-02-29 that never was; a date before
+    // 1900 ("no date" in many databases) they cannot hold goes in as its text.
+    std::string error;
+    ASSERT_EQ(report.Create(R"(release 9;
+datawindow(units=0 )
+detail(height=80 )
+table(column=(type=date name=d dbname="d" ) column=(type=datetime name=t dbname="t" ) )
+data("1900-01-01" "1900-01-01 12:00:00" "1900-02-28" "1900-02-28 06:00:00"
+ "1900-03-01" "1900-03-01 00:00:00" "1753-01-01" "1899-12-31 23:59:59" )
+)",
+                            error),
+              1)
+        << error;
+    EXPECT_EQ(roundTrip("xls"),
+              "d | t\n"
+              "date:1.0 | date:1.5\n"
+              "date:59.0 | date:59.25\n"
+              "date:61.0 | date:61.0\n"
+              "1753-01-01 | 1899-12-31 23:59:59\n");
+    EXPECT_EQ(roundTrip("xlsx"),
+              "d | t\n"
+              "date:1900-01-01 00:00:00 | date:1900-01-01 12:00:00\n"
+              "date:1900-02-28 00:00:00 | date:1900-02-28 06:00:00\n"
+              "date:1900-03-01 00:00:00 | date:1900-03-01 00:00:00\n"
+              "1753-01-01 | 1899-12-31 23:59:59\n");
+}
+
 TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     // 254 bytes in a dBASE field and 240 in a Lotus label; a Chinese character is two bytes and
     // is never cut in half.
@@ -151,6 +207,26 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     EXPECT_EQ(dbf.error().message,
               "row 1, column goodsname: a text of 255 bytes does not fit a dBASE field (at most "
               "254)");
+    // The table is marked GBK: a character GBK does not hold is refused, not written in
+    // another code page that readers would take for GBK. "丂" is GBK's first character, with
+    // 0x80 for its second byte.
+    for (const std::string character : {"€", "𠀀"}) {
+        report.SetItem(1, "goodsname", Value("丂" + character));
+        dbf = saveReportAs(report, path("a.dbf"), SaveAsType::dBASE3);
+        ASSERT_FALSE(dbf.ok());
+        EXPECT_EQ(dbf.error().message, "row 1, column goodsname: the character '" + character +
+                                           "' cannot be written in code page GBK");
+    }
+    report.SetItem(1, "goodsname", Value("丂"));
+    const std::string gbkFirst = "GOODSNAME | AMOUNT | SALEDATE | STOREID | KIND | COST\n丂 | ";
+    EXPECT_EQ(roundTrip("dbf").substr(0, gbkFirst.size()), gbkFirst);
+    // An ESC would start one of SYLK's own character sequences, and readers would eat it.
+    report.SetItem(1, "goodsname", Value(std::string("a") + '\x1B' + "b"));
+    Status slk = saveReportAs(report, path("a.slk"), SaveAsType::SYLK);
+    ASSERT_FALSE(slk.ok());
+    EXPECT_EQ(slk.error().message,
+              "row 1, column goodsname: the character ESC (U+001B) cannot be written in a SYLK "
+              "file");
     report.SetItem(1, "goodsname", Value(std::string(239, 'x') + "中"));
     Status wk1 = saveReportAs(report, path("a.wk1"), SaveAsType::WK1);
     ASSERT_FALSE(wk1.ok());
@@ -171,7 +247,48 @@ TEST_F(SaveAs, LimitsAreRefusedAndNothingIsCut) {
     ASSERT_FALSE(xls.ok());
     EXPECT_EQ(xls.error().message,
               "an Excel 97-2003 worksheet holds at most 65536 rows; the report has 65537");
-    for (const char* name : {"a.dbf", "a.wk1", "a.xls"}) EXPECT_FALSE(fs::exists(path(name)));
+    for (const char* name : {"a.dbf", "a.slk", "a.wk1", "a.xls"})
+        EXPECT_FALSE(fs::exists(path(name)));
+}
+
+TEST_F(SaveAs, XlsxTextsArriveAsTheyAreOrAreRefusedAsInXls) {
+    // A text that holds the form xlsx uses for a character code reads back as written.
+    report.SetItem(1, "goodsname", Value("_x0041_ 与 _x4e2d_x0042_"));
+    const std::string back = roundTrip("xlsx");
+    const std::string first = "_x0041_ 与 _x4e2d_x0042_ | 12.5 |";
+    EXPECT_EQ(back.substr(back.find('\n') + 1, first.size()), first);
+    // 32,767 characters as Excel counts them: one beyond the first plane is two.
+    std::string faces;
+    for (int i = 0; i < 16384; ++i) faces += "😀";
+    report.SetItem(1, "goodsname", Value(faces));
+    for (const auto& [extension, type] :
+         {std::pair{"xls", SaveAsType::Excel8}, std::pair{"xlsx", SaveAsType::XLSX}}) {
+        Status s = saveReportAs(report, path(std::string("long.") + extension), type);
+        ASSERT_FALSE(s.ok()) << extension;
+        EXPECT_EQ(s.error().message,
+                  "row 1, column goodsname: a text of 32768 characters does not fit an Excel "
+                  "cell (at most 32767)");
+    }
+}
+
+TEST_F(SaveAs, NumbersASheetCellCannotHoldExactlyAreRefused) {
+    // A sheet cell holds a double: these would be read back as other numbers.
+    for (const char* number : {"-99999999999999.9999", "123456789012345678"}) {
+        report.SetItem(2, "amount", Value(*Decimal::parse(number)));
+        for (const auto& [extension, cell] :
+             {std::pair{"xls", "an Excel cell"}, std::pair{"xlsx", "an Excel cell"},
+              std::pair{"wks", "a Lotus cell"}, std::pair{"wk1", "a Lotus cell"}}) {
+            const std::string file = path(std::string("big.") + extension);
+            Status s = saveReportAs(report, file, *saveAsTypeForExtension(extension));
+            ASSERT_FALSE(s.ok()) << extension;
+            EXPECT_EQ(s.error().message, std::string("row 2, column amount: the number ") + number +
+                                             " has more digits than " + cell + " holds");
+            EXPECT_FALSE(fs::exists(file)) << extension;
+        }
+    }
+    // Fifteen digits and a cent always fit.
+    report.SetItem(2, "amount", Value(*Decimal::parse("-9999999999999.99")));
+    ASSERT_TRUE(saveReportAs(report, path("fits.xls"), SaveAsType::Excel8).ok());
 }
 
 TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
@@ -200,6 +317,23 @@ TEST_F(SaveAs, AFailedSaveLeavesNoFileAndKeepsTheOldOne) {
     size_t files = 0;
     for (const auto& e : fs::directory_iterator(dir)) files += e.is_regular_file();
     EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+TEST_F(SaveAs, SavingOverAFileKeepsItsPermissionsAndLinks) {
+    std::ofstream(path("private.xlsx")) << "old";
+    ::chmod(path("private.xlsx").c_str(), 0600);
+    fs::create_symlink("private.xlsx", path("link.xlsx"));
+    ASSERT_TRUE(saveReportAs(report, path("link.xlsx"), SaveAsType::XLSX).ok());
+    EXPECT_TRUE(fs::is_symlink(path("link.xlsx")));
+    EXPECT_EQ(fs::status(path("private.xlsx")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(slurp(path("private.xlsx")).substr(0, 2), "PK");
+    ASSERT_EQ(::mkfifo(path("pipe.csv").c_str(), 0600), 0);
+    Status pipe = saveReportAs(report, path("pipe.csv"), SaveAsType::CSV);
+    ASSERT_FALSE(pipe.ok());
+    EXPECT_EQ(pipe.error().message,
+              "cannot write " + path("pipe.csv") + ": it is not a regular file");
+    EXPECT_TRUE(fs::is_fifo(path("pipe.csv")));
 }
 
 TEST_F(SaveAs, TheNextSaveTakesAwayWhatAKilledSaveLeft) {

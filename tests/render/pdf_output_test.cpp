@@ -1,6 +1,7 @@
 // PDF files: real text that text extraction finds, embedded font subsets, the paper of each
 // page, and writes that fail without touching what was there.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -48,7 +49,8 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
           "第2页 共2页", "制单人：张伟"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " not in:\n" << text;
 
-    // Every font embedded; the Song and Hei faces both used.
+    // Every font embedded as a subset that says so: its name begins with a tag of six capital
+    // letters and '+'. The Song and Hei faces both used.
     const std::string fonts = runTool("pdffonts '" + pdf + "'");
     std::istringstream lines(fonts);
     std::string line;
@@ -56,8 +58,10 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
     while (std::getline(lines, line)) {
         if (line.rfind("name", 0) == 0 || line.rfind("----", 0) == 0) continue;
         ++fontLines;
-        EXPECT_NE(line.find(" yes "), std::string::npos) << line;
+        EXPECT_NE(line.find(" yes yes yes "), std::string::npos) << line;  // emb sub uni
         EXPECT_EQ(line.find("Type 3"), std::string::npos) << line;
+        EXPECT_EQ(line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), 6u) << line;
+        EXPECT_EQ(line[6], '+') << line;
     }
     EXPECT_GE(fontLines, 2) << fonts;
     EXPECT_NE(fonts.find("UMingCN"), std::string::npos) << fonts;
@@ -65,6 +69,9 @@ TEST(PdfOutput, HoldsRealChineseTextInEmbeddedFontSubsets) {
     // The faces are megabytes; only the glyphs used travel.
     EXPECT_LT(std::filesystem::file_size(pdf), 200u * 1024) << "fonts are not subset";
 
+    // The names were put in after Qt wrote the file: its structure must still hold.
+    EXPECT_NE(runTool("qpdf --check '" + pdf + "'").find("No syntax or stream encoding errors"),
+              std::string::npos);
     const std::string info = runTool("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Title:           采购订单 305"), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
@@ -98,25 +105,39 @@ TEST(PdfOutput, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
             .ok());
     const std::string before = readFile(pdf);
 
-    PageDisplayList broken = test::chineseBillPage(2, 2);
-    layout::DisplayItem picture;
-    picture.shape = layout::ImageBox{{20, 20, 100, 50}, dir.file("logo.png"), false};
-    broken.items.push_back(picture);
-    const PageSource source =
-        test::sourceOf({shared(test::chineseBillPage(1, 2)), shared(std::move(broken))});
-    const Status status = writePdf({1, 2}, source, pdf, {}, painter);
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().message,
-              "cannot read the picture " + dir.file("logo.png") + ": File not found");
-    EXPECT_EQ(readFile(pdf), before);
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"bill.pdf"});
-
+    const PageSource source = test::sourceOf(
+        {shared(test::chineseBillPage(1, 2)), shared(test::chineseBillPage(2, 2))});
     // A page the source cannot give is its error, word for word.
     const Status noPage = writePdf({1, 3}, source, pdf, {}, painter);
     ASSERT_FALSE(noPage.ok());
     EXPECT_EQ(noPage.error().message, "no page 3");
     EXPECT_EQ(readFile(pdf), before);
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"bill.pdf"});
+}
+
+TEST(PdfOutput, WritingOverAFileKeepsItsPermissionsAndLinks) {
+    test::TempDir dir;
+    const PagePainter painter;
+    const PageSource source = test::sourceOf({shared(test::a4Page(1))});
+    for (const char* name : {"page.pdf", "page.png"}) {
+        const std::string target = dir.file(name);
+        const std::string link = dir.file(std::string("link-") + name);
+        std::ofstream(target) << "old";
+        std::filesystem::permissions(
+            target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::filesystem::create_symlink(name, link);
+        const Status written = std::string(name) == "page.pdf"
+                                   ? writePdf({1}, source, link, {}, painter)
+                                   : writePng(test::a4Page(1), link, 72, painter);
+        ASSERT_TRUE(written.ok()) << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << name;
+        EXPECT_NE(readFile(target), "old") << name;
+        EXPECT_EQ(std::filesystem::status(target).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+            << name;
+    }
+    EXPECT_EQ(filesIn(dir.path()),
+              (std::vector<std::string>{"link-page.pdf", "link-page.png", "page.pdf", "page.png"}));
 }
 
 TEST(PdfOutput, UnwritablePathsAreClearErrors) {
@@ -126,15 +147,22 @@ TEST(PdfOutput, UnwritablePathsAreClearErrors) {
     const std::string missingDir = dir.file("no-such-dir") + "/out.pdf";
     Status status = writePdf({1}, source, missingDir, {}, painter);
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().message, "cannot write " + missingDir + ": No such file or directory");
+    EXPECT_EQ(status.error().message, "cannot write " + missingDir + ": the folder " +
+                                          dir.file("no-such-dir") + " does not exist");
     status = writePdf({1}, source, dir.path().string(), {}, painter);
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().message,
-              "cannot write " + dir.path().string() + ": Filename refers to a directory");
+    EXPECT_EQ(status.error().message, "cannot write " + dir.path().string() + ": it is a folder");
     status = writePng(test::a4Page(1), missingDir + ".png", 72, painter);
     ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message, "cannot write " + missingDir + ".png: the folder " +
+                                          dir.file("no-such-dir") + " does not exist");
+    // A FIFO is not replaced by a plain file.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.pdf").c_str(), 0600), 0);
+    status = writePdf({1}, source, dir.file("pipe.pdf"), {}, painter);
+    ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message,
-              "cannot write " + missingDir + ".png: No such file or directory");
+              "cannot write " + dir.file("pipe.pdf") + ": it is not a regular file");
+    std::filesystem::remove(dir.file("pipe.pdf"));
     status = writePdf({}, source, dir.file("empty.pdf"), {}, painter);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message, "no page to write into " + dir.file("empty.pdf"));

@@ -47,11 +47,15 @@ def xls(path):
 
 
 def xlsx(path):
+    """Texts as Excel shows them: openpyxl leaves the _xHHHH_ forms of inline texts as they are,
+    Excel reads each as its character."""
     import openpyxl
+    from openpyxl.utils.escape import unescape
     sheet = openpyxl.load_workbook(path).active
     rows = []
     for r in sheet.iter_rows(values_only=True):
-        rows.append([("date:" + v.isoformat(sep=" ")) if hasattr(v, "isoformat") else v for v in r])
+        rows.append([("date:" + v.isoformat(sep=" ")) if hasattr(v, "isoformat")
+                     else unescape(v) if isinstance(v, str) else v for v in r])
     return rows
 
 
@@ -112,6 +116,32 @@ def gnumeric(path, shown_as):
     return [[cell.encode(shown_as).decode("gb18030") for cell in row] for row in rows]
 
 
+def gnumeric_cells(path):
+    """The cells as Gnumeric opens the file: texts as they are, numbers as numbers, and a cell
+    that became a formula as 'formula:' and its expression."""
+    import gzip
+    import xml.etree.ElementTree as ET
+    with tempfile.TemporaryDirectory() as d:
+        out = d + "/out.gnumeric"
+        subprocess.run(["ssconvert", path, out], check=True, capture_output=True)
+        root = ET.fromstring(gzip.open(out).read())
+    ns = {"gnm": "http://www.gnumeric.org/v10.dtd"}
+    cells = {}
+    for cell in root.iterfind(".//gnm:Cells/gnm:Cell", ns):
+        text = cell.text or ""
+        kind = cell.get("ValueType")
+        if kind is None:
+            value = "formula:" + text
+        elif kind in ("30", "40"):
+            value = float(text)
+        else:
+            value = text
+        cells[(int(cell.get("Row")), int(cell.get("Col")))] = value
+    rows = max(r for r, _ in cells) + 1
+    cols = max(c for _, c in cells) + 1
+    return [[cells.get((r, c)) for c in range(cols)] for r in range(rows)]
+
+
 kind, path = sys.argv[1], sys.argv[2]
 readers = {
     "txt": lambda: delimited(path, "\t", "gb18030"),
@@ -124,5 +154,6 @@ readers = {
     "slk": lambda: gnumeric(path, "latin-1"),
     "wks": lambda: gnumeric(path, "cp850"),
     "wk1": lambda: gnumeric(path, "cp850"),
+    "gnumeric": lambda: gnumeric_cells(path),
 }
 show(readers[kind]())
