@@ -223,6 +223,60 @@ TEST_P(PrintctlPrint, ADragStopsNearThePapersEdge) {
     EXPECT_EQ(r.out, "21740\n.\n");
 }
 
+TEST_P(PrintctlPrint, ThePressTheSelectionAndTheDragTakeTheSameObject) {
+    // d_print: st_coname at y 100, 480 high; st_address 40 units below it, 400 high.
+    const std::string s = script("press.txt",
+                                 // beside st_coname: nothing is taken
+                                 "mouse down @st_coname -50 190\n"
+                                 "mouse up @st_coname -1050 190\n"
+                                 "click uo_undo\n"
+                                 "describe dw_preview st_coname.x st_coname.width\n"
+                                 // 26 units above its bottom edge: st_coname grows
+                                 "mouse down @st_coname 100 454\n"
+                                 "mouse up @st_coname 100 954\n"
+                                 "describe dw_preview st_coname.height st_address.y "
+                                 "st_address.height\n"
+                                 // a Ctrl-press that deselects drags nothing
+                                 "mouse down @st_address ctrl\n"
+                                 "mouse up @st_address ctrl\n"
+                                 "mouse down @st_coname 100 200 ctrl\n"
+                                 "mouse move @st_coname 5000 2000 ctrl\n"
+                                 "mouse up @st_coname 5000 2000 ctrl\n"
+                                 "describe dw_preview st_coname.x st_coname.y\n"
+                                 // Ctrl+Z while the button is held does nothing
+                                 "key Right\n"
+                                 "mouse down @st_address 10000 200\n"
+                                 "key Z ctrl\n"
+                                 "mouse up @st_address 12000 200\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 // a click on an object far above the paper moves nothing
+                                 "modify dw_preview st_repname.y=-3850\n"
+                                 "mouse down @st_repname\n"
+                                 "mouse up @st_repname\n"
+                                 "mouse down @st_repname 10000 5\n"
+                                 "mouse up @st_repname 10000 5\n"
+                                 "describe dw_preview st_repname.y st_repname.height\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "0\n20000\n.\n"
+              "980\n620\n400\n.\n"
+              "0\n100\n.\n"
+              "980\n2026\n.\n"
+              "480\n0\n.\n"
+              "980\n2026\n.\n"
+              "\n.\n"
+              "-3850\n700\n.\n");
+}
+
 TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
     // The host's report carries its two rows in its definition.
     Outcome r = printctl(printArgs("A", script("rows.txt",
@@ -352,6 +406,61 @@ TEST_P(PrintctlPrint, SettingsReadAndAppliedUneditedLeaveEveryDemoDocumentAsItWa
         ASSERT_GT(half, 100u) << r.out;
         EXPECT_EQ(r.out.substr(0, half), r.out.substr(half)) << doc;
     }
+}
+
+TEST_P(PrintctlPrint, TheSettingsPagesKeepTotalsUnderTheirColumnsAndTextsOnThePage) {
+    Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const std::string defs = std::string(DEMO_DEFS_DIR) + "/";
+    const std::string base =
+        "print --db '" + url() + "' --lib " + tempPath("D.plib") + " --operator 0001 ";
+    const std::string order = base + "--bill 305 --header " + defs +
+                              "d_demo_order_head.srd --detail " + defs +
+                              "d_demo_order_detail.srd --detail2 " + defs +
+                              "d_demo_order_gift.srd --arg billid=305 --arg billno=DH20240318001 "
+                              "--host gs_isbillprinttmp=Y";
+    // 含税金额 one place up takes its total along; a row down and back up changes nothing.
+    Outcome moved =
+        printctl(order + " --script " +
+                     script("columns.txt",
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_column\n"
+                            "row tabpage_column.dw_column 3\n"
+                            "click tabpage_column.uob_down\n"
+                            "click tabpage_column.uob_up\n"
+                            "click uob_preview\n"
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "row tabpage_column.dw_column 9\n"
+                            "click tabpage_column.uob_up\n"
+                            "set tabpage_column.dw_column 4 width 700\n"
+                            "click uob_preview\n"
+                            "describe dw_preview.dw_report amount.x sum_hsjjje.x price.x\n"),
+                 "columns");
+    ASSERT_EQ(moved.exitCode, 0) << moved.err;
+    const size_t first = moved.out.find("\n.\n") + 3;
+    const size_t second = moved.out.find("\n.\n", first) + 3;
+    EXPECT_EQ(moved.out.substr(first, second - first), moved.out.substr(0, first));
+    EXPECT_EQ(moved.out.substr(second), "2252\n2252\n2561\n.\n");
+
+    // The title into the footer lands inside it; the summary height the report took is shown.
+    Outcome pages =
+        printctl(base + "--report " + defs + "d_demo_sale_report.srd --head " + defs +
+                     "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-01-03 "
+                     "--arg storeid= --arg category= --docname '商品销售汇总,销售报表' --script " +
+                     script("pages.txt",
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_page\n"
+                            "set tabpage_page.dw_font 2 band footer\n"
+                            "set tabpage_page.dw_height 1 summary 3000\n"
+                            "click uob_preview\n"
+                            "describe dw_preview st_repname.band st_repname.y\n"
+                            "click uob_preview\n"
+                            "describe tabpage_page.dw_height Evaluate('summary',1)\n"),
+                 "pages");
+    ASSERT_EQ(pages.exitCode, 0) << pages.err;
+    EXPECT_EQ(pages.out, "footer\n800\n.\n0\n.\n");
 }
 
 TEST_P(PrintctlPrint, ThePrinterSetupDialogNamesTheReportsPrinter) {
