@@ -442,7 +442,7 @@ TEST_P(PrintctlPrint, TheSettingsPagesKeepTotalsUnderTheirColumnsAndTextsOnThePa
     const size_t first = moved.out.find("\n.\n") + 3;
     const size_t second = moved.out.find("\n.\n", first) + 3;
     EXPECT_EQ(moved.out.substr(first, second - first), moved.out.substr(0, first));
-    EXPECT_EQ(moved.out.substr(second), "2252\n2252\n2561\n.\n");
+    EXPECT_EQ(moved.out.substr(second), "2572\n2572\n2881\n.\n");
 
     // The title into the footer lands inside it; the summary height the report took is shown.
     Outcome pages =

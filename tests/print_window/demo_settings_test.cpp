@@ -58,7 +58,7 @@ TEST_P(DemoSettings, ColumnsMovedUpOrDownTakeTheirTotalsAlong) {
                                  "describe dw_preview.dw_report amount.x amount_t.x sum_hsjjje.x "
                                  "price.x price_t.x\n",
                                  [](w_print& w) { expectUnder(w, "sum_hsjjje", "amount"); });
-    EXPECT_EQ(out, "2172\n2172\n2172\n2481\n2481\n.\n");
+    EXPECT_EQ(out, "2492\n2492\n2492\n2801\n2801\n.\n");
 
     // The sales report: 数量 (row 7) one place down, after 销售金额; 合计 stays in front.
     DemoDocument report = salesReport();
@@ -103,7 +103,7 @@ TEST_P(DemoSettings, AnOrderThatEndsWhereItStartedChangesNothingAndWidthsKeepThe
                                  "describe dw_preview.dw_report goodsname.width guige.x "
                                  "amount.x sum_hsjjje.x\n",
                                  [](w_print& w) { expectUnder(w, "sum_hsjjje", "amount"); });
-    EXPECT_EQ(out, "700\n1565\n2521\n2521\n.\n");
+    EXPECT_EQ(out, "700\n1885\n2841\n2841\n.\n");
 }
 
 TEST_P(DemoSettings, ATextMovedIntoAnotherBandStaysOnThePageAndThePageShowsTheHeightsTaken) {
