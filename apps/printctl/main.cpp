@@ -1,5 +1,7 @@
 // printctl: the command-line tool of the print component.
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <new>
 
 #include "commands.h"
 
@@ -16,6 +18,10 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory, the command failed: say so rather than abort.
+        std::cerr << "error: there is not enough memory to do this\n";
+        return 1;
     }
     return 0;
 }

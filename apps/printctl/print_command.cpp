@@ -45,6 +45,7 @@ struct PrintOptions {
     std::vector<std::string> defs;
     std::string pdf;
     std::string printer;
+    bool dump = false;
     std::string script;
     std::string dwname;
 };
@@ -159,8 +160,8 @@ int runPrint(const PrintOptions& o) {
     if (!o.bill.empty() && (o.header.empty() || o.detail.empty()))
         throw UsageError("--bill needs --header and --detail");
     if (!o.pdf.empty() && !o.printer.empty()) throw UsageError("give --pdf or --printer, not both");
-    if (o.script.empty() && o.pdf.empty() && o.printer.empty())
-        throw UsageError("give --pdf or --printer (or a --script that says what to do)");
+    if (o.script.empty() && o.pdf.empty() && o.printer.empty() && !o.dump)
+        throw UsageError("give --pdf, --printer or --dump (or a --script that says what to do)");
 
     std::vector<std::pair<std::string, std::string>> args;
     for (const std::string& a : o.args) {
@@ -169,7 +170,7 @@ int runPrint(const PrintOptions& o) {
         args.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
 
-    if (!o.pdf.empty() || !o.printer.empty()) PrintOutput::prepare();
+    if (!o.pdf.empty() || !o.printer.empty() || o.dump) PrintOutput::prepare();
 
     platform::HeadlessServices services;
     services.setUnansweredPolicy(platform::UnansweredBox::LastButton);
@@ -212,8 +213,10 @@ int runPrint(const PrintOptions& o) {
     DataWindowControl dwDetail(&hostWindow, "dw_detail");
     DataWindowControl dwDetail2(&hostWindow, "dw_detail2");
 
-    PrintOutput output(o.pdf, o.printer);
+    PrintOutput output(o.pdf, o.printer, o.dump);
     services.printer = [&](const platform::PrintJob& job) { return output.print(job); };
+    services.pdfWriter = [](const platform::PrintJob& job, const std::string& path,
+                            std::string& error) { return PrintOutput::writePdf(job, path, error); };
 
     std::istringstream scriptFile;
     platform::HeadlessDriver driver(services);
@@ -296,6 +299,8 @@ void addPrintCommand(CLI::App& app) {
     cmd->add_option("--defs", o->defs, "A folder of NAME.srd host definitions (repeatable)");
     cmd->add_option("--pdf", o->pdf, "Print to this PDF file");
     cmd->add_option("--printer", o->printer, "Print on this printer");
+    cmd->add_flag("--dump", o->dump,
+                  "Write the display list of each printed page to standard output");
     cmd->add_option("--script", o->script, "Operator actions to play on the window, one a line");
     cmd->footer(
         "Script lines: click CONTROL | doubleclick CONTROL [ROW] | rclick CONTROL [ROW] |\n"

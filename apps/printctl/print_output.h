@@ -12,8 +12,10 @@ namespace printctl {
 
 class PrintOutput {
 public:
-    PrintOutput(std::string pdf, std::string printer)
-        : m_pdf(std::move(pdf)), m_printer(std::move(printer)) {}
+    // With `dump`, the display lists of each print's pages go to standard output as well (or
+    // alone, when neither a PDF nor a printer is given).
+    PrintOutput(std::string pdf, std::string printer, bool dump = false)
+        : m_pdf(std::move(pdf)), m_printer(std::move(printer)), m_dump(dump) {}
 
     // Sets up drawing (Qt, its fonts and metrics); call it before the window lays reports
     // out, so that they break lines as the pages are drawn.
@@ -21,6 +23,10 @@ public:
 
     // Prints one job: 1, or -1 with the reason on standard error.
     int print(const print::platform::PrintJob& job);
+    // The window's export as a PDF file: its pages as printed, each once. 1, or -1 with the
+    // reason in `error`; warnings of the pages go to standard error.
+    static int writePdf(const print::platform::PrintJob& job, const std::string& path,
+                        std::string& error);
 
     int printed() const { return m_printed; }
     int failures() const { return m_failures; }
@@ -30,6 +36,7 @@ public:
 private:
     std::string m_pdf;
     std::string m_printer;
+    bool m_dump = false;
     int m_printed = 0;
     int m_failures = 0;
     std::vector<std::string> m_files;

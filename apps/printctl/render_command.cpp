@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "commands.h"
@@ -96,15 +97,23 @@ int runRender(const RenderOptions& options) {
             return fail(error);
     }
     print::layout::ReportLayout& layout = print::layout::layoutOf(report);
+    if (print::Status fits = layout.checkBands(); !fits) return fail(fits.error().message);
+    // What a page could not show as the data says, once for each page and object.
+    std::set<std::pair<long, std::string>> told;
+    const PageWarning warn = [&told](long page, const std::string& warning) {
+        if (told.emplace(page, warning).second)
+            std::cerr << "warning: page " << page << ": " << warning << "\n";
+    };
     long first = 1, last = options.dump ? layout.pageCount() : 0;
     if (options.page != 0) first = last = options.page;
     for (long page = first; page <= last; ++page) {
         auto list = layout.displayList(page);
         if (!list.ok()) return fail(list.error().message);
+        for (const std::string& warning : list.value()->warnings) warn(page, warning);
         if (options.dump) std::cout << print::layout::dumpDisplayList(*list.value());
     }
     if (output.wanted()) {
-        if (const std::string failed = writeRenderOutput(report, output); !failed.empty())
+        if (const std::string failed = writeRenderOutput(report, output, warn); !failed.empty())
             return fail(failed);
     }
     std::cout << "pages: " << layout.pageCount() << "\n";

@@ -21,7 +21,8 @@ void prepareRenderOutput() {
     print::render::ensureGuiApplication();
 }
 
-std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output) {
+std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output,
+                              const PageWarning& warn) {
     namespace render = print::render;
     print::layout::ReportLayout& layout = print::layout::layoutOf(report);
     const long count = layout.pageCount();
@@ -31,8 +32,22 @@ std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutp
     } else {
         for (long page = 1; page <= count; ++page) pages.push_back(page);
     }
+    // Refused before anything is drawn: a page of a huge custom paper at a printer's resolution
+    // would take gigabytes and minutes.
+    const int dpi = output.dpi ? output.dpi : 150;
+    const print::layout::PageSetup setup = layout.pageSetup();
+    const print::Status fits = output.pngDir.empty() ? print::Status::success()
+                                                     : render::checkPictureSize(
+                                                           setup.paperWidth, setup.paperHeight, dpi);
+    if (!fits) {
+        const std::string& message = fits.error().message;
+        return message.substr(0, message.rfind(';')) + ": give --dpi " +
+               std::to_string(render::largestDpiFor(setup.paperWidth, setup.paperHeight)) +
+               " or less";
+    }
     const render::PagePainter painter(layout.fontMetrics());
-    const render::PageSource source = render::pagesOf(report);
+    const render::PageSource source =
+        render::reportingWarnings(render::pagesOf(report), warn, &painter);
     if (!output.pdf.empty()) {
         render::PdfOptions options;
         options.title = render::printSettingsOf(report).documentName;
@@ -52,8 +67,7 @@ std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutp
         number.insert(0, width > number.size() ? width - number.size() : 0, '0');
         const std::string path =
             (std::filesystem::path(output.pngDir) / ("page-" + number + ".png")).string();
-        const print::Status written =
-            render::writePng(*list.value(), path, output.dpi ? output.dpi : 150, painter);
+        const print::Status written = render::writePng(*list.value(), path, dpi, painter);
         if (!written) return written.error().message;
     }
     return {};

@@ -1,6 +1,7 @@
 // The files `printctl render` writes: the pages as one PDF and as PNG images, one a page.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace print::engine {
@@ -26,8 +27,12 @@ std::string checkRenderOutput(const RenderOutput& output);
 // before the report is laid out.
 void prepareRenderOutput();
 
+// Told what a page drawn could not show as the data says (a number wider than its box).
+using PageWarning = std::function<void(long page, const std::string& warning)>;
+
 // Writes the pages of `report` (laid out already) as asked. PNG files are DIR/page-N.png, N
 // padded with zeros to the width of the page count. "" or the error, which names the file.
-std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output);
+std::string writeRenderOutput(print::engine::DataStore& report, const RenderOutput& output,
+                              const PageWarning& warn = {});
 
 }  // namespace printctl

@@ -166,14 +166,16 @@ long LayoutDesigner::ue_lbuttondown(int, long, long) {
     if (name.empty()) name = "datawindow";
     is_lastobjselect.clear();
     const bool ctrl = designerServices().keyDown(platform::KeyCode::Control);
+    // Whatever the press does not capture, the engine must not drag: it would be a change
+    // that no step records.
     if (ctrl) {
-        if (wf_is_select(name) == 1) return 0;
+        if (wf_is_select(name) == 1) return 1;
     } else if (ii_select > 0) {
         wf_clearselect(m_preview);
     }
     if (name == "datawindow" || isMarker(name)) {
         wf_clearselect(m_preview);
-        return 0;
+        return 1;
     }
     ++ii_select;
     is_select.push_back(name);
@@ -181,13 +183,27 @@ long LayoutDesigner::ue_lbuttondown(int, long, long) {
     wf_drawfocus(m_preview, m_preview.Describe(name + ".band"), name, true);
     // Whatever the engine drags from here is recorded, whether or not other objects are
     // selected and whether it is a line.
+    capture(name);
+    return 0;
+}
+
+void LayoutDesigner::capture(const std::string& name) {
     is_lastobjselect = name;
     is_lastobjx = m_preview.Describe(name + ".X");
     is_lastobjy = m_preview.Describe(name + ".Y");
     is_lastobjwidth = m_preview.Describe(name + ".Width");
     is_lastobjheight = m_preview.Describe(name + ".Height");
     m_lastGeometry = geometryText(name);
-    return 0;
+}
+
+bool LayoutDesigner::pressUnderWay() const {
+    return !is_lastobjselect.empty() || layout::layoutOf(m_preview).drag();
+}
+
+void LayoutDesigner::recaptureAfterStep() {
+    // A step recorded while the button is held comes before the drag's own step: the drag's
+    // step starts where that one ended, so that undoing the drag gives the state after it.
+    if (!is_lastobjselect.empty()) capture(is_lastobjselect);
 }
 
 long LayoutDesigner::ue_lbuttonup(int, long, long) {
@@ -280,6 +296,7 @@ long LayoutDesigner::ue_keydown(int key, int keyflags) {
     if (!apply.empty()) {
         m_preview.Modify(apply);
         recordStep(undoText, apply);
+        recaptureAfterStep();
         wf_redrawfocus();
     }
     m_preview.SetRedraw(true);
@@ -324,6 +341,9 @@ void LayoutDesigner::redo() {
 void LayoutDesigner::ue_align(const std::string& as_align) {
     if (!designerActive()) return;
     const std::string reference = primaryObject();
+    // A press records its step when the button goes up, from the geometry taken at the press:
+    // walking the history in between would leave a step that undoes to a state that never was.
+    if ((as_align == "undo" || as_align == "redo") && pressUnderWay()) return;
     if (as_align == "undo") {
         undo();
         return;
@@ -425,6 +445,7 @@ void LayoutDesigner::ue_align(const std::string& as_align) {
     if (apply.empty()) return;
     recordStep(undoText, apply);
     m_preview.Modify(apply);
+    recaptureAfterStep();
     wf_redrawfocus();
 }
 

@@ -57,13 +57,17 @@ public:
     // Records the change of `as_obj` since the button-down as one step (nothing when unmoved).
     void wf_tracemouse(const std::string& as_obj);
 
-    // Events of the report control.
+    // Events of the report control. The button-down returns 1 when it captured nothing (a
+    // press on the background or a marker, a Ctrl-press that deselects): the engine then
+    // drags nothing.
     long ue_lbuttondown(int flags, long xpos, long ypos);
     long ue_lbuttonup(int flags, long xpos, long ypos);
     long ue_keydown(int key, int keyflags);
 
     // Runs a toolbar command: "undo", "redo", "front", "back", "left", "right", "top",
-    // "bottom", "width", "height", "same", "hevenly", "vevenly". Only in preview mode.
+    // "bottom", "width", "height", "same", "hevenly", "vevenly". Only in preview mode; undo
+    // and redo (the buttons and Ctrl+Z) do nothing while the button is held after a press
+    // that took an object (pressUnderWay).
     virtual void ue_align(const std::string& as_align);
 
     // Records one step: its undo text and its redo text. A new step ends the redo branch.
@@ -72,6 +76,9 @@ public:
     void resetHistory();
     // The primary object: the name in the highest non-empty slot; "" when nothing is selected.
     std::string primaryObject() const;
+    // Whether a press took an object whose step waits for the button to go up, or the engine
+    // drags one.
+    bool pressUnderWay() const;
 
 protected:
     // Whether the window shows the report (preview mode); commands act only then.
@@ -88,6 +95,9 @@ private:
     long number(const std::string& object, const std::string& property) const;
     // The geometry of `object` as a Modify text ("N.X=.. N.Y=.." or, for a line, its end points).
     std::string geometryText(const std::string& object) const;
+    // Takes the geometry of `name` as the start of the drag's step.
+    void capture(const std::string& name);
+    void recaptureAfterStep();
     std::string m_lastGeometry;  // geometryText of is_lastobjselect at button-down
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
 #include "common/text.h"
 #include "engine/format.h"
@@ -130,15 +131,22 @@ void DataStore::touchSchema() {
 int DataStore::Create(std::string_view syntax, std::string& error) {
     LoadingScope scope;
     clearDefinition();
-    auto parsed = parseDefinition(syntax);
-    if (!parsed.ok()) {
-        error = parsed.error().describe();
-        return -1;
-    }
-    Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
-    if (!built.ok()) {
-        error = built.error().describe();
+    try {
+        auto parsed = parseDefinition(syntax);
+        if (!parsed.ok()) {
+            error = parsed.error().describe();
+            return -1;
+        }
+        Status built = buildFrom(std::move(parsed).value(), definitionBody(syntax));
+        if (!built.ok()) {
+            error = built.error().describe();
+            clearDefinition();
+            return -1;
+        }
+    } catch (const std::bad_alloc&) {
+        // A definition too big for the memory there is fails like any other that cannot load.
         clearDefinition();
+        error = "there is not enough memory to load the definition";
         return -1;
     }
     error.clear();

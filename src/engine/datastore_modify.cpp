@@ -101,6 +101,20 @@ private:
                                std::to_string(error.column));
     }
 
+    // A barcode type is one of the symbologies drawn, or empty (the value drawn as text); an
+    // expression may choose among them row by row.
+    std::optional<std::string> checkBarcodeType(std::string_view owner, std::string_view property,
+                                                std::string_view value, size_t at) {
+        if (property != "barcode.type" || value.find('\t') != std::string_view::npos)
+            return std::nullopt;
+        if (trimView(value).empty() || isBarcodeType(value)) return std::nullopt;
+        std::string names;
+        for (std::string_view name : barcodeTypes()) names += (names.empty() ? "" : ", ") +
+                                                              std::string(name);
+        return failure(at, "'" + std::string(trimView(value)) + "' is not a barcode type of '" +
+                               std::string(owner) + "' (" + names + ")");
+    }
+
     std::optional<std::string> create() {
         skipBlanks();
         size_t kindAt = m_pos;
@@ -134,6 +148,9 @@ private:
             bool whole = kind == "compute" && iequals(a.name, "expression");
             if (auto bad = checkExpression(obj.name.empty() ? kind : obj.name, a.name, a.value,
                                            whole, kindAt))
+                return bad;
+            if (auto bad = checkBarcodeType(obj.name.empty() ? kind : obj.name,
+                                            asciiLower(a.name), a.value, kindAt))
                 return bad;
         }
         if (kind == "report") {
@@ -383,6 +400,7 @@ private:
         if (form == ValueForm::Bare) form = ValueForm::Quoted;
         bool whole = obj->kind == "compute" && prop == "expression";
         if (auto bad = checkExpression(objectName, property, value, whole, at)) return bad;
+        if (auto bad = checkBarcodeType(objectName, prop, value, at)) return bad;
 
         if (prop == "band" && !m_r.isValidBand(value))
             return failure(at, "unknown band '" + value + "'");

@@ -1,5 +1,6 @@
 #include "engine/property_table.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -104,7 +105,9 @@ const Tables& tables() {
                      {"validationmsg", {T, std::nullopt}},
                      {"criteria.dialog", {YN, "no"}},
                      {"criteria.override_edit", {YN, "no"}},
-                     {"criteria.required", {YN, "no"}}});
+                     {"criteria.required", {YN, "no"}},
+                     {"barcode.type", {T, std::nullopt}},
+                     {"barcode.text", {YN, "yes"}}});
         for (std::string_view p :
              {"edit.limit", "edit.case", "edit.focusrectangle", "edit.autoselect",
               "edit.autohscroll", "edit.autovscroll", "edit.hscrollbar", "edit.vscrollbar",
@@ -129,7 +132,10 @@ const Tables& tables() {
         Table compute;
         addCommon(compute);
         addFont(compute);
-        add(compute, {{"expression", {T, std::nullopt}}, {"format", {T, "[general]"}}});
+        add(compute, {{"expression", {T, std::nullopt}},
+                      {"format", {T, "[general]"}},
+                      {"barcode.type", {T, std::nullopt}},
+                      {"barcode.text", {YN, "yes"}}});
         ts.kinds["compute"] = compute;
 
         Table line;
@@ -264,9 +270,21 @@ std::optional<PropertyInfo> reportProperty(std::string_view property) {
 
 bool isObjectKind(std::string_view kind) { return tables().kinds.count(kind) > 0; }
 
+const std::vector<std::string_view>& barcodeTypes() {
+    static const std::vector<std::string_view> names = {
+        "code128", "ean13", "ean8", "upca", "code39", "qrcode", "datamatrix", "pdf417", "gs1_128"};
+    return names;
+}
+
+bool isBarcodeType(std::string_view type) {
+    const std::string name = asciiLower(trim(type));
+    return std::find(barcodeTypes().begin(), barcodeTypes().end(), name) != barcodeTypes().end();
+}
+
 bool takesExpression(std::string_view property) {
-    static const std::array<std::string_view, 27> kExpressionProperties = {
-        "background.color", "background.mode", "border", "brush.color", "brush.hatch", "color",
+    static const std::array<std::string_view, 29> kExpressionProperties = {
+        "background.color", "background.mode", "barcode.text", "barcode.type", "border",
+        "brush.color", "brush.hatch", "color",
         "font.escapement", "font.height", "font.italic", "font.strikethrough", "font.underline",
         "font.weight", "format", "height", "pen.color", "pen.style", "pen.width", "pointer",
         "protect", "visible", "width", "x", "x1", "x2", "y", "y1", "y2"};

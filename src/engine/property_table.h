@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace print::engine {
 
@@ -36,6 +37,11 @@ bool isObjectKind(std::string_view kind);
 // Whether a property of an object or band may hold `default<TAB>expression` (the properties
 // marked "(exp)" by the platform: colours, sizes, positions, fonts, format, visible, ...).
 bool takesExpression(std::string_view property);
+
+// The symbologies `barcode.type` names, in lower case; and whether `type` (any letter case,
+// blanks around it ignored) is one of them.
+const std::vector<std::string_view>& barcodeTypes();
+bool isBarcodeType(std::string_view type);
 
 // Applies the kind's reading of booleans: "True" becomes "yes" for a YesNo property, "no"
 // becomes "0" for a OneZero property. Values holding an expression are kept as they are.

@@ -6,6 +6,7 @@ namespace print::engine {
 namespace {
 
 constexpr size_t kArenaChunk = size_t{1} << 20;
+constexpr size_t kFirstArenaChunk = 256;
 constexpr uint64_t kLengthMask = (uint64_t{1} << 21) - 1;
 constexpr uint64_t kOffsetMask = (uint64_t{1} << 21) - 1;
 constexpr uint64_t kLongString = kLengthMask;  // the string lives in the side table
@@ -77,9 +78,13 @@ ColumnStore::ColumnStore(ValueType type) : m_type(type) {
 
 uint64_t ColumnStore::storeString(std::string_view s) {
     if (s.size() > kMaxArenaString) return kLongString;  // caller keeps it in the side table
-    if (m_arena.empty() || m_arenaUsed + s.size() > kArenaChunk) {
-        m_arena.push_back(std::make_unique_for_overwrite<char[]>(kArenaChunk));
-        m_arenaSizes.push_back(kArenaChunk);
+    if (m_arena.empty() || m_arenaUsed + s.size() > m_arenaSizes.back()) {
+        // Arena chunks double from a small first one, so that a column of a few short values
+        // takes a few hundred bytes; stored text never moves.
+        size_t size = m_arena.empty() ? kFirstArenaChunk : std::min(kArenaChunk, 2 * m_arenaSizes.back());
+        size = std::max(size, s.size());
+        m_arena.push_back(std::make_unique_for_overwrite<char[]>(size));
+        m_arenaSizes.push_back(size);
         m_arenaUsed = 0;
     }
     uint64_t chunk = m_arena.size() - 1;

@@ -1,12 +1,14 @@
 // Rows of a report, stored by column.
 //
 // Each column keeps its values in fixed-size chunks of one machine type (strings in a chunked
-// byte arena), so a million rows cost little more than their payload and growing never copies
-// what is already stored. Rows are addressed by a stable id; the Primary, Filter and Delete
+// byte arena), so a million rows cost little more than their payload and growing copies no
+// more than the first chunk, which starts small and doubles as rows come: a report of
+// thousands of columns and a few rows takes little memory. Rows are addressed by a stable id; the Primary, Filter and Delete
 // buffers are lists of ids, so inserting, deleting, moving and sorting rows move 4-byte ids, not
 // values. Values that are set again leave their old bytes in the arena until the rows are reset.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,19 +33,34 @@ public:
     T& operator[](size_t i) { return m_chunks[i >> kShift][i & kMask]; }
     const T& operator[](size_t i) const { return m_chunks[i >> kShift][i & kMask]; }
     void push_back(T v) {
-        if ((m_size >> kShift) == m_chunks.size())
-            m_chunks.push_back(std::make_unique_for_overwrite<T[]>(kChunk));
+        if ((m_size >> kShift) == m_chunks.size()) {
+            // Later chunks are whole at once; the first one grows from a few values.
+            m_firstCapacity = m_chunks.empty() ? kFirst : kChunk;
+            m_chunks.push_back(std::make_unique_for_overwrite<T[]>(m_firstCapacity));
+        } else if (m_size == m_firstCapacity && m_chunks.size() == 1) {
+            const size_t grown = std::min(kChunk, m_firstCapacity * 2);
+            auto bigger = std::make_unique_for_overwrite<T[]>(grown);
+            std::copy(m_chunks[0].get(), m_chunks[0].get() + m_size, bigger.get());
+            m_chunks[0] = std::move(bigger);
+            m_firstCapacity = grown;
+        }
         (*this)[m_size++] = v;
     }
     void clear() {
         m_chunks.clear();
         m_size = 0;
+        m_firstCapacity = 0;
     }
-    size_t memoryBytes() const { return m_chunks.size() * kChunk * sizeof(T); }
+    size_t memoryBytes() const {
+        if (m_chunks.size() <= 1) return m_firstCapacity * sizeof(T);
+        return m_chunks.size() * kChunk * sizeof(T);
+    }
 
 private:
+    static constexpr size_t kFirst = 16;
     std::vector<std::unique_ptr<T[]>> m_chunks;
     size_t m_size = 0;
+    size_t m_firstCapacity = 0;  // of the first chunk while it is the only one
 };
 
 // One column's values in the column's own type. Values of other types are converted on the way

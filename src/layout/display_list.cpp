@@ -139,6 +139,7 @@ std::string itemLine(const DisplayItem& item) {
     }
     if (item.background) out += " bg=" + color(*item.background);
     if (item.clip) out += " clip=" + rect(*item.clip);
+    if (item.previewOnly) out += " preview";
     return out;
 }
 
@@ -157,6 +158,7 @@ std::string dumpDisplayList(const PageDisplayList& page) {
         if (obj.resizeable) out += " resizeable";
         out += "\n";
     }
+    for (const auto& warning : page.warnings) out += "warning " + quoted(warning) + "\n";
     return out;
 }
 

@@ -18,6 +18,10 @@
 // report it belongs to as the path of report object names from the outermost report
 // ("" for the outermost, "dw_report" for its nested report, "dw_report/dw_sub" one deeper).
 //
+// A number (a numeric column or computed field) is drawn whole: where it is wider than its box it
+// runs past the box on the side its alignment leaves free, and the page carries a warning naming
+// the object. Text is cut off at its box.
+//
 // `dumpDisplayList` writes a page as stable text, one line per item, for golden tests and
 // `printctl render --dump`; its format changes only when the display list gains information.
 #pragma once
@@ -138,6 +142,9 @@ struct DisplayItem {
     // The opaque background of a line's gaps (dashed and dotted pens) or a hatched brush's
     // gaps; nullopt when transparent.
     std::optional<uint32_t> background;
+    // Shown on screen only, never on paper or in a file: the red cross of a barcode whose value
+    // cannot be encoded.
+    bool previewOnly = false;
 };
 
 // Where an object was placed on the page, whether it drew anything or not: hit testing and the
@@ -168,6 +175,9 @@ struct PageDisplayList {
     std::vector<DisplayItem> items;
     std::vector<PlacedObject> objects;
     std::vector<PlacedBand> bands;
+    // What the page could not show as the data says, one line per object: a number wider than
+    // its box (drawn whole past it), a picture that is missing. Batch programs print them.
+    std::vector<std::string> warnings;
 };
 
 // Stable text of a page: a "page" line, then one line per item, per placed band and per placed

@@ -6,12 +6,16 @@
 
 #include "common/text.h"
 #include "engine/format.h"
+#include "layout/barcode.h"
 #include "layout/layout_engine.h"
 
 namespace print::layout {
 namespace {
 
 constexpr double kEpsilon = 1e-6;
+// Measured widths of one text differ in the last bits between metrics; a value this much wider
+// than its box still fits it.
+constexpr double kFitSlack = 0.01;
 constexpr uint32_t kBlack = 0x000000;
 
 bool isTextLike(ObjKind k) {
@@ -65,6 +69,16 @@ std::string joinPath(const std::string& outer, const std::string& name) {
     return outer.empty() ? name : outer + "/" + name;
 }
 
+// A value as a warning line quotes it: on one line, and long ones shortened, so that a page of
+// 5,000-character values still gives readable warnings.
+std::string shownInWarning(const std::string& value) {
+    constexpr size_t kShown = 40;
+    std::string shown = utf8Length(value) > kShown ? utf8Substr(value, 0, kShown) + "…" : value;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return shown;
+}
+
 }  // namespace
 
 std::string LayoutEngine::text(const Prop& p, long row) {
@@ -115,14 +129,18 @@ FontSpec LayoutEngine::fontOf(const ObjectModel& obj, long row) {
 }
 
 std::string LayoutEngine::contentOf(const ObjectModel& obj, long row,
-                                    std::optional<uint32_t>& formatColor) {
+                                    std::optional<uint32_t>& formatColor, bool& number) {
+    auto numeric = [](const Value& v) {
+        return v.type() == ValueType::Number || v.type() == ValueType::Long;
+    };
     switch (obj.kind) {
         case ObjKind::Column: {
             if (obj.column < 0 || row < 1 || row > m_report.RowCount()) return {};
             if (obj.plainColumn) {
-                auto formatted =
-                    formatValue(m_report.valueAt(obj.column, row), text(obj.format, row));
+                const Value value = m_report.valueAt(obj.column, row);
+                auto formatted = formatValue(value, text(obj.format, row));
                 if (formatted.color) formatColor = resolveColor(*formatted.color);
+                number = numeric(value);
                 return formatted.text;
             }
             const std::string& name = m_report.columns()[obj.column].name;
@@ -144,6 +162,7 @@ std::string LayoutEngine::contentOf(const ObjectModel& obj, long row,
             if (!v.ok()) return {};
             auto formatted = formatValue(v.value(), text(obj.format, row));
             if (formatted.color) formatColor = resolveColor(*formatted.color);
+            number = numeric(v.value());
             return formatted.text;
         }
         default:
@@ -154,13 +173,14 @@ std::string LayoutEngine::contentOf(const ObjectModel& obj, long row,
 std::optional<TextBlock2> LayoutEngine::textOf(const ObjectModel& obj, long row, double width,
                                                double height, bool autosize) {
     TextBlock2 block;
-    std::string content = contentOf(obj, row, block.formatColor);
+    std::string content = contentOf(obj, row, block.formatColor, block.number);
     block.font = fontOf(obj, row);
     const FontMetrics& fm = *metrics();
     block.lineSpacing = std::max(fm.lineSpacing(block.font), 0.01);
     block.ascent = fm.ascent(block.font);
     if (content.empty()) return block;
-    bool wrap = autosize || height >= 2 * block.lineSpacing - kEpsilon;
+    // A number is never broken into lines.
+    bool wrap = !block.number && (autosize || height >= 2 * block.lineSpacing - kEpsilon);
     // What a box can show; a text growing with its lines stops at a length no page holds.
     constexpr size_t kMaxLines = 65536;
     size_t maxLines = kMaxLines;
@@ -168,6 +188,10 @@ std::optional<TextBlock2> LayoutEngine::textOf(const ObjectModel& obj, long row,
         maxLines = static_cast<size_t>(std::clamp(height / block.lineSpacing, 0.0, 65535.0)) + 1;
     block.lines = breakLines(fm, block.font, content, std::max(width, 0.0), wrap, maxLines);
     return block;
+}
+
+double LayoutEngine::textInset(const ObjectModel& obj) const {
+    return m_model && m_model->grid && obj.gridX ? kGridTextInset : 0;
 }
 
 BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forDrawing) {
@@ -208,7 +232,9 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
         w.p.declaredBottom = w.p.box.bottom();
         w.finalHeight = w.p.box.height;
         if (w.visible && o->autosize && isTextLike(o->kind)) {
-            w.p.text = textOf(*o, row, w.p.box.width, w.p.box.height, true);
+            w.p.text =
+                textOf(*o, row, std::max(0.0, w.p.box.width - 2 * textInset(*o)), w.p.box.height,
+                       true);
             w.finalHeight = static_cast<double>(w.p.text->lines.size()) * w.p.text->lineSpacing;
         }
         if (!w.visible) w.finalHeight = 0;
@@ -269,29 +295,36 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
 }
 
 void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, long row, double y,
-                            DrawTarget& draw, const BandPart* part) {
+                            DrawTarget& draw, const BandPart* part, const BandSlice* slice) {
     const LayoutModel& m = *m_model;
     bool whole = part == nullptr;
     double top = draw.y + y;
     // A band of no height shows nothing: its objects are cut off at its bottom.
     if (whole && inst.height <= 0) return;
+    // The part of the band shown, in band coordinates.
+    const double shownFrom = slice ? std::max(0.0, slice->from) : 0;
+    const double shownTo = slice ? std::min(inst.height, slice->to) : inst.height;
+    if (whole && shownTo <= shownFrom) return;
+    const PageRect shown{draw.x, top + shownFrom, draw.width, shownTo - shownFrom};
     if (whole) {
-        draw.page->bands.push_back(
-            {{"", band.name, row, draw.reportPath}, {draw.x, top, draw.width, inst.height}});
+        draw.page->bands.push_back({{"", band.name, row, draw.reportPath}, shown});
         if (auto c = color(band.color, row, std::nullopt); c && inst.height > 0)
             draw.page->items.push_back({{"", band.name, row, draw.reportPath},
                                         BoxShape{ShapeKind::Rectangle,
-                                                 {draw.x, top, draw.width, inst.height},
+                                                 shown,
                                                  {PenStyle::None, 0, 0},
                                                  {BrushStyle::Solid, *c}},
                                         draw.clip,
                                         std::nullopt});
     }
-    // What reaches beyond its band is cut off at the band's top and bottom.
+    // What reaches beyond its band (or the part of it shown) is cut off there.
     std::optional<PageRect> bandClip;
-    if (whole) bandClip = PageRect{0, top, draw.page->paperWidth, inst.height};
+    if (whole) bandClip = PageRect{0, shown.y, draw.page->paperWidth, shown.height};
     for (const Placement& p : inst.objects) {
         if (part && (p.declaredTop < part->from - kEpsilon || p.declaredTop >= part->to - kEpsilon))
+            continue;
+        if (slice && (p.box.bottom() <= shownFrom + kEpsilon || p.box.y >= shownTo - kEpsilon) &&
+            p.box.height > 0)
             continue;
         double oy = top - (part ? part->top : 0);
         std::optional<PageRect> clip;
@@ -320,11 +353,45 @@ void LayoutEngine::drawBand(const BandModel& band, const BandInstance& inst, lon
         draw.page->items.push_back(
             {{"", band.name, row, draw.reportPath}, LineShape{a, b, pen}, draw.clip, std::nullopt});
     };
-    double bottom = top + inst.height;
-    line({draw.x + left, bottom}, {draw.x + right, bottom});
-    if (band.name == "header") line({draw.x + left, top}, {draw.x + right, top});
-    line({draw.x + left, top}, {draw.x + left, bottom});
-    for (double e : edges) line({draw.x + e, top}, {draw.x + e, bottom});
+    double bottom = top + shownTo;
+    // In the header the lines frame the headings: what stands above them (a title, a
+    // barcode) is not crossed by them.
+    double cellsTop = shown.y;
+    if (band.name == "header") {
+        double headings = std::numeric_limits<double>::infinity();
+        for (const Placement& p : inst.objects)
+            if (p.obj->gridX && !p.obj->gridHidden) headings = std::min(headings, p.box.y);
+        if (std::isfinite(headings)) cellsTop = std::max(shown.y, top + headings - 1.5);
+    }
+    if (shownTo >= inst.height) line({draw.x + left, bottom}, {draw.x + right, bottom});
+    if (band.name == "header" && shownFrom <= 0)
+        line({draw.x + left, cellsTop}, {draw.x + right, cellsTop});
+    line({draw.x + left, cellsTop}, {draw.x + left, bottom});
+    for (double e : edges) line({draw.x + e, cellsTop}, {draw.x + e, bottom});
+}
+
+double LayoutEngine::sliceEnd(const BandInstance& inst, double from, double limit) const {
+    double cut = limit;
+    // Each text a cut would split moves the cut up to its nearest line boundary above (to the
+    // text's top when its lines are not known); repeat until no text is split.
+    for (bool moved = true; moved && cut > from + kEpsilon;) {
+        moved = false;
+        for (const Placement& p : inst.objects) {
+            if (!isTextLike(p.obj->kind)) continue;
+            const double t = p.box.y, b = p.box.bottom();
+            if (cut <= t + kEpsilon || cut >= b - kEpsilon) continue;
+            double to = t;
+            if (p.text && p.text->lineSpacing > 0) {
+                const double lines = std::floor((cut - t) / p.text->lineSpacing + 1e-9);
+                to = t + lines * p.text->lineSpacing;
+            }
+            if (to < cut - kEpsilon) {
+                cut = to;
+                moved = true;
+            }
+        }
+    }
+    return std::max(cut, from);
 }
 
 void LayoutEngine::drawObject(const Placement& p, long row, const std::string& band,
@@ -411,8 +478,19 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                     ShapeKind::Rectangle, box, {PenStyle::None, 0, 0}, {BrushStyle::Solid, *bg}});
             if (o.kind == ObjKind::GroupBox)
                 push(BoxShape{ShapeKind::Rectangle, box, {PenStyle::Solid, 0.75, 0x808080}, {}});
+            if ((o.kind == ObjKind::Column || o.kind == ObjKind::Compute) &&
+                !trim(text(o.barcodeType, row)).empty()) {
+                drawBarcodeOf(o, row, box, tag, draw, outerClip);
+                border();
+                break;
+            }
+            // In a grid the text keeps off the grid lines at the cell's edges.
+            const double inset = textInset(o);
+            PageRect textBox = box;
+            textBox.x += inset;
+            textBox.width = std::max(0.0, textBox.width - 2 * inset);
             std::optional<TextBlock2> block = p.text;
-            if (!block) block = textOf(o, row, box.width, box.height, false);
+            if (!block) block = textOf(o, row, textBox.width, box.height, false);
             uint32_t textColor = block->formatColor ? *block->formatColor
                                                     : color(o.color, row, kBlack).value_or(kBlack);
             int alignCode = static_cast<int>(number(o.alignment, row, 0));
@@ -427,20 +505,56 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
                 lineY += std::max(0.0, (box.height - static_cast<double>(block->lines.size()) *
                                                          block->lineSpacing) /
                                            2);
-            for (const TextLine& line : block->lines) {
-                if (lineY >= box.bottom() - kEpsilon && !o.autosize) break;
+            // A number runs past its box, within its band and the paper; text stays inside.
+            std::optional<PageRect> textClip = box;
+            if (block->number) {
+                textClip.reset();
+                if (outerClip) {
+                    textClip = *outerClip;
+                    textClip->x = 0;
+                    textClip->width = draw.page->paperWidth;
+                }
+                for (const TextLine& line : block->lines) {
+                    if (line.width <= textBox.width + kFitSlack) continue;
+                    // One warning an object and page, for the first value that overflows.
+                    const std::string who = o.name.empty() ? o.kindName : o.name;
+                    auto& warnings = draw.page->warnings;
+                    const bool warned =
+                        std::any_of(warnings.begin(), warnings.end(), [&](const std::string& w) {
+                            return w.rfind(who + " (", 0) == 0;
+                        });
+                    if (!warned)
+                        warnings.push_back(who + " (" + line.text + ") is wider than its box");
+                }
+            }
+            size_t first = 0;
+            // Lines an earlier page printed (a text longer than a page) are not drawn again.
+            if (outerClip && !block->number && block->lineSpacing > 0 &&
+                lineY + block->lineSpacing <= outerClip->y + kEpsilon) {
+                const double above = std::floor((outerClip->y - lineY) / block->lineSpacing + 1e-9);
+                first = std::min(block->lines.size(), static_cast<size_t>(std::max(above, 0.0)));
+                lineY += static_cast<double>(first) * block->lineSpacing;
+            }
+            for (size_t index = first; index < block->lines.size(); ++index) {
+                const TextLine& line = block->lines[index];
+                if (lineY >= box.bottom() - kEpsilon && !o.autosize && !block->number) break;
                 if (lineY > draw.page->paperHeight) break;
+                // Nor lines a later page prints.
+                if (outerClip && lineY >= outerClip->bottom() - kEpsilon && !block->number) break;
                 TextRun run;
                 run.text = line.text;
                 run.font = block->font;
                 run.color = textColor;
                 run.align =
                     align == TextAlign::Justify && line.paragraphEnd ? TextAlign::Left : align;
-                run.box = {box.x, lineY, box.width, block->lineSpacing};
+                run.box = {textBox.x, lineY, textBox.width, block->lineSpacing};
                 run.baseline = lineY + block->ascent;
                 run.textWidth = line.width;
                 run.escapement = escapement;
-                push(std::move(run), std::nullopt, box);
+                if (block->number)
+                    items.push_back({tag, std::move(run), textClip, std::nullopt});
+                else
+                    push(std::move(run), std::nullopt, box);
                 lineY += block->lineSpacing;
             }
             if (o.kind != ObjKind::GroupBox && o.kind != ObjKind::Button) border();
@@ -474,10 +588,13 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
             push(std::move(shape), hatched ? background() : std::nullopt);
             break;
         }
-        case ObjKind::Bitmap:
-            push(ImageBox{box, text(o.filename, row), o.invert});
+        case ObjKind::Bitmap: {
+            // A picture without a file name (one the host sets at run time) shows nothing.
+            std::string file = text(o.filename, row);
+            if (!trim(file).empty()) push(ImageBox{box, std::move(file), o.invert});
             border();
             break;
+        }
         case ObjKind::Report:
             drawNested(o, box, draw);
             border();
@@ -489,6 +606,60 @@ void LayoutEngine::drawObject(const Placement& p, long row, const std::string& b
             break;
     }
     draw.page->objects.push_back(std::move(placed));
+}
+
+void LayoutEngine::drawBarcodeOf(const ObjectModel& o, long row, const PageRect& box,
+                                 const ItemTag& tag, DrawTarget& draw,
+                                 std::optional<PageRect> clip) {
+    // The value itself, not as a display format shows it: a format's commas would be bars.
+    std::string value;
+    if (o.kind == ObjKind::Column) {
+        if (o.column >= 0 && row >= 1 && row <= m_report.RowCount()) {
+            const Value v = m_report.valueAt(o.column, row);
+            if (!v.isNull()) value = v.toText();
+        }
+    } else if (o.expression) {
+        auto v = o.expression->evaluate(m_report, row);
+        if (v.ok() && !v.value().isNull()) value = v.value().toText();
+    }
+    if (value.empty()) return;
+    const std::string type = trim(text(o.barcodeType, row));
+    const uint32_t ink = color(o.color, row, kBlack).value_or(kBlack);
+    auto& items = draw.page->items;
+    auto drawing =
+        drawBarcode(type, value, flag(o.barcodeText, row, true), box, fontOf(o, row), *metrics());
+    if (drawing.ok()) {
+        for (const PageRect& bar : drawing.value().bars)
+            items.push_back({tag,
+                             BoxShape{ShapeKind::Rectangle, bar, {PenStyle::None, 0, 0},
+                                      {BrushStyle::Solid, ink}},
+                             clip,
+                             std::nullopt});
+        for (TextRun& run : drawing.value().texts) {
+            run.color = ink;
+            items.push_back({tag, std::move(run), clip, std::nullopt});
+        }
+        return;
+    }
+    // Never a wrong code: on paper nothing, on screen an empty box crossed out in red.
+    const std::string who = o.name.empty() ? o.kindName : o.name;
+    auto& warnings = draw.page->warnings;
+    if (std::none_of(warnings.begin(), warnings.end(),
+                     [&](const std::string& w) { return w.rfind(who + " (", 0) == 0; }))
+        warnings.push_back(who + " (" + shownInWarning(value) + ") cannot be drawn as " +
+                           barcodeTypeTitle(type) + ": " + drawing.error().message);
+    const Pen red{PenStyle::Solid, 0.75, 0xFF0000};
+    DisplayItem frame{tag, BoxShape{ShapeKind::Rectangle, box, red, {}}, clip, std::nullopt};
+    frame.previewOnly = true;
+    items.push_back(frame);
+    DisplayItem down{tag, LineShape{{box.x, box.y}, {box.right(), box.bottom()}, red}, clip,
+                     std::nullopt};
+    down.previewOnly = true;
+    items.push_back(down);
+    DisplayItem up{tag, LineShape{{box.x, box.bottom()}, {box.right(), box.y}, red}, clip,
+                   std::nullopt};
+    up.previewOnly = true;
+    items.push_back(up);
 }
 
 // A nested report that keeps its box: what of it fits is shown, the rest is cut off.

@@ -70,6 +70,7 @@ struct ObjectModel {
     Prop fontFace, fontHeight, fontWeight, italic, underline, strike, charset, escapement;
     Prop alignment, text, format, penStyle, penWidth, penColor, brushHatch, brushColor;
     Prop filename, ellipseWidth, ellipseHeight;
+    Prop barcodeType, barcodeText;  // a column or computed field drawn as a barcode
     std::shared_ptr<const Expression> expression;  // a computed field's
     int column = -1;                               // a column object's table column
     bool plainColumn = false;  // shows its value through its format alone (no code table)
@@ -131,6 +132,9 @@ struct FlowPos {
     int level = 0;                         // group index for Header and Trailer
     int segment = 0;                       // the next segment of a split band
     std::shared_ptr<const FlowPos> inner;  // position in that segment's nested report
+    // Points of the band instance printed on earlier pages: a band taller than a page goes on
+    // from here on the next one.
+    double offset = 0;
 
     bool sameShape(const FlowPos& other) const;
 };
@@ -142,6 +146,9 @@ struct TextBlock2 {
     double lineSpacing = 0;
     double ascent = 0;
     std::optional<uint32_t> formatColor;  // from a colour prefix of the display format
+    // A number (a numeric column shown through its format, or a computed number): one line,
+    // drawn whole even where it is wider than its box.
+    bool number = false;
 };
 
 struct Placement {
@@ -257,7 +264,7 @@ private:
     void applyGrid();
     // The properties an object model reads (layout_model.cpp), and their defaults for a kind
     // of object, made once.
-    static constexpr size_t kObjectPropertyCount = 32;
+    static constexpr size_t kObjectPropertyCount = 34;
     const std::array<Prop, kObjectPropertyCount>& kindDefaults(const std::string& kind);
     std::unordered_map<std::string, std::array<Prop, kObjectPropertyCount>> m_kindDefaults;
     Prop makeProp(std::string value);
@@ -287,15 +294,45 @@ private:
         double from = 0;
         double to = 0;
     };
+    // With `slice`, only that part of the band (from, to; band coordinates) shows, at `y` + from:
+    // a band taller than a page is printed a page's worth at a time.
+    struct BandSlice {
+        double from = 0;
+        double to = 0;
+    };
     void drawBand(const BandModel& band, const BandInstance& instance, long row, double y,
-                  DrawTarget& draw, const BandPart* part = nullptr);
+                  DrawTarget& draw, const BandPart* part = nullptr,
+                  const BandSlice* slice = nullptr);
+    // Where a page's worth of a band that does not fit on a page ends: the lowest point at or
+    // above `limit` that cuts no line of its texts in two (and no text whose lines are not
+    // known), or `from` when every such point is at or above `from`.
+    double sliceEnd(const BandInstance& instance, double from, double limit) const;
+    // The band instance of a band printed in slices, kept while the report is unchanged: each
+    // page of it would otherwise measure all of its text again.
+    std::shared_ptr<const BandInstance> slicedInstance(const BandModel& band, long row);
+    struct SlicedCache {
+        std::string band;
+        long row = 0;
+        uint64_t key = 0;
+        std::shared_ptr<const BandInstance> instance;
+    };
+    SlicedCache m_sliced;
     void drawObject(const Placement& p, long row, const std::string& band, DrawTarget& draw,
                     double ox, double oy, std::optional<PageRect> bandClip = std::nullopt);
     void drawNested(const ObjectModel& obj, const PageRect& box, DrawTarget& draw);
+    // A column or computed field with `barcode.type`: its value as a symbol in `box`, or a
+    // warning and a red cross shown on screen only when the value cannot be encoded.
+    void drawBarcodeOf(const ObjectModel& obj, long row, const PageRect& box, const ItemTag& tag,
+                       DrawTarget& draw, std::optional<PageRect> clip);
     std::optional<TextBlock2> textOf(const ObjectModel& obj, long row, double width, double height,
                                      bool autosize);
-    std::string contentOf(const ObjectModel& obj, long row, std::optional<uint32_t>& color);
+    std::string contentOf(const ObjectModel& obj, long row, std::optional<uint32_t>& color,
+                          bool& number);
     FontSpec fontOf(const ObjectModel& obj, long row);
+    // How far the text of an object keeps from its box's left and right edges: in a grid, off
+    // the grid lines drawn at a cell's edges; elsewhere nothing.
+    double textInset(const ObjectModel& obj) const;
+    static constexpr double kGridTextInset = 1.5;  // points
 
     // pagination
     struct PageRun {
@@ -318,6 +355,9 @@ private:
 public:
     // Whether page `number` exists, laying out no further than needed to know.
     bool hasPage(long number);
+    // A band of fixed height taller than the room a page leaves it, in this report or a report
+    // nested in it: its name and heights; nullopt when every band fits.
+    std::optional<TallBand> bandTooTall(double room, const std::string& path);
     void clearContext() { m_context.reset(); }
 
 private:

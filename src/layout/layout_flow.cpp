@@ -9,6 +9,9 @@ namespace print::layout {
 namespace {
 
 constexpr double kEpsilon = 1e-6;
+// A page with less room than this for a band that does not fit shows it whole (cut off at the
+// page) rather than in slices too thin to make progress.
+constexpr double kMinSlice = 1;
 
 std::string joinPath(const std::string& outer, const std::string& name) {
     return outer.empty() ? name : outer + "/" + name;
@@ -24,7 +27,9 @@ FlowPos at(long row, Stage stage) {
 }  // namespace
 
 bool FlowPos::sameShape(const FlowPos& other) const {
-    if (stage != other.stage || level != other.level || segment != other.segment) return false;
+    if (stage != other.stage || level != other.level || segment != other.segment ||
+        offset != other.offset)
+        return false;
     if (!inner || !other.inner) return !inner && !other.inner;
     return row == other.row && inner->sameShape(*other.inner);
 }
@@ -90,6 +95,7 @@ FlowPos LayoutEngine::next(FlowPos pos) {
     int groups = static_cast<int>(m_model->groups.size());
     pos.segment = 0;
     pos.inner.reset();
+    pos.offset = 0;
     switch (pos.stage) {
         case Stage::Header:
             ++pos.level;
@@ -270,6 +276,17 @@ WalkResult LayoutEngine::walkSplit(const FlowPos& pos, double avail, bool atTop,
     return finish(true);
 }
 
+std::shared_ptr<const BandInstance> LayoutEngine::slicedInstance(const BandModel& band,
+                                                                 long row) {
+    uint64_t key = m_report.definitionVersion() * 0x9e3779b97f4a7c15ULL ^ m_report.dataVersion() ^
+                   (m_report.schemaVersion() << 32) ^ reinterpret_cast<uintptr_t>(metrics().get());
+    if (!m_sliced.instance || m_sliced.band != band.name || m_sliced.row != row ||
+        m_sliced.key != key)
+        m_sliced = {band.name, row, key,
+                    std::make_shared<const BandInstance>(layoutBand(band, row, true))};
+    return m_sliced.instance;
+}
+
 WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, FlowMode mode,
                               DrawTarget* draw) {
     ensureModel();
@@ -326,7 +343,8 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
             pos = next(pos);
             continue;
         }
-        if (pos.stage == Stage::Detail && band.uniform && !draw) {
+        if (pos.stage == Stage::Detail && band.uniform && !draw && pos.offset == 0 &&
+            band.fixedHeight <= space - y + kEpsilon) {
             // Rows of one height up to the next group boundary: as many as fit, at once.
             double h = band.fixedHeight;
             long count = nextBoundary(row) - row + 1;
@@ -335,10 +353,7 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
                 double room = std::floor((space - y) / h + 1e-9);
                 fit = room < 0 ? 0 : room > 1e15 ? count : static_cast<long>(room);
             }
-            if (fit < 1) {
-                if (!forced) break;
-                fit = 1;
-            }
+            fit = std::max(fit, 1L);
             long k = std::min(fit, count);
             y += static_cast<double>(k) * h;
             placed = true;
@@ -348,11 +363,38 @@ WalkResult LayoutEngine::walk(const FlowPos& start, double avail, bool atTop, Fl
             continue;
         }
         double h = bandHeight(band, row);
+        // Of a band taller than a page, what earlier pages printed.
+        const double done = std::clamp(pos.offset, 0.0, std::max(h, 0.0));
+        const double rest = h - done;
         // What takes no room goes where the page is, even when an item before overflowed it.
-        if (h > 0 && y + h > space + kEpsilon && !forced) break;
+        if (rest > 0 && y + rest > space + kEpsilon && !forced) break;
+        const double room = space - y;
+        if (rest > room + kEpsilon && forced && room > kMinSlice) {
+            // Taller than what a page holds: a page's worth ending between lines of its texts,
+            // the rest on the next page.
+            std::shared_ptr<const BandInstance> instance = slicedInstance(band, row);
+            double cut = sliceEnd(*instance, done, done + room);
+            if (cut <= done + kEpsilon) cut = done + room;
+            if (draw) {
+                const BandSlice slice{done, cut};
+                drawBand(band, *instance, row, y - done, *draw, nullptr, &slice);
+            }
+            y += cut - done;
+            placed = true;
+            note(row, row);
+            pos.offset = cut;
+            break;
+        }
         // A band of no height shows nothing (its objects are cut off at its bottom).
-        if (draw && h > 0) drawBand(band, layoutBand(band, row, true), row, y, *draw);
-        y += h;
+        if (draw && rest > 0) {
+            if (done > 0) {
+                const BandSlice slice{done, h};
+                drawBand(band, *slicedInstance(band, row), row, y - done, *draw, nullptr, &slice);
+            } else {
+                drawBand(band, layoutBand(band, row, true), row, y, *draw);
+            }
+        }
+        y += rest;
         placed = true;
         note(row, row);
         pos = next(pos);

@@ -61,7 +61,7 @@ constexpr std::string_view kObjectPropertyNames[] = {
     "font.weight", "font.italic", "font.underline", "font.strikethrough", "font.charset",
     "font.escapement", "alignment", "text",        "format",          "pen.style",
     "pen.width", "pen.color",  "brush.hatch",    "brush.color",     "filename",
-    "ellipsewidth", "ellipseheight"};
+    "ellipsewidth", "ellipseheight", "barcode.type", "barcode.text"};
 
 // The index of a property name among kObjectPropertyNames (any letter case), -1 for another.
 int objectPropertyIndex(std::string_view name) {
@@ -232,7 +232,8 @@ void LayoutEngine::buildModel() {
                                 &o.italic,     &o.underline,  &o.strike,     &o.charset,
                                 &o.escapement, &o.alignment,  &o.text,       &o.format,
                                 &o.penStyle,   &o.penWidth,   &o.penColor,   &o.brushHatch,
-                                &o.brushColor, &o.filename,   &o.ellipseWidth, &o.ellipseHeight};
+                                &o.brushColor, &o.filename,   &o.ellipseWidth, &o.ellipseHeight,
+                                &o.barcodeType, &o.barcodeText};
         static_assert(std::size(fields) == kObjectPropertyCount);
         std::array<const Attribute*, kObjectPropertyCount> given{};
         for (const Attribute& a : source.attrs.items) {
@@ -354,25 +355,35 @@ void LayoutEngine::applyGrid() {
     std::stable_sort(cells.begin(), cells.end(), [](const ObjectModel* a, const ObjectModel* b) {
         return numberOr(a->x.constant, 0) < numberOr(b->x.constant, 0);
     });
+    // The objects that may go with a cell, found by name (its heading) and by x, so that a
+    // report of thousands of columns is placed in time linear in its objects.
+    std::unordered_map<std::string, ObjectModel*> headings;  // the last header text of a name
+    std::unordered_map<std::string, std::vector<ObjectModel*>> atX;
+    for (ObjectModel& o : m.objects) {
+        if (o.band == "detail" || !isTextLike(o.kind)) continue;
+        if (o.band == "header" && o.kind == ObjKind::Text) headings[asciiLower(o.name)] = &o;
+        atX[trim(o.x.constant)].push_back(&o);
+    }
     double cursor = numberOr(cells.front()->x.constant, 0);
     for (ObjectModel* cell : cells) {
         std::string declaredX = trim(cell->x.constant);
         bool hidden = trim(cell->visible.constant) == "0" && !cell->visible.expr;
         ObjectModel* heading = nullptr;
-        for (ObjectModel& o : m.objects)
-            if (o.band == "header" && o.kind == ObjKind::Text && iequals(o.name, cell->name + "_t"))
-                heading = &o;
-        for (ObjectModel& o : m.objects) {
-            if (&o == cell || o.band == "detail" || !isTextLike(o.kind)) continue;
+        if (auto it = headings.find(asciiLower(cell->name + "_t")); it != headings.end())
+            heading = it->second;
+        auto place = [&](ObjectModel& o) {
             bool follows = &o == heading;
             if (!heading && o.band == "header" && o.kind == ObjKind::Text)
                 follows = trim(o.x.constant) == declaredX;
             if (o.band != "header") follows = trim(o.x.constant) == declaredX;
-            if (!follows || o.gridX) continue;
+            if (!follows || o.gridX) return;
             o.gridX = cursor;
             o.gridHidden = hidden;
             if (o.band == "header") o.width = cell->width;
-        }
+        };
+        if (heading) place(*heading);
+        if (auto it = atX.find(declaredX); it != atX.end())
+            for (ObjectModel* o : it->second) place(*o);
         cell->gridX = cursor;
         cell->gridHidden = hidden;
         if (!hidden) cursor += std::max(0.0, numberOr(cell->width.constant, 0));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstdio>
 
 #include "common/text.h"
 #include "layout/layout_engine.h"
@@ -32,7 +33,8 @@ uint64_t mix(uint64_t h, uint64_t v) {
 }
 
 bool samePosition(const FlowPos& a, const FlowPos& b) {
-    if (a.row != b.row || a.stage != b.stage || a.level != b.level || a.segment != b.segment)
+    if (a.row != b.row || a.stage != b.stage || a.level != b.level || a.segment != b.segment ||
+        a.offset != b.offset)
         return false;
     if (!a.inner || !b.inner) return !a.inner && !b.inner;
     return samePosition(*a.inner, *b.inner);
@@ -231,7 +233,7 @@ long LayoutEngine::pageOfRow(long row) {
     auto key = [&](long page) {
         FlowPos s = pageStart(page);
         if (s.stage == Stage::Summary || s.stage == Stage::End) return 2 * rowCount() + 1;
-        bool within = s.inner || s.segment > 0 || s.stage == Stage::Trailer;
+        bool within = s.inner || s.segment > 0 || s.offset > 0 || s.stage == Stage::Trailer;
         return 2 * s.row + (within ? 1 : 0);
     };
     long lo = 1, hi = count;
@@ -321,7 +323,13 @@ Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
         m_recent.splice(m_recent.begin(), m_recent, it);
         return std::shared_ptr<const PageDisplayList>(m_recent.front().second);
     }
-    std::shared_ptr<PageDisplayList> built = buildPage(number);
+    std::shared_ptr<PageDisplayList> built;
+    try {
+        built = buildPage(number);
+    } catch (const std::bad_alloc&) {
+        m_context.reset();
+        return Error{"there is not enough memory to lay out page " + std::to_string(number)};
+    }
     // Building may have laid out further pages (PageCount() in a footer) but not changed them.
     m_recent.emplace_front(number, built);
     if (m_recent.size() > kRecentPages) m_recent.pop_back();
@@ -372,6 +380,44 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
     return page;
 }
 
+std::optional<TallBand> LayoutEngine::bandTooTall(double room, const std::string& path) {
+    ensureModel();
+    const LayoutModel& m = *m_model;
+    auto declared = [&](const BandModel& band) {
+        return std::max(0.0, number(band.height, std::min(1L, rowCount()), 0)) * m.py;
+    };
+    auto named = [&](const BandModel& band) {
+        return path.empty() ? band.name : path + "." + band.name;
+    };
+    // Bands that grow and shrink with their content, or hold nested reports that break across
+    // pages, have no fixed height to hold against the page.
+    auto tooTall = [&](const BandModel& band, double holds) -> std::optional<TallBand> {
+        if (band.autosize || !band.flows.empty()) return std::nullopt;
+        const double height = declared(band);
+        if (height <= holds + 0.01) return std::nullopt;
+        return TallBand{named(band), "", height, std::max(holds, 0.0)};
+    };
+    for (const BandModel* band : {&m.header, &m.footer})
+        if (auto tall = tooTall(*band, room)) return tall;
+    const double header = declared(m.header), footer = declared(m.footer);
+    const double body = room - header - footer;
+    if (body <= 0.01 && (header > 0 || footer > 0))
+        return TallBand{named(m.header), named(m.footer), header + footer, room};
+    std::vector<const BandModel*> bodyBands = {&m.detail, &m.summary};
+    for (const GroupModel& group : m.groups) {
+        bodyBands.push_back(&group.header);
+        bodyBands.push_back(&group.trailer);
+    }
+    for (const BandModel* band : bodyBands)
+        if (auto tall = tooTall(*band, body)) return tall;
+    for (const ObjectModel& o : m.objects) {
+        if (!o.child) continue;
+        const std::string inner = path.empty() ? o.name : path + "/" + o.name;
+        if (auto tall = layoutOf(*o.child).layoutEngine().bandTooTall(body, inner)) return tall;
+    }
+    return std::nullopt;
+}
+
 // --- ReportLayout -------------------------------------------------------------------------------
 
 namespace {
@@ -416,6 +462,27 @@ PageSetup ReportLayout::pageSetup() const {
 
 long ReportLayout::pageCount() {
     return m_engine->pageCount();
+}
+
+std::optional<TallBand> ReportLayout::tallBand() {
+    if (!m_engine->report().isCreated()) return std::nullopt;
+    return m_engine->bandTooTall(pageSetup().printable().height, "");
+}
+
+Status ReportLayout::checkBands() {
+    const std::optional<TallBand> tall = tallBand();
+    if (!tall) return Status::success();
+    auto points = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", v);
+        return std::string(text);
+    };
+    if (!tall->alongWith.empty())
+        return Error{"the bands \"" + tall->band + "\" and \"" + tall->alongWith + "\" (" +
+                     points(tall->height) + " pt) leave no room for rows on a page of " +
+                     points(tall->room) + " pt"};
+    return Error{"the band \"" + tall->band + "\" is " + points(tall->height) +
+                 " pt high, more than the " + points(tall->room) + " pt a page holds of it"};
 }
 
 Result<std::shared_ptr<const PageDisplayList>> ReportLayout::displayList(long page) {

@@ -50,18 +50,54 @@ std::pair<double, double> ReportLayout::pointerInUnits() const {
     return {m_pointer.x / units.x, m_pointer.y / units.y};
 }
 
-std::string ReportLayout::objectAtPointer() {
+Press ReportLayout::pressAt(PagePoint point) {
     long page = currentPage();
     if (page < 1) return {};
     auto list = m_engine->page(page);
     if (!list.ok()) return {};
     const auto& objects = list.value()->objects;
+    const PlacedObject* target = nullptr;
     for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
-        if (!it->tag.report.empty() || !hits(*it, m_pointer, kGrip)) continue;
-        if (it->tag.object.empty()) return {};
-        return it->tag.object + "\t" + std::to_string(it->tag.row);
+        if (!it->tag.report.empty() || !hits(*it, point, kGrip)) continue;
+        target = &*it;
+        break;
     }
-    return {};
+    if (!target || target->tag.object.empty()) return {};
+    Press press;
+    press.object = target->tag.object;
+    press.band = target->tag.band;
+    press.row = target->tag.row;
+    press.kind = target->kind;
+    press.box = target->box;
+    press.from = target->from;
+    press.to = target->to;
+    if (target->kind == "line") {
+        const double toFrom = distance(point, target->from), toTo = distance(point, target->to);
+        if (target->resizeable && std::min(toFrom, toTo) <= kGrip)
+            press.edges = toFrom <= toTo ? DragEdges{true, true, false, false}
+                                         : DragEdges{false, false, true, true};
+        else if (target->moveable)
+            press.edges = {true, true, true, true};
+        return press;
+    }
+    const PageRect& b = target->box;
+    DragEdges edges;
+    if (target->resizeable) {
+        const double gripX = std::min(kGrip, b.width / 4), gripY = std::min(kGrip, b.height / 4);
+        const double dl = point.x - b.x, dr = b.right() - point.x;
+        const double dt = point.y - b.y, db = b.bottom() - point.y;
+        if (std::min(dl, dr) <= gripX) (dl <= dr ? edges.left : edges.right) = true;
+        if (std::min(dt, db) <= gripY) (dt <= db ? edges.top : edges.bottom) = true;
+    }
+    if (edges == DragEdges{} && target->moveable) edges = {true, true, true, true};
+    press.edges = edges;
+    return press;
+}
+
+std::string ReportLayout::objectAtPointer() {
+    const Press press = pressAt(m_pointer);
+    if (press.object.empty()) return {};
+    return press.object + "\t" + std::to_string(press.row);
 }
 
 std::string ReportLayout::bandAtPointer() {
@@ -82,61 +118,26 @@ std::string ReportLayout::bandAtPointer() {
 }
 
 bool ReportLayout::beginDrag(PagePoint point) {
+    return beginDrag(pressAt(point), point);
+}
+
+bool ReportLayout::beginDrag(const Press& press, PagePoint point) {
     m_drag.reset();
-    long page = currentPage();
-    if (page < 1) return false;
-    auto list = m_engine->page(page);
-    if (!list.ok()) return false;
-    const auto& objects = list.value()->objects;
-    const PlacedObject* target = nullptr;
-    for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
-        if (!it->tag.report.empty()) continue;
-        PageRect grown{it->box.x - kGrip, it->box.y - kGrip, it->box.width + 2 * kGrip,
-                       it->box.height + 2 * kGrip};
-        bool near = it->kind == "line" ? hits(*it, point, kGrip) : grown.contains(point);
-        if (near) {
-            target = &*it;
-            break;
-        }
-    }
-    if (!target || target->tag.object.empty()) return false;
+    if (!press.drags()) return false;
     DragState state;
-    state.object = target->tag.object;
-    state.band = target->tag.band;
-    state.row = target->tag.row;
-    state.start = state.box = target->box;
-    state.from = target->from;
-    state.to = target->to;
-    bool line = target->kind == "line";
-    if (line) {
-        if (target->resizeable && distance(point, target->from) <= kGrip)
-            state.edges = {true, true, false, false};
-        else if (target->resizeable && distance(point, target->to) <= kGrip)
-            state.edges = {false, false, true, true};
-        else if (target->moveable)
-            state.edges = {true, true, true, true};
-        else
-            return false;
-    } else {
-        const PageRect& b = target->box;
-        DragEdges edges;
-        if (target->resizeable) {
-            double dl = std::abs(point.x - b.x), dr = std::abs(point.x - b.right());
-            double dt = std::abs(point.y - b.y), db = std::abs(point.y - b.bottom());
-            if (std::min(dl, dr) <= kGrip) (dl <= dr ? edges.left : edges.right) = true;
-            if (std::min(dt, db) <= kGrip) (dt <= db ? edges.top : edges.bottom) = true;
-        }
-        if (edges == DragEdges{}) {
-            if (!target->moveable || !b.contains(point)) return false;
-            edges = {true, true, true, true};
-        }
-        state.edges = edges;
-    }
+    state.object = press.object;
+    state.band = press.band;
+    state.row = press.row;
+    state.edges = press.edges;
+    state.start = state.box = press.box;
+    state.from = press.from;
+    state.to = press.to;
     m_drag = state;
-    m_dragLine = line;
+    m_dragLine = press.kind == "line";
     m_dragFrom = state.from;
     m_dragTo = state.to;
-    m_dragOrigin = point;
+    // Held to the paper as every later point is: a release at the press changes nothing.
+    m_dragOrigin = onPaper(point);
     return true;
 }
 

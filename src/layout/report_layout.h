@@ -82,6 +82,35 @@ struct DragEdges {
     friend bool operator==(const DragEdges&, const DragEdges&) = default;
 };
 
+// What a press of the left button takes: the topmost named object of the report whose own box
+// holds the point (for a line, the point lies within ReportLayout::kGrip of it), and what a drag
+// from there does to it. Within kGrip of an edge, inside the box, a resizeable object is resized
+// from that edge (from that corner near two edges); elsewhere a moveable one is moved. A press
+// beside an object takes nothing, however near it is. The view, the engine's drag and the
+// designer all decide by this one answer.
+struct Press {
+    std::string object;  // "" over nothing, or over an unnamed object on top
+    std::string band;
+    long row = 0;
+    std::string kind;
+    PageRect box;    // the object's box (for a line, the box spanning its end points)
+    PagePoint from;  // a line's end points
+    PagePoint to;
+    DragEdges edges;  // none: a drag from here changes nothing
+
+    bool drags() const { return !object.empty() && edges != DragEdges{}; }
+};
+
+// A band of fixed height taller than a page holds: its name ("detail", "trailer.1",
+// "dw_report.detail" in a nested report), and when it is the header and footer together that
+// leave no room, the footer's name in `alongWith`; its height and the room, in points.
+struct TallBand {
+    std::string band;
+    std::string alongWith;
+    double height = 0;
+    double room = 0;
+};
+
 // A drag under way: the object, the edges being moved and where the object would be if the
 // drag ended now (for the view to draw its outline).
 struct DragState {
@@ -113,6 +142,12 @@ public:
     // The number of pages; at least 1 for a report with a definition (a report without rows
     // prints its header, summary and footer), 0 for a report without one.
     long pageCount() override;
+    // Whether every band of fixed height fits on a page (those of nested reports included): a
+    // taller one would print in slices across pages, so printing refuses it with an Error
+    // naming the band and the heights. `tallBand` gives the first such band, for a message of
+    // one's own.
+    Status checkBands();
+    std::optional<TallBand> tallBand();
     // The display list of page `page` (1-based); an Error naming the page count when there is
     // no such page.
     Result<std::shared_ptr<const PageDisplayList>> displayList(long page);
@@ -149,22 +184,26 @@ public:
     // A point or offset given in the report's own units, in points.
     PagePoint pointInUnits(double x, double y) const;
     std::pair<double, double> pointerInUnits() const;
-    // "name<TAB>row" of the topmost named object under the pointer, "" over nothing (or over
-    // an unnamed object). Over a header the row is the first row on the page, over a footer
-    // the last one.
+    // What a press at `point` takes (see Press); an empty Press over nothing.
+    Press pressAt(PagePoint point);
+    // "name<TAB>row" of the object a press at the pointer takes, "" over nothing (or over an
+    // unnamed object). Over a header the row is the first row on the page, over a footer the
+    // last one.
     std::string objectAtPointer() override;
     // "band<TAB>row" of the band under the pointer, "" over nothing.
     std::string bandAtPointer() override;
 
     // --- moving and resizing with the mouse, in points on the shown page --------------------
-    // Starts a drag at `point` on the topmost object there: near an edge or corner of a
-    // resizeable object it resizes from there, elsewhere on a moveable object it moves it.
-    // False when there is no such object (nothing happens).
+    // Starts the drag a press at `point` makes (pressAt). False when it drags nothing.
     bool beginDrag(PagePoint point);
+    // Starts the drag of `press`, taken at `point` before whatever the press itself changed in
+    // the report (a window that draws grips around the object it selects).
+    bool beginDrag(const Press& press, PagePoint point);
     // Moves the drag to `point`; false when no drag is under way.
     bool moveDrag(PagePoint point);
     // The drag follows the pointer only to an inch beyond the paper's edges, where the preview
-    // still shows it: an object is never dragged out of reach.
+    // still shows it: an object is never dragged out of reach. The press point is held to the
+    // same bounds, so a release where the button went down changes nothing, wherever that is.
     PagePoint onPaper(PagePoint point) const;
     static constexpr double kDragBeyondPaper = 72;
     // Ends the drag at `point` and writes the new geometry into the definition, as Modify would
@@ -183,7 +222,9 @@ public:
     // The engine behind this layout, for the layouts of outer reports.
     LayoutEngine& layoutEngine() { return *m_engine; }
 
-    // Margin in points around an edge within which a drag resizes rather than moves.
+    // Margin in points inside an edge within which a drag resizes rather than moves (at most a
+    // quarter of the object's size, so that a small object can still be moved); also how near
+    // a line a press takes it.
     static constexpr double kGrip = 3;
 
 private:

@@ -84,6 +84,8 @@ public:
     static const std::vector<std::pair<std::string, std::string>>& frameItems();
 
 private:
+    // The band and list heights of the report into the form.
+    void readHeights();
     std::map<std::string, std::string> m_readHeight;
     std::vector<std::map<std::string, std::string>> m_readItems;
 };
@@ -125,12 +127,30 @@ public:
 
 private:
     void moveRow(int direction);
+    // Takes the list's geometry as it is now: where each listed column is, its heading, the
+    // gaps between the shown ones and the summary and trailer fields under them.
+    void rememberLayout(engine::DataStore& list);
+    // Puts the shown columns left to right in the list's order with the gaps remembered, their
+    // headings above them and their fields below them.
+    void placeColumns(engine::DataStore& list);
     struct ReadColumn {
         std::string visible;
         std::string width;
         bool expression = false;  // its visibility is an expression
+        long x = 0;
+        long widthRead = 0;
+        std::string heading;  // the header text that goes with it
+    };
+    // A summary or trailer field under a listed column, and where it was.
+    struct UnderColumn {
+        std::string name;
+        std::string column;
+        long x = 0;
     };
     std::map<std::string, ReadColumn> m_read;  // by column name, as last read
+    long m_start = 0;                          // where the first shown column began
+    std::vector<long> m_gaps;  // before the 2nd, 3rd, ... shown column, from its left neighbour
+    std::vector<UnderColumn> m_under;
 };
 
 // The view bar over the preview: zoom, rulers, page navigation. Changes act at once.

@@ -1,5 +1,6 @@
 // The columns page.
 #include <algorithm>
+#include <cctype>
 
 #include "common/text.h"
 #include "panels/panel_support.h"
@@ -10,6 +11,43 @@ namespace print::panels {
 
 using platform::Pointer;
 using platform::PointerGuard;
+
+namespace {
+
+// The names an expression uses that are no function: "sum(amount for all)" gives amount, for
+// and all. Quoted texts are skipped.
+std::vector<std::string> namesIn(std::string_view expression) {
+    std::vector<std::string> names;
+    auto isNameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    };
+    for (size_t i = 0; i < expression.size();) {
+        const char c = expression[i];
+        if (c == '\'' || c == '"') {
+            const size_t end = expression.find(c, i + 1);
+            i = end == std::string_view::npos ? expression.size() : end + 1;
+            continue;
+        }
+        if (!isNameChar(c)) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < expression.size() && isNameChar(expression[end])) ++end;
+        size_t next = end;
+        while (next < expression.size() && expression[next] == ' ') ++next;
+        if (next >= expression.size() || expression[next] != '(')
+            names.emplace_back(expression.substr(i, end - i));
+        i = end;
+    }
+    return names;
+}
+
+long numberOf(const engine::DataStore& list, const std::string& path) {
+    return wholeNumber(describeValue(list, path).value).value_or(0);
+}
+
+}  // namespace
 
 u_dwcolumn::u_dwcolumn(platform::Tab* tab, service::HostContext& host)
     : SettingsPage(tab, "tabpage_column", "表格列设置", host) {
@@ -101,7 +139,6 @@ int u_dwcolumn::of_getdwitem() {
     std::stable_sort(detail.begin(), detail.end(),
                      [&](const std::string& a, const std::string& b) { return x(a) < x(b); });
     dw_column.Reset();
-    m_read.clear();
     for (const std::string& name : detail) {
         const long cx = x(name);
         const long width = wholeNumber(describeValue(*list, name + ".Width").value).value_or(0);
@@ -128,10 +165,9 @@ int u_dwcolumn::of_getdwitem() {
         dw_column.SetItem(row, "width", Value(static_cast<int64_t>(width)));
         // A visibility given by an expression shows as its default and is kept unless the
         // operator toggles the box.
-        const std::string shown = visible.value == "1" ? "1" : "0";
-        dw_column.SetItem(row, "visible", Value(shown));
-        m_read[name] = ReadColumn{shown, std::to_string(width), visible.expression};
+        dw_column.SetItem(row, "visible", Value(visible.value == "1" ? "1" : "0"));
     }
+    rememberLayout(*list);
     dw_column.SetRedraw(true);
     if (dw_column.RowCount() > 0) dw_column.SetRow(1);
     ib_modified = false;
@@ -149,34 +185,140 @@ int u_dwcolumn::of_setdwitem() {
         return -1;
     }
     idw_object->SetRedraw(false);
-    const long rows = dw_column.RowCount();
-    // A column shown by an expression keeps it unless the operator toggled it.
-    auto keepsExpression = [&](long row, const std::string& name) {
-        auto it = m_read.find(name);
-        return it != m_read.end() && it->second.expression &&
-               itemText(dw_column, row, "visible") == it->second.visible;
-    };
     auto width = [&](long row) {
         return std::to_string(wholeNumber(itemText(dw_column, row, "width")).value_or(0));
     };
-    for (long row = 1; row <= rows; ++row) {
+    // Only what the operator changed is written: a visibility given by an expression stays
+    // unless the box was toggled, and an untouched width is not written again.
+    for (long row = 1; row <= dw_column.RowCount(); ++row) {
         const std::string name = itemText(dw_column, row, "name");
-        if (!keepsExpression(row, name)) list->Modify(name + ".visible='0'");
+        auto it = m_read.find(name);
+        const std::string visible = itemText(dw_column, row, "visible") == "1" ? "1" : "0";
+        const bool toggled = it == m_read.end() || visible != it->second.visible;
+        if (toggled) list->Modify(name + ".visible='" + visible + "'");
+        const bool shown = visible == "1" || (!toggled && it->second.expression);
+        if (shown && (it == m_read.end() || width(row) != it->second.width))
+            list->Modify(name + ".width='" + width(row) + "'");
     }
-    for (long row = 1; row <= rows; ++row) {
-        const std::string name = itemText(dw_column, row, "name");
-        if (keepsExpression(row, name)) {
-            if (width(row) != m_read[name].width)
-                list->Modify(name + ".width='" + width(row) + "'");
-            continue;
-        }
-        if (itemText(dw_column, row, "visible") != "1") continue;
-        list->Modify(name + ".visible='1'");
-        list->Modify(name + ".width='" + width(row) + "'");
-    }
+    // The list's order reaches the report through the columns' positions: left to right with
+    // the gaps the report had, their headings and totals with them.
+    placeColumns(*list);
+    rememberLayout(*list);
     idw_object->SetRedraw(true);
     ib_modified = false;
     return 1;
+}
+
+void u_dwcolumn::rememberLayout(engine::DataStore& list) {
+    m_read.clear();
+    m_under.clear();
+    m_gaps.clear();
+    std::vector<std::string> listed;
+    for (long row = 1; row <= dw_column.RowCount(); ++row)
+        listed.push_back(itemText(dw_column, row, "name"));
+    std::vector<std::string> header;
+    of_getdwobject("HEADER", header);
+    for (const std::string& name : listed) {
+        ReadColumn c;
+        const PropertyValue visible = describeValue(list, name + ".visible");
+        c.visible = visible.value == "1" ? "1" : "0";
+        c.expression = visible.expression;
+        c.x = numberOf(list, name + ".x");
+        c.widthRead = numberOf(list, name + ".width");
+        c.width = std::to_string(c.widthRead);
+        // As the grid pairs them: the header text named after the column, else the first one
+        // at its x.
+        for (const std::string& h : header)
+            if (iequals(h, name + "_t") && list.Describe(h + ".type") == "text") c.heading = h;
+        for (size_t i = 0; c.heading.empty() && i < header.size(); ++i)
+            if (list.Describe(header[i] + ".type") == "text" &&
+                numberOf(list, header[i] + ".x") == c.x)
+                c.heading = header[i];
+        m_read[name] = c;
+    }
+
+    // The gaps between the columns that take room in the grid, left to right.
+    std::vector<const ReadColumn*> shown;
+    for (const std::string& name : listed)
+        if (m_read[name].visible == "1" || m_read[name].expression) shown.push_back(&m_read[name]);
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const ReadColumn* a, const ReadColumn* b) { return a->x < b->x; });
+    m_start = 0;
+    if (!shown.empty()) {
+        m_start = shown.front()->x;
+    } else if (!listed.empty()) {
+        m_start = m_read[listed.front()].x;
+        for (const std::string& name : listed) m_start = std::min(m_start, m_read[name].x);
+    }
+    for (size_t k = 1; k < shown.size(); ++k)
+        m_gaps.push_back(shown[k]->x - (shown[k - 1]->x + shown[k - 1]->widthRead));
+
+    // The summary and trailer fields under a column: those whose aggregate names it alone,
+    // else the one at its x, else the one whose box spans its box and no other column's.
+    const std::string objects = list.Describe("datawindow.objects");
+    if (objects == "?" || objects == "!") return;
+    for (const std::string& field : split(objects, '\t')) {
+        const std::string band = asciiLower(list.Describe(field + ".band"));
+        if (band != "summary" && !band.starts_with("trailer")) continue;
+        const std::string type = list.Describe(field + ".type");
+        if (type != "text" && type != "column" && type != "compute") continue;
+        const long fx = numberOf(list, field + ".x");
+        const long fw = numberOf(list, field + ".width");
+        std::string column;
+        if (type == "compute") {
+            std::vector<std::string> named;
+            for (const std::string& n : namesIn(describeValue(list, field + ".expression").value))
+                for (const std::string& name : listed)
+                    if (iequals(n, name) &&
+                        std::find(named.begin(), named.end(), name) == named.end())
+                        named.push_back(name);
+            if (named.size() == 1) column = named.front();
+        }
+        for (size_t i = 0; column.empty() && i < listed.size(); ++i)
+            if (m_read[listed[i]].x == fx) column = listed[i];
+        if (column.empty()) {
+            std::vector<std::string> spanned;
+            for (const std::string& name : listed) {
+                const ReadColumn& c = m_read[name];
+                if (fx <= c.x && fx + fw >= c.x + c.widthRead) spanned.push_back(name);
+            }
+            if (spanned.size() == 1) column = spanned.front();
+        }
+        if (!column.empty()) m_under.push_back(UnderColumn{field, column, fx});
+    }
+}
+
+void u_dwcolumn::placeColumns(engine::DataStore& list) {
+    auto setX = [&](const std::string& object, long x) {
+        const PropertyValue now = describeValue(list, object + ".x");
+        // A position given by an expression is the report's own: it is not overwritten.
+        if (now.absent || now.expression || wholeNumber(now.value) == x) return;
+        list.Modify(object + ".x='" + std::to_string(x) + "'");
+    };
+    long cursor = m_start;
+    size_t slot = 0;
+    for (long row = 1; row <= dw_column.RowCount(); ++row) {
+        const std::string name = itemText(dw_column, row, "name");
+        auto it = m_read.find(name);
+        if (it == m_read.end()) continue;
+        const ReadColumn& c = it->second;
+        const std::string visible = itemText(dw_column, row, "visible");
+        // A column shown by an expression that the operator left alone takes room as well.
+        if (visible != "1" && !(c.expression && visible == c.visible)) continue;
+        const long width = wholeNumber(itemText(dw_column, row, "width")).value_or(0);
+        long gap = 0;
+        if (slot > 0)
+            gap = slot - 1 < m_gaps.size() ? m_gaps[slot - 1] : m_gaps.empty() ? 0 : m_gaps.back();
+        const long x = slot == 0 ? m_start : cursor + gap;
+        cursor = x + width;
+        ++slot;
+        setX(name, x);
+        if (!c.heading.empty()) setX(c.heading, x);
+        // A total keeps its distance to the right edge of its column.
+        const long shift = (x + width) - (c.x + c.widthRead);
+        for (const UnderColumn& u : m_under)
+            if (u.column == name) setX(u.name, u.x + shift);
+    }
 }
 
 void u_dwcolumn::moveRow(int direction) {

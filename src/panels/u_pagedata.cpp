@@ -155,15 +155,8 @@ int u_pagedata::of_getdwitem() {
     if (!idw_object) return -1;
     PointerGuard pointer(ui(), Pointer::HourGlass);
     engine::DataStore& r = *idw_object;
-    auto setNumber = [&](const char* column, const std::string& path) {
-        dw_height.SetItem(
-            1, column,
-            Value(static_cast<int64_t>(wholeNumber(describeValue(r, path).value).value_or(0))));
-    };
     dw_height.SetItem(1, "docname", Value(describeValue(r, "st_repname.text").value));
-    setNumber("headerh", "DataWindow.Header.Height");
-    setNumber("footerh", "DataWindow.footer.Height");
-    setNumber("summary", "DataWindow.Summary.Height");
+    readHeights();
 
     // The nested list is looked up at every read: a later load may have replaced it.
     engine::DataWindowChild* list = nullptr;
@@ -176,14 +169,6 @@ int u_pagedata::of_getdwitem() {
             dw_height.SetItem(1, "grid",
                               Value(list->Describe("Datawindow.Grid.Lines") == "0" ? "Y" : "N"));
         }
-        dw_height.SetItem(
-            1, "listdetailh",
-            Value(static_cast<int64_t>(
-                wholeNumber(describeValue(*list, "DataWindow.detail.Height").value).value_or(0))));
-        dw_height.SetItem(
-            1, "listheaderh",
-            Value(static_cast<int64_t>(
-                wholeNumber(describeValue(*list, "DataWindow.header.Height").value).value_or(0))));
     } else {
         dw_height.Modify("grid.visible='0'");
         dw_height.SetItem(1, "grid", Value("N"));
@@ -215,6 +200,24 @@ int u_pagedata::of_getdwitem() {
     ib_modified = true;
     ib_trans = false;
     return 1;
+}
+
+void u_pagedata::readHeights() {
+    engine::DataStore& r = *idw_object;
+    auto setNumber = [&](const char* column, const engine::DataStore& from,
+                         const std::string& path) {
+        dw_height.SetItem(
+            1, column,
+            Value(static_cast<int64_t>(wholeNumber(describeValue(from, path).value).value_or(0))));
+    };
+    setNumber("headerh", r, "DataWindow.Header.Height");
+    setNumber("footerh", r, "DataWindow.footer.Height");
+    setNumber("summary", r, "DataWindow.Summary.Height");
+    engine::DataWindowChild* list = nullptr;
+    if (r.GetChild("dw_report", list) == 1 && list) {
+        setNumber("listdetailh", *list, "DataWindow.detail.Height");
+        setNumber("listheaderh", *list, "DataWindow.header.Height");
+    }
 }
 
 int u_pagedata::of_setdwitem() {
@@ -262,6 +265,9 @@ int u_pagedata::of_setdwitem() {
     r.SetRedraw(true);
     ib_modified = false;
     ib_trans = false;
+    // The attachments size the summary band themselves: the form shows the heights the report
+    // took, not the ones typed.
+    readHeights();
     for (auto& [column, value] : m_readHeight) value = itemText(dw_height, 1, column.c_str());
     for (long row = 1; row <= dw_font.RowCount(); ++row) {
         const size_t i = static_cast<size_t>(row - 1);

@@ -30,7 +30,8 @@ void Control::removeChild(Control* child) {
 Window* Control::window() {
     Control* c = this;
     while (c && c->m_kind != ControlKind::Window) c = c->m_parent;
-    return static_cast<Window*>(c);
+    // No downcast: while a window is destroyed its Control part outlives its Window part.
+    return c ? c->m_asWindow : nullptr;
 }
 
 namespace {

@@ -64,7 +64,8 @@ public:
     const std::string& name() const { return m_name; }
     ControlKind kind() const { return m_kind; }
     Control* parent() const { return m_parent; }
-    // The window this control lives in (itself for a window); null for a free control.
+    // The window this control lives in (itself for a window); null for a free control, and
+    // once the window's own destructor has run.
     Window* window();
     const std::vector<Control*>& children() const { return m_children; }
 
@@ -109,6 +110,7 @@ private:
     void removeChild(Control* child);
 
     Control* m_parent = nullptr;
+    Window* m_asWindow = nullptr;  // this control as the window it is, while it is one
     std::string m_name;
     ControlKind m_kind;
     std::vector<Control*> m_children;

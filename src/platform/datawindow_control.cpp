@@ -74,8 +74,11 @@ void DataWindowControl::operatorMouse(MouseAction action, layout::PagePoint poin
     switch (action) {
     case MouseAction::Down: {
         takeFocus();
-        ue_lbuttondown(held, x, y);
-        pages.beginDrag(point);
+        // A drag whose release never came ends here, unwritten.
+        pages.cancelDrag();
+        // Taken before the event: what the event draws around the object must not take it.
+        const layout::Press press = pages.pressAt(point);
+        if (ue_lbuttondown(held, x, y) != 1) pages.beginDrag(press, point);
         const std::string at = GetObjectAtPointer();
         const size_t tab = at.find('\t');
         const long row = tab == std::string::npos ? 0 : std::atol(at.c_str() + tab + 1);

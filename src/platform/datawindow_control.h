@@ -43,6 +43,7 @@ public:
     virtual long buttonclicked(long row, long actionreturncode, std::string_view dwo);
     // Returns 1 to suppress the platform's own database error message.
     virtual long dberror(long sqldbcode, std::string_view sqlerrtext);
+    // Returns 1 to keep the engine from dragging what the press took.
     virtual long ue_lbuttondown(int flags, long xpos, long ypos);
     virtual long ue_lbuttonup(int flags, long xpos, long ypos);
     virtual long ue_mousemove(int flags, long xpos, long ypos);
@@ -75,8 +76,9 @@ public:
     // The operator's left mouse button at `point` on the shown page (points from the paper's
     // top-left corner, as the engine's pointer): the pointer moves there, then
     // - Down: the control takes the keyboard, `ue_lbuttondown` runs, then the engine begins
-    //   dragging a moveable or resizeable object under the pointer (so the event sees the
-    //   geometry before the drag), then `clicked` runs with the object and row there;
+    //   the drag the press makes (`ReportLayout::pressAt`, decided before the event ran, on
+    //   the object the event saw under the pointer) unless the event returned 1, then
+    //   `clicked` runs with the object and row there;
     // - Move: a drag under way follows the pointer, then `ue_mousemove` runs;
     // - Up: a drag under way ends and is written into the definition, then `ue_lbuttonup`.
     // Events get the point in the report's own units. The screen and scripts both come here.

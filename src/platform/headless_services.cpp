@@ -150,4 +150,12 @@ int HeadlessServices::print(const PrintJob& job) {
     return record.result;
 }
 
+int HeadlessServices::writePdf(const PrintJob& job, const std::string& path, std::string& error) {
+    if (!pdfWriter) {
+        error = "no PDF writer is installed";
+        return -1;
+    }
+    return pdfWriter(job, path, error);
+}
+
 }  // namespace print::platform

@@ -85,6 +85,8 @@ public:
     // --- printing -------------------------------------------------------------------------------
     // Does the printing of a job; without it a job is only recorded and succeeds.
     std::function<int(const PrintJob&)> printer;
+    // Writes the PDF files of writePdf; without one, writePdf fails.
+    std::function<int(const PrintJob&, const std::string& path, std::string& error)> pdfWriter;
     struct PrintRecord {
         std::string documentName;
         std::string reportObject;
@@ -105,6 +107,7 @@ public:
     int fontDialog(FontChoice& font) override;
     int printerSetup(std::string& printer) override;
     int print(const PrintJob& job) override;
+    int writePdf(const PrintJob& job, const std::string& path, std::string& error) override;
     bool progress(std::string_view title, long done, long total) override;
 
 private:

@@ -8,9 +8,13 @@
 
 namespace print::platform {
 
-Window::Window(std::string name) : Control(nullptr, std::move(name), ControlKind::Window) {}
+Window::Window(std::string name) : Control(nullptr, std::move(name), ControlKind::Window) {
+    m_asWindow = this;
+}
 
-Window::~Window() = default;
+Window::~Window() {
+    m_asWindow = nullptr;
+}
 
 Services& Window::services() const {
     assert(m_services && "a window works through services: open it or call setServices first");

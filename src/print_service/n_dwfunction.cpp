@@ -1,5 +1,7 @@
 #include "print_service/n_dwfunction.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 
 namespace print::service {
@@ -13,7 +15,31 @@ std::optional<std::string> n_dwfunction::of_getitemvalue(const engine::DataStore
 
 int n_dwfunction::of_movedwobject(engine::DataStore& dw, std::string_view object,
                                   std::string_view band) const {
-    return dw.SetPosition(object, band, false);
+    if (dw.SetPosition(object, band, false) != 1) return -1;
+    // Kept at its y, an object may lie below the new band's bottom, where the band cuts it off:
+    // it goes up until it fits (to the band's top when it is taller than the band).
+    const auto height = parseInteger(dw.Describe("DataWindow." + std::string(band) + ".Height"));
+    if (!height) return 1;
+    const std::string name(object);
+    const bool line = dw.Describe(name + ".type") == "line";
+    const auto y1 = parseInteger(dw.Describe(name + (line ? ".y1" : ".y")));
+    const auto y2 =
+        line ? parseInteger(dw.Describe(name + ".y2")) : [&]() -> std::optional<int64_t> {
+        const auto h = parseInteger(dw.Describe(name + ".height"));
+        if (!y1 || !h) return std::nullopt;
+        return *y1 + *h;
+    }();
+    if (!y1 || !y2) return 1;
+    const int64_t top = std::min(*y1, *y2), bottom = std::max(*y1, *y2);
+    const int64_t placed = std::max<int64_t>(0, std::min(top, *height - (bottom - top)));
+    if (placed == top) return 1;
+    const int64_t shift = placed - top;
+    if (line)
+        dw.Modify(name + ".y1='" + std::to_string(*y1 + shift) + "' " + name + ".y2='" +
+                  std::to_string(*y2 + shift) + "'");
+    else
+        dw.Modify(name + ".y='" + std::to_string(*y1 + shift) + "'");
+    return 1;
 }
 
 int n_dwfunction::of_setdwtrans(engine::DataStore& dw) const {

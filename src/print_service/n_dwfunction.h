@@ -20,7 +20,9 @@ public:
                                                std::string_view column) const;
 
     // Moves object `object` into band "header", "footer" or "summary" (any other band name of
-    // the report also works); 1, or -1 when the object or band does not exist.
+    // the report also works), behind the band's other objects; an object that would reach below
+    // the band's bottom goes up until it fits, to the band's top when it is taller than the
+    // band. 1, or -1 when the object or band does not exist.
     int of_movedwobject(engine::DataStore& dw, std::string_view object,
                         std::string_view band) const;
 

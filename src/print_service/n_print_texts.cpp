@@ -192,6 +192,9 @@ void n_print::of_settexttodw(engine::DataStore& dw, const std::string& texts, in
                 " border='0' color='0' resizeable=1  moveable=1  x='" + std::to_string(x) +
                 "' y='" + std::to_string(y) + "' height='380' width='" + std::to_string(width) +
                 "'";
+            // A value longer than its box (a remark) wraps onto more lines rather than being
+            // cut; the texts below move down with it.
+            command += " height.autosize=yes";
             command += kTextFont;
             command += name + " )";
             dw.Modify(command);

@@ -3,8 +3,10 @@
 #include "print_window/w_print.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/text.h"
+#include "layout/report_layout.h"
 #include "platform/units.h"
 #include "report_defs/report_defs.h"
 
@@ -335,6 +337,22 @@ void w_print::clickPrint() {
         ui().messageBox("错误",
                         "打印份数(" + copies + ")超出允许的范围(1至" + std::to_string(kMaxCopies) +
                             ")，不能打印！",
+                        Icon::StopSign);
+        return;
+    }
+    // A band no page holds would be printed in slices: say which, and print nothing.
+    if (const auto tall = layout::layoutOf(dw_preview).tallBand()) {
+        char heights[96];
+        std::snprintf(heights, sizeof heights, "%.1f", tall->height);
+        std::string height = heights;
+        std::snprintf(heights, sizeof heights, "%.1f", tall->room);
+        const std::string room = heights;
+        ui().messageBox("错误",
+                        tall->alongWith.empty()
+                            ? "带区“" + tall->band + "”高" + height + "磅，超过一页所能容纳的" +
+                                  room + "磅，不能打印！"
+                            : "带区“" + tall->band + "”和“" + tall->alongWith + "”共高" + height +
+                                  "磅，一页" + room + "磅中已放不下报表的行，不能打印！",
                         Icon::StopSign);
         return;
     }

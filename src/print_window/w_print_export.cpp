@@ -27,7 +27,8 @@ const char* const kFilters =
     "SYLK 符号链接文件 (*.slk),*.slk,"
     "Lotus 1-2-3 文件 (*.wks),*.wks,"
     "Lotus 1-2-3 文件 (*.wk1),*.wk1,"
-    "Excel 工作簿 (*.xlsx),*.xlsx";
+    "Excel 工作簿 (*.xlsx),*.xlsx,"
+    "PDF 文件 (*.pdf),*.pdf";
 
 // The data formats, by extension; psr is the report file.
 const char* const kDataExtensions[] = {"xls", "csv", "dif", "htm", "txt", "dbf",
@@ -59,7 +60,17 @@ int w_print::wf_saveas() {
         return ui().progress("保存文件", done, total);
     };
     Status saved = Error{"not saved"};
-    if (extension == "psr") {
+    if (extension == "pdf") {
+        // The pages as they would print, with the settings and page range in force, by the
+        // writer of every PDF the component makes.
+        PointerGuard pointer(ui(), Pointer::HourGlass);
+        platform::PrintJob job;
+        job.report = &dw_preview;
+        job.documentName = dw_preview.Describe("DataWindow.Print.DocumentName");
+        if (job.documentName == "!" || job.documentName == "?") job.documentName.clear();
+        std::string error;
+        saved = ui().writePdf(job, fullName, error) == 1 ? Status::success() : Status(Error{error});
+    } else if (extension == "psr") {
         options.headings = false;
         PointerGuard pointer(ui(), Pointer::HourGlass);
         saved = saveas::saveReportAs(dw_preview, fullName, saveas::SaveAsType::PSReport, options);

@@ -332,15 +332,16 @@ int w_print::wf_setdwprop() {
             dw_preview.Modify("st_memo.text=" +
                               modifyQuote(memo && !memo->isNull() ? memo->toText() : ""));
         }
-    } else {
-        std::string line;
-        const long rc = db::readAddressLine(m_host.sqlca, line);
-        if (rc < 0) {
-            m_host.f_ora_err();
-            return -1;
-        }
-        if (rc == 0) dw_preview.Modify("st_address.text=" + modifyQuote(line));
     }
+    // Every page frame shows the site's address line, the purchase order's too: its captions
+    // without values would print a blank address.
+    std::string line;
+    const long rc = db::readAddressLine(m_host.sqlca, line);
+    if (rc < 0) {
+        m_host.f_ora_err();
+        return -1;
+    }
+    if (rc == 0) dw_preview.Modify("st_address.text=" + modifyQuote(line));
     dw_preview.Modify("DataWindow.Print.Preview.Zoom=100");
     return 1;
 }

@@ -614,7 +614,6 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         auto page = source(sequence[i]);
         if (!page.ok()) return page.error();
         const layout::PageDisplayList& list = *page.value();
-        if (Status images = painter.checkImages(list); !images) return images;
         printer.setPageLayout(render::pageLayoutOf(list));
         if (i == 0) {
             if (!qp.begin(&printer)) return Error{"cannot print on \"" + target + "\""};
@@ -631,6 +630,22 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         spool->setAutoRemove(false);
     }
     return Status::success();
+}
+
+int QtServices::writePdf(const platform::PrintJob& job, const std::string& path,
+                         std::string& error) {
+    if (!job.report) {
+        error = "nothing to write: the job has no report";
+        return -1;
+    }
+    // The writer of printctl render --pdf, each selected page once.
+    render::PrintTarget target;
+    target.pdfPath = path;
+    target.onceEach = true;
+    const Status written = render::printReport(*job.report, target, job.documentName);
+    if (written) return 1;
+    error = written.error().message;
+    return -1;
 }
 
 int QtServices::print(const platform::PrintJob& job) {

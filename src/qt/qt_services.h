@@ -74,6 +74,8 @@ public:
     int fontDialog(platform::FontChoice& font) override;
     int printerSetup(std::string& printer) override;
     int print(const platform::PrintJob& job) override;
+    int writePdf(const platform::PrintJob& job, const std::string& path,
+                 std::string& error) override;
     bool progress(std::string_view title, long done, long total) override;
 
 private:

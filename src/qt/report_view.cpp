@@ -34,6 +34,7 @@ ReportView::ReportView(platform::DataWindowControl& control, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_control(control),
       m_painter(layout::layoutOf(control).fontMetrics()) {
+    m_painter.setPreview(true);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

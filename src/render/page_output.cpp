@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -210,7 +212,6 @@ Status drawPdf(const std::vector<long>& pages, const PageSource& source, QIODevi
         auto page = source(pages[i]);
         if (!page.ok()) return page.error();
         const layout::PageDisplayList& list = *page.value();
-        if (Status images = painter.checkImages(list); !images) return images;
         writer.setPageLayout(pageLayoutOf(list));
         if (i == 0) {
             if (!qp.begin(&writer)) return writeError(name, device.errorString());
@@ -261,9 +262,29 @@ QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePai
     return image;
 }
 
+int largestDpiFor(double paperWidth, double paperHeight) {
+    const double area = std::max(paperWidth, 1.0) * std::max(paperHeight, 1.0);
+    return std::max(1, static_cast<int>(std::floor(72 * std::sqrt(kMaxPictureMegapixels * 1e6 /
+                                                                  area))));
+}
+
+Status checkPictureSize(double paperWidth, double paperHeight, double dpi) {
+    const double width = std::ceil(paperWidth * dpi / 72), height = std::ceil(paperHeight * dpi / 72);
+    const double megapixels = width * height / 1e6;
+    if (megapixels <= kMaxPictureMegapixels) return Status::success();
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "a page of %.0f x %.0f pt at %g dpi is a picture of %.0f x %.0f pixels (%.0f "
+                  "megapixels), more than the %.0f megapixels a picture may have; at most %d dpi "
+                  "fits it",
+                  paperWidth, paperHeight, dpi, width, height, megapixels, kMaxPictureMegapixels,
+                  largestDpiFor(paperWidth, paperHeight));
+    return Error{text};
+}
+
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter) {
-    if (Status images = painter.checkImages(page); !images) return images;
+    if (Status fits = checkPictureSize(page.paperWidth, page.paperHeight, dpi); !fits) return fits;
     AtomicFile file;
     if (Status opened = file.open(path); !opened) return opened;
     QByteArray bytes;

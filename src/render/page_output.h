@@ -39,7 +39,19 @@ struct PdfOptions {
 // Draws `page` into an image of `dpi` dots per inch (white paper; the image carries the dpi).
 QImage renderPage(const layout::PageDisplayList& page, double dpi, const PagePainter& painter);
 
-// Writes `page` as a PNG file at `dpi`.
+// A picture of a page holds at most this many pixels: a custom paper of several metres drawn at
+// a printer's resolution would take gigabytes and minutes.
+constexpr double kMaxPictureMegapixels = 100;
+
+// Whether a page of `paperWidth` x `paperHeight` points drawn at `dpi` stays within the bound;
+// else an Error naming its size in pixels and the largest resolution that fits ("a page of
+// W x H pt at D dpi is a picture of A x B pixels (M megapixels), more than the 100 megapixels
+// a picture may have; at most X dpi fits it").
+Status checkPictureSize(double paperWidth, double paperHeight, double dpi);
+// The largest whole resolution at which such a page stays within the bound (at least 1).
+int largestDpiFor(double paperWidth, double paperHeight);
+
+// Writes `page` as a PNG file at `dpi`; a picture beyond the bound is refused, nothing written.
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter);
 

@@ -4,6 +4,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 #include "render/fonts.h"
@@ -206,17 +207,20 @@ const PagePainter::LoadedImage& PagePainter::image(const std::string& path, bool
     return m_images.emplace(key, std::move(loaded)).first->second;
 }
 
-Status PagePainter::checkImages(const layout::PageDisplayList& page) const {
+std::vector<std::string> PagePainter::pictureWarnings(const layout::PageDisplayList& page) const {
+    std::vector<std::string> warnings;
     for (const DisplayItem& item : page.items) {
         const auto* picture = std::get_if<ImageBox>(&item.shape);
-        if (!picture) continue;
+        if (!picture || picture->path.empty()) continue;
         const LoadedImage& loaded = image(picture->path, picture->invert);
         if (loaded.error.empty()) continue;
-        std::string message = "cannot read the picture " + picture->path;
+        std::string message = "the picture " + picture->path;
         if (!item.tag.object.empty()) message += " of " + item.tag.object;
-        return Error{message + ": " + loaded.error};
+        message += " cannot be read: " + loaded.error;
+        if (std::find(warnings.begin(), warnings.end(), message) == warnings.end())
+            warnings.push_back(std::move(message));
     }
-    return Status::success();
+    return warnings;
 }
 
 void PagePainter::drawText(QPainter& painter, const TextRun& run, double deviceDpi,
@@ -266,6 +270,7 @@ void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
     std::optional<PageRect> clip;
     FontCache fonts;
     for (const DisplayItem& item : page.items) {
+        if (item.previewOnly && !m_preview) continue;
         // Every text carries its object's box as a clip; most fit inside it, and a PDF grows
         // and slows with each change of clip.
         std::optional<PageRect> wanted = item.clip;
@@ -313,6 +318,7 @@ void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
                 painter.setBrush(Qt::NoBrush);
             painter.drawPath(shape);
         } else if (const auto* picture = std::get_if<ImageBox>(&item.shape)) {
+            if (picture->path.empty()) continue;
             const LoadedImage& loaded = image(picture->path, picture->invert);
             if (!loaded.image.isNull()) painter.drawImage(toRect(picture->box), loaded.image);
         }

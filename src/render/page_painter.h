@@ -9,16 +9,18 @@
 // styles, hatched brushes, opaque backgrounds of pen and hatch gaps, round rectangles, ellipses
 // and pictures are drawn as the display list describes them.
 //
-// Pictures come from files. `checkImages` tells, before anything is drawn, which picture of a
-// page cannot be read; `paint` draws nothing for such a picture (the frame around it and
-// everything else are drawn). Pictures are read once per PagePainter and shared by every page
-// it draws, so one painter should draw all pages of a document.
+// Pictures come from files. `pictureWarnings` tells which picture of a page cannot be read;
+// `paint` draws nothing for such a picture (the frame around it and everything else are drawn),
+// as it draws nothing for a picture without a file name (one a host fills in at run time).
+// Pictures are read once per PagePainter and shared by every page it draws, so one painter
+// should draw all pages of a document.
 #pragma once
 
 #include <QImage>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "layout/display_list.h"
@@ -37,9 +39,14 @@ public:
     // Draws `page`. `painter` is active on its device; its state is restored afterwards.
     void paint(QPainter& painter, const layout::PageDisplayList& page, double unitsPerPoint) const;
 
-    // An Error naming the first picture of `page` that cannot be read ("cannot read the
-    // picture PATH of OBJECT: why"), or success.
-    Status checkImages(const layout::PageDisplayList& page) const;
+    // A painter for the screen also draws what is shown there only (the red cross of a barcode
+    // that cannot be encoded); paper, PDF and PNG files never show it.
+    void setPreview(bool preview) { m_preview = preview; }
+    bool preview() const { return m_preview; }
+
+    // One line for each picture of `page` that names a file that cannot be read ("the picture
+    // PATH of OBJECT cannot be read: why"); empty when every picture can be drawn.
+    std::vector<std::string> pictureWarnings(const layout::PageDisplayList& page) const;
 
 private:
     struct LoadedImage {
@@ -57,6 +64,7 @@ private:
     bool insideClip(const layout::DisplayItem& item, const layout::PageRect& clip) const;
 
     std::shared_ptr<const layout::FontMetrics> m_metrics;
+    bool m_preview = false;
     mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <set>
 
 #include "common/text.h"
@@ -214,13 +215,33 @@ PageSource pagesOf(engine::DataStore& report) {
     return [&report](long page) { return layout::layoutOf(report).displayList(page); };
 }
 
+PageSource reportingWarnings(PageSource source,
+                             std::function<void(long page, const std::string& warning)> warn,
+                             const PagePainter* painter) {
+    if (!warn) return source;
+    auto told = std::make_shared<std::set<long>>();
+    return [source = std::move(source), warn = std::move(warn), told, painter](long page) {
+        auto list = source(page);
+        if (!list.ok() || !told->insert(page).second) return list;
+        for (const std::string& warning : list.value()->warnings) warn(page, warning);
+        if (painter)
+            for (const std::string& warning : painter->pictureWarnings(*list.value()))
+                warn(page, warning);
+        return list;
+    };
+}
+
 Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName) {
     PrintSettings settings = printSettingsOf(report);
     if (!documentName.empty()) settings.documentName = documentName;
+    if (target.onceEach) settings.copies = 1;
     layout::ReportLayout& layout = layout::layoutOf(report);
+    if (Status fits = layout.checkBands(); !fits) return fits;
     const PagePainter painter(layout.fontMetrics());
-    return printPages(layout.pageCount(), pagesOf(report), settings, target, painter);
+    return printPages(layout.pageCount(),
+                      reportingWarnings(pagesOf(report), target.warn, &painter), settings, target,
+                      painter);
 }
 
 }  // namespace print::render

@@ -26,8 +26,14 @@
 // - `the printer "NAME" does not exist`
 // - `cannot print on the printer "NAME": ...` with what the print system answered
 // - the errors of page_output.h for the PDF file or the pictures.
+// - a report whose band of fixed height is taller than a page (`ReportLayout::checkBands`)
+//   is not printed: the Error names the band.
+//
+// Warnings of the pages printed (a number wider than its box, drawn whole past it) go to the
+// target's `warn`, once a page.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +63,17 @@ struct PrintSettings {
 struct PrintTarget {
     std::string pdfPath;
     std::string printer;
+    // A PDF to keep (an export) holds each page once, whatever copies the report asks for.
+    bool onceEach = false;
+    // Told each warning of each page printed, once; may be empty.
+    std::function<void(long page, const std::string& warning)> warn;
 };
+
+// `source`, telling `warn` the warnings of each page the first time it is asked for: those of
+// its layout, and the pictures `painter` (when given) cannot read.
+PageSource reportingWarnings(PageSource source,
+                             std::function<void(long page, const std::string& warning)> warn,
+                             const PagePainter* painter = nullptr);
 
 PrintSettings printSettingsOf(engine::DataStore& report);
 
@@ -76,6 +92,7 @@ PageSource pagesOf(engine::DataStore& report);
 
 // Prints a report with the print properties it carries; `documentName`, when not empty, names
 // the job instead of Print.DocumentName. The painter measures with the report's own metrics.
+// Into a PDF file with `onceEach`, this is the export of the report as a PDF.
 Status printReport(engine::DataStore& report, const PrintTarget& target,
                    const std::string& documentName = {});
 

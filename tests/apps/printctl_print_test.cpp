@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -157,7 +159,7 @@ TEST_P(PrintctlPrint, ScriptErrorsAndUnansweredQuestionsAreReported) {
                                 " --operator A --report " + tempPath("report.srd"));
     EXPECT_EQ(noOutput.exitCode, 2);
     EXPECT_EQ(noOutput.err,
-              "error: give --pdf or --printer (or a --script that says what to do)\n");
+              "error: give --pdf, --printer or --dump (or a --script that says what to do)\n");
 }
 
 TEST_P(PrintctlPrint, TheMouseAndKeysDriveTheDesignerAsAnOperatorWould) {
@@ -219,6 +221,60 @@ TEST_P(PrintctlPrint, ADragStopsNearThePapersEdge) {
     Outcome r = printctl(printArgs("A", s));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "21740\n.\n");
+}
+
+TEST_P(PrintctlPrint, ThePressTheSelectionAndTheDragTakeTheSameObject) {
+    // d_print: st_coname at y 100, 480 high; st_address 40 units below it, 400 high.
+    const std::string s = script("press.txt",
+                                 // beside st_coname: nothing is taken
+                                 "mouse down @st_coname -50 190\n"
+                                 "mouse up @st_coname -1050 190\n"
+                                 "click uo_undo\n"
+                                 "describe dw_preview st_coname.x st_coname.width\n"
+                                 // 26 units above its bottom edge: st_coname grows
+                                 "mouse down @st_coname 100 454\n"
+                                 "mouse up @st_coname 100 954\n"
+                                 "describe dw_preview st_coname.height st_address.y "
+                                 "st_address.height\n"
+                                 // a Ctrl-press that deselects drags nothing
+                                 "mouse down @st_address ctrl\n"
+                                 "mouse up @st_address ctrl\n"
+                                 "mouse down @st_coname 100 200 ctrl\n"
+                                 "mouse move @st_coname 5000 2000 ctrl\n"
+                                 "mouse up @st_coname 5000 2000 ctrl\n"
+                                 "describe dw_preview st_coname.x st_coname.y\n"
+                                 // Ctrl+Z while the button is held does nothing
+                                 "key Right\n"
+                                 "mouse down @st_address 10000 200\n"
+                                 "key Z ctrl\n"
+                                 "mouse up @st_address 12000 200\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "key Z ctrl\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "click uo_redo\n"
+                                 "describe dw_preview st_coname.height st_address.x\n"
+                                 // a click on an object far above the paper moves nothing
+                                 "modify dw_preview st_repname.y=-3850\n"
+                                 "mouse down @st_repname\n"
+                                 "mouse up @st_repname\n"
+                                 "mouse down @st_repname 10000 5\n"
+                                 "mouse up @st_repname 10000 5\n"
+                                 "describe dw_preview st_repname.y st_repname.height\n");
+    Outcome r = printctl(printArgs("A", s));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "0\n20000\n.\n"
+              "980\n620\n400\n.\n"
+              "0\n100\n.\n"
+              "980\n2026\n.\n"
+              "480\n0\n.\n"
+              "980\n2026\n.\n"
+              "\n.\n"
+              "-3850\n700\n.\n");
 }
 
 TEST_P(PrintctlPrint, AReportWithStoredRowsShowsEachRowOnce) {
@@ -352,6 +408,61 @@ TEST_P(PrintctlPrint, SettingsReadAndAppliedUneditedLeaveEveryDemoDocumentAsItWa
     }
 }
 
+TEST_P(PrintctlPrint, TheSettingsPagesKeepTotalsUnderTheirColumnsAndTextsOnThePage) {
+    Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const std::string defs = std::string(DEMO_DEFS_DIR) + "/";
+    const std::string base =
+        "print --db '" + url() + "' --lib " + tempPath("D.plib") + " --operator 0001 ";
+    const std::string order = base + "--bill 305 --header " + defs +
+                              "d_demo_order_head.srd --detail " + defs +
+                              "d_demo_order_detail.srd --detail2 " + defs +
+                              "d_demo_order_gift.srd --arg billid=305 --arg billno=DH20240318001 "
+                              "--host gs_isbillprinttmp=Y";
+    // 含税金额 one place up takes its total along; a row down and back up changes nothing.
+    Outcome moved =
+        printctl(order + " --script " +
+                     script("columns.txt",
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_column\n"
+                            "row tabpage_column.dw_column 3\n"
+                            "click tabpage_column.uob_down\n"
+                            "click tabpage_column.uob_up\n"
+                            "click uob_preview\n"
+                            "syntax dw_preview.dw_report\n"
+                            "click uob_preview\n"
+                            "row tabpage_column.dw_column 9\n"
+                            "click tabpage_column.uob_up\n"
+                            "set tabpage_column.dw_column 4 width 700\n"
+                            "click uob_preview\n"
+                            "describe dw_preview.dw_report amount.x sum_hsjjje.x price.x\n"),
+                 "columns");
+    ASSERT_EQ(moved.exitCode, 0) << moved.err;
+    const size_t first = moved.out.find("\n.\n") + 3;
+    const size_t second = moved.out.find("\n.\n", first) + 3;
+    EXPECT_EQ(moved.out.substr(first, second - first), moved.out.substr(0, first));
+    EXPECT_EQ(moved.out.substr(second), "2572\n2572\n2881\n.\n");
+
+    // The title into the footer lands inside it; the summary height the report took is shown.
+    Outcome pages =
+        printctl(base + "--report " + defs + "d_demo_sale_report.srd --head " + defs +
+                     "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-01-03 "
+                     "--arg storeid= --arg category= --docname '商品销售汇总,销售报表' --script " +
+                     script("pages.txt",
+                            "click uob_preview\n"
+                            "click tab_setup.tabpage_page\n"
+                            "set tabpage_page.dw_font 2 band footer\n"
+                            "set tabpage_page.dw_height 1 summary 3000\n"
+                            "click uob_preview\n"
+                            "describe dw_preview st_repname.band st_repname.y\n"
+                            "click uob_preview\n"
+                            "describe tabpage_page.dw_height Evaluate('summary',1)\n"),
+                 "pages");
+    ASSERT_EQ(pages.exitCode, 0) << pages.err;
+    EXPECT_EQ(pages.out, "footer\n800\n.\n0\n.\n");
+}
+
 TEST_P(PrintctlPrint, ThePrinterSetupDialogNamesTheReportsPrinter) {
     const std::string s = script("printer.txt",
                                  "click uob_preview\n"
@@ -444,6 +555,113 @@ TEST_P(PrintctlPrint, ADefaultThatFailsToLoadPrintsNothingAndExitsOne) {
     }
 }
 
+// The texts and numbers of a dump (printctl print --dump) that their boxes cut: wider than the
+// box they are drawn in, or reaching above or below their clip; one line each.
+std::vector<std::string> cutValues(const std::string& dump) {
+    static const std::regex text(
+        R"(^text \[([^\]]*)\] ([-\d.]+),([-\d.]+),([-\d.]+),([-\d.]+) base=[-\d.]+ w=([-\d.]+) )"
+        R"(.* (?:left|right|center|justify)(?: rot=[-\d.]+)? (".*")(?: bg=\w+)?)"
+        R"((?: clip=([-\d.]+),([-\d.]+),([-\d.]+),([-\d.]+))?$)");
+    std::vector<std::string> cut;
+    std::istringstream lines(dump);
+    long page = 0;
+    size_t texts = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("page ", 0) == 0) page = std::stol(line.substr(5));
+        if (line.rfind("warning ", 0) == 0) cut.push_back("page " + std::to_string(page) + ": " + line);
+        std::smatch m;
+        if (!std::regex_match(line, m, text)) continue;
+        ++texts;
+        const double y = std::stod(m[3]), width = std::stod(m[4]), height = std::stod(m[5]);
+        const double measured = std::stod(m[6]);
+        bool wide = measured > width + 0.01;
+        bool clipped = false;
+        if (m[8].matched) {
+            const double top = std::stod(m[9]), bottom = top + std::stod(m[11]);
+            clipped = y < top - 0.01 || y + height > bottom + 0.01;
+        }
+        if (wide || clipped)
+            cut.push_back("page " + std::to_string(page) + ": [" + m[1].str() + "] " + m[7].str() +
+                          (wide ? " wider than its box" : " cut above or below"));
+    }
+    if (texts == 0) cut.push_back("no text in the dump");
+    return cut;
+}
+
+TEST_P(PrintctlPrint, ABandNoPageHoldsIsNamedAndNothingPrinted) {
+    std::string tall = kReport;
+    tall.replace(tall.find("detail(height=72 )"), 18, "detail(height=4000 )");
+    std::ofstream(tempPath("tall.srd")) << tall;
+    const std::string pdf = tempPath("tall.pdf");
+    Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("T.plib") +
+                         " --operator A --report " + tempPath("tall.srd") + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("message: 错误 | 带区“dw_report.detail”高750.0磅，超过一页所能容纳的", 0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("磅，不能打印！ | StopSign!"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+// The codes zbarimg (a reader no one here wrote) finds on the pages of a PDF drawn at `dpi`:
+// "TYPE:value", once each.
+std::set<std::string> scannedSymbols(const std::string& pdf, int dpi) {
+    const std::string pages = pdf + "-" + std::to_string(dpi);
+    std::system(("pdftoppm -r " + std::to_string(dpi) + " -png " + pdf + " " + pages).c_str());
+    const std::string list = pages + ".codes";
+    std::system(("zbarimg -q " + pages + "-*.png >" + list + " 2>/dev/null").c_str());
+    std::set<std::string> symbols;
+    std::istringstream lines(slurp(list));
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) symbols.insert(line);
+    return symbols;
+}
+
+TEST_P(PrintctlPrint, APdfFromTheSaveDialogIsThePrintedPages) {
+    // Two hundred goods lines: several pages, of which the print settings take two.
+    std::string many = kReport;
+    std::string rows;
+    for (int i = 1; i <= 200; ++i) rows += "\"货品" + std::to_string(i) + "\" " + std::to_string(i) + ".00 ";
+    many.replace(many.find("data("), many.find(")", many.find("data(")) - many.find("data(") + 1,
+                 "data(" + rows + ")");
+    std::ofstream(tempPath("many.srd")) << many;
+    const std::string base = "print --db '" + url() + "' --lib " + tempPath("P.plib") +
+                             " --operator A --report " + tempPath("many.srd");
+    const std::string range = "modify dw_preview DataWindow.Print.Page.Range='2-3'\n"
+                              "modify dw_preview DataWindow.Print.Copies=2\n";
+    Outcome printed = printctl(base + " --pdf " + tempPath("printed.pdf") + " --script " +
+                                   script("print.txt", range + "click uob_print\n"),
+                               "printed");
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    // Selected with a designer's mark on screen: the mark stays off the file.
+    Outcome saved = printctl(base + " --script " +
+                                 script("save.txt", range +
+                                                        "mouse down @st_repname 10 10\n"
+                                                        "mouse up @st_repname 10 10\nfilename " +
+                                                        tempPath("saved.pdf") +
+                                                        "\nclick uob_saveas\n"),
+                             "saved");
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_EQ(saved.err, "message: 提示 | 文档已成功保存为文件 " + tempPath("saved.pdf") +
+                             " 。 | None! | OK! -> 1\n");
+    const auto paper = print::test::rasterizePdf(tempPath("printed.pdf"));
+    const auto file = print::test::rasterizePdf(tempPath("saved.pdf"));
+    // The print holds two collated copies of pages 2 and 3; the file each page once.
+    ASSERT_EQ(paper.size(), 4u);
+    ASSERT_EQ(file.size(), 2u);
+    EXPECT_LT(print::test::sheetDifference(file[0], paper[0]), 0.001);
+    EXPECT_LT(print::test::sheetDifference(file[1], paper[1]), 0.001);
+    EXPECT_GT(print::test::sheetDifference(file[0], file[1]), 0.001);
+    // A file that cannot be written says so and leaves nothing.
+    Outcome failed = printctl(base + " --script " +
+                                  script("fail.txt", "filename " + tempPath("no/such/x.pdf") +
+                                                         "\nclick uob_saveas\n"),
+                              "failed");
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("文档保存失败！"), std::string::npos) << failed.err;
+    EXPECT_FALSE(std::filesystem::exists(tempPath("no/such/x.pdf")));
+}
+
 TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
     Outcome demo = printctl("db init --url '" + url() + "' --demo", "demo");
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
@@ -453,34 +671,36 @@ TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
         const char* billno;
         const char* files;
         const char* expected;  // a text the printed pages hold
+        bool goods = false;     // a goods list: the bill number and the goods' EAN-13 codes
+        std::vector<std::string> symbols = {};  // further codes the pages carry
     };
     const Bill bills[] = {
         {"101", "YS20240315001", "--header d_demo_recv_head.srd --detail d_demo_recv_detail.srd",
-         "商品验收单"},
+         "商品验收单", true},
         {"305", "DH20240318001",
          "--header d_demo_order_head.srd --detail d_demo_order_detail.srd --detail2 "
          "d_demo_order_gift.srd",
-         "采购订单"},
+         "采购订单", true},
         {"508", "JS20240331001",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd",
-         "YS20240302003"},
+         "YS20240302003", false, {"QR-Code:JS20240331001 南京金穗粮油贸易有限公司 62822.80"}},
         {"509", "JS20240331002",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd",
-         "XS202403-S001"},
+         "XS202403-S001", false, {"QR-Code:JS20240331002 苏州味源食品有限公司 23007.70"}},
         {"J01", "FY20240401001",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "进场费"},
+         "进场费", false, {"QR-Code:FY20240401001 上海洁净日化用品有限公司 35272.90"}},
         {"J02", "FY20240401002",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "堆头陈列费"},
+         "堆头陈列费", false, {"QR-Code:FY20240401002 无锡清泉饮料有限公司 15120.90"}},
         {"J03", "FY20240401003",
          "--header d_demo_settle_head.srd --detail d_demo_settle_detail.srd --detail2 "
          "d_demo_charge_detail.srd --charge",
-         "店庆促销费"},
+         "店庆促销费", false, {"QR-Code:FY20240401003 南京鑫和副食品批发部 27549.90"}},
     };
     for (const Bill& bill : bills) {
         std::string files = bill.files;
@@ -491,14 +711,45 @@ TEST_P(PrintctlPrint, EveryBillTheDemoOffersPrints) {
         Outcome r = printctl("print --db '" + url() + "' --lib " + tempPath("D.plib") +
                                  " --operator 0001 --bill " + bill.id + " " + files +
                                  " --arg billid=" + bill.id + " --arg billno=" + bill.billno +
-                                 " --pdf " + pdf,
+                                 " --pdf " + pdf + " --dump",
                              "bill");
         EXPECT_EQ(r.exitCode, 0) << bill.id << "\n" << r.err;
         EXPECT_EQ(r.err, "printed: " + pdf + "\n") << bill.id;
+        // Sized as a careful site sizes its layouts: no value of the pages is cut.
+        EXPECT_EQ(cutValues(r.out), std::vector<std::string>{}) << bill.id;
         std::system(("pdftotext " + pdf + " " + pdf + ".txt").c_str());
         EXPECT_NE(slurp(pdf + ".txt").find(bill.expected), std::string::npos)
             << bill.id << ": " << slurp(pdf + ".txt");
+        // Every code on the pages reads back, as a scanner at the receiving desk reads it.
+        std::set<std::string> expected(bill.symbols.begin(), bill.symbols.end());
+        if (bill.goods) {
+            expected.insert("CODE-128:" + std::string(bill.billno));
+            ASSERT_EQ(sqlca.query("SELECT DISTINCT g.barcode FROM T_DEMO_BILLDETAIL d JOIN "
+                                  "T_DEMO_GOODS g ON g.goodsid = d.goodsid WHERE d.billid = "
+                                  ":billid",
+                                  {Value(std::string(bill.id))},
+                                  [&](const std::vector<Value>& row) {
+                                      expected.insert("EAN-13:" + row[0].toText());
+                                      return true;
+                                  }),
+                      0);
+        }
+        for (int dpi : {150, 300})
+            EXPECT_EQ(scannedSymbols(pdf, dpi), expected) << bill.id << " at " << dpi << " dpi";
     }
+    // The year's sales report: its first pages and its last ones, with the year's totals.
+    const std::string pages = script(
+        "sales.txt", "modify dw_preview DataWindow.Print.Page.Range='1-2,3200-99999'\n"
+                     "click uob_print\n");
+    Outcome sales = printctl(
+        "print --db '" + url() + "' --lib " + tempPath("D.plib") + " --operator 0001 --report " +
+            defs + "d_demo_sale_report.srd --head " + defs +
+            "d_demo_sale_cond.srd --arg begindate=2024-01-01 --arg enddate=2024-12-31 --arg "
+            "storeid= --arg category= --docname '商品销售汇总,销售报表' --dump --script " + pages,
+        "sales");
+    EXPECT_EQ(sales.exitCode, 0) << sales.err;
+    EXPECT_NE(sales.out.find("\"13,203,411.70\""), std::string::npos);
+    EXPECT_EQ(cutValues(sales.out), std::vector<std::string>{});
 }
 
 TEST_P(PrintctlPrint, FilesThatAreNoDefinitionAndOperatorIdsTheTablesCannotHoldAreRefused) {

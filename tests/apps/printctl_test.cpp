@@ -21,12 +21,14 @@ struct Outcome {
     std::string err;
 };
 
-// Runs printctl with `args`, feeding `input` on standard input.
-Outcome printctl(const std::string& args, const std::string& input = {}) {
+// Runs printctl with `args`, feeding `input` on standard input; `shell` runs before it in the
+// same shell (a ulimit).
+Outcome printctl(const std::string& args, const std::string& input = {},
+                 const std::string& shell = {}) {
     fs::path dir = fs::temp_directory_path() / ("printctl_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "in") << input;
-    std::string cmd = std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
+    std::string cmd = shell + std::string(PRINTCTL_PATH) + " " + args + " <" + (dir / "in").string() +
                       " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
     int status = std::system(cmd.c_str());
     auto slurp = [](const fs::path& p) {
@@ -270,6 +272,99 @@ TEST(PrintctlRender, BadInputIsAnErrorNamingTheLine) {
               "error: 'd_nowhere' is neither a file nor a definition on the library search "
               "list\n");
     for (const auto& f : {unknown, bad, twice}) fs::remove(f);
+}
+
+TEST(PrintctlRender, ANumberWiderThanItsBoxIsWarnedOfAndABandNoPageHoldsRefused) {
+    std::string rows = "lineno\tgoods\tqty\tamount\n";
+    for (int i = 1; i <= 3; ++i)
+        rows += std::to_string(i) + "\t货品\t1\t" + (i == 2 ? "123456789012.50" : "2.50") + "\n";
+    const std::string file = writeTemp("wide.tsv", rows);
+    const std::string frame = kLayout + "/frame_nested.srd --defs " + kLayout + " --rows " + file;
+    // One line an object and page, whatever is drawn (display lists, PDF, pictures).
+    Outcome r = printctl("render " + frame + " --dump --pdf " + writeTemp("wide.pdf", ""));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: page 1: amount (123,456,789,012.50) is wider than its box\n"
+                     "warning: page 1: total (123,456,789,017.50) is wider than its box\n");
+    // A band of fixed height that no page holds is not laid out in slices without a word.
+    const std::string tall = writeTemp("tall.srd", "release 9;\ndatawindow(units=1 )\n"
+                                                    "header(height=100000 )\ndetail(height=20 )\n"
+                                                    "table(column=(type=long name=n dbname=\"n\" ) )\n");
+    Outcome refused = printctl("render " + tall + " --dump");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "error: the band \"header\" is 75000.0 pt high, more than the 805.9 pt "
+                           "a page holds of it\n");
+    fs::remove(file);
+}
+
+TEST(PrintctlRender, APictureWithoutAFileIsLeftOutAndAMissingOneWarnedOf) {
+    const std::string def = writeTemp(
+        "pictures.srd", "release 9;\ndatawindow(units=1 )\nheader(height=100 )\n"
+                        "detail(height=20 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n"
+                        "bitmap(band=header filename=\"\" x=\"0\" y=\"0\" width=\"50\" "
+                        "height=\"50\" name=p_assinatura )\n"
+                        "bitmap(band=header filename=\"/nonexistent/logo.png\" x=\"60\" y=\"0\" "
+                        "width=\"50\" height=\"50\" name=p_logo )\n");
+    const std::string pdf = writeTemp("pictures.pdf", "");
+    Outcome r = printctl("render " + def + " --pdf " + pdf);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "pages: 1\n");
+    EXPECT_EQ(r.err, "warning: page 1: the picture /nonexistent/logo.png of p_logo cannot be "
+                     "read: File not found\n");
+    EXPECT_GT(fs::file_size(pdf), 0u);
+}
+
+TEST(PrintctlRender, ThousandsOfColumnsTakeLittleMemoryAndTooLittleIsAnError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit here";
+#endif
+    // Ten thousand columns of a grid with a few rows: a column costs its values, not a
+    // reservation for rows to come.
+    std::string def = "release 9;\ndatawindow(units=1 processing=1 )\nheader(height=20 )\n"
+                      "detail(height=20 )\ntable(";
+    std::string objects, rows, row;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string n = std::to_string(i), x = std::to_string(i * 45);
+        def += "column=(type=char(10) name=c" + n + " dbname=\"c" + n + "\" ) ";
+        objects += "text(band=header text=\"C" + n + "\" x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + "_t )\n";
+        objects += "column(band=detail id=" + std::to_string(i + 1) + " x=\"" + x +
+                   "\" y=\"0\" width=\"40\" height=\"16\" name=c" + n + " )\n";
+        rows += (i ? "\t" : "") + std::string("c") + n;
+        row += (i ? "\t" : "") + std::string("v") + n;
+    }
+    const std::string file = writeTemp("wide.srd", def + ")\n" + objects);
+    const std::string data = writeTemp("wide.tsv", rows + "\n" + row + "\n" + row + "\n");
+    const std::string render = "render " + file + " --rows " + data + " --dump --page 1";
+    Outcome fits = printctl(render, "", "ulimit -v 600000; ");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_NE(fits.out.find("\"v9999\""), std::string::npos);
+    // With too little memory it is an error, not an abort.
+    Outcome starved = printctl(render, "", "ulimit -v 150000; ");
+    EXPECT_EQ(starved.exitCode, 1) << starved.err;
+    EXPECT_NE(starved.err.find("there is not enough memory"), std::string::npos) << starved.err;
+    fs::remove(file);
+    fs::remove(data);
+}
+
+TEST(PrintctlRender, APictureOfAHugePageIsRefusedNamingTheDpiThatFits) {
+    // 200 x 150 inches of custom paper: at 150 dpi a picture of 675 megapixels.
+    const std::string def = writeTemp(
+        "huge.srd", "release 9;\ndatawindow(units=2 print.paper.size=256 "
+                    "print.custompage.width=200000 print.custompage.length=150000 )\n"
+                    "detail(height=200 )\ntable(column=(type=long name=n dbname=\"n\" ) )\n");
+    const std::string dir = writeTemp("huge_png", "");
+    fs::remove(dir);
+    Outcome r = printctl("render " + def + " --png-dir " + dir + " --dpi 150");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "error: a page of 14400 x 10800 pt at 150 dpi is a picture of 30000 x 22500 "
+                     "pixels (675 megapixels), more than the 100 megapixels a picture may have: "
+                     "give --dpi 57 or less\n");
+    EXPECT_FALSE(fs::exists(dir));
+    Outcome fits = printctl("render " + def + " --png-dir " + dir + " --dpi 10");
+    EXPECT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_TRUE(fs::exists(dir + "/page-1.png"));
+    fs::remove_all(dir);
 }
 
 TEST(PrintctlRender, TheComponentsOwnFramesAreFoundByName) {

@@ -28,18 +28,26 @@ compute(band=header expression="1" x="0	if(1=1, 10, 20)" y="2500" height="100" w
 
 class TestDesigner : public platform::Window, public LayoutDesigner {
 public:
-    TestDesigner() : Window("w_test"), LayoutDesigner(dw_preview) {
+    explicit TestDesigner(const char* report = kReport)
+        : Window("w_test"), LayoutDesigner(dw_preview) {
         std::string error;
-        EXPECT_EQ(dw_preview.Create(kReport, error), 1) << error;
+        EXPECT_EQ(dw_preview.Create(report, error), 1) << error;
         setServices(services);
         dw_preview.onKeyDown = [this](int key, int flags) -> long {
             return ue_keydown(key, flags);
+        };
+        dw_preview.onLButtonDown = [this](int flags, long x, long y) -> long {
+            return ue_lbuttondown(flags, x, y);
+        };
+        dw_preview.onLButtonUp = [this](int flags, long x, long y) -> long {
+            return ue_lbuttonup(flags, x, y);
         };
     }
     platform::HeadlessServices services;
     platform::DataWindowControl dw_preview{this, "dw_preview"};
     std::string mode = "V";
     std::string pointer;
+    bool engineHits = false;  // the object under the pointer as the engine's hit testing says
 
     // A click on `object` (plain or with Ctrl).
     void click(const std::string& object, bool ctrl = false) {
@@ -73,7 +81,9 @@ protected:
     platform::Services& designerServices() const override {
         return const_cast<platform::HeadlessServices&>(services);
     }
-    std::string objectUnderPointer() const override { return pointer; }
+    std::string objectUnderPointer() const override {
+        return engineHits ? dw_preview.GetObjectAtPointer() : pointer;
+    }
 };
 
 TEST(Selection, GripsFramesAndColoursFollowTheSelectionOrder) {
@@ -351,6 +361,149 @@ TEST(Keys, CtrlZReachesOneHandlerAndUndoesOneStep) {
     // Z alone does nothing.
     w.pressKey(KeyCode::Z, 0);
     EXPECT_EQ(w.il_syntaxupper, 1);
+}
+
+// Texts the engine moves and resizes, the second just below the first, and one far above the
+// paper (A4, half-centimetre margins).
+const char* const kDraggable = R"srd(release 9;
+datawindow(units=3 processing=0 print.margin.left=500 print.margin.top=500 print.margin.right=500 print.margin.bottom=500 )
+header(height=4000 )
+detail(height=500 )
+table(column=(type=char(10) name=a dbname="a" ) )
+data("1" )
+text(band=header text="甲" x="200" y="200" height="400" width="6166" resizeable=1 moveable=1 name=t_a )
+text(band=header text="乙" x="200" y="650" height="380" width="6166" resizeable=1 moveable=1 name=t_b )
+text(band=header text="丙" x="200" y="-3850" height="400" width="3000" resizeable=1 moveable=1 name=t_far )
+)srd";
+
+// The operator's mouse on the preview, the designer answering the engine's hit testing.
+class Operator {
+public:
+    TestDesigner w{kDraggable};
+    Operator() { w.engineHits = true; }
+
+    // The point `dx`, `dy` report units from the top-left corner of where `object` is shown.
+    layout::PagePoint at(const std::string& object, double dx, double dy) {
+        auto placed = w.dw_preview.placedObject(object);
+        EXPECT_TRUE(placed) << object;
+        if (!placed) return {};
+        const layout::PagePoint offset = layout::layoutOf(w.dw_preview).pointInUnits(dx, dy);
+        return {placed->box.x + offset.x, placed->box.y + offset.y};
+    }
+    void mouse(platform::MouseAction action, layout::PagePoint point, bool ctrl = false) {
+        w.services.setKeyDown(KeyCode::Control, ctrl);
+        w.dw_preview.operatorMouse(action, point, ctrl);
+        w.services.setKeyDown(KeyCode::Control, false);
+    }
+    void drag(layout::PagePoint from, layout::PagePoint to, bool ctrl = false) {
+        mouse(platform::MouseAction::Down, from, ctrl);
+        mouse(platform::MouseAction::Move, to, ctrl);
+        mouse(platform::MouseAction::Up, to, ctrl);
+    }
+    void click(const std::string& object, bool ctrl = false) {
+        const layout::PagePoint centre = at(object, 1000, 200);
+        drag(centre, centre, ctrl);
+    }
+};
+
+TEST(Press, BesideAnObjectNothingIsTakenAndInsideAnEdgeItIsResized) {
+    Operator o;
+    TestDesigner& w = o.w;
+    // Beside t_a, on no object: nothing is selected, dragged or recorded.
+    o.drag(o.at("t_a", -50, 190), o.at("t_a", -1050, 190));
+    EXPECT_EQ(w.d("t_a.x t_a.width"), "200\n6166");
+    EXPECT_TRUE(w.selection().empty());
+    // On the frame the selection draws around t_a: the selection goes, nothing moves.
+    o.click("t_a");
+    ASSERT_EQ(w.selection(), std::vector<std::string>{"t_a"});
+    o.drag(o.at("t_a", -20, 190), o.at("t_a", -1020, 190));
+    EXPECT_EQ(w.d("t_a.x t_a.width"), "200\n6166");
+    EXPECT_TRUE(w.selection().empty());
+    EXPECT_EQ(w.il_syntaxupper, 0);
+    // Inside t_a, 26 units above its bottom edge: t_a grows downwards, not t_b 50 units below.
+    o.drag(o.at("t_a", 3000, 374), o.at("t_a", 3000, 1374));
+    EXPECT_EQ(w.d("t_a.y t_a.height t_b.y t_b.height"), "200\n1400\n650\n380");
+    EXPECT_EQ(w.selection(), std::vector<std::string>{"t_a"});
+    ASSERT_EQ(w.il_syntaxupper, 1);
+    // Inside t_b's top edge it is t_b that is resized, from the top.
+    o.drag(o.at("t_b", 3000, 10), o.at("t_b", 3000, -90));
+    EXPECT_EQ(w.d("t_b.y t_b.height"), "550\n480");
+    EXPECT_EQ(w.selection(), std::vector<std::string>{"t_b"});
+    w.ue_align("undo");
+    w.ue_align("undo");
+    EXPECT_EQ(w.d("t_a.y t_a.height t_b.y t_b.height"), "200\n400\n650\n380");
+}
+
+TEST(Press, ACtrlPressThatDeselectsDragsNothing) {
+    Operator o;
+    TestDesigner& w = o.w;
+    o.click("t_a");
+    o.click("t_b", true);
+    o.drag(o.at("t_a", 1000, 200), o.at("t_a", 3000, 2200), true);
+    EXPECT_EQ(w.d("t_a.x t_a.y"), "200\n200");
+    EXPECT_EQ(w.selection(), std::vector<std::string>{"t_b"});
+    EXPECT_EQ(w.il_syntaxupper, 0);
+    // A Ctrl-press that adds an object drags it, and the step is recorded.
+    o.drag(o.at("t_a", 1000, 200), o.at("t_a", 1500, 200), true);
+    EXPECT_EQ(w.d("t_a.x"), "700");
+    EXPECT_EQ(w.selection(), (std::vector<std::string>{"t_b", "t_a"}));
+    w.ue_align("undo");
+    EXPECT_EQ(w.d("t_a.x"), "200");
+}
+
+TEST(Press, TheHistoryWaitsForTheButtonAndStepsTakenMeanwhileComeFirst) {
+    Operator o;
+    TestDesigner& w = o.w;
+    o.click("t_a");
+    w.key(KeyCode::Right);
+    ASSERT_EQ(w.d("t_a.x"), "226");
+    // Ctrl+Z, the undo and the redo button do nothing while the button is held.
+    const layout::PagePoint release = o.at("t_a", 1500, 200);
+    o.mouse(platform::MouseAction::Down, o.at("t_a", 1000, 200));
+    w.setFocus(&w.dw_preview);
+    w.services.setKeyDown(KeyCode::Z, true);
+    w.pressKey(KeyCode::Z, platform::kKeyFlagCtrl);
+    w.services.setKeyDown(KeyCode::Z, false);
+    w.ue_align("undo");
+    w.ue_align("redo");
+    EXPECT_EQ(w.d("t_a.x"), "226");
+    EXPECT_EQ(w.il_syntaxupper, 1);
+    // An arrow key meanwhile is a step of its own, before the drag's.
+    w.key(KeyCode::Down);
+    o.mouse(platform::MouseAction::Up, release);
+    EXPECT_EQ(w.d("t_a.x t_a.y"), "726\n226");
+    ASSERT_EQ(w.il_syntaxupper, 3);
+    const std::vector<std::string> states = {"200\n200", "226\n200", "226\n226", "726\n226"};
+    for (long step = 3; step >= 0; --step) {
+        EXPECT_EQ(w.d("t_a.x t_a.y"), states[static_cast<size_t>(step)]) << step;
+        w.ue_align("undo");
+    }
+    for (long step = 1; step <= 3; ++step) {
+        w.ue_align("redo");
+        EXPECT_EQ(w.d("t_a.x t_a.y"), states[static_cast<size_t>(step)]) << step;
+    }
+    // A press on an object the engine does not drag holds the history as well.
+    w.dw_preview.Modify("t_b.moveable=0 t_b.resizeable=0");
+    o.mouse(platform::MouseAction::Down, o.at("t_b", 1000, 200));
+    w.ue_align("undo");
+    o.mouse(platform::MouseAction::Up, o.at("t_b", 1000, 200));
+    EXPECT_EQ(w.d("t_a.x t_a.y"), "726\n226");
+    EXPECT_EQ(w.il_syntaxupper, 3);
+}
+
+TEST(Press, AClickWithoutMovementChangesNothingEvenBeyondThePaper) {
+    Operator o;
+    TestDesigner& w = o.w;
+    for (const auto& [dx, dy] : {std::pair{1500.0, 200.0}, {1500.0, 5.0}, {2995.0, 395.0}}) {
+        const layout::PagePoint p = o.at("t_far", dx, dy);
+        o.drag(p, p);
+        EXPECT_EQ(w.d("t_far.x t_far.y t_far.width t_far.height"), "200\n-3850\n3000\n400")
+            << dx << " " << dy;
+    }
+    EXPECT_EQ(w.il_syntaxupper, 0);
+    // Moved onto the paper, it goes by as much as the pointer went from an inch beyond it.
+    o.drag(o.at("t_far", 1500, 200), o.at("t_far", 1500, 4200));
+    EXPECT_EQ(w.d("t_far.y"), "-460");
 }
 
 }  // namespace

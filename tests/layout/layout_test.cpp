@@ -2,7 +2,9 @@
 // many pages, what a change lays out again, the preview's page moves, hit testing and dragging.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
 #include <cmath>
 
 #include "engine/datastore.h"
@@ -747,17 +749,129 @@ TEST(LayoutNested, FooterAtTheSlicesBottomOrAfterItsRowsAndAnEmptyList) {
     EXPECT_EQ(texts(*p, "total"), (std::vector<std::string>{"0"}));
 }
 
-TEST(LayoutFlow, AHugeTextGrowingWithItsLinesStaysBounded) {
+TEST(LayoutFlow, AHugeTextGrowingWithItsLinesGoesOnPageAfterPage) {
     auto r = makeReport(datawindow("units=1 print.paper.size=9") + "detail(height=20 )\n" +
                         "table(column=(type=char(4000000) name=t dbname=\"t\" ) )\n" +
                         "column(band=detail id=1 x=\"0\" y=\"0\" width=\"10\" height=\"20\" "
                         "height.autosize=yes name=t )\n");
     r->SetItem(r->InsertRow(0), 1, Value(std::string(300000, 'x')));
-    EXPECT_EQ(layoutOf(*r).pageCount(), 1);
+    // One character a line, at most 65,536 lines: page after page of them, none lost.
+    const PageSetup setup = layoutOf(*r).pageSetup();
+    const double perPage = std::floor(setup.printable().height / 12);
+    EXPECT_EQ(layoutOf(*r).pageCount(), static_cast<long>(std::ceil(65536 / perPage)));
+    EXPECT_EQ(texts(*page(*r, 1), "t").size(), static_cast<size_t>(perPage));
+    EXPECT_EQ(texts(*page(*r, 2), "t").size(), static_cast<size_t>(perPage));
+}
+
+// Content taller than a page: an autosize row goes on at a line boundary on the next page; a
+// band of fixed height that no page holds is an error naming it.
+TEST(LayoutFlow, ARowTallerThanAPageGoesOnAtALineBoundary) {
+    // Row 2 holds a remark of 300 lines; the rows around it are one line each.
+    std::string remark;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 300; ++i) {
+        lines.push_back("line " + std::to_string(i));
+        remark += lines.back() + (i < 300 ? "\n" : "");
+    }
+    auto t = makeReport(datawindow("units=1 print.paper.size=9 print.margin.top=96 "
+                                   "print.margin.bottom=96") +
+                        "header(height=20 )\nfooter(height=20 )\ndetail(height=20 )\n" +
+                        "table(column=(type=char(10000) name=memo dbname=\"memo\" ) )\n" +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"300\" height=\"20\" "
+                        "height.autosize=yes name=memo )\n" +
+                        "text(band=footer text=\"footer\" x=\"0\" y=\"0\" width=\"300\" "
+                        "height=\"20\" name=foot )\n");
+    t->SetItem(t->InsertRow(0), 1, Value(std::string("before")));
+    t->SetItem(t->InsertRow(0), 1, Value(remark));
+    t->SetItem(t->InsertRow(0), 1, Value(std::string("after")));
+    const long pages = layoutOf(*t).pageCount();
+    ASSERT_GT(pages, 2);
+    std::vector<std::string> printed;
+    for (long n = 1; n <= pages; ++n) {
+        auto p = page(*t, n);
+        const double bottom = p->printable.bottom();
+        for (const auto& item : p->items) {
+            const auto* run = std::get_if<TextRun>(&item.shape);
+            if (!run || item.tag.object != "memo") continue;
+            printed.push_back(run->text);
+            // Every line stands whole on its page, above the footer.
+            EXPECT_GE(run->box.y, p->printable.y - 1e-6) << n;
+            EXPECT_LE(run->box.bottom(), bottom - 15 + 1e-6) << n;
+        }
+        EXPECT_EQ(texts(*p, "foot"), (std::vector<std::string>{"footer"})) << n;
+    }
+    std::vector<std::string> expected = {"before"};
+    expected.insert(expected.end(), lines.begin(), lines.end());
+    expected.push_back("after");
+    EXPECT_EQ(printed, expected);
+    // The remark begins on a page of its own (it does not fit below row 1); the pages it goes
+    // on to do not count as where a row begins.
+    EXPECT_EQ(layoutOf(*t).pageOfRow(2), 2);
+    EXPECT_EQ(layoutOf(*t).pageOfRow(3), pages);
+    EXPECT_TRUE(layoutOf(*t).checkBands().ok());
+}
+
+TEST(LayoutFlow, AFixedBandNoPageHoldsIsAnErrorNamingIt) {
+    auto tall = makeReport(datawindow("units=1 print.paper.size=9") +
+                           "header(height=100000 )\ndetail(height=20 )\n"
+                           "table(column=(type=long name=n dbname=\"n\" ) )\n");
+    fill(*tall, 3);
+    Status fits = layoutOf(*tall).checkBands();
+    ASSERT_FALSE(fits.ok());
+    EXPECT_EQ(fits.error().message,
+              "the band \"header\" is 75000.0 pt high, more than the 805.9 pt a page holds of it");
+    auto detail = makeReport(list(1, 20) + "column(band=detail id=1 x=\"0\" y=\"0\" "
+                                           "width=\"50\" height=\"20\" name=n )\n");
+    fill(*detail, 3);
+    ASSERT_EQ(detail->Modify("DataWindow.Detail.Height=1200"), "");
+    fits = layoutOf(*detail).checkBands();
+    ASSERT_FALSE(fits.ok());
+    EXPECT_EQ(fits.error().message.rfind("the band \"detail\" is 900.0 pt high", 0), 0u)
+        << fits.error().message;
+    ASSERT_EQ(detail->Modify("DataWindow.Detail.Height=20"), "");
+    EXPECT_TRUE(layoutOf(*detail).checkBands().ok());
+    // Yet every row is still laid out, in slices, never lost.
+    ASSERT_EQ(detail->Modify("DataWindow.Detail.Height=1200"), "");
+    long rows = 0;
+    for (long n = 1; n <= layoutOf(*detail).pageCount(); ++n)
+        for (const auto& o : page(*detail, n)->objects) rows += o.tag.object == "n";
+    EXPECT_GE(rows, 3);
+}
+
+// A number wider than its box runs past it on the side its alignment leaves free, one warning
+// an object and page; text is cut at its box.
+TEST(LayoutText, ANumberIsDrawnWholeAndTextIsCutAtItsBox) {
+    auto r = makeReport(list(1, 20) +
+                        "column(band=detail id=1 alignment=\"1\" x=\"100\" y=\"0\" "
+                        "width=\"20\" height=\"20\" format=\"#,##0.00\" name=n )\n"
+                        "compute(band=detail alignment=\"0\" expression=\"n * 1000\" x=\"200\" "
+                        "y=\"0\" width=\"20\" height=\"40\" format=\"#,##0\" name=big )\n"
+                        "compute(band=detail expression=\"'text ' + string(n)\" x=\"300\" "
+                        "y=\"0\" width=\"20\" height=\"20\" name=words )\n");
+    fill(*r, 3);
     auto p = page(*r, 1);
-    // One character a line, cut at the line limit and at the bottom of the paper.
-    EXPECT_LT(texts(*p, "t").size(), 200u);
-    EXPECT_NEAR(placed(*p, "t")->box.height, 65536 * 12.0, 1e-6);
+    int numbers = 0;
+    for (const auto& item : p->items) {
+        const auto* run = std::get_if<TextRun>(&item.shape);
+        if (!run) continue;
+        if (item.tag.object == "n" || item.tag.object == "big") {
+            ++numbers;
+            ASSERT_GT(run->textWidth, run->box.width);
+            // Whole: nothing clips it across, and it stays one line however tall its box.
+            if (item.clip) {
+                EXPECT_LE(item.clip->x, 0);
+                EXPECT_GE(item.clip->right(), p->paperWidth);
+            }
+        } else if (item.tag.object == "words") {
+            ASSERT_TRUE(item.clip);
+            EXPECT_EQ(item.clip->width, run->box.width);
+        }
+    }
+    EXPECT_EQ(numbers, 6);
+    EXPECT_EQ(p->warnings, (std::vector<std::string>{"n (1.00) is wider than its box",
+                                                     "big (1,000) is wider than its box"}));
+    EXPECT_NE(dumpDisplayList(*p).find("warning \"n (1.00) is wider than its box\""),
+              std::string::npos);
 }
 
 TEST(LayoutFlow, ExpressionsSeeTheCurrentRowAndThePages) {
@@ -850,3 +964,66 @@ TEST(LayoutText, CellsShowWhatGetItemTextShows) {
 }
 
 }  // namespace
+
+// A column or computed field with barcode.type draws its value as bars; one that cannot be
+// encoded draws nothing on paper, a red cross on screen only, and warns once a page.
+TEST(LayoutBarcodes, AValueIsBarsAndOneThatCannotBeEncodedIsWarnedOf) {
+    auto r = makeReport(list(1, 60) +
+                        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"200\" height=\"60\" "
+                        "format=\"#,##0\" barcode.type=\"ean13~tif(n > 0, 'ean13', '')\" "
+                        "name=n )\n"
+                        "compute(band=detail expression=\"'bill ' + string(n)\" x=\"220\" y=\"0\" "
+                        "width=\"200\" height=\"60\" barcode.type=code128 barcode.text=no "
+                        "name=code )\n");
+    for (const int64_t value : {int64_t{6905123470003}, int64_t{6905123470004}, int64_t{-5}})
+        r->SetItem(r->InsertRow(0), 1, Value(value));
+    r->SetItem(r->InsertRow(0), 1, Value());
+    auto p = page(*r, 1);
+    std::map<long, int> bars, crosses;
+    std::vector<std::string> runs;
+    for (const auto& item : p->items) {
+        const auto* shape = std::get_if<BoxShape>(&item.shape);
+        if (item.tag.object == "n" && shape && item.previewOnly) crosses[item.tag.row]++;
+        // Bars are filled black; the cell's own white background is not one.
+        if (item.tag.object == "n" && shape && !item.previewOnly &&
+            shape->brush.style == BrushStyle::Solid && shape->brush.color == 0)
+            bars[item.tag.row]++;
+        if (item.tag.object == "n" && std::holds_alternative<LineShape>(item.shape) &&
+            item.previewOnly)
+            crosses[item.tag.row]++;
+        if (const auto* t = std::get_if<TextRun>(&item.shape)) runs.push_back(t->text);
+    }
+    // The value itself is encoded, not its display format ("6,905,123,470,003").
+    EXPECT_GT(bars[1], 20);
+    EXPECT_EQ(crosses[1], 0);
+    EXPECT_EQ(bars[2], 0);      // a wrong check digit: nothing a scanner could misread
+    EXPECT_EQ(crosses[2], 3);   // the box and its two diagonals, on screen
+    EXPECT_EQ(bars[3] + crosses[3], 0);  // the expression chose no barcode: text
+    EXPECT_EQ(bars[4] + crosses[4], 0);  // null: nothing
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "-5"), runs.end());
+    // The human-readable digits under the EAN-13; none under the code without them.
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "905123"), runs.end());
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), "bill 6905123470003"), 0);
+    EXPECT_EQ(p->warnings, (std::vector<std::string>{
+                               "n (6905123470004) cannot be drawn as EAN-13: Error 275: Invalid "
+                               "check digit '4', expecting '3'"}));
+    // A value too long for its code is quoted shortened and on one line.
+    auto longValue = makeReport(list(1, 60) +
+                                "compute(band=detail expression=\"fill('x', 300) + '~r~n' + "
+                                "string(n)\" x=\"0\" y=\"0\" width=\"200\" height=\"60\" "
+                                "barcode.type=code128 name=code )\n");
+    longValue->SetItem(longValue->InsertRow(0), 1, Value(int64_t{7}));
+    auto lp = page(*longValue, 1);
+    ASSERT_EQ(lp->warnings.size(), 1u);
+    EXPECT_EQ(lp->warnings[0].substr(0, 50), "code (" + std::string(40, 'x') + "…)");
+    EXPECT_EQ(lp->warnings[0].find('\n'), std::string::npos);
+    // Within its box, every bar.
+    const PlacedObject* box = placed(*p, "n", 1);
+    ASSERT_TRUE(box);
+    for (const auto& item : p->items)
+        if (const auto* bar = std::get_if<BoxShape>(&item.shape);
+            bar && item.tag.row == 1 && item.tag.object == "n" && bar->brush.color == 0) {
+            EXPECT_GE(bar->box.x, box->box.x - 1e-6);
+            EXPECT_LE(bar->box.right(), box->box.right() + 1e-6);
+        }
+}

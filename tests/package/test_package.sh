@@ -8,9 +8,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log"
+# A host links what the build's own programs link: a sanitizer build's libraries need its runtime.
+link_flags=$(sed -n 's/^CMAKE_EXE_LINKER_FLAGS:STRING=//p' "$build/CMakeCache.txt")
 configure() {
     cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$work/prefix" \
-        >"$2.log" 2>&1 || { cat "$2.log"; exit 1; }
+        -DCMAKE_EXE_LINKER_FLAGS="$link_flags" >"$2.log" 2>&1 || { cat "$2.log"; exit 1; }
     cmake --build "$2" -j2 >>"$2.log" 2>&1 || { tail -40 "$2.log"; exit 1; }
 }
 configure "$source_dir/tests/package/host" "$work/host"

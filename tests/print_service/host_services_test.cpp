@@ -145,6 +145,16 @@ TEST(DwFunction, MovesObjectsBetweenBandsAndMakesAReportTransparent) {
     EXPECT_EQ(dw.Describe("t_1.band"), "summary");
     EXPECT_EQ(f.of_movedwobject(dw, "nosuch", "footer"), -1);
     EXPECT_EQ(f.of_movedwobject(dw, "t_1", "nosuch"), -1);
+    // What would reach below the new band goes up into it; what is taller goes to its top.
+    dw.Modify("DataWindow.Footer.Height=50 t_1.y=80 l_1.y1=90 l_1.y2=70 s.y=20");
+    EXPECT_EQ(f.of_movedwobject(dw, "t_1", "header"), 1);
+    EXPECT_EQ(dw.Describe("t_1.y"), "40");
+    EXPECT_EQ(f.of_movedwobject(dw, "l_1", "footer"), 1);
+    EXPECT_EQ(dw.Describe("l_1.y1 l_1.y2"), "50\n30");
+    EXPECT_EQ(f.of_movedwobject(dw, "t_1", "footer"), 1);
+    EXPECT_EQ(dw.Describe("t_1.y"), "0");
+    EXPECT_EQ(f.of_movedwobject(dw, "s", "header"), 1);
+    EXPECT_EQ(dw.Describe("s.y"), "20");
 
     EXPECT_EQ(f.of_setdwtrans(dw), 1);
     EXPECT_EQ(dw.Describe("t_1.background.mode"), "1");

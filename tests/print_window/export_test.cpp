@@ -79,7 +79,7 @@ TEST_P(Export, TheExtensionIsWhatFollowsTheLastPoint) {
     Operator& a = billOperator();
     exportAs(a, tempPath("报表txt"));
     exportAs(a, tempPath("mycsv"));
-    exportAs(a, tempPath("a.pdf"));
+    exportAs(a, tempPath("a.ps"));
     for (const std::string& box : a.boxes())
         EXPECT_EQ(box, "错误 | 文件名称不合法，请输入正确的文件名！ | StopSign! | OK! -> 1");
     EXPECT_FALSE(std::filesystem::exists(tempPath("报表txt")));
@@ -90,6 +90,35 @@ TEST_P(Export, TheExtensionIsWhatFollowsTheLastPoint) {
     EXPECT_EQ(a.services.fileDialogs().back().title, "保存文件");
     EXPECT_EQ(a.services.fileDialogs().back().directory, tempPath("host") + "/OUTDATA");
     EXPECT_EQ(a.services.fileDialogs().back().filters, w_print::exportFilters());
+}
+
+TEST_P(Export, APdfIsThePrintedPagesWithoutTheDesignersMarks) {
+    Operator& a = billOperator();
+    std::string written;
+    std::string syntax;
+    a.services.pdfWriter = [&](const platform::PrintJob& job, const std::string& path,
+                               std::string& error) {
+        written = path;
+        syntax = job.report->Describe("DataWindow.Syntax");
+        error = "the disk is full";
+        return path.find("full") == std::string::npos ? 1 : -1;
+    };
+    // A selection on screen is gone before the pages are drawn.
+    a.run([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+          "mouse down @st_repname 10 10\nmouse up @st_repname 10 10\nfilename " +
+              tempPath("bill.pdf") + "\nclick uob_saveas\n");
+    EXPECT_EQ(written, tempPath("bill.pdf"));
+    EXPECT_NE(syntax.find("st_repname"), std::string::npos);
+    EXPECT_EQ(syntax.find("bw__"), std::string::npos);
+    EXPECT_EQ(a.boxes(), (std::vector<std::string>{"提示 | 文档已成功保存为文件 " +
+                                                   tempPath("bill.pdf") + " 。 | None! | OK! -> 1"}));
+    a.runWith([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+              [&](w_print& w) {
+                  a.services.queueFileName(tempPath("full.pdf"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+                  EXPECT_EQ(w.lastExportError(), "the disk is full");
+              });
+    EXPECT_EQ(a.boxes(), (std::vector<std::string>{"提示 | 文档保存失败！ | StopSign! | OK! -> 1"}));
 }
 
 TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {

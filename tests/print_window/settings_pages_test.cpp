@@ -152,12 +152,14 @@ TEST_P(SettingsPages, ColumnsAreListedInOrderAndReshownByTheList) {
             "click tabpage_column.uob_up\n"
             "set tabpage_column.dw_column 3 width 400\n"
             "click uob_preview\n"
-            "describe dw_preview.dw_report goodsname.visible price.x qty.x price.width amount.x\n"
+            "describe dw_preview.dw_report goodsname.visible price.x qty.x price.width amount.x "
+            "sum_hspsje.x\n"
             "click uob_preview\n"
             "row tabpage_column.dw_column 1\nclick tabpage_column.uob_up\n"
             "row tabpage_column.dw_column 5\nclick tabpage_column.uob_down\n");
-    // Reshown one by one in the list's order, each right of the ones shown before it.
-    EXPECT_EQ(out, "5\n行号\n金额\n.\n0\n159\n559\n400\n789\n.\n");
+    // Reshown in the list's order with the 9-unit gaps between them; the total goes with its
+    // column.
+    EXPECT_EQ(out, "5\n行号\n金额\n.\n0\n168\n577\n400\n816\n816\n.\n");
 }
 
 TEST_P(SettingsPages, ZoomEntriesRulersAndNavigation) {
