@@ -21,7 +21,8 @@ protected:
         document.op->runWith(document.print, [&](w_print& w) {
             std::istringstream in(script);
             std::ostringstream err;
-            OperatorScript player(document.op->services, in, out, err);
+            platform::HeadlessDriver driver(document.op->services);
+            platform::OperatorScript player(driver, in, out, err);
             player.run(w);
             EXPECT_FALSE(player.failed()) << err.str();
             if (check) check(w);

@@ -172,7 +172,8 @@ protected:
                 if (acting) played += text;
                 std::istringstream in(text);
                 std::ostringstream out, err;
-                OperatorScript player(op.services, in, out, err);
+                platform::HeadlessDriver driver(op.services);
+                platform::OperatorScript player(driver, in, out, err);
                 player.run(w);
                 return !player.failed() ? std::string() : err.str();
             };
