@@ -9,7 +9,7 @@ packages=(
     libsqlite3-dev sqlite3 libpq-dev postgresql
     libxlsxwriter-dev python3-xlrd python3-openpyxl python3-dbfread gnumeric file libwmf-bin
     clang
-    qt6-base-dev libqt6svg6 libgl-dev fontconfig cups-client poppler-utils qpdf
+    qt6-base-dev libqt6svg6 qt6-translations-l10n libgl-dev fontconfig cups-client poppler-utils qpdf
     libzint-dev zbar-tools
     cups cups-daemon cups-filters printer-driver-cups-pdf ghostscript
     fonts-arphic-uming fonts-noto-cjk fonts-wqy-microhei

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -68,11 +69,17 @@ ScreenDriver::ScreenDriver(print::qt::QtServices& services, std::ostream& err)
         m_err.flush();
         if (box.icon == print::platform::Icon::StopSign) m_stopSign = true;
     };
+    // Each print, as a support desk reads a replay: 1 printed, -1 failed, 0 cancelled.
+    m_services.onPrint = [this](const print::platform::PrintJob& job, int result) {
+        m_err << "print: " << job.documentName << " -> " << result << "\n";
+        m_err.flush();
+    };
 }
 
 ScreenDriver::~ScreenDriver() {
     m_services.onDialog = nullptr;
     m_services.onMessageBox = nullptr;
+    m_services.onPrint = nullptr;
     m_services.modalInteraction = nullptr;
 }
 
@@ -149,11 +156,12 @@ void ScreenDriver::clickAt(QWidget& widget, QPoint at, Qt::MouseButton button,
         m_buttons &= ~Qt::MouseButtons(button);
 }
 
-void ScreenDriver::typeText(const QString& text) {
+void ScreenDriver::typeText(const QString& text, QWidget* into) {
     QString pending;  // characters an input method commits, as Chinese text is typed
+    auto focused = [into] { return into ? into : QApplication::focusWidget(); };
     auto commit = [&] {
         if (pending.isEmpty()) return;
-        if (QWidget* target = QApplication::focusWidget()) {
+        if (QWidget* target = focused()) {
             QInputMethodEvent event;
             event.setCommitString(pending);
             QApplication::sendEvent(target, &event);
@@ -163,7 +171,7 @@ void ScreenDriver::typeText(const QString& text) {
     for (const QChar c : text) {
         if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
             commit();
-            if (QWidget* target = QApplication::focusWidget())
+            if (QWidget* target = focused())
                 QTest::keyClick(target, static_cast<char>(c.unicode()));
         } else {
             pending += c;
@@ -212,6 +220,24 @@ std::string ScreenDriver::doubleClick(Window& window, DataWindowControl& dw, lon
     if (viewport) sendMouse(*viewport, QEvent::MouseButtonDblClick, *at, Qt::LeftButton);
     if (viewport) sendMouse(*viewport, QEvent::MouseButtonRelease, *at, Qt::LeftButton);
     m_buttons = {};
+    settle();
+    return {};
+}
+
+std::string ScreenDriver::doubleClickButton(Window& window, Control& button) {
+    QWidget* widget = widgetOf(window, button);
+    if (!widget || !widget->isVisible()) return "'" + button.name() + "' is not on the screen";
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(at);
+    QCursor::setPos(global.toPoint());
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                            QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        auto* event = new QMouseEvent(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
+        QSpontaneKeyEvent::setSpontaneous(event);
+        QCoreApplication::postEvent(widget, event);
+    }
     settle();
     return {};
 }
@@ -401,10 +427,14 @@ void ScreenDriver::answerDialog(QWidget& dialog) {
                 files->reject();
                 return;
             }
-            name->setFocus(Qt::MouseFocusReason);
-            clickAt(*name, name->rect().center());
-            QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
-            typeText(qText(path));
+            // The file type goes with the name: the filter of its extension is chosen first,
+            // as the operator picks it from the list.
+            const QString suffix = QFileInfo(qText(path)).suffix().toLower();
+            for (const QString& filter : files->nameFilters())
+                if (!suffix.isEmpty() && filter.contains(QStringLiteral("(*.") + suffix + ")"))
+                    files->selectNameFilter(filter);
+            // The name goes in whole (folder and file); then the accept button is clicked.
+            files->selectFile(qText(path));
             // Writing over a file the script names is what it asks for: the question whether
             // to replace it gets its Yes.
             auto* confirm = new QTimer(files);
@@ -415,7 +445,10 @@ void ScreenDriver::answerDialog(QWidget& dialog) {
                             clickAt(*yes, yes->rect().center());
             });
             confirm->start(20);
-            QTest::keyClick(name, Qt::Key_Return);
+            if (QAbstractButton* save = acceptButton(*files))
+                clickAt(*save, save->rect().center());
+            else
+                files->reject();
         });
         return;
     }

@@ -46,6 +46,10 @@ public:
     std::string click(print::platform::Window& window, print::platform::Control& control) override;
     std::string doubleClick(print::platform::Window& window, print::platform::DataWindowControl& dw,
                             long row) override;
+    // Press, release, double click and release, queued as the window system queues them: what
+    // the first click starts (a print) runs while the rest wait.
+    std::string doubleClickButton(print::platform::Window& window,
+                                  print::platform::Control& button) override;
     std::string rightClick(print::platform::Window& window, print::platform::DataWindowControl& dw,
                            long row) override;
     std::string key(print::platform::Window& window, print::platform::KeyCode key,
@@ -82,8 +86,8 @@ private:
                    Qt::KeyboardModifiers modifiers = {});
     void clickAt(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton,
                  Qt::KeyboardModifiers modifiers = {});
-    // Types `text` into the widget with the focus.
-    void typeText(const QString& text);
+    // Types `text` into `into`, or else into the widget with the focus.
+    void typeText(const QString& text, QWidget* into = nullptr);
     QWidget* focusIn(print::platform::Window& window);
     // Answers a dialog or menu the services are about to run.
     void answerDialog(QWidget& dialog);

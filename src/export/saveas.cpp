@@ -31,7 +31,7 @@ std::string fileExtension(std::string_view path) {
 }
 
 Error cancelledError() {
-    return Error{"the save was cancelled"};
+    return Error{kSaveCancelled};
 }
 
 // --- the rows as the export sees them ------------------------------------------------------------

@@ -65,6 +65,9 @@ struct SaveAsOptions {
     std::function<bool(long done, long total)> progress;
 };
 
+// The message of a save its `progress` cancelled.
+inline constexpr const char* kSaveCancelled = "the save was cancelled";
+
 // Writes `report` to `path` as `type`.
 Status saveReportAs(DataStore& report, const std::string& path, SaveAsType type,
                     const SaveAsOptions& options = {});

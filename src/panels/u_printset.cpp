@@ -97,9 +97,11 @@ int u_printset::of_setprinter() {
     if (dw_set.GetRow() != 1) return -1;
     const PropertyValue printer = idw_object ? describeValue(*idw_object, "DataWindow.printer")
                                              : PropertyValue{"?", "", true};
-    if (printer.absent) {
-        dw_set.SetItem(1, "printer", Value("无"));
-        return -1;
+    if (printer.absent || trim(printer.value).empty()) {
+        // A report that names no printer prints on the system's default one: show that.
+        const std::string system = ui().defaultPrinter();
+        dw_set.SetItem(1, "printer", Value(system.empty() ? std::string("无") : system));
+        return system.empty() ? -1 : 1;
     }
     dw_set.SetItem(1, "printer", Value(printer.value));
     return 1;

@@ -93,6 +93,9 @@ public:
         int result = 0;
     };
     const std::vector<PrintRecord>& printJobs() const { return m_printJobs; }
+    // The system's default printer as `defaultPrinter` gives it ("" none, the start).
+    void setDefaultPrinter(std::string printer) { m_defaultPrinter = std::move(printer); }
+    std::string defaultPrinter() override { return m_defaultPrinter; }
 
     // --- Services -------------------------------------------------------------------------------
     int messageBox(std::string_view title, std::string_view text, Icon icon, MessageButtons buttons,
@@ -130,6 +133,7 @@ private:
     std::vector<FontChoice> m_fontDialogs;
     std::deque<std::optional<std::string>> m_printers;
     std::vector<PrintRecord> m_printJobs;
+    std::string m_defaultPrinter;
 };
 
 }  // namespace print::platform

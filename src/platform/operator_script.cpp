@@ -393,6 +393,11 @@ bool OperatorScript::runLine(Window& window, const std::string& line) {
         }
         return check(m_driver.click(window, *c));
     }
+    if (command == "doubleclick" && c->kind() == ControlKind::Button) {
+        if (!c->enabled() || !c->shown())
+            return fail("'" + path + "' cannot be clicked: it is hidden or disabled");
+        return check(m_driver.doubleClickButton(window, *c));
+    }
     if (command == "doubleclick" || command == "rclick" || command == "row") {
         if (!dw) return fail("'" + path + "' is not a report control");
         const std::string rowText = nextWord(rest);

@@ -6,6 +6,7 @@
 //
 //   click CONTROL               a button, check box, tab page (selects it) or report control
 //   doubleclick CONTROL [ROW]   rclick CONTROL [ROW]   row CONTROL ROW
+//                               (a double click on a button presses it once)
 //   menu ITEM                   an item of the pop-up menu shown last
 //   key KEY [ctrl] [shift]      a key pressed on the window (Left, Delete, Escape, Z, ...)
 //   mouse down|move|up X Y [ctrl]   on dw_preview, in the report's units on the page shown
@@ -59,6 +60,10 @@ public:
 
     virtual std::string click(Window& window, Control& control) = 0;
     virtual std::string doubleClick(Window& window, DataWindowControl& dw, long row) = 0;
+    // A double click on a button is one click of it.
+    virtual std::string doubleClickButton(Window& window, Control& button) {
+        return click(window, button);
+    }
     virtual std::string rightClick(Window& window, DataWindowControl& dw, long row) = 0;
     virtual std::string key(Window& window, KeyCode key, int keyFlags) = 0;
     // The left button at `point` of the page shown in `dw` (the engine's points).

@@ -188,9 +188,13 @@ public:
     virtual int printerSetup(std::string& printer) = 0;
     // 1 printed, -1 failed.
     virtual int print(const PrintJob& job) = 0;
+    // The printer a print goes to when the report names none: the system's default printer;
+    // "" when the system has none.
+    virtual std::string defaultPrinter() { return {}; }
     // Writes the pages of `job.report` a print would print (its page range, odd or even pages;
-    // each once) into the PDF file `path`, drawn as on paper, whole or not at all. 1, or -1 with
-    // the reason in `error`. No message is shown: the caller says what happened.
+    // each once) into the PDF file `path`, drawn as on paper, whole or not at all. 1, 0 when the
+    // operator cancelled it in its progress, or -1 with the reason in `error`. No message is
+    // shown: the caller says what happened.
     virtual int writePdf(const PrintJob& job, const std::string& path, std::string& error) = 0;
 
     // Progress of a long export or print: `done` of `total` rows or pages. Returns false when

@@ -1,6 +1,7 @@
 // Exporting the shown report to a file: a report file of our own, or the list's rows in the
 // format the file's extension names.
 #include <filesystem>
+#include <optional>
 
 #include "common/text.h"
 #include "export/saveas.h"
@@ -33,6 +34,44 @@ const char* const kFilters =
 // The data formats, by extension; psr is the report file.
 const char* const kDataExtensions[] = {"xls", "csv", "dif", "htm", "txt", "dbf",
                                        "wmf", "slk", "wks", "wk1", "xlsx"};
+
+// A number with a comma between each three digits, as the operator reads counts.
+std::string grouped(const std::string& digits) {
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// Why a save failed, in the operator's words: the limits of the formats the export names
+// (with the format that holds the report), else the export's own reason.
+std::string whyNotSaved(const std::string& message) {
+    auto countAfter = [&](const std::string& prefix) -> std::optional<std::string> {
+        if (message.rfind(prefix, 0) != 0) return std::nullopt;
+        const size_t at = message.rfind(' ');
+        return grouped(message.substr(at + 1));
+    };
+    if (auto rows = countAfter("an Excel 97-2003 worksheet holds at most 65536 rows"))
+        return "Excel 97-2003 文件 (*.xls) 最多容纳 65,536 行，这份报表连标题共 " + *rows +
+               " 行；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    if (auto columns = countAfter("an Excel 97-2003 worksheet holds at most 256 columns"))
+        return "Excel 97-2003 文件 (*.xls) 最多容纳 256 列，这份报表有 " + *columns +
+               " 列；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    if (auto rows = countAfter("an Excel worksheet holds at most 1048576 rows"))
+        return "Excel 工作簿最多容纳 1,048,576 行，这份报表连标题共 " + *rows +
+               " 行；文本文件 (*.txt) 或 CSV 文件 (*.csv) 能容纳整份报表。";
+    for (const char* lotus : {"a WKS worksheet holds at most", "a WK1 worksheet holds at most"}) {
+        if (message.rfind(lotus, 0) != 0) continue;
+        const std::string limit = message.substr(
+            std::string(lotus).size() + 1,
+            message.find(' ', std::string(lotus).size() + 1) - std::string(lotus).size() - 1);
+        return "Lotus 1-2-3 文件最多容纳 " + grouped(limit) + " 行，这份报表连标题共 " +
+               *countAfter(lotus) + " 行；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    }
+    return message;
+}
 
 }  // namespace
 
@@ -69,7 +108,10 @@ int w_print::wf_saveas() {
         job.documentName = dw_preview.Describe("DataWindow.Print.DocumentName");
         if (job.documentName == "!" || job.documentName == "?") job.documentName.clear();
         std::string error;
-        saved = ui().writePdf(job, fullName, error) == 1 ? Status::success() : Status(Error{error});
+        const int written = ui().writePdf(job, fullName, error);
+        saved = written == 1   ? Status::success()
+                : written == 0 ? Status(Error{saveas::kSaveCancelled})
+                               : Status(Error{error});
     } else if (extension == "psr") {
         options.headings = false;
         PointerGuard pointer(ui(), Pointer::HourGlass);
@@ -115,7 +157,12 @@ int w_print::wf_saveas() {
         return 1;
     }
     m_lastExportError = saved.error().message;
-    ui().messageBox("提示", "文档保存失败！", Icon::StopSign);
+    if (m_lastExportError == saveas::kSaveCancelled) {
+        // The operator stopped it: nothing was written, and nothing went wrong.
+        ui().messageBox("提示", "已取消保存，没有写入文件。");
+        return 0;
+    }
+    ui().messageBox("提示", "文档保存失败！\n" + whyNotSaved(m_lastExportError), Icon::StopSign);
     return -1;
 }
 

@@ -7,13 +7,16 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -29,6 +32,7 @@
 #include <QTabBar>
 #include <QTemporaryFile>
 #include <QTextEdit>
+#include <QTranslator>
 #include <algorithm>
 #include <cassert>
 #include <climits>
@@ -158,6 +162,22 @@ bool isPdfPath(const std::string& printer) {
     return printer.size() > 4 && asciiLower(printer.substr(printer.size() - 4)) == ".pdf";
 }
 
+bool isOperatorInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The report's printer: "" for the default one.
 std::string printerOf(engine::DataStore& report) {
     std::string value = report.Describe("DataWindow.Printer");
@@ -203,6 +223,12 @@ public:
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override {
+        // While a print or an export runs the windows take nothing: a click queued meanwhile
+        // (on 关闭, or the second half of a double click on 打印) would act when it is done.
+        if (m_services.m_busy && isOperatorInput(event->type()) && inOpenWindow(receiver).first) {
+            if (event->type() == QEvent::Close) event->ignore();
+            return true;
+        }
         switch (event->type()) {
             case QEvent::KeyPress:
                 return keyPressed(receiver, static_cast<QKeyEvent&>(*event));
@@ -271,8 +297,27 @@ private:
     QtServices& m_services;
 };
 
+namespace {
+
+// Qt's own dialogs (file, printer, font, colour, message-box buttons) speak the operators'
+// language, Chinese, whatever the machine's locale: the windows around them are Chinese too.
+// Without Qt's translation files (Debian qt6-translations-l10n) they stay English.
+void loadQtTranslations() {
+    // Once per application; the translator belongs to it.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app->property("printQtTranslations").toBool()) return;
+    app->setProperty("printQtTranslations", true);
+    auto* translator = new QTranslator(app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace
+
 QtServices::QtServices() : m_watch(std::make_unique<EventWatch>(*this)) {
     assert(qApp && "QtServices needs a QApplication");
+    loadQtTranslations();
 }
 
 QtServices::~QtServices() {
@@ -436,8 +481,10 @@ int QtServices::openModal(platform::Window& window) {
     }
     // The application quit, or a test's interaction ended, with the window still open.
     if (window.isOpen()) window.closeWindow();
-    // Work that stopped without reporting its end leaves no progress dialog behind the window.
+    // Work that stopped without reporting its end leaves no progress dialog behind the window,
+    // and the windows take input again.
     m_progress.reset();
+    m_busy = false;
     open.view.reset();
     return 1;
 }
@@ -556,6 +603,10 @@ int QtServices::printerSetup(std::string& printer) {
         device.setPrinterName(qText(printer));
     }
     QPrintDialog dialog(&device, dialogParent());
+    // The dialog only picks the printer; nothing is printed when it is confirmed.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("确定"));
     if (runDialog(dialog, [&] { return dialog.exec(); }) != QDialog::Accepted) return 0;
     if (device.outputFormat() == QPrinter::PdfFormat && !device.outputFileName().isEmpty())
         printer = device.outputFileName().toStdString();
@@ -564,16 +615,30 @@ int QtServices::printerSetup(std::string& printer) {
     return 1;
 }
 
+namespace {
+
+// Why a page range selects nothing, in the operator's words.
+Error nothingToPrint(const render::PrintSettings& settings, long pageCount) {
+    const std::string pages = settings.parity == render::PageParity::Odd    ? "奇数页"
+                              : settings.parity == render::PageParity::Even ? "偶数页"
+                                                                            : "页";
+    const std::string range =
+        settings.pageRange.empty() ? std::string() : "页码范围“" + settings.pageRange + "”中";
+    return Error{range + "没有可打印的" + pages + "（报表共" + std::to_string(pageCount) + "页）"};
+}
+
+}  // namespace
+
 Status QtServices::printPages(const platform::PrintJob& job) {
     engine::DataStore& report = *job.report;
     render::PrintSettings settings = render::printSettingsOf(report);
     if (!job.documentName.empty()) settings.documentName = job.documentName;
     if (settings.copies > render::kMaxCopies)
-        return Error{"the report asks for " + std::to_string(settings.copies) +
-                     " copies; at most " + std::to_string(render::kMaxCopies) + " can be printed"};
+        return Error{"报表要打印" + std::to_string(settings.copies) + "份，最多只能打印" +
+                     std::to_string(render::kMaxCopies) + "份"};
     layout::ReportLayout& layout = layout::layoutOf(report);
     auto pages = render::selectPages(settings.pageRange, settings.parity, layout.pageCount());
-    if (!pages.ok()) return pages.error();
+    if (!pages.ok()) return nothingToPrint(settings, layout.pageCount());
     const render::PageSource source = render::pagesOf(report);
     const render::PagePainter painter(layout.fontMetrics());
     const std::string target = printerOf(report);
@@ -590,7 +655,7 @@ Status QtServices::printPages(const platform::PrintJob& job) {
         spool = std::make_unique<QTemporaryFile>(file.absolutePath() + QStringLiteral("/.") +
                                                  file.fileName() + QStringLiteral(".XXXXXX"));
         if (!spool->open())
-            return Error{"cannot write " + target + ": " + spool->errorString().toStdString()};
+            return Error{"不能写入文件" + target + "：" + spool->errorString().toStdString()};
         spool->close();
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(spool->fileName());
@@ -599,34 +664,44 @@ Status QtServices::printPages(const platform::PrintJob& job) {
     } else {
         if (!target.empty()) {
             if (QPrinterInfo::printerInfo(qText(target)).isNull())
-                return Error{"the printer \"" + target + "\" does not exist"};
+                return Error{"打印机“" + target + "”不存在"};
             printer.setPrinterName(qText(target));
         } else if (QPrinterInfo::defaultPrinter().isNull()) {
-            return Error{"there is no default printer: choose a printer in the print settings"};
+            return Error{"系统没有默认打印机，请在打印设置中选择打印机"};
         }
         printer.setCopyCount(static_cast<int>(settings.copies));
         printer.setCollateCopies(settings.collate);
     }
-    if (!printer.isValid()) return Error{"cannot print on the printer \"" + target + "\""};
+    if (!printer.isValid()) return Error{"不能在打印机“" + target + "”上打印"};
 
+    // The operator sees the printer by its name; the default one when the report names none.
+    const std::string shownTarget =
+        !target.empty() ? target : QPrinterInfo::defaultPrinterName().toStdString();
     QPainter qp;
+    const long total = static_cast<long>(sequence.size());
     for (size_t i = 0; i < sequence.size(); ++i) {
+        if (!progress("正在打印" + settings.documentName, static_cast<long>(i), total)) {
+            // Nothing of a cancelled print reaches the printer or the file.
+            if (qp.isActive()) printer.abort();
+            m_printCancelled = true;
+            return Error{"打印已取消"};
+        }
         auto page = source(sequence[i]);
         if (!page.ok()) return page.error();
         const layout::PageDisplayList& list = *page.value();
         printer.setPageLayout(render::pageLayoutOf(list));
         if (i == 0) {
-            if (!qp.begin(&printer)) return Error{"cannot print on \"" + target + "\""};
+            if (!qp.begin(&printer)) return Error{"不能在“" + shownTarget + "”上打印"};
         } else if (!printer.newPage()) {
-            return Error{"cannot print on \"" + target + "\""};
+            return Error{"不能在“" + shownTarget + "”上打印"};
         }
         painter.paint(qp, list, printer.resolution() / 72.0);
     }
-    if (!qp.end()) return Error{"cannot print on \"" + target + "\""};
+    if (!qp.end()) return Error{"不能在“" + shownTarget + "”上打印"};
     if (spool) {
         std::error_code failed;
         std::filesystem::rename(spool->fileName().toStdString(), target, failed);
-        if (failed) return Error{"cannot write " + target + ": " + failed.message()};
+        if (failed) return Error{"不能写入文件" + target + "：" + failed.message()};
         spool->setAutoRemove(false);
     }
     return Status::success();
@@ -642,29 +717,50 @@ int QtServices::writePdf(const platform::PrintJob& job, const std::string& path,
     render::PrintTarget target;
     target.pdfPath = path;
     target.onceEach = true;
+    target.progress = [this](long done, long total) {
+        return progress("正在保存文件", done, total);
+    };
     const Status written = render::printReport(*job.report, target, job.documentName);
+    progress({}, 1, 1);
     if (written) return 1;
     error = written.error().message;
-    return -1;
+    return error == render::kPrintCancelled ? 0 : -1;
+}
+
+std::string QtServices::defaultPrinter() {
+    return QPrinterInfo::defaultPrinterName().toStdString();
 }
 
 int QtServices::print(const platform::PrintJob& job) {
     m_lastPrintError.clear();
+    m_printCancelled = false;
     if (!job.report) {
-        m_lastPrintError = "nothing to print: the job has no report";
-    } else if (Status printed = printPages(job); !printed) {
-        m_lastPrintError = printed.error().message;
+        m_lastPrintError = "没有要打印的报表";
+    } else {
+        const Status printed = printPages(job);
+        if (!printed) m_lastPrintError = printed.error().message;
+        // Ends the progress and lets go of what the operator did meanwhile.
+        progress({}, 1, 1);
     }
-    if (m_lastPrintError.empty()) return 1;
-    messageBox("错误", "打印失败：" + m_lastPrintError, Icon::StopSign, MessageButtons::Ok, 1);
-    return -1;
+    const int result = m_lastPrintError.empty() ? 1 : -1;
+    if (onPrint) onPrint(job, m_printCancelled ? 0 : result);
+    // The operator who cancelled knows why nothing was printed.
+    if (result == -1 && !m_printCancelled)
+        messageBox("错误", "打印失败：" + m_lastPrintError, Icon::StopSign, MessageButtons::Ok, 1);
+    return result;
 }
 
 bool QtServices::progress(std::string_view title, long done, long total) {
     if (total <= 0 || done >= total) {
+        if (m_busy) {
+            // What came in while the work ran is dropped here, not acted on afterwards.
+            QCoreApplication::processEvents();
+            m_busy = false;
+        }
         m_progress.reset();
         return true;
     }
+    m_busy = true;
     // A QProgressDialog counts in int; larger totals are shown in thousandths.
     const bool scaled = total > INT_MAX;
     const int maximum = scaled ? 1000 : static_cast<int>(total);
@@ -678,7 +774,8 @@ bool QtServices::progress(std::string_view title, long done, long total) {
         m_progress->setAutoReset(false);
         m_progress->setAutoClose(false);
         m_progress->setCancelButtonText(QStringLiteral("取消"));
-        m_progress->setMinimumDuration(500);
+        // Work done within about a second shows nothing.
+        m_progress->setMinimumDuration(1000);
     }
     m_progress->setWindowTitle(qText(title));
     m_progress->setLabelText(qText(title));

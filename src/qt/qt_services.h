@@ -11,8 +11,14 @@
 // the focus.
 //
 // Failures: `openModal` answers -1 for a window already open; `print` answers -1 and shows the
-// reason in a message box ("错误", "打印失败：" and why, stop sign), also kept in
-// `lastPrintError()`; the dialogs answer 0 when cancelled. Nothing throws.
+// reason in a message box ("错误", "打印失败：" and why, in Chinese, stop sign), also kept in
+// `lastPrintError()`; a print the operator cancels in its progress dialog answers -1 with no
+// box; the dialogs answer 0 when cancelled. Nothing throws.
+//
+// Prints and exports report their progress; one that lasts longer than about a second shows a
+// progress dialog with 取消, and while it runs the open windows take no input (a click made
+// meanwhile is dropped, not acted on afterwards). Qt's own dialogs are shown in Chinese from
+// Qt's translations (qtbase_zh_CN) when they are installed.
 //
 // For tests, every Qt dialog and menu is handed to `onDialog` just before it runs modally (a test
 // answers it from a zero-time QTimer, as an operator would), and `modalInteraction` plays the
@@ -58,6 +64,9 @@ public:
 
     // The view of a window while it is open through these services; null otherwise.
     WindowView* viewOf(const platform::Window& window) const;
+    // Called after each print with the job and its outcome: 1 printed, -1 failed, 0 cancelled
+    // by the operator.
+    std::function<void(const platform::PrintJob&, int)> onPrint;
     // Why the last print failed; "" after a print that succeeded.
     const std::string& lastPrintError() const { return m_lastPrintError; }
 
@@ -74,6 +83,7 @@ public:
     int fontDialog(platform::FontChoice& font) override;
     int printerSetup(std::string& printer) override;
     int print(const platform::PrintJob& job) override;
+    std::string defaultPrinter() override;
     int writePdf(const platform::PrintJob& job, const std::string& path,
                  std::string& error) override;
     bool progress(std::string_view title, long done, long total) override;
@@ -103,6 +113,9 @@ private:
     bool m_overrideSet = false;
     std::unique_ptr<QProgressDialog> m_progress;
     std::string m_lastPrintError;
+    bool m_printCancelled = false;
+    // A print or an export runs: the open windows take no input.
+    bool m_busy = false;
 };
 
 }  // namespace print::qt

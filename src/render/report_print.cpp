@@ -203,12 +203,24 @@ Status printPages(long pageCount, const PageSource& source, const PrintSettings&
                      " copies; at most " + std::to_string(kMaxCopies) + " can be printed"};
     auto pages = selectPages(settings.pageRange, settings.parity, pageCount);
     if (!pages.ok()) return pages.error();
+    const std::vector<long> sequence =
+        target.pdfPath.empty() ? pages.value()
+                               : withCopies(pages.value(), settings.copies, settings.collate);
+    PageSource counted = source;
+    if (target.progress) {
+        auto done = std::make_shared<long>(0);
+        const long total = static_cast<long>(sequence.size());
+        counted = [source, progress = target.progress, done,
+                   total](long page) -> Result<std::shared_ptr<const layout::PageDisplayList>> {
+            if (!progress((*done)++, total)) return Error{kPrintCancelled};
+            return source(page);
+        };
+    }
     if (target.pdfPath.empty())
-        return printOnPrinter(pages.value(), source, settings, target.printer, painter);
+        return printOnPrinter(sequence, counted, settings, target.printer, painter);
     PdfOptions options;
     options.title = settings.documentName;
-    return writePdf(withCopies(pages.value(), settings.copies, settings.collate), source,
-                    target.pdfPath, options, painter);
+    return writePdf(sequence, counted, target.pdfPath, options, painter);
 }
 
 PageSource pagesOf(engine::DataStore& report) {

@@ -67,7 +67,13 @@ struct PrintTarget {
     bool onceEach = false;
     // Told each warning of each page printed, once; may be empty.
     std::function<void(long page, const std::string& warning)> warn;
+    // Told before each page is drawn how many of how many are done; false stops the print,
+    // which then fails with kPrintCancelled and leaves no file. May be empty.
+    std::function<bool(long done, long total)> progress;
 };
+
+// The message of a print its `progress` stopped.
+inline constexpr const char* kPrintCancelled = "the print was cancelled";
 
 // `source`, telling `warn` the warnings of each page the first time it is asked for: those of
 // its layout, and the pictures `painter` (when given) cannot read.

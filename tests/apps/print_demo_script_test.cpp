@@ -130,4 +130,49 @@ TEST_F(PrintDemoScript, KeysTurnPagesAndPressTheFocusedButton) {
     EXPECT_EQ(page(lines[6]), "3/" + last);
 }
 
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(PrintDemoScript, OneClickOneJobAndThePdfFilterWritesThePages) {
+    const std::string printed = path("printed.pdf"), exported = path("export.pdf");
+    const Outcome run = play("--bill 305", "modify dw_preview DataWindow.Printer='" + printed +
+                                               "'\n"
+                                               "doubleclick uob_print\n"
+                                               "key p ctrl\n"
+                                               "filename " +
+                                               exported +
+                                               "\nclick uob_saveas\n"
+                                               "show dw_preview\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // A double click is one job; Ctrl+P another.
+    EXPECT_EQ(count(run.err, "print: 采购订单 -> 1\n"), 2u) << run.err;
+    EXPECT_EQ(slurp(printed).substr(0, 5), "%PDF-");
+    EXPECT_NE(run.err.find("message: 提示 | 文档已成功保存为文件 " + exported + " 。"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(slurp(exported).substr(0, 5), "%PDF-");
+    const std::string info = path("info.txt");
+    ASSERT_EQ(std::system(("pdfinfo " + exported + " > " + info).c_str()), 0);
+    // Every page of the report, as the preview counts them.
+    const std::string shown = run.out.substr(run.out.find("page=1/") + 7);
+    const std::string pages = shown.substr(0, shown.find(' '));
+    const std::string pdfInfo = slurp(info);
+    ASSERT_NE(pdfInfo.find("Pages:"), std::string::npos) << pdfInfo;
+    EXPECT_EQ(std::stol(pdfInfo.substr(pdfInfo.find("Pages:") + 6)), std::stol(pages)) << run.out;
+}
+
+TEST_F(PrintDemoScript, AnXlsOfTheSalesReportSaysWhyItCannotBeSaved) {
+    const Outcome run = play("--report", "filename " + path("sales.xls") + "\nclick uob_saveas\n");
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("message: 提示 | 文档保存失败！\\nExcel 97-2003 文件 (*.xls) 最多容纳 "
+                           "65,536 行，这份报表连标题共 100,001 行；Excel 工作簿 (*.xlsx) "
+                           "能容纳整份报表。 | StopSign!"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(path("sales.xls")));
+}
+
 }  // namespace

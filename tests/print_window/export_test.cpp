@@ -118,7 +118,8 @@ TEST_P(Export, APdfIsThePrintedPagesWithoutTheDesignersMarks) {
                   EXPECT_EQ(w.wf_saveas(), -1);
                   EXPECT_EQ(w.lastExportError(), "the disk is full");
               });
-    EXPECT_EQ(a.boxes(), (std::vector<std::string>{"提示 | 文档保存失败！ | StopSign! | OK! -> 1"}));
+    EXPECT_EQ(a.boxes(), (std::vector<std::string>{
+                             "提示 | 文档保存失败！\\nthe disk is full | StopSign! | OK! -> 1"}));
 }
 
 TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {
@@ -136,16 +137,45 @@ TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {
                             "field (at most 254)");
                   a.services.queueFileName(tempPath("no/such/old.txt"));
                   EXPECT_EQ(w.wf_saveas(), -1);
-                  // A cancelled export leaves nothing.
+                  // A cancelled export leaves nothing, and says so without an alarm.
                   a.services.cancelProgressAfter(1);
                   a.services.queueFileName(tempPath("old.txt"));
-                  EXPECT_EQ(w.wf_saveas(), -1);
+                  EXPECT_EQ(w.wf_saveas(), 0);
                   EXPECT_EQ(w.lastExportError(), "the save was cancelled");
               });
     EXPECT_FALSE(std::filesystem::exists(tempPath("old.dbf")));
     EXPECT_EQ(slurp(tempPath("old.txt")), "old");
+    // The second line says why.
     EXPECT_EQ(a.boxes(),
-              std::vector<std::string>(3, "提示 | 文档保存失败！ | StopSign! | OK! -> 1"));
+              (std::vector<std::string>{
+                  "提示 | 文档保存失败！\\nrow 1, column goodsname: a text of 300 bytes does not "
+                  "fit a dBASE field (at most 254) | StopSign! | OK! -> 1",
+                  "提示 | 文档保存失败！\\ncannot write " + tempPath("no/such/old.txt") +
+                      ": the folder " + tempPath("no/such") +
+                      " does not exist | StopSign! | "
+                      "OK! -> 1",
+                  "提示 | 已取消保存，没有写入文件。 | None! | OK! -> 1"}));
+}
+
+TEST_P(Export, AnXlsOfMoreRowsThanTheFormatHoldsSaysSoAndNamesXlsx) {
+    Operator& a = billOperator();
+    a.runWith([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
+              [&](w_print& w) {
+                  engine::DataWindowChild* list = nullptr;
+                  ASSERT_EQ(w.dw_preview.GetChild("dw_report", list), 1);
+                  // With the heading line, one row more than a sheet holds.
+                  while (list->RowCount() < 65536)
+                      list->RowsCopy(1, std::min(list->RowCount(), 65536 - list->RowCount()),
+                                     engine::Buffer::Primary, *list, list->RowCount() + 1,
+                                     engine::Buffer::Primary);
+                  a.services.queueFileName(tempPath("big.xls"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+              });
+    EXPECT_FALSE(std::filesystem::exists(tempPath("big.xls")));
+    EXPECT_EQ(a.boxes(), (std::vector<std::string>{
+                             "提示 | 文档保存失败！\\nExcel 97-2003 文件 (*.xls) 最多容纳 65,536 "
+                             "行，这份报表连标题共 65,537 行；Excel 工作簿 (*.xlsx) 能容纳整份报表"
+                             "。 | StopSign! | OK! -> 1"}));
 }
 
 TEST_P(Export, AReportFileHoldsTheReportWithoutMarkersAndOpensAgain) {

@@ -213,6 +213,18 @@ TEST_P(SettingsPages, TheViewBarPagesThroughTheNestedListsPages) {
     EXPECT_EQ(pages[5], "1" + count);
 }
 
+TEST_P(SettingsPages, TheCurrentPrinterIsTheOneAPrintWouldUse) {
+    const std::string script =
+        "click uob_preview\n"
+        "describe tabpage_setup.dw_set Evaluate('printer',1)\n";
+    // No printer named and none on the system; then the system's default; then the report's.
+    EXPECT_EQ(run(script), "无\n.\n");
+    op().services.setDefaultPrinter("Office-Laser");
+    EXPECT_EQ(run(script), "Office-Laser\n.\n");
+    EXPECT_EQ(run("modify dw_preview DataWindow.Printer='Warehouse'\n" + script),
+              "\n.\nWarehouse\n.\n");
+}
+
 PRINT_DB_BACKENDS(SettingsPages);
 
 }  // namespace

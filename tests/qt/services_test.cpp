@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMenu>
@@ -324,8 +325,18 @@ TEST(QtPrinterSetup, APdfFileStaysTheChosenPrinterAndCancelKeepsThePrinter) {
     db::test::TempDir dir;
     QtServices services;
     std::string printer = dir.path("setup.pdf");
-    answerDialogs(services, [](QWidget& dialog) { static_cast<QDialog&>(dialog).accept(); });
+    // The dialog only picks a printer: its confirm button says so, in Chinese as the rest.
+    QString confirm, cancel;
+    answerDialogs(services, [&](QWidget& dialog) {
+        if (auto* box = dialog.findChild<QDialogButtonBox*>()) {
+            confirm = box->button(QDialogButtonBox::Ok)->text();
+            cancel = box->button(QDialogButtonBox::Cancel)->text();
+        }
+        static_cast<QDialog&>(dialog).accept();
+    });
     ASSERT_EQ(services.printerSetup(printer), 1);
+    EXPECT_EQ(confirm, QStringLiteral("确定"));
+    EXPECT_EQ(cancel, QStringLiteral("取消"));
     // With a print system that has printers, Qt's dialog opens on one of them rather than on
     // the file; accepting it then chooses that printer.
     if (!std::getenv("CUPS_SERVER")) {
@@ -443,28 +454,26 @@ TEST_F(QtPrinting, FailuresAreShownOnceAndLeaveAnEarlierFileAsItWas) {
     const std::string pdf = dir.path("goods.pdf");
     std::ofstream(pdf) << "earlier";
     EXPECT_EQ(printTo(pdf, "DataWindow.Print.Page.Range='7-9'"), -1);
-    EXPECT_EQ(services.lastPrintError(),
-              "nothing to print: no page in the page range \"7-9\" (the report has 5 pages)");
-    EXPECT_EQ(boxes, (QStringList{"打印失败：nothing to print: no page in the page range "
-                                  "\"7-9\" (the report has 5 pages)"}));
+    EXPECT_EQ(services.lastPrintError(), "页码范围“7-9”中没有可打印的页（报表共5页）");
+    EXPECT_EQ(boxes, (QStringList{"打印失败：页码范围“7-9”中没有可打印的页（报表共5页）"}));
     EXPECT_EQ(readFile(pdf), "earlier");
 
     boxes.clear();
     EXPECT_EQ(printTo(dir.path("no/such/folder/x.pdf"), "DataWindow.Print.Page.Range=''"), -1);
     EXPECT_EQ(services.lastPrintError().rfind(
-                  "cannot write " + dir.path("no/such/folder/x.pdf") + ": ", 0),
+                  "不能写入文件" + dir.path("no/such/folder/x.pdf") + "：", 0),
               0u)
         << services.lastPrintError();
     EXPECT_EQ(boxes.size(), 1);
 
     boxes.clear();
     EXPECT_EQ(printTo("no such printer"), -1);
-    EXPECT_EQ(services.lastPrintError(), "the printer \"no such printer\" does not exist");
-    EXPECT_EQ(boxes, (QStringList{"打印失败：the printer \"no such printer\" does not exist"}));
+    EXPECT_EQ(services.lastPrintError(), "打印机“no such printer”不存在");
+    EXPECT_EQ(boxes, (QStringList{"打印失败：打印机“no such printer”不存在"}));
 
     platform::PrintJob empty;
     EXPECT_EQ(services.print(empty), -1);
-    EXPECT_EQ(services.lastPrintError(), "nothing to print: the job has no report");
+    EXPECT_EQ(services.lastPrintError(), "没有要打印的报表");
 }
 
 TEST(QtProgress, TheOperatorCancelsAndTheEndClosesTheDialog) {

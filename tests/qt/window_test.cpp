@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -309,6 +310,35 @@ TEST_P(QtPrintWindow, TheOperatorResizesPrintsAndClosesTheWindow) {
     EXPECT_TRUE(q->boxes.empty());
     // Closing ran the window's close: the unsaved layout's library entry is gone.
     EXPECT_EQ(db::libraryDirectory(q->host.gnu_print.is_printlib), "");
+}
+
+TEST_P(QtPrintWindow, WhatTheOperatorDoesWhilePrintingIsDroppedNotDoneAfterwards) {
+    auto q = qtOperator("q.plib");
+    const std::string pdf = tempPath("printed.pdf");
+    int prints = 0;
+    q->services.onPrint = [&](const platform::PrintJob&, int result) { prints += result == 1; };
+    bool openAfter = false;
+    q->print([&](w_print& window, WindowView& view) {
+        ASSERT_EQ(window.dw_preview.Modify("DataWindow.Printer='" + pdf + "'"), "");
+        // A click on 关闭 and a second click on 打印 wait in the queue while the print runs.
+        auto post = [](QWidget* widget) {
+            const QPointF at = QRectF(widget->rect()).center();
+            for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(
+                    widget, new QMouseEvent(
+                                type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+        };
+        post(view.widgetOf("uob_exit"));
+        post(view.widgetOf("uob_print"));
+        click(view, "uob_print");
+        QCoreApplication::processEvents();
+        openAfter = window.isOpen();
+    });
+    EXPECT_TRUE(openAfter);
+    EXPECT_EQ(prints, 1);
+    EXPECT_TRUE(std::filesystem::exists(pdf));
 }
 
 TEST_P(QtPrintWindow, EscClosesTheWindowAndTheCallReturns) {
