@@ -36,6 +36,12 @@ void Window::closeWindow() {
     m_open = false;
 }
 
+bool Window::requestClose() {
+    if (m_open && !m_closed && !closeQuery()) return false;
+    closeWindow();
+    return true;
+}
+
 int Window::triggerEvent(std::string_view event) {
     if (iequals(event, "ue_postopen")) {
         ue_postopen();
@@ -103,7 +109,7 @@ void Window::setMinimumSize(long width, long height) {
 }
 
 void w_center::key(KeyCode key, int keyFlags) {
-    if (m_escExit && key == KeyCode::Escape) closeWindow();
+    if (m_escExit && key == KeyCode::Escape) requestClose();
 }
 
 m_template::m_template(Window* target) : Menu("m_template", target) {

@@ -35,6 +35,9 @@ public:
     void runOpen(Services& services);
     // Closes the window (the platform's Close): `close` runs once; later calls do nothing.
     void closeWindow();
+    // The operator asks to close the window (its close box, Esc, a close button): it closes
+    // unless `closeQuery` keeps it open. True when the window is closed.
+    bool requestClose();
 
     // Triggers an event by its name; 1, or -1 when the window has no such event.
     virtual int triggerEvent(std::string_view event);
@@ -43,6 +46,9 @@ public:
     virtual void open() {}
     virtual void ue_postopen() {}
     virtual void close() {}
+    // Whether the window may close at the operator's request; false keeps it open (the
+    // operator chose to stay, say, when asked about unsaved changes).
+    virtual bool closeQuery() { return true; }
     virtual void resize(int sizeType, long newWidth, long newHeight) {}
     virtual void key(KeyCode key, int keyFlags) {}
     // The window's own keys, which act wherever the focus is: true when the key was one of them

@@ -108,11 +108,13 @@ void w_print::connectEvents() {
         };
     }
     uob_save.onClick = [this] { ue_savetemplate(); };
-    uob_new.onClick = [this] { ue_newtemplate(); };
+    uob_new.onClick = [this] {
+        if (confirmDiscard()) ue_newtemplate();
+    };
     uob_preview.onClick = [this] { clickPreview(); };
     uob_print.onClick = [this] { clickPrint(); };
     uob_saveas.onClick = [this] { wf_saveas(); };
-    uob_exit.onClick = [this] { closeWindow(); };
+    uob_exit.onClick = [this] { requestClose(); };
 
     dw_template.onDoubleClicked = [this](long, long, long, std::string_view) -> long {
         if (dw_template.RowCount() > 0) {
@@ -143,6 +145,31 @@ void w_print::connectEvents() {
 
 std::string w_print::objectUnderPointer() const {
     return dw_preview.GetObjectAtPointer();
+}
+
+std::string w_print::layoutSnapshot() {
+    if (!m_reportLoaded) return {};
+    std::string layout = dw_preview.Describe("DataWindow.Syntax");
+    engine::DataWindowChild* list = nullptr;
+    if (dw_preview.GetChild("dw_report", list) == 1 && list)
+        layout += "\n" + list->Describe("DataWindow.Syntax");
+    return layout;
+}
+
+bool w_print::confirmDiscard() {
+    if (!m_reportLoaded || billEditingLocked() || m_savedLayout.empty()) return true;
+    // What the settings pages hold counts as the operator's too, and the designer's markers
+    // are no part of the layout.
+    if (is_mode == "P") wf_setattrib();
+    wf_clearselect();
+    if (layoutSnapshot() == m_savedLayout) return true;
+    const int answer = ui().messageBox("提示", "当前模板已修改，是否保存？", Icon::Question,
+                                       platform::MessageButtons::YesNoCancel, 1);
+    if (answer == 2) return true;
+    if (answer != 1) return false;
+    ue_savetemplate();
+    // A save dialog the operator cancelled keeps the window as it was.
+    return layoutSnapshot() == m_savedLayout;
 }
 
 bool w_print::billEditingLocked() const {
@@ -181,6 +208,7 @@ void w_print::layoutWorkArea(long x, long y, long width, long height) {
 }
 
 void w_print::ue_postopen() {
+    RememberLayout remember{*this};
     service::n_print& request = m_host.gnu_print;
     idw_chargehead = request.idw_header;
     if (!request.idw_detail || (request.is_mode != "B" && request.is_mode != "D")) {

@@ -110,6 +110,11 @@ public:
     void ue_newtemplate();
     void ue_deltemplate();
     void ue_savetemplate();
+    // Before moved objects or changed settings are thrown away (closing, Esc, 新模板): where the
+    // window can save templates, asks "当前模板已修改，是否保存？" — Yes opens the save dialog,
+    // No discards, Cancel stays. True when the caller may go on.
+    bool confirmDiscard();
+    bool closeQuery() override { return confirmDiscard(); }
 
     // --- functions
     // --------------------------------------------------------------------------------
@@ -206,6 +211,15 @@ private:
     bool m_shownPublic = true;
     bool m_shownDefault = false;
     std::string m_lastExportError;
+    // The layout as loaded or saved last (frame and list definitions), to tell a changed one.
+    std::string m_savedLayout;
+    std::string layoutSnapshot();
+    void rememberLayout() { m_savedLayout = layoutSnapshot(); }
+    // Remembers the layout on every way out of a scope that loads or saves one.
+    struct RememberLayout {
+        w_print& window;
+        ~RememberLayout() { window.rememberLayout(); }
+    };
     std::unique_ptr<w_printtmp> m_printtmp;
 };
 

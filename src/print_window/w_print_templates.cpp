@@ -27,6 +27,7 @@ std::string itemText(engine::DataStore& dw, long row, const char* column) {
 }  // namespace
 
 void w_print::ue_loadtemplate() {
+    RememberLayout remember{*this};
     service::n_print& request = m_host.gnu_print;
     db::Transaction& sqlca = m_host.sqlca;
     ib_newbill = false;
@@ -105,6 +106,7 @@ void w_print::ue_loadtemplate() {
 }
 
 void w_print::ue_newtemplate() {
+    RememberLayout remember{*this};
     service::n_print& request = m_host.gnu_print;
     PointerGuard pointer(ui(), Pointer::HourGlass);
     ib_newbill = request.is_mode == "B";
@@ -235,6 +237,7 @@ void w_print::ue_savetemplate() {
 void w_print::afterSave(const std::string& name, const std::string& syntaxm,
                         const std::string& syntaxc, const std::string& dwname,
                         const std::string& stamp, bool isPublic, bool isDefault) {
+    RememberLayout remember{*this};
     const std::string previous = dw_preview.Describe("dw_report.dataobject");
     const bool wasNew = ib_new;
     is_tmpname = name;

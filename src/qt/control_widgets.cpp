@@ -124,7 +124,12 @@ protected:
         platform::Window& window = m_view.m_window;
         if (window.isOpen()) {
             m_view.commitPendingEdit();
-            m_view.act([&] { window.closeWindow(); });
+            m_view.act([&] { window.requestClose(); });
+            // The operator chose to stay (asked about changes not saved).
+            if (window.isOpen()) {
+                event->ignore();
+                return;
+            }
         }
         event->accept();
     }

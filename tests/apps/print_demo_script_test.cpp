@@ -175,4 +175,20 @@ TEST_F(PrintDemoScript, AnXlsOfTheSalesReportSaysWhyItCannotBeSaved) {
     EXPECT_FALSE(fs::exists(path("sales.xls")));
 }
 
+TEST_F(PrintDemoScript, MovedObjectsAreNotThrownAwayWithoutAQuestion) {
+    const Outcome run = play("--bill 305",
+                             "mouse down @st_repname\nmouse move @st_repname 40 0\n"
+                             "mouse up @st_repname 40 0\n"
+                             "answer 3\nkey escape\nshow uob_exit\n"
+                             "answer 3\nclick uob_exit\nshow uob_exit\n"
+                             "answer 2\nclick uob_exit\nshow uob_exit\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Cancel stayed twice; No closed the window before the last line.
+    EXPECT_EQ(count(run.out, "text=关 闭"), 2u) << run.out;
+    const std::string question = "message: 提示 | 当前模板已修改，是否保存？ | Question! | "
+                                 "YesNoCancel! -> ";
+    EXPECT_EQ(count(run.err, question + "3\n"), 2u) << run.err;
+    EXPECT_EQ(count(run.err, question + "2\n"), 1u) << run.err;
+}
+
 }  // namespace
