@@ -208,6 +208,10 @@ void ReportView::updateScrollBars() {
             height = static_cast<int>(std::clamp(std::ceil(content.height()), 0.0, kMaxExtent));
         }
     }
+    // Content that fits the whole frame needs no scroll bar, even while one is shown and
+    // takes its room.
+    const QSize whole = contentsRect().size();
+    if (width <= whole.width() && height <= whole.height()) width = height = 0;
     horizontalScrollBar()->setRange(0, std::max(0, width - room.width()));
     horizontalScrollBar()->setPageStep(room.width());
     horizontalScrollBar()->setSingleStep(20);
@@ -403,6 +407,7 @@ void ReportView::paintForm(QPainter& painter) {
         m_painter.paint(painter, *list.value(), s);
         painter.restore();
         paintCheckBoxes(painter, *list.value(), origin);
+        paintDropDownArrows(painter, *list.value(), origin);
         paintFocusIndicator(painter, *list.value(), origin);
     }
 }
@@ -488,6 +493,34 @@ void ReportView::paintCheckBoxes(QPainter& painter, const layout::PageDisplayLis
         painter.fillRect(box, palette().window());
         painter.setFont(font());
         style()->drawControl(QStyle::CE_CheckBox, &option, &painter, this);
+        painter.restore();
+    }
+}
+
+void ReportView::paintDropDownArrows(QPainter& painter, const layout::PageDisplayList& page,
+                                     QPointF origin) {
+    const double s = scale();
+    for (const layout::PlacedObject& placed : page.objects) {
+        if (placed.kind != "column" || !placed.tag.report.empty() || placed.tag.row < 1) continue;
+        const engine::ReportObject* object = m_control.findObject(placed.tag.object);
+        if (!object) continue;
+        const std::string edit = engine::editStyleOf(object->attrs);
+        if (edit != "ddlb" && edit != "dddw") continue;
+        // A list that uses its arrow as its border shows the arrow always, as a combo box does.
+        const std::string border = asciiLower(trim(object->attrs.get(edit + ".useasborder")));
+        if (border != "yes" && border != "1") continue;
+        const QRectF box(origin.x() + placed.box.x * s, origin.y() + placed.box.y * s,
+                         placed.box.width * s, placed.box.height * s);
+        if (!box.intersects(QRectF(viewport()->rect()))) continue;
+        const double side = std::min(box.height(), 16.0);
+        QStyleOption option;
+        option.initFrom(this);
+        option.state = QStyle::State_Enabled;
+        option.rect = QRectF(box.right() - side, box.top(), side, box.height()).toAlignedRect();
+        painter.save();
+        painter.setClipRect(box);
+        painter.fillRect(option.rect, palette().button());
+        style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &option, &painter, this);
         painter.restore();
     }
 }

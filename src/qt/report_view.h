@@ -172,6 +172,8 @@ private:
                              QPointF origin);
     // Form: check box columns as boxes, ticked or not, with their text.
     void paintCheckBoxes(QPainter& painter, const layout::PageDisplayList& page, QPointF origin);
+    void paintDropDownArrows(QPainter& painter, const layout::PageDisplayList& page,
+                             QPointF origin);
     // Form: the gutter left of the rows for the current row's mark (pixels; 0 for none).
     double gutter() const;
 
