@@ -66,8 +66,8 @@ uint64_t mixNumber(uint64_t h, double v) {
 }
 
 bool isGeometry(std::string_view name) {
-    static constexpr std::string_view kNames[] = {"x", "y", "width", "height",
-                                                  "x1", "y1", "x2", "y2"};
+    static constexpr std::string_view kNames[] = {"x",  "y",  "width", "height",
+                                                  "x1", "y1", "x2",    "y2"};
     for (std::string_view g : kNames)
         if (iequals(name, g)) return true;
     return false;
@@ -368,8 +368,8 @@ void LayoutEngine::buildModel() {
     // Where pages break: a band of one height for every row takes part by its height alone,
     // so that moving the objects of a header leaves the pages as they were.
     const LayoutModel& lm = *m_model;
-    uint64_t flow = mixNumber(mixNumber(base, lm.page.printable().height),
-                              lm.page.printable().width);
+    uint64_t flow =
+        mixNumber(mixNumber(base, lm.page.printable().height), lm.page.printable().width);
     for (const TextBlock& g : m_report.groups()) flow = mixAttributes(flow, g.attrs);
     auto flowOf = [&](const BandModel& band) {
         flow = mix(flow, band.name);
@@ -450,8 +450,7 @@ void LayoutEngine::ensureModel() {
     std::optional<LayoutModel> before = std::move(m_model);
     m_model.reset();
     buildModel();
-    m_changes.push_back(
-        {++m_generation, before ? movedObjects(*before, *m_model) : std::nullopt});
+    m_changes.push_back({++m_generation, before ? movedObjects(*before, *m_model) : std::nullopt});
     constexpr size_t kKeptChanges = 8;
     if (m_changes.size() > kKeptChanges) m_changes.pop_front();
     m_modelDefinition = m_report.definitionVersion();
@@ -463,8 +462,8 @@ void LayoutEngine::ensureModel() {
 // object where it is declared (one height, nothing that grows, slides or is placed in a grid)
 // is drawn by itself: changing it changes nothing else on the page.
 bool LayoutEngine::drawnAlone(const LayoutModel& model, const ObjectModel& object) const {
-    if (object.name.empty() || object.kind == ObjKind::Report || object.child ||
-        object.autosize || object.slide != SlideUp::No || model.grid)
+    if (object.name.empty() || object.kind == ObjKind::Report || object.child || object.autosize ||
+        object.slide != SlideUp::No || model.grid)
         return false;
     const BandModel* band = object.band == "header"       ? &model.header
                             : object.band == "footer"     ? &model.footer
@@ -480,16 +479,17 @@ bool LayoutEngine::drawnAlone(const LayoutModel& model, const ObjectModel& objec
 // The names of the objects that changed from `before` to `after`, when nothing else did and
 // each of them is drawn by itself; a column or computed field only when it moved or was
 // resized (what it shows may be what others show).
-std::optional<std::vector<std::string>> LayoutEngine::movedObjects(
-    const LayoutModel& before, const LayoutModel& after) const {
+std::optional<std::vector<std::string>> LayoutEngine::movedObjects(const LayoutModel& before,
+                                                                   const LayoutModel& after) const {
     if (before.frame != after.frame || before.objects.size() != after.objects.size())
         return std::nullopt;
     std::vector<std::string> moved;
     for (size_t i = 0; i < after.objects.size(); ++i) {
         const ObjectModel& a = before.objects[i];
         const ObjectModel& b = after.objects[i];
-        if (a.source != b.source || a.name != b.name || a.kindName != b.kindName ||
-            a.band != b.band)
+        // An object destroyed and made again the same (the designer's selection marks) is the
+        // same object; a nested report is the same only as the same report.
+        if (a.name != b.name || a.kindName != b.kindName || a.band != b.band || a.child != b.child)
             return std::nullopt;
         if (a.fingerprint == b.fingerprint) continue;
         if (!drawnAlone(before, a) || !drawnAlone(after, b)) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <cassert>
 #include <climits>
 #include <cstdio>
+#include <unordered_map>
 
 #include "common/text.h"
 #include "layout/layout_engine.h"
@@ -58,9 +59,12 @@ std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
     return defaultFontMetrics();
 }
 
+// The schema is left out of both keys: it changes only with the definition, which the model
+// follows (objects made and destroyed show as changed objects, and the model's signatures hold
+// what the row heights depend on).
 uint64_t LayoutEngine::restKey() {
     ensureModel();
-    uint64_t h = mix(m_report.schemaVersion(), m_report.dataVersion());
+    uint64_t h = m_report.dataVersion();
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
     for (const ObjectModel& o : m_model->objects)
@@ -74,10 +78,9 @@ uint64_t LayoutEngine::stateKey() {
 
 uint64_t LayoutEngine::pagesKey() {
     ensureModel();
-    uint64_t h = mix(m_report.schemaVersion(), m_report.dataVersion());
+    uint64_t h = mix(m_report.dataVersion(), m_model->flowSignature);
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
-    h = mix(h, m_model->flowSignature);
     for (const ObjectModel& o : m_model->objects)
         if (o.child) h = mix(h, layoutOf(*o.child).layoutEngine().pagesKey());
     return h;
@@ -343,8 +346,7 @@ bool LayoutEngine::countPages(long pages) {
     return m_complete;
 }
 
-Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number,
-                                                                  bool waitForCount) {
+Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number, bool waitForCount) {
     if (!m_report.isCreated()) return Error{"the report has no definition"};
     if (!hasPage(number)) {
         long count = pageCount();
@@ -411,11 +413,36 @@ std::shared_ptr<PageDisplayList> LayoutEngine::mendPage(const BuiltPage& built) 
     const PageDisplayList& old = *built.list;
     if (!old.warnings.empty()) return nullptr;
     if (names.empty()) return built.list;
-    auto page = std::make_shared<PageDisplayList>(old);
     const LayoutModel& m = *m_model;
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
-    const PageRect& area = page->printable;
+    std::unordered_map<std::string_view, size_t> index;
+    for (size_t i = 0; i < names.size(); ++i) index.emplace(names[i], i);
+    auto changed = [&](const ItemTag& tag) -> std::optional<size_t> {
+        if (!tag.report.empty()) return std::nullopt;
+        auto it = index.find(tag.object);
+        if (it == index.end()) return std::nullopt;
+        return it->second;
+    };
+    // Each changed object's items are one run of the page's items, and it was placed once at
+    // most.
+    std::vector<int> runs(names.size(), 0);  // 0 not seen, 1 in its run, 2 past it
+    std::vector<int> placedCount(names.size(), 0);
+    std::optional<size_t> previous;
+    for (const DisplayItem& item : old.items) {
+        std::optional<size_t> at = changed(item.tag);
+        if (previous && previous != at) runs[*previous] = 2;
+        if (at) {
+            if (runs[*at] == 2) return nullptr;
+            runs[*at] = 1;
+        }
+        previous = at;
+    }
+    for (const PlacedObject& placed : old.objects)
+        if (auto at = changed(placed.tag); at && ++placedCount[*at] > 1) return nullptr;
+
+    // Each changed object drawn alone, as its band would draw it on this page.
+    const PageRect& area = old.printable;
     std::vector<LayoutEngine*> touched;
     m_context = PageContext{built.number, built.firstRow, built.lastRow, this};
     touched.push_back(this);
@@ -425,61 +452,73 @@ std::shared_ptr<PageDisplayList> LayoutEngine::mendPage(const BuiltPage& built) 
             for (LayoutEngine* e : engines) e->clearContext();
         }
     } clear{touched};
-    for (const std::string& name : names) {
+    std::vector<PageDisplayList> alone(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
         const ObjectModel* object = nullptr;
         for (const ObjectModel& o : m.objects)
-            if (o.name == name) object = &o;
+            if (o.name == names[i]) object = &o;
         if (!object) return nullptr;
-        auto mine = [&](const ItemTag& tag) { return tag.report.empty() && tag.object == name; };
-        // Its items, one run of them, and its place among the placed objects.
-        auto first = std::find_if(page->items.begin(), page->items.end(),
-                                  [&](const DisplayItem& i) { return mine(i.tag); });
-        auto last = std::find_if(first, page->items.end(),
-                                 [&](const DisplayItem& i) { return !mine(i.tag); });
-        if (std::any_of(last, page->items.end(), [&](const DisplayItem& i) { return mine(i.tag); }))
-            return nullptr;
-        if (std::count_if(page->objects.begin(), page->objects.end(),
-                          [&](const PlacedObject& p) { return mine(p.tag); }) > 1)
-            return nullptr;
-        auto placedAt = std::find_if(page->objects.begin(), page->objects.end(),
-                                     [&](const PlacedObject& p) { return mine(p.tag); });
         const BandModel& band = object->band == "header"       ? m.header
                                 : object->band == "footer"     ? m.footer
                                 : object->band == "foreground" ? m.foreground
                                                                : m.backgroundBand;
         const bool atFooter = &band == &m.footer;
         const long row = atFooter ? built.footerRow : built.headerRow;
-        PageDisplayList alone;
-        alone.page = page->page;
-        alone.paperWidth = page->paperWidth;
-        alone.paperHeight = page->paperHeight;
-        alone.printable = page->printable;
+        PageDisplayList& drawn = alone[i];
+        drawn.paperWidth = old.paperWidth;
+        drawn.paperHeight = old.paperHeight;
+        drawn.printable = old.printable;
         Placement p;
         const double height = band.fixedHeight;
         if (height > 0 && placeObject(*object, row, p)) {
-            DrawTarget draw{&alone,       area.x,        area.y, area.width, "",
+            DrawTarget draw{&drawn,       area.x,       area.y, area.width, "",
                             std::nullopt, built.number, this,   &touched};
             const double top = area.y + (atFooter ? area.height - height : 0);
             // As drawBand does: what reaches beyond the band is cut off there.
             std::optional<PageRect> clip;
             constexpr double kEpsilon = 1e-6;
-            if (top + p.box.y < top - kEpsilon || top + p.box.bottom() > top + height + kEpsilon)
-                clip = PageRect{0, top, page->paperWidth, height};
+            if (p.box.y < -kEpsilon || p.box.bottom() > height + kEpsilon)
+                clip = PageRect{0, top, old.paperWidth, height};
             drawObject(p, row, band.name, draw, draw.x, top, clip);
         }
-        if (!alone.warnings.empty() || alone.objects.size() > 1) return nullptr;
+        if (!drawn.warnings.empty() || drawn.objects.size() > 1) return nullptr;
         // Where it drew nothing before, its place in the drawing order is not known.
-        if ((first == page->items.end() && !alone.items.empty()) ||
-            (placedAt == page->objects.end() && !alone.objects.empty()))
+        if ((runs[i] == 0 && !drawn.items.empty()) ||
+            (placedCount[i] == 0 && !drawn.objects.empty()))
             return nullptr;
-        auto at = page->items.erase(first, last);
-        page->items.insert(at, std::make_move_iterator(alone.items.begin()),
-                           std::make_move_iterator(alone.items.end()));
-        if (placedAt != page->objects.end()) {
-            if (alone.objects.empty())
-                page->objects.erase(placedAt);
-            else
-                *placedAt = std::move(alone.objects.front());
+    }
+
+    // The page again, each changed object's run of items in its place. A page only the cache
+    // holds is taken apart rather than copied.
+    std::shared_ptr<PageDisplayList> source = built.list;
+    const bool own = source.use_count() == 2;
+    auto page = std::make_shared<PageDisplayList>();
+    page->page = old.page;
+    page->paperWidth = old.paperWidth;
+    page->paperHeight = old.paperHeight;
+    page->printable = old.printable;
+    page->bands = old.bands;
+    page->items.reserve(old.items.size() + 8);
+    std::vector<bool> placed(names.size(), false);
+    for (DisplayItem& item : source->items) {
+        if (std::optional<size_t> at = changed(item.tag)) {
+            if (!placed[*at])
+                for (DisplayItem& mine : alone[*at].items) page->items.push_back(std::move(mine));
+            placed[*at] = true;
+        } else if (own) {
+            page->items.push_back(std::move(item));
+        } else {
+            page->items.push_back(item);
+        }
+    }
+    page->objects.reserve(old.objects.size());
+    for (PlacedObject& object : source->objects) {
+        if (std::optional<size_t> at = changed(object.tag)) {
+            if (!alone[*at].objects.empty()) page->objects.push_back(alone[*at].objects.front());
+        } else if (own) {
+            page->objects.push_back(std::move(object));
+        } else {
+            page->objects.push_back(object);
         }
     }
     return page;

@@ -381,9 +381,10 @@ void ReportView::paintPreview(QPainter& painter) {
     }
     if (list && list->countPending && !m_countTimer.isActive()) m_countTimer.start();
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QImage::Format format = painter.device() && painter.device()->devType() == QInternal::Image
-                                      ? static_cast<QImage*>(painter.device())->format()
-                                      : QImage::Format_ARGB32_Premultiplied;
+    const QImage::Format format =
+        painter.device() && painter.device()->devType() == QInternal::Image
+            ? static_cast<QImage*>(painter.device())->format()
+            : QImage::Format_ARGB32_Premultiplied;
     Picture wanted;
     wanted.page = page;
     wanted.origin = pageOrigin();

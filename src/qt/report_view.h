@@ -25,11 +25,12 @@
 // the pages crossing the viewport (form), so a 100,000-row report scrolls as fast as a short
 // one. The preview keeps the picture it painted last: after a change it paints again only the
 // places where the page's display list changed (one object moved by the designer), and a
-// repaint without a change copies the picture. The preview shows a page before the count of pages is known (a footer's "page 1 of N"
-// shows nothing meanwhile), counts the rest a slice at a time between events and then draws
-// the page again with the count. The view notices changes by comparing the report's definition and data versions, its
-// shown page, zoom, rulers and current cell after every event it forwards, on `refresh()`, and
-// on a light timer; changes are coalesced into one `update()`.
+// repaint without a change copies the picture. The preview shows a page before the count of pages
+// is known (a footer's "page 1 of N" shows nothing meanwhile), counts the rest a slice at a time
+// between events and then draws the page again with the count. The view notices changes by
+// comparing the report's definition and data versions, its shown page, zoom, rulers and current
+// cell after every event it forwards, on `refresh()`, and on a light timer; changes are coalesced
+// into one `update()`.
 //
 // Geometry: page points (1/72 inch, from the paper's top-left corner, as the engine's display
 // lists and pointer) map to widget pixels at 96 pixels per inch times the zoom; the platform's

@@ -62,9 +62,10 @@ TEST(QtReportView, PaintingWhatChangedShowsWhatPaintingAllShows) {
     paint(view);
     // One text nudged, one over its neighbours, the line and the hatched box moved, a text
     // hidden and shown again, the footer's compute moved, a text taken half off the paper.
-    const char* const changes[] = {"t_13.x=70",   "t_14.x=90 t_14.y=30", "l_1.x2=300",
-                                   "r_1.x=60",    "t_20.visible=0",      "t_20.visible=1",
-                                   "pageno.x=40", "t_0.x=-30",           "t_7.background.color=255"};
+    const char* const changes[] = {
+        "t_13.x=70",   "t_14.x=90 t_14.y=30", "l_1.x2=300",
+        "r_1.x=60",    "t_20.visible=0",      "t_20.visible=1",
+        "pageno.x=40", "t_0.x=-30",           "t_7.background.color=255"};
     for (const char* change : changes) {
         ASSERT_EQ(control.Modify(change), "") << change;
         view.refresh();
@@ -78,8 +79,7 @@ TEST(QtReportView, PaintingWhatChangedShowsWhatPaintingAllShows) {
 TEST(QtReportView, ZoomedAndScrolledThePictureStillFollowsTheChanges) {
     platform::DataWindowControl control(nullptr, "dw_preview");
     std::string error;
-    ASSERT_EQ(control.Create(crowdedPage("print.preview.zoom=250 print.preview.rulers=yes"),
-                             error),
+    ASSERT_EQ(control.Create(crowdedPage("print.preview.zoom=250 print.preview.rulers=yes"), error),
               1)
         << error;
     ReportView view(control);
