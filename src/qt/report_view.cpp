@@ -605,6 +605,8 @@ void ReportView::showEvent(QShowEvent* event) {
 
 void ReportView::hideEvent(QHideEvent* event) {
     m_pollTimer.stop();
+    // Counting goes on when the view shows its page again.
+    m_countTimer.stop();
     // A button that goes up while the view is hidden never reaches it: the drag ends here.
     if (m_leftDown && m_dragThroughEngine && m_control.isCreated())
         layout::layoutOf(m_control).cancelDrag();
