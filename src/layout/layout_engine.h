@@ -100,6 +100,9 @@ struct BandModel {
     std::vector<const ObjectModel*> flows;    // nested reports growing with their rows, by y
     bool uniform = true;                      // the same height for every row
     double fixedHeight = 0;                   // points, when uniform
+    // Every object where it is declared, whatever the others do: one height, nothing that
+    // grows, slides or holds a nested report.
+    bool fixedPlaces = false;
 };
 
 struct GroupModel {
@@ -121,6 +124,7 @@ struct LayoutModel {
     BandModel header, detail, summary, footer, foreground, backgroundBand;
     std::vector<GroupModel> groups;  // by level
     std::deque<ObjectModel> objects;
+    std::vector<DataStore*> children;  // the nested reports of report objects
     // Of everything but the objects: the report's, bands', groups' and columns' attributes.
     uint64_t frame = 0;
     // Of everything where the pages break depends on: page size, groups, and each band's

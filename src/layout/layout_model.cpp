@@ -307,6 +307,7 @@ void LayoutEngine::buildModel() {
         m.objects.push_back(std::move(o));
     }
     for (const ObjectModel& o : m.objects) {
+        if (o.child) m.children.push_back(o.child);
         BandModel* band = bandByName(o.band);
         band->objects.push_back(&o);
         bool breaks = o.kind == ObjKind::Report && o.autosize && o.child && o.band != "header" &&
@@ -326,6 +327,11 @@ void LayoutEngine::buildModel() {
         }
         band.uniform =
             !band.height.expr && !anyAutosize && !((band.autosize || anySlide) && anyVariable);
+        band.fixedPlaces = band.uniform && band.flows.empty() && !band.autosize && !anySlide &&
+                           std::none_of(band.objects.begin(), band.objects.end(),
+                                        [](const ObjectModel* o) {
+                                            return o->autosize || o->kind == ObjKind::Report;
+                                        });
         band.fixedHeight = std::max(0.0, numberOr(band.height.constant, 0)) * m_model->py;
         std::stable_sort(band.flows.begin(), band.flows.end(),
                          [&](const ObjectModel* a, const ObjectModel* b) {
@@ -470,10 +476,7 @@ bool LayoutEngine::drawnAlone(const LayoutModel& model, const ObjectModel& objec
                             : object.band == "foreground" ? &model.foreground
                             : object.band == "background" ? &model.backgroundBand
                                                           : nullptr;
-    if (!band || !band->uniform || !band->flows.empty() || band->autosize) return false;
-    return std::none_of(band->objects.begin(), band->objects.end(), [](const ObjectModel* o) {
-        return o->slide != SlideUp::No || o->kind == ObjKind::Report;
-    });
+    return band && band->fixedPlaces;
 }
 
 // The names of the objects that changed from `before` to `after`, when nothing else did and

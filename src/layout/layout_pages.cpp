@@ -67,8 +67,8 @@ uint64_t LayoutEngine::restKey() {
     uint64_t h = m_report.dataVersion();
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
-    for (const ObjectModel& o : m_model->objects)
-        if (o.child) h = mix(h, layoutOf(*o.child).layoutEngine().stateKey());
+    for (DataStore* child : m_model->children)
+        h = mix(h, layoutOf(*child).layoutEngine().stateKey());
     return h;
 }
 
@@ -81,8 +81,8 @@ uint64_t LayoutEngine::pagesKey() {
     uint64_t h = mix(m_report.dataVersion(), m_model->flowSignature);
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
-    for (const ObjectModel& o : m_model->objects)
-        if (o.child) h = mix(h, layoutOf(*o.child).layoutEngine().pagesKey());
+    for (DataStore* child : m_model->children)
+        h = mix(h, layoutOf(*child).layoutEngine().pagesKey());
     return h;
 }
 
@@ -452,11 +452,12 @@ std::shared_ptr<PageDisplayList> LayoutEngine::mendPage(const BuiltPage& built) 
             for (LayoutEngine* e : engines) e->clearContext();
         }
     } clear{touched};
+    std::vector<const ObjectModel*> objects(names.size(), nullptr);
+    for (const ObjectModel& o : m.objects)
+        if (auto it = index.find(o.name); it != index.end()) objects[it->second] = &o;
     std::vector<PageDisplayList> alone(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
-        const ObjectModel* object = nullptr;
-        for (const ObjectModel& o : m.objects)
-            if (o.name == names[i]) object = &o;
+        const ObjectModel* object = objects[i];
         if (!object) return nullptr;
         const BandModel& band = object->band == "header"       ? m.header
                                 : object->band == "footer"     ? m.footer
