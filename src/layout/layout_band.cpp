@@ -69,6 +69,16 @@ std::string joinPath(const std::string& outer, const std::string& name) {
     return outer.empty() ? name : outer + "/" + name;
 }
 
+// A value as a warning line quotes it: on one line, and long ones shortened, so that a page of
+// 5,000-character values still gives readable warnings.
+std::string shownInWarning(const std::string& value) {
+    constexpr size_t kShown = 40;
+    std::string shown = utf8Length(value) > kShown ? utf8Substr(value, 0, kShown) + "…" : value;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return shown;
+}
+
 }  // namespace
 
 std::string LayoutEngine::text(const Prop& p, long row) {
@@ -640,7 +650,7 @@ void LayoutEngine::drawBarcodeOf(const ObjectModel& o, long row, const PageRect&
     auto& warnings = draw.page->warnings;
     if (std::none_of(warnings.begin(), warnings.end(),
                      [&](const std::string& w) { return w.rfind(who + " (", 0) == 0; }))
-        warnings.push_back(who + " (" + value + ") cannot be drawn as " +
+        warnings.push_back(who + " (" + shownInWarning(value) + ") cannot be drawn as " +
                            barcodeTypeTitle(type) + ": " + drawing.error().message);
     const Pen red{PenStyle::Solid, 0.75, 0xFF0000};
     DisplayItem frame{tag, BoxShape{ShapeKind::Rectangle, box, red, {}}, clip, std::nullopt};

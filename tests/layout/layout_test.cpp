@@ -1007,6 +1007,16 @@ TEST(LayoutBarcodes, AValueIsBarsAndOneThatCannotBeEncodedIsWarnedOf) {
     EXPECT_EQ(p->warnings, (std::vector<std::string>{
                                "n (6905123470004) cannot be drawn as EAN-13: Error 275: Invalid "
                                "check digit '4', expecting '3'"}));
+    // A value too long for its code is quoted shortened and on one line.
+    auto longValue = makeReport(list(1, 60) +
+                                "compute(band=detail expression=\"fill('x', 300) + '~r~n' + "
+                                "string(n)\" x=\"0\" y=\"0\" width=\"200\" height=\"60\" "
+                                "barcode.type=code128 name=code )\n");
+    longValue->SetItem(longValue->InsertRow(0), 1, Value(int64_t{7}));
+    auto lp = page(*longValue, 1);
+    ASSERT_EQ(lp->warnings.size(), 1u);
+    EXPECT_EQ(lp->warnings[0].substr(0, 50), "code (" + std::string(40, 'x') + "…)");
+    EXPECT_EQ(lp->warnings[0].find('\n'), std::string::npos);
     // Within its box, every bar.
     const PlacedObject* box = placed(*p, "n", 1);
     ASSERT_TRUE(box);
