@@ -47,6 +47,7 @@ public:
     virtual std::string describe(std::string_view path) const = 0;
 
     virtual long page(long row) const { return 1; }
+    // The number of pages; below zero when it is not known yet (PageCount() is then null).
     virtual long pageCount() const { return 1; }
     // First and last row of the page that holds `row`.
     virtual std::pair<long, long> pageRange(long row) const { return {1, rowCount()}; }

@@ -634,8 +634,12 @@ private:
                 return Value(static_cast<int64_t>(m_ctx.rowCount()));
             case Func::Page:
                 return Value(static_cast<int64_t>(m_ctx.page(m_row)));
-            case Func::PageCount:
-                return Value(static_cast<int64_t>(m_ctx.pageCount()));
+            case Func::PageCount: {
+                // A count the pages do not know yet is null, so that a page shown before it
+                // is known says nothing rather than a wrong number.
+                const long count = m_ctx.pageCount();
+                return count < 0 ? Value() : Value(static_cast<int64_t>(count));
+            }
             case Func::PageAcross:
             case Func::PageCountAcross:
                 return Value(static_cast<int64_t>(1));

@@ -29,7 +29,9 @@ public:
 
     // --- for the report's expressions ---------------------------------------------------------
     // The page row `row` is printed on, the number of pages, and the first and last row of the
-    // page row `row` is on; while pages are being worked out these answer page 1 of 1.
+    // page row `row` is on; while pages are being worked out these answer page 1 of 1. A page
+    // shown before the rest of the report is laid out may get a count below zero: not known
+    // yet.
     virtual long pageForExpression(long row) const = 0;
     virtual long pageCountForExpression() const = 0;
     virtual std::pair<long, long> pageRangeForExpression(long row) const = 0;

@@ -95,12 +95,16 @@ struct TextRun {
     double baseline = 0;    // y of the baseline (box.y + the font's ascent)
     double textWidth = 0;   // the width layout measured for `text`
     double escapement = 0;  // font.escapement in degrees, counter-clockwise (0 normally)
+
+    friend bool operator==(const TextRun&, const TextRun&) = default;
 };
 
 struct LineShape {
     PagePoint from;
     PagePoint to;
     Pen pen;
+
+    friend bool operator==(const LineShape&, const LineShape&) = default;
 };
 
 enum class ShapeKind { Rectangle, RoundRectangle, Ellipse };
@@ -117,6 +121,8 @@ struct BoxShape {
     // ellipseheight).
     double cornerRadiusX = 0;
     double cornerRadiusY = 0;
+
+    friend bool operator==(const BoxShape&, const BoxShape&) = default;
 };
 
 // A picture from a file (a `bitmap` object): PNG, JPEG or BMP, scaled into `box`.
@@ -124,6 +130,8 @@ struct ImageBox {
     PageRect box;
     std::string path;  // the object's filename as written (relative paths are the caller's)
     bool invert = false;
+
+    friend bool operator==(const ImageBox&, const ImageBox&) = default;
 };
 
 struct ItemTag {
@@ -131,6 +139,8 @@ struct ItemTag {
     std::string band;    // "header", "detail", "header.1", "trailer.1", "summary", "footer", ...
     long row = 0;        // row of `report` shown, 0 where none applies
     std::string report;  // "" for the outermost report, else the path of report objects
+
+    friend bool operator==(const ItemTag&, const ItemTag&) = default;
 };
 
 struct DisplayItem {
@@ -145,6 +155,8 @@ struct DisplayItem {
     // Shown on screen only, never on paper or in a file: the red cross of a barcode whose value
     // cannot be encoded.
     bool previewOnly = false;
+
+    friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
 
 // Where an object was placed on the page, whether it drew anything or not: hit testing and the
@@ -178,6 +190,10 @@ struct PageDisplayList {
     // What the page could not show as the data says, one line per object: a number wider than
     // its box (drawn whole past it), a picture that is missing. Batch programs print them.
     std::vector<std::string> warnings;
+    // The page was laid out before the count of pages was known, and PageCount() on it shows
+    // nothing (never a wrong number): the preview's first look at a long report. Paper and
+    // files never get such a page.
+    bool countPending = false;
 };
 
 // Stable text of a page: a "page" line, then one line per item, per placed band and per placed

@@ -194,6 +194,25 @@ double LayoutEngine::textInset(const ObjectModel& obj) const {
     return m_model && m_model->grid && obj.gridX ? kGridTextInset : 0;
 }
 
+bool LayoutEngine::placeObject(const ObjectModel& o, long row, Placement& p) {
+    const LayoutModel& m = *m_model;
+    p.obj = &o;
+    if (o.kind == ObjKind::Line) {
+        p.from = {number(o.x1, row) * m.px, number(o.y1, row) * m.py};
+        p.to = {number(o.x2, row) * m.px, number(o.y2, row) * m.py};
+        double top = std::min(p.from.y, p.to.y);
+        double left = std::min(p.from.x, p.to.x);
+        p.box = {left, top, std::abs(p.to.x - p.from.x), std::abs(p.to.y - p.from.y)};
+    } else {
+        double x = o.gridX ? *o.gridX : number(o.x, row);
+        p.box = {x * m.px, number(o.y, row) * m.py, std::max(0.0, number(o.width, row)) * m.px,
+                 std::max(0.0, number(o.height, row)) * m.py};
+    }
+    p.declaredTop = p.box.y;
+    p.declaredBottom = p.box.bottom();
+    return !o.gridHidden && flag(o.visible, row, true);
+}
+
 BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forDrawing) {
     const LayoutModel& m = *m_model;
     BandInstance inst;
@@ -214,22 +233,7 @@ BandInstance LayoutEngine::layoutBand(const BandModel& band, long row, bool forD
     for (const ObjectModel* o : band.objects) {
         if (std::find(band.flows.begin(), band.flows.end(), o) != band.flows.end()) continue;
         Work w;
-        w.p.obj = o;
-        w.visible = !o->gridHidden && flag(o->visible, row, true);
-        if (o->kind == ObjKind::Line) {
-            w.p.from = {number(o->x1, row) * m.px, number(o->y1, row) * m.py};
-            w.p.to = {number(o->x2, row) * m.px, number(o->y2, row) * m.py};
-            double top = std::min(w.p.from.y, w.p.to.y);
-            double left = std::min(w.p.from.x, w.p.to.x);
-            w.p.box = {left, top, std::abs(w.p.to.x - w.p.from.x), std::abs(w.p.to.y - w.p.from.y)};
-        } else {
-            double x = o->gridX ? *o->gridX : number(o->x, row);
-            w.p.box = {x * m.px, number(o->y, row) * m.py,
-                       std::max(0.0, number(o->width, row)) * m.px,
-                       std::max(0.0, number(o->height, row)) * m.py};
-        }
-        w.p.declaredTop = w.p.box.y;
-        w.p.declaredBottom = w.p.box.bottom();
+        w.visible = placeObject(*o, row, w.p);
         w.finalHeight = w.p.box.height;
         if (w.visible && o->autosize && isTextLike(o->kind)) {
             w.p.text =

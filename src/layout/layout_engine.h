@@ -81,6 +81,10 @@ struct ObjectModel {
     bool invert = false;
     bool variable = false;  // geometry or visibility varies by row
     SlideUp slide = SlideUp::No;
+    // Of all its attributes, and of all but its position and size: what tells a moved object
+    // from a changed one when the definition changes.
+    uint64_t fingerprint = 0;
+    uint64_t looks = 0;
     DataStore* child = nullptr;   // a report object's nested report
     std::optional<double> gridX;  // where a grid places it (report units)
     bool gridHidden = false;
@@ -96,6 +100,9 @@ struct BandModel {
     std::vector<const ObjectModel*> flows;    // nested reports growing with their rows, by y
     bool uniform = true;                      // the same height for every row
     double fixedHeight = 0;                   // points, when uniform
+    // Every object where it is declared, whatever the others do: one height, nothing that
+    // grows, slides or holds a nested report.
+    bool fixedPlaces = false;
 };
 
 struct GroupModel {
@@ -117,6 +124,12 @@ struct LayoutModel {
     BandModel header, detail, summary, footer, foreground, backgroundBand;
     std::vector<GroupModel> groups;  // by level
     std::deque<ObjectModel> objects;
+    std::vector<DataStore*> children;  // the nested reports of report objects
+    // Of everything but the objects: the report's, bands', groups' and columns' attributes.
+    uint64_t frame = 0;
+    // Of everything where the pages break depends on: page size, groups, and each band's
+    // height (for a band of one height for every row, that height alone).
+    uint64_t flowSignature = 0;
 };
 
 enum class Stage : uint8_t { Header, Detail, Trailer, Summary, End };
@@ -225,9 +238,18 @@ public:
     // A key that changes whenever anything this report's pages depend on changes, its nested
     // reports included.
     uint64_t stateKey();
+    // The same, leaving out this report's own definition (its changes are followed object by
+    // object through the model's generations).
+    uint64_t restKey();
+    // A key that changes whenever where pages break may change.
+    uint64_t pagesKey();
 
     long pageCount();
-    Result<std::shared_ptr<const PageDisplayList>> page(long number);
+    // With `waitForCount` false, PageCount() on the page answers -1 (not known yet) when the
+    // count is not known after a few pages more; the list then says countPending.
+    Result<std::shared_ptr<const PageDisplayList>> page(long number, bool waitForCount = true);
+    // Lays out up to `pages` more pages towards the count; true once the count is known.
+    bool countPages(long pages);
     long pageOfRow(long row);
     long pageOfNestedRow(std::string_view object, long row);
     std::pair<long, long> rowsOnPage(long number);
@@ -349,7 +371,22 @@ private:
     void tryStride();
     LayoutEngine* innermost(const FlowPos& pos, const FlowPos*& innerPos);
     FlowPos advance(const FlowPos& pos, long rows);
-    std::shared_ptr<PageDisplayList> buildPage(long number);
+    // A page built, with what it was built from: a change of the definition that only moved
+    // objects drawn by themselves is mended into it rather than building it again.
+    struct BuiltPage {
+        long number = 0;
+        std::shared_ptr<PageDisplayList> list;
+        uint64_t restKey = 0;
+        uint64_t generation = 0;
+        long firstRow = 0;  // this report's rows on the page
+        long lastRow = 0;
+        long headerRow = 0;  // the rows its header and footer show
+        long footerRow = 0;
+    };
+    std::shared_ptr<PageDisplayList> buildPage(long number, BuiltPage& built);
+    // Where an object of a band whose objects keep their declared places goes for a row;
+    // false when it is hidden.
+    bool placeObject(const ObjectModel& o, long row, Placement& p);
     void checkState();
 
 public:
@@ -364,6 +401,17 @@ private:
     DataStore& m_report;
     std::shared_ptr<const FontMetrics> m_metrics;
     std::optional<LayoutModel> m_model;
+    // Each new model is a generation; of the last few, which named objects alone changed (and
+    // changed only what can be drawn again by themselves), or nullopt when more changed.
+    uint64_t m_generation = 0;
+    struct ModelChange {
+        uint64_t generation = 0;
+        std::optional<std::vector<std::string>> names;
+    };
+    std::deque<ModelChange> m_changes;
+    std::optional<std::vector<std::string>> movedObjects(const LayoutModel& before,
+                                                         const LayoutModel& after) const;
+    bool drawnAlone(const LayoutModel& model, const ObjectModel& object) const;
     uint64_t m_modelDefinition = 0;
     uint64_t m_modelSchema = 0;
     uint64_t m_modelDefaults = 0;  // which default metrics the model was made with
@@ -384,7 +432,15 @@ private:
     FlowPos m_nextStart;
     bool m_complete = false;
     long m_known = 0;
-    std::list<std::pair<long, std::shared_ptr<PageDisplayList>>> m_recent;
+    std::list<BuiltPage> m_recent;
+    // Page `built` with the objects named in the changes since it was built drawn again; null
+    // when they cannot be mended in (the page is then built again).
+    std::shared_ptr<PageDisplayList> mendPage(const BuiltPage& built);
+    // While a page is built for the preview's first look: PageCount() does not wait for the
+    // rest of the report, and says so when it had to answer without the count.
+    bool m_lazyCount = false;
+    long m_countWalks = 0;  // pages it may still lay out for the count
+    bool m_countPending = false;
 
     std::optional<PageContext> m_context;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <unordered_map>
 
@@ -51,6 +52,25 @@ uint64_t mix(uint64_t h, std::string_view s) {
 uint64_t mixAttributes(uint64_t h, const AttributeList& attrs) {
     for (const Attribute& a : attrs.items) h = mix(mix(h, a.name), a.value);
     return h;
+}
+
+uint64_t mixValue(uint64_t h, uint64_t v) {
+    return h ^ (v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+}
+
+uint64_t mixNumber(uint64_t h, double v) {
+    uint64_t bits = 0;
+    static_assert(sizeof bits == sizeof v);
+    std::memcpy(&bits, &v, sizeof bits);
+    return mixValue(h, bits);
+}
+
+bool isGeometry(std::string_view name) {
+    static constexpr std::string_view kNames[] = {"x",  "y",  "width", "height",
+                                                  "x1", "y1", "x2",    "y2"};
+    for (std::string_view g : kNames)
+        if (iequals(name, g)) return true;
+    return false;
 }
 
 // The properties an object model reads, in the order of its fields.
@@ -278,9 +298,16 @@ void LayoutEngine::buildModel() {
         o.variable = o.x.expr || o.y.expr || o.width.expr || o.height.expr || o.visible.expr ||
                      o.x1.expr || o.y1.expr || o.x2.expr || o.y2.expr;
         if (o.kind == ObjKind::Report && source.child) o.child = source.child.get();
+        o.fingerprint = o.looks = mix(0, o.kindName);
+        for (const Attribute& a : source.attrs.items) {
+            const uint64_t h = mix(mix(0, a.name), a.value);
+            o.fingerprint = mixValue(o.fingerprint, h);
+            if (!isGeometry(a.name)) o.looks = mixValue(o.looks, h);
+        }
         m.objects.push_back(std::move(o));
     }
     for (const ObjectModel& o : m.objects) {
+        if (o.child) m.children.push_back(o.child);
         BandModel* band = bandByName(o.band);
         band->objects.push_back(&o);
         bool breaks = o.kind == ObjKind::Report && o.autosize && o.child && o.band != "header" &&
@@ -300,6 +327,11 @@ void LayoutEngine::buildModel() {
         }
         band.uniform =
             !band.height.expr && !anyAutosize && !((band.autosize || anySlide) && anyVariable);
+        band.fixedPlaces = band.uniform && band.flows.empty() && !band.autosize && !anySlide &&
+                           std::none_of(band.objects.begin(), band.objects.end(),
+                                        [](const ObjectModel* o) {
+                                            return o->autosize || o->kind == ObjKind::Report;
+                                        });
         band.fixedHeight = std::max(0.0, numberOr(band.height.constant, 0)) * m_model->py;
         std::stable_sort(band.flows.begin(), band.flows.end(),
                          [&](const ObjectModel* a, const ObjectModel* b) {
@@ -339,6 +371,32 @@ void LayoutEngine::buildModel() {
         sign(g.header);
         sign(g.trailer);
     }
+    // Where pages break: a band of one height for every row takes part by its height alone,
+    // so that moving the objects of a header leaves the pages as they were.
+    const LayoutModel& lm = *m_model;
+    uint64_t flow =
+        mixNumber(mixNumber(base, lm.page.printable().height), lm.page.printable().width);
+    for (const TextBlock& g : m_report.groups()) flow = mixAttributes(flow, g.attrs);
+    auto flowOf = [&](const BandModel& band) {
+        flow = mix(flow, band.name);
+        if (band.uniform && band.flows.empty())
+            flow = mixNumber(flow, band.fixedHeight);
+        else
+            flow = mixValue(flow, band.signature);
+    };
+    for (const BandModel* band : {&lm.header, &lm.detail, &lm.summary, &lm.footer}) flowOf(*band);
+    for (const GroupModel& g : lm.groups) {
+        flowOf(g.header);
+        flowOf(g.trailer);
+    }
+    m_model->flowSignature = flow;
+    uint64_t frame = mixAttributes(mixValue(0, reinterpret_cast<uintptr_t>(metrics().get())), dw);
+    for (const TableColumn& c : m_report.columns()) frame = mixAttributes(frame, c.attrs);
+    for (std::string_view name : {"header", "detail", "summary", "footer"})
+        if (const AttributeList* attrs = m_report.bandAttributes(name))
+            frame = mixAttributes(mix(frame, name), *attrs);
+    for (const TextBlock& g : m_report.groups()) frame = mixAttributes(frame, g.attrs);
+    m_model->frame = frame;
     std::optional<uint32_t> bg =
         resolveColor(static_cast<int64_t>(numberOr(dw.get("color", "16777215"), 16777215)));
     if (bg && *bg != 0xFFFFFF) m_model->background = bg;
@@ -395,10 +453,54 @@ void LayoutEngine::ensureModel() {
     if (m_model && m_modelDefinition == m_report.definitionVersion() &&
         m_modelSchema == m_report.schemaVersion() && m_modelDefaults == defaults)
         return;
+    std::optional<LayoutModel> before = std::move(m_model);
+    m_model.reset();
     buildModel();
+    m_changes.push_back({++m_generation, before ? movedObjects(*before, *m_model) : std::nullopt});
+    constexpr size_t kKeptChanges = 8;
+    if (m_changes.size() > kKeptChanges) m_changes.pop_front();
     m_modelDefinition = m_report.definitionVersion();
     m_modelSchema = m_report.schemaVersion();
     m_modelDefaults = defaults;
+}
+
+// An object of the page's header, footer, foreground or background whose band keeps every
+// object where it is declared (one height, nothing that grows, slides or is placed in a grid)
+// is drawn by itself: changing it changes nothing else on the page.
+bool LayoutEngine::drawnAlone(const LayoutModel& model, const ObjectModel& object) const {
+    if (object.name.empty() || object.kind == ObjKind::Report || object.child || object.autosize ||
+        object.slide != SlideUp::No || model.grid)
+        return false;
+    const BandModel* band = object.band == "header"       ? &model.header
+                            : object.band == "footer"     ? &model.footer
+                            : object.band == "foreground" ? &model.foreground
+                            : object.band == "background" ? &model.backgroundBand
+                                                          : nullptr;
+    return band && band->fixedPlaces;
+}
+
+// The names of the objects that changed from `before` to `after`, when nothing else did and
+// each of them is drawn by itself; a column or computed field only when it moved or was
+// resized (what it shows may be what others show).
+std::optional<std::vector<std::string>> LayoutEngine::movedObjects(const LayoutModel& before,
+                                                                   const LayoutModel& after) const {
+    if (before.frame != after.frame || before.objects.size() != after.objects.size())
+        return std::nullopt;
+    std::vector<std::string> moved;
+    for (size_t i = 0; i < after.objects.size(); ++i) {
+        const ObjectModel& a = before.objects[i];
+        const ObjectModel& b = after.objects[i];
+        // An object destroyed and made again the same (the designer's selection marks) is the
+        // same object; a nested report is the same only as the same report.
+        if (a.name != b.name || a.kindName != b.kindName || a.band != b.band || a.child != b.child)
+            return std::nullopt;
+        if (a.fingerprint == b.fingerprint) continue;
+        if (!drawnAlone(before, a) || !drawnAlone(after, b)) return std::nullopt;
+        if ((b.kind == ObjKind::Column || b.kind == ObjKind::Compute) && a.looks != b.looks)
+            return std::nullopt;
+        moved.push_back(b.name);
+    }
+    return moved;
 }
 
 const LayoutModel& LayoutEngine::model() {

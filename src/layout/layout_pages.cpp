@@ -5,6 +5,7 @@
 #include <cassert>
 #include <climits>
 #include <cstdio>
+#include <unordered_map>
 
 #include "common/text.h"
 #include "layout/layout_engine.h"
@@ -27,6 +28,9 @@ public:
 // More pages than this are a definition gone wrong (a row per page of ten million rows).
 constexpr long kMaxPages = 50'000'000;
 constexpr size_t kRecentPages = 4;
+// How many more pages the preview lays out for a page's PageCount() before showing the page
+// without it.
+constexpr long kPreviewCountWalks = 4;
 
 uint64_t mix(uint64_t h, uint64_t v) {
     return h ^ (v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
@@ -55,19 +59,36 @@ std::shared_ptr<const FontMetrics> LayoutEngine::metrics() const {
     return defaultFontMetrics();
 }
 
-uint64_t LayoutEngine::stateKey() {
+// The schema is left out of both keys: it changes only with the definition, which the model
+// follows (objects made and destroyed show as changed objects, and the model's signatures hold
+// what the row heights depend on).
+uint64_t LayoutEngine::restKey() {
     ensureModel();
-    uint64_t h = mix(m_report.definitionVersion(), m_report.schemaVersion());
-    h = mix(h, m_report.dataVersion());
+    uint64_t h = m_report.dataVersion();
     h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
     h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
-    for (const ObjectModel& o : m_model->objects)
-        if (o.child) h = mix(h, layoutOf(*o.child).layoutEngine().stateKey());
+    for (DataStore* child : m_model->children)
+        h = mix(h, layoutOf(*child).layoutEngine().stateKey());
     return h;
 }
 
+uint64_t LayoutEngine::stateKey() {
+    return mix(restKey(), m_report.definitionVersion());
+}
+
+uint64_t LayoutEngine::pagesKey() {
+    ensureModel();
+    uint64_t h = mix(m_report.dataVersion(), m_model->flowSignature);
+    h = mix(h, static_cast<uint64_t>(m_report.GetRow()));
+    h = mix(h, reinterpret_cast<uintptr_t>(metrics().get()));
+    for (DataStore* child : m_model->children)
+        h = mix(h, layoutOf(*child).layoutEngine().pagesKey());
+    return h;
+}
+
+// Pages are kept while where they break stays; what is drawn on them is checked page by page.
 void LayoutEngine::checkState() {
-    uint64_t key = stateKey();
+    uint64_t key = pagesKey();
     if (key == m_pagesKey && m_known > 0) return;
     m_pagesKey = key;
     m_runs.clear();
@@ -283,11 +304,17 @@ long LayoutEngine::logicalPage(long physical) {
 }
 
 long LayoutEngine::logicalCount(long physical) {
-    long total = pageCount();
+    // The preview's first look counts a few pages more (a report of rows of one height is
+    // counted in as many), not the whole of a long report of rows measured one by one.
+    while (m_lazyCount && m_countWalks > 0 && extendPages()) --m_countWalks;
     auto it = std::upper_bound(m_sectionStarts.begin(), m_sectionStarts.end(), physical);
     long section = it == m_sectionStarts.begin() ? 1 : *std::prev(it);
-    long next = it == m_sectionStarts.end() ? total + 1 : *it;
-    return next - section;
+    if (it != m_sectionStarts.end()) return *it - section;
+    if (m_lazyCount && !m_complete) {
+        m_countPending = true;
+        return -1;
+    }
+    return pageCount() + 1 - section;
 }
 
 long LayoutEngine::pageForExpression(long row) {
@@ -311,32 +338,194 @@ std::pair<long, long> LayoutEngine::pageRangeForExpression(long row) {
     return rowsOnPage(page);
 }
 
-Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number) {
+bool LayoutEngine::countPages(long pages) {
+    if (!m_report.isCreated()) return true;
+    checkState();
+    for (long walks = 0; walks < pages && extendPages(); ++walks) {
+    }
+    return m_complete;
+}
+
+Result<std::shared_ptr<const PageDisplayList>> LayoutEngine::page(long number, bool waitForCount) {
     if (!m_report.isCreated()) return Error{"the report has no definition"};
     if (!hasPage(number)) {
         long count = pageCount();
         return Error{"page " + std::to_string(number) + " does not exist: the report has " +
                      std::to_string(count) + (count == 1 ? " page" : " pages")};
     }
+    const uint64_t rest = restKey();
     for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
-        if (it->first != number) continue;
+        if (it->number != number) continue;
+        // A page shown without its count is built again once the count is known or wanted.
+        if (it->restKey != rest || (it->list->countPending && (waitForCount || m_complete))) {
+            m_recent.erase(it);
+            break;
+        }
         m_recent.splice(m_recent.begin(), m_recent, it);
-        return std::shared_ptr<const PageDisplayList>(m_recent.front().second);
+        BuiltPage& kept = m_recent.front();
+        if (kept.generation != m_generation) {
+            m_lazyCount = !waitForCount;
+            m_countWalks = kPreviewCountWalks;
+            m_countPending = kept.list->countPending;
+            std::shared_ptr<PageDisplayList> mended = mendPage(kept);
+            m_lazyCount = false;
+            if (!mended) {
+                m_recent.pop_front();
+                break;
+            }
+            mended->countPending = m_countPending;
+            kept.list = std::move(mended);
+            kept.generation = m_generation;
+        }
+        return std::shared_ptr<const PageDisplayList>(kept.list);
     }
-    std::shared_ptr<PageDisplayList> built;
+    BuiltPage built;
+    m_lazyCount = !waitForCount;
+    m_countWalks = kPreviewCountWalks;
+    m_countPending = false;
     try {
-        built = buildPage(number);
+        built.list = buildPage(number, built);
     } catch (const std::bad_alloc&) {
         m_context.reset();
+        m_lazyCount = false;
         return Error{"there is not enough memory to lay out page " + std::to_string(number)};
     }
+    m_lazyCount = false;
+    built.list->countPending = m_countPending;
+    built.number = number;
+    built.restKey = rest;
+    built.generation = m_generation;
     // Building may have laid out further pages (PageCount() in a footer) but not changed them.
-    m_recent.emplace_front(number, built);
+    m_recent.push_front(built);
     if (m_recent.size() > kRecentPages) m_recent.pop_back();
-    return std::shared_ptr<const PageDisplayList>(built);
+    return std::shared_ptr<const PageDisplayList>(built.list);
 }
 
-std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
+std::shared_ptr<PageDisplayList> LayoutEngine::mendPage(const BuiltPage& built) {
+    std::vector<std::string> names;
+    for (const ModelChange& change : m_changes) {
+        if (change.generation <= built.generation) continue;
+        if (!change.names) return nullptr;
+        names.insert(names.end(), change.names->begin(), change.names->end());
+    }
+    // The changes since the page was built must all still be known.
+    if (m_changes.empty() || m_changes.front().generation > built.generation + 1) return nullptr;
+    const PageDisplayList& old = *built.list;
+    if (!old.warnings.empty()) return nullptr;
+    if (names.empty()) return built.list;
+    const LayoutModel& m = *m_model;
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::unordered_map<std::string_view, size_t> index;
+    for (size_t i = 0; i < names.size(); ++i) index.emplace(names[i], i);
+    auto changed = [&](const ItemTag& tag) -> std::optional<size_t> {
+        if (!tag.report.empty()) return std::nullopt;
+        auto it = index.find(tag.object);
+        if (it == index.end()) return std::nullopt;
+        return it->second;
+    };
+    // Each changed object's items are one run of the page's items, and it was placed once at
+    // most.
+    std::vector<int> runs(names.size(), 0);  // 0 not seen, 1 in its run, 2 past it
+    std::vector<int> placedCount(names.size(), 0);
+    std::optional<size_t> previous;
+    for (const DisplayItem& item : old.items) {
+        std::optional<size_t> at = changed(item.tag);
+        if (previous && previous != at) runs[*previous] = 2;
+        if (at) {
+            if (runs[*at] == 2) return nullptr;
+            runs[*at] = 1;
+        }
+        previous = at;
+    }
+    for (const PlacedObject& placed : old.objects)
+        if (auto at = changed(placed.tag); at && ++placedCount[*at] > 1) return nullptr;
+
+    // Each changed object drawn alone, as its band would draw it on this page.
+    const PageRect& area = old.printable;
+    std::vector<LayoutEngine*> touched;
+    m_context = PageContext{built.number, built.firstRow, built.lastRow, this};
+    touched.push_back(this);
+    struct ClearContext {
+        std::vector<LayoutEngine*>& engines;
+        ~ClearContext() {
+            for (LayoutEngine* e : engines) e->clearContext();
+        }
+    } clear{touched};
+    std::vector<const ObjectModel*> objects(names.size(), nullptr);
+    for (const ObjectModel& o : m.objects)
+        if (auto it = index.find(o.name); it != index.end()) objects[it->second] = &o;
+    std::vector<PageDisplayList> alone(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const ObjectModel* object = objects[i];
+        if (!object) return nullptr;
+        const BandModel& band = object->band == "header"       ? m.header
+                                : object->band == "footer"     ? m.footer
+                                : object->band == "foreground" ? m.foreground
+                                                               : m.backgroundBand;
+        const bool atFooter = &band == &m.footer;
+        const long row = atFooter ? built.footerRow : built.headerRow;
+        PageDisplayList& drawn = alone[i];
+        drawn.paperWidth = old.paperWidth;
+        drawn.paperHeight = old.paperHeight;
+        drawn.printable = old.printable;
+        Placement p;
+        const double height = band.fixedHeight;
+        if (height > 0 && placeObject(*object, row, p)) {
+            DrawTarget draw{&drawn,       area.x,       area.y, area.width, "",
+                            std::nullopt, built.number, this,   &touched};
+            const double top = area.y + (atFooter ? area.height - height : 0);
+            // As drawBand does: what reaches beyond the band is cut off there.
+            std::optional<PageRect> clip;
+            constexpr double kEpsilon = 1e-6;
+            if (p.box.y < -kEpsilon || p.box.bottom() > height + kEpsilon)
+                clip = PageRect{0, top, old.paperWidth, height};
+            drawObject(p, row, band.name, draw, draw.x, top, clip);
+        }
+        if (!drawn.warnings.empty() || drawn.objects.size() > 1) return nullptr;
+        // Where it drew nothing before, its place in the drawing order is not known.
+        if ((runs[i] == 0 && !drawn.items.empty()) ||
+            (placedCount[i] == 0 && !drawn.objects.empty()))
+            return nullptr;
+    }
+
+    // The page again, each changed object's run of items in its place. A page only the cache
+    // holds is taken apart rather than copied.
+    std::shared_ptr<PageDisplayList> source = built.list;
+    const bool own = source.use_count() == 2;
+    auto page = std::make_shared<PageDisplayList>();
+    page->page = old.page;
+    page->paperWidth = old.paperWidth;
+    page->paperHeight = old.paperHeight;
+    page->printable = old.printable;
+    page->bands = old.bands;
+    page->items.reserve(old.items.size() + 8);
+    std::vector<bool> placed(names.size(), false);
+    for (DisplayItem& item : source->items) {
+        if (std::optional<size_t> at = changed(item.tag)) {
+            if (!placed[*at])
+                for (DisplayItem& mine : alone[*at].items) page->items.push_back(std::move(mine));
+            placed[*at] = true;
+        } else if (own) {
+            page->items.push_back(std::move(item));
+        } else {
+            page->items.push_back(item);
+        }
+    }
+    page->objects.reserve(old.objects.size());
+    for (PlacedObject& object : source->objects) {
+        if (std::optional<size_t> at = changed(object.tag)) {
+            if (!alone[*at].objects.empty()) page->objects.push_back(alone[*at].objects.front());
+        } else if (own) {
+            page->objects.push_back(std::move(object));
+        } else {
+            page->objects.push_back(object);
+        }
+    }
+    return page;
+}
+
+std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number, BuiltPage& built) {
     auto page = std::make_shared<PageDisplayList>();
     const LayoutModel& m = *m_model;
     page->page = number;
@@ -355,6 +544,10 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number) {
     touched.push_back(this);
     long firstRow = measured.firstRow > 0 ? measured.firstRow : rowOf(start);
     long lastRow = measured.lastRow > 0 ? measured.lastRow : firstRow;
+    built.firstRow = measured.firstRow;
+    built.lastRow = measured.lastRow;
+    built.headerRow = firstRow;
+    built.footerRow = lastRow;
     if (m.background)
         page->items.push_back({{"", "background", 0, ""},
                                BoxShape{ShapeKind::Rectangle,
@@ -487,6 +680,14 @@ Status ReportLayout::checkBands() {
 
 Result<std::shared_ptr<const PageDisplayList>> ReportLayout::displayList(long page) {
     return m_engine->page(page);
+}
+
+Result<std::shared_ptr<const PageDisplayList>> ReportLayout::previewList(long page) {
+    return m_engine->page(page, false);
+}
+
+bool ReportLayout::countPages(long pages) {
+    return m_engine->countPages(pages);
 }
 
 long ReportLayout::pageOfRow(long row) {

@@ -53,7 +53,8 @@ std::pair<double, double> ReportLayout::pointerInUnits() const {
 Press ReportLayout::pressAt(PagePoint point) {
     long page = currentPage();
     if (page < 1) return {};
-    auto list = m_engine->page(page);
+    // The page as the preview shows it: the pointer never waits for the count of pages.
+    auto list = m_engine->page(page, false);
     if (!list.ok()) return {};
     const auto& objects = list.value()->objects;
     const PlacedObject* target = nullptr;
@@ -103,7 +104,7 @@ std::string ReportLayout::objectAtPointer() {
 std::string ReportLayout::bandAtPointer() {
     long page = currentPage();
     if (page < 1) return {};
-    auto list = m_engine->page(page);
+    auto list = m_engine->page(page, false);
     if (!list.ok()) return {};
     const auto& bands = list.value()->bands;
     for (auto it = bands.rbegin(); it != bands.rend(); ++it) {

@@ -151,6 +151,15 @@ public:
     // The display list of page `page` (1-based); an Error naming the page count when there is
     // no such page.
     Result<std::shared_ptr<const PageDisplayList>> displayList(long page);
+    // The display list of page `page` as the preview first shows it: laid out without waiting
+    // for the rest of a long report. When the count of pages is not known after a few pages
+    // more, PageCount() on the page answers null (a footer "page 1 of N" shows nothing rather
+    // than a wrong N) and the list says countPending; once countPages has finished the count,
+    // this gives the page with it. Paper and files take displayList, never this.
+    Result<std::shared_ptr<const PageDisplayList>> previewList(long page);
+    // Lays out up to `pages` more pages towards the page count, so that a caller can finish it
+    // a little at a time; true once the count is known (pageCount() then answers at once).
+    bool countPages(long pages);
     // The page on which row `row` of the report begins; -1 when there is no such row.
     long pageOfRow(long row) override;
     // The page on which row `row` of the nested report shown by object `reportObject` begins;

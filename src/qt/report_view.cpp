@@ -1,6 +1,7 @@
 #include "qt/report_view.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -23,6 +24,9 @@ constexpr double kPointsPerCm = 72.0 / 2.54;
 constexpr int kPollMs = 100;
 // The largest extent scroll bars cover, in pixels.
 constexpr double kMaxExtent = 1.0e9;
+// Counting the pages of a long report goes on between events: pages at a time, for so long.
+constexpr long kCountStep = 8;
+constexpr qint64 kCountSliceMs = 15;
 
 const QColor kDeskColour(128, 128, 128);
 const QColor kShadowColour(64, 64, 64);
@@ -46,6 +50,9 @@ ReportView::ReportView(platform::DataWindowControl& control, QWidget* parent)
     m_moveTimer.setSingleShot(true);
     m_moveTimer.setInterval(0);
     connect(&m_moveTimer, &QTimer::timeout, this, [this] { sendMove(); });
+    m_countTimer.setSingleShot(true);
+    m_countTimer.setInterval(0);
+    connect(&m_countTimer, &QTimer::timeout, this, [this] { countPages(); });
     m_shown = current();
     updateScrollBars();
 }
@@ -348,26 +355,184 @@ void ReportView::paintView(QPainter& painter) {
     paintDrag(painter);
 }
 
-void ReportView::paintPreview(QPainter& painter) {
+namespace {
+
+// Where an item may leave paint on its page, in points, generously (glyphs reach beyond their
+// line's box, pens beyond their path); nullopt where that cannot be said (turned text).
+std::optional<QRectF> paintedArea(const layout::DisplayItem& item) {
+    QRectF r;
+    if (const auto* run = std::get_if<layout::TextRun>(&item.shape)) {
+        if (run->escapement != 0) return std::nullopt;
+        const double reach = std::max(run->box.width, run->textWidth) + run->font.size;
+        r = QRectF(run->box.x - reach, run->box.y - run->font.size, run->box.width + 2 * reach,
+                   run->box.height + 2 * run->font.size);
+    } else if (const auto* line = std::get_if<layout::LineShape>(&item.shape)) {
+        const double pen = line->pen.width + 2;
+        r = QRectF(QPointF(line->from.x, line->from.y), QPointF(line->to.x, line->to.y))
+                .normalized()
+                .adjusted(-pen, -pen, pen, pen);
+    } else if (const auto* box = std::get_if<layout::BoxShape>(&item.shape)) {
+        const double pen = box->pen.width + 2;
+        r = QRectF(box->box.x, box->box.y, box->box.width, box->box.height)
+                .adjusted(-pen, -pen, pen, pen);
+    } else if (const auto* picture = std::get_if<layout::ImageBox>(&item.shape)) {
+        r = QRectF(picture->box.x, picture->box.y, picture->box.width, picture->box.height)
+                .adjusted(-1, -1, 1, 1);
+    }
+    if (item.clip)
+        r &= QRectF(item.clip->x, item.clip->y, item.clip->width, item.clip->height)
+                 .adjusted(-1, -1, 1, 1);
+    return r;
+}
+
+// The places, in points, where page `after` differs from page `before`: the items each has
+// that the other has not. nullopt when a difference may be anywhere.
+std::optional<std::vector<QRectF>> changedAreas(const layout::PageDisplayList& before,
+                                                const layout::PageDisplayList& after) {
+    if (before.paperWidth != after.paperWidth || before.paperHeight != after.paperHeight)
+        return std::nullopt;
+    const auto& a = before.items;
+    const auto& b = after.items;
+    size_t head = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
+    size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    std::vector<QRectF> areas;
+    auto add = [&](const layout::DisplayItem& item) {
+        std::optional<QRectF> r = paintedArea(item);
+        if (!r) return false;
+        if (!r->isEmpty()) areas.push_back(*r);
+        return true;
+    };
+    const size_t aEnd = a.size() - tail, bEnd = b.size() - tail;
+    // A run replaced by as many items (an object moved) differs only where items differ.
+    const bool sameCount = aEnd - head == bEnd - head;
+    for (size_t i = head; i < aEnd; ++i)
+        if (!(sameCount && a[i] == b[i]) && !add(a[i])) return std::nullopt;
+    for (size_t i = head; i < bEnd; ++i)
+        if (!(sameCount && a[i] == b[i]) && !add(b[i])) return std::nullopt;
+    return areas;
+}
+
+}  // namespace
+
+void ReportView::paintPreviewInto(QImage& image, const layout::PageDisplayList* list,
+                                  std::optional<QRect> only) {
+    QPainter painter(&image);
     const QRect area(QPoint(0, 0), viewport()->size());
-    painter.fillRect(area, kDeskColour);
-    layout::ReportLayout& layout = layout::layoutOf(m_control);
     const QPointF origin = pageOrigin();
     const QSizeF size = pagePixels();
     const QRectF paper(origin, size);
+    layout::PageDisplayList part;
+    if (only && list) {
+        // `image` is that piece of the viewport: only the items that may paint there, in their
+        // order.
+        painter.translate(-only->topLeft());
+        const double s = scale();
+        const QRectF points((QPointF(only->topLeft()) - origin) / s, QSizeF(only->size()) / s);
+        part.page = list->page;
+        part.paperWidth = list->paperWidth;
+        part.paperHeight = list->paperHeight;
+        part.printable = list->printable;
+        for (const layout::DisplayItem& item : list->items) {
+            std::optional<QRectF> r = paintedArea(item);
+            if (!r || r->intersects(points)) part.items.push_back(item);
+        }
+        list = &part;
+    }
+    painter.fillRect(area, kDeskColour);
     painter.fillRect(paper.translated(4, 4), kShadowColour);
     painter.fillRect(paper, Qt::white);
-    const long page = layout.currentPage();
-    if (page >= 1) {
-        if (auto list = layout.displayList(page)) {
-            painter.save();
-            painter.setClipRect(paper);
-            painter.translate(origin);
-            m_painter.paint(painter, *list.value(), scale());
-            painter.restore();
-        }
+    if (list) {
+        painter.save();
+        painter.setClipRect(paper);
+        painter.translate(origin);
+        m_painter.paint(painter, *list, scale());
+        painter.restore();
     }
     if (m_shown.rulers) paintRulers(painter, origin, size);
+}
+
+void ReportView::paintPreview(QPainter& painter) {
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
+    const long page = layout.currentPage();
+    std::shared_ptr<const layout::PageDisplayList> list;
+    if (page >= 1) {
+        if (auto shown = layout.previewList(page)) list = shown.value();
+    }
+    if (list && list->countPending && !m_countTimer.isActive()) m_countTimer.start();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QImage::Format format =
+        painter.device() && painter.device()->devType() == QInternal::Image
+            ? static_cast<QImage*>(painter.device())->format()
+            : QImage::Format_ARGB32_Premultiplied;
+    Picture wanted;
+    wanted.page = page;
+    wanted.origin = pageOrigin();
+    wanted.scale = scale();
+    wanted.rulers = m_shown.rulers;
+    const QSize pixels = viewport()->size() * ratio;
+    const bool same = m_picture.image.size() == pixels && m_picture.image.format() == format &&
+                      m_picture.image.devicePixelRatio() == ratio;
+    wanted.image = same ? std::move(m_picture.image) : QImage(pixels, format);
+    wanted.image.setDevicePixelRatio(ratio);
+    // The picture holds what shows, unless the page moved on the screen or changed its size.
+    const bool kept = same && m_picture.list && list && m_picture.page == wanted.page &&
+                      m_picture.origin == wanted.origin && m_picture.scale == wanted.scale &&
+                      m_picture.rulers == wanted.rulers;
+    std::optional<std::vector<QRectF>> changed;
+    if (kept && m_picture.list != list) changed = changedAreas(*m_picture.list, *list);
+    if (!kept || (m_picture.list != list && !changed)) {
+        paintPreviewInto(wanted.image, list.get(), std::nullopt);
+    } else if (changed && !changed->empty()) {
+        // Each changed place on the paper is painted again; one that reaches off the paper (or
+        // at a fractional pixel ratio) has the whole picture painted.
+        const QRectF paper(wanted.origin, pagePixels());
+        const QRect area(QPoint(0, 0), viewport()->size());
+        std::vector<QRect> dirty;
+        bool whole = ratio != std::floor(ratio);
+        for (const QRectF& r : *changed) {
+            const QRectF onScreen(wanted.origin + r.topLeft() * wanted.scale,
+                                  r.size() * wanted.scale);
+            const QRect pixelsOf = onScreen.toAlignedRect().adjusted(-2, -2, 2, 2);
+            if (!paper.contains(QRectF(pixelsOf))) whole = true;
+            const QRect shown = pixelsOf & area;
+            if (!shown.isEmpty()) dirty.push_back(shown);
+        }
+        if (whole) {
+            paintPreviewInto(wanted.image, list.get(), std::nullopt);
+        } else {
+            for (const QRect& r : dirty) {
+                // Painted apart and copied in, so that the clips items carry cannot let them
+                // paint over the rest of the picture.
+                QImage piece(r.size() * ratio, format);
+                piece.setDevicePixelRatio(ratio);
+                paintPreviewInto(piece, list.get(), r);
+                QPainter copy(&wanted.image);
+                copy.setCompositionMode(QPainter::CompositionMode_Source);
+                copy.drawImage(r.topLeft(), piece);
+            }
+        }
+    }
+    wanted.list = list;
+    m_picture = std::move(wanted);
+    painter.drawImage(QPoint(0, 0), m_picture.image);
+}
+
+void ReportView::countPages() {
+    if (!m_control.isCreated()) return;
+    layout::ReportLayout& layout = layout::layoutOf(m_control);
+    QElapsedTimer clock;
+    clock.start();
+    while (!layout.countPages(kCountStep)) {
+        if (clock.elapsed() >= kCountSliceMs) {
+            m_countTimer.start();
+            return;
+        }
+    }
+    viewport()->update();
 }
 
 void ReportView::paintForm(QPainter& painter) {
@@ -615,6 +780,8 @@ void ReportView::showEvent(QShowEvent* event) {
 
 void ReportView::hideEvent(QHideEvent* event) {
     m_pollTimer.stop();
+    // Counting goes on when the view shows its page again.
+    m_countTimer.stop();
     // A button that goes up while the view is hidden never reaches it: the drag ends here.
     if (m_leftDown && m_dragThroughEngine && m_control.isCreated())
         layout::layoutOf(m_control).cancelDrag();

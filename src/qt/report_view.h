@@ -23,9 +23,14 @@
 //
 // Only what shows is laid out and drawn: the display list of the shown page (preview) or of
 // the pages crossing the viewport (form), so a 100,000-row report scrolls as fast as a short
-// one. The view notices changes by comparing the report's definition and data versions, its
-// shown page, zoom, rulers and current cell after every event it forwards, on `refresh()`, and
-// on a light timer; changes are coalesced into one `update()`.
+// one. The preview keeps the picture it painted last: after a change it paints again only the
+// places where the page's display list changed (one object moved by the designer), and a
+// repaint without a change copies the picture. The preview shows a page before the count of pages
+// is known (a footer's "page 1 of N" shows nothing meanwhile), counts the rest a slice at a time
+// between events and then draws the page again with the count. The view notices changes by
+// comparing the report's definition and data versions, its shown page, zoom, rulers and current
+// cell after every event it forwards, on `refresh()`, and on a light timer; changes are coalesced
+// into one `update()`.
 //
 // Geometry: page points (1/72 inch, from the paper's top-left corner, as the engine's display
 // lists and pointer) map to widget pixels at 96 pixels per inch times the zoom; the platform's
@@ -36,6 +41,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
@@ -168,6 +174,12 @@ private:
     void paintForm(QPainter& painter);
     void paintRulers(QPainter& painter, QPointF origin, QSizeF page);
     void paintDrag(QPainter& painter);
+    // Counts pages for a few milliseconds; draws the shown page again once the count is known,
+    // else goes on at the next turn of the event loop.
+    void countPages();
+    // The preview as it shows now, painted whole into `image` (the size of the viewport).
+    void paintPreviewInto(QImage& image, const layout::PageDisplayList* list,
+                          std::optional<QRect> only);
     void paintFocusIndicator(QPainter& painter, const layout::PageDisplayList& page,
                              QPointF origin);
     // Form: check box columns as boxes, ticked or not, with their text.
@@ -206,6 +218,17 @@ private:
     QTimer m_checkTimer;  // 0 ms, single shot: coalesces checks
     QTimer m_pollTimer;   // catches changes made where the view is not told
     QTimer m_moveTimer;   // 0 ms, single shot: coalesces pointer moves while dragging
+    QTimer m_countTimer;  // 0 ms, single shot: the next slice of counting pages
+    // The preview as last painted (without the outline of a drag), and what it shows.
+    struct Picture {
+        QImage image;
+        std::shared_ptr<const layout::PageDisplayList> list;
+        long page = 0;
+        QPointF origin;
+        double scale = 0;
+        bool rulers = false;
+    };
+    Picture m_picture;
     bool m_leftDown = false;
     bool m_ctrl = false;               // Ctrl was held when the left button went down
     bool m_dragThroughEngine = false;  // the press went to operatorMouse

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
+#include "layout/report_layout.h"
 #include "platform/headless_services.h"
 #include "platform/window.h"
 
@@ -504,6 +505,26 @@ TEST(Press, AClickWithoutMovementChangesNothingEvenBeyondThePaper) {
     // Moved onto the paper, it goes by as much as the pointer went from an inch beyond it.
     o.drag(o.at("t_far", 1500, 200), o.at("t_far", 1500, 4200));
     EXPECT_EQ(w.d("t_far.y"), "-460");
+}
+
+// The shown page after each nudge, with the selection's marks made again around the objects,
+// is the page a fresh layout of the report gives.
+TEST(Keys, TheShownPageAfterANudgeIsThePageLaidOutAfresh) {
+    TestDesigner w;
+    layout::ReportLayout& pages = layout::layoutOf(w.dw_preview);
+    auto dump = [&] { return layout::dumpDisplayList(*pages.displayList(1).value()); };
+    dump();
+    w.click("t_a");
+    w.click("l_1", true);
+    const KeyCode keys[] = {KeyCode::Right, KeyCode::Down, KeyCode::Left, KeyCode::Up};
+    for (KeyCode k : keys) {
+        for (int flags : {0, platform::kKeyFlagShift}) {
+            w.key(k, flags);
+            const std::string shown = dump();
+            pages.invalidate();
+            EXPECT_EQ(shown, dump());
+        }
+    }
 }
 
 }  // namespace

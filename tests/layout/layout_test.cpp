@@ -1027,3 +1027,97 @@ TEST(LayoutBarcodes, AValueIsBarsAndOneThatCannotBeEncodedIsWarnedOf) {
             EXPECT_LE(bar->box.right(), box->box.right() + 1e-6);
         }
 }
+
+// --- the preview's first page and pages mended after a change -----------------------------------
+
+TEST(LayoutPreview, AFirstPageShowsBeforeTheCountAndPaperAlwaysGetsTheCount) {
+    auto metrics = std::make_shared<CountingMetrics>();
+    installDefaultFontMetrics(metrics);
+    {
+        Frame f(3000, true);
+        ReportLayout& layout = layoutOf(*f.frame);
+        auto first = layout.previewList(1);
+        ASSERT_TRUE(first.ok());
+        // Rows of later pages are not measured for it, and its footer shows no count rather
+        // than a wrong one.
+        const long forFirst = metrics->calls;
+        EXPECT_TRUE(first.value()->countPending);
+        EXPECT_EQ(texts(*first.value(), "st_pageno"), std::vector<std::string>{});
+        // Counted a few pages at a time, then shown again with the count.
+        long steps = 0;
+        while (!layout.countPages(8)) ++steps;
+        EXPECT_GT(steps, 3);
+        EXPECT_LT(forFirst * 5, metrics->calls.load());
+        const long pages = layout.pageCount();
+        const std::vector<std::string> counted{"第1页 共" + std::to_string(pages) + "页"};
+        auto shown = layout.previewList(1);
+        ASSERT_TRUE(shown.ok());
+        EXPECT_FALSE(shown.value()->countPending);
+        EXPECT_EQ(texts(*shown.value(), "st_pageno"), counted);
+        EXPECT_EQ(dumpDisplayList(*shown.value()), dumpDisplayList(*page(*f.frame, 1)));
+        // Paper never waits for a count: it asks for the whole report at once.
+        layout.invalidate();
+        auto preview = layout.previewList(2);
+        ASSERT_TRUE(preview.ok());
+        EXPECT_TRUE(preview.value()->countPending);
+        auto printed = page(*f.frame, 2);
+        EXPECT_FALSE(printed->countPending);
+        EXPECT_EQ(texts(*printed, "st_pageno"),
+                  (std::vector<std::string>{"第2页 共" + std::to_string(pages) + "页"}));
+    }
+    {
+        // A short report, or one of rows of one height, is counted before its first page shows.
+        Frame shortList(100, true);
+        auto first = layoutOf(*shortList.frame).previewList(1);
+        ASSERT_TRUE(first.ok());
+        EXPECT_FALSE(first.value()->countPending);
+        EXPECT_EQ(texts(*first.value(), "st_pageno"), (std::vector<std::string>{"第1页 共3页"}));
+        Frame fixedRows(100000);
+        first = layoutOf(*fixedRows.frame).previewList(1);
+        ASSERT_TRUE(first.ok());
+        EXPECT_FALSE(first.value()->countPending);
+    }
+    installDefaultFontMetrics(nullptr);
+}
+
+// Each change, then the page as mended against the page laid out afresh.
+void expectMendedAsFresh(DataStore& report, long number, const std::vector<std::string>& changes) {
+    page(report, number);
+    for (const std::string& change : changes) {
+        ASSERT_EQ(report.Modify(change), "") << change;
+        const std::string mended = dumpDisplayList(*page(report, number));
+        layoutOf(report).invalidate();
+        EXPECT_EQ(mended, dumpDisplayList(*page(report, number))) << "after " << change;
+    }
+}
+
+TEST(LayoutChanges, AMovedObjectIsDrawnAgainAloneAndThePageIsAsLaidOutAfresh) {
+    auto metrics = std::make_shared<CountingMetrics>();
+    installDefaultFontMetrics(metrics);
+    Frame f(3000, true);
+    EXPECT_EQ(f.frame->Modify("create text(band=header text=\"Sub\" x=\"0\" y=\"40\" "
+                              "width=\"300\" height=\"30\" name=st_sub moveable=1 )\n"
+                              "create line(band=header x1=\"0\" y1=\"90\" x2=\"600\" y2=\"90\" "
+                              "name=ln_head )"),
+              "");
+    ReportLayout& layout = layoutOf(*f.frame);
+    const long pages = layout.pageCount();
+    page(*f.frame, 2);
+    // A nudge of a header object measures nothing but that object, and keeps the pages.
+    metrics->calls = 0;
+    EXPECT_EQ(f.frame->Modify("st_title.x=7"), "");
+    auto nudged = page(*f.frame, 2);
+    EXPECT_LE(metrics->calls, 2);
+    EXPECT_EQ(layout.pageCount(), pages);
+    EXPECT_EQ(placed(*nudged, "st_title")->box.x, placed(*page(*f.frame, 2), "st_title")->box.x);
+    expectMendedAsFresh(
+        *f.frame, 2,
+        {"st_title.x=9 st_sub.y=45", "ln_head.x2=500", "st_pageno.x=20", "st_sub.visible=0",
+         "st_sub.visible=1", "st_title.y=-10", "st_title.text='Another'", "st_sub.height=200",
+         // Made again as the designer makes its selection marks.
+         "destroy ln_head create line(band=header x1=\"0\" y1=\"95\" "
+         "x2=\"600\" y2=\"95\" name=ln_head )",
+         // Not mended but laid out again: a band's height, a list object.
+         "DataWindow.Header.Height=120", "dw_report.x=10"});
+    installDefaultFontMetrics(nullptr);
+}
