@@ -290,6 +290,18 @@ private:
     const std::array<Prop, kObjectPropertyCount>& kindDefaults(const std::string& kind);
     std::unordered_map<std::string, std::array<Prop, kObjectPropertyCount>> m_kindDefaults;
     Prop makeProp(std::string value);
+    // The model each object of the report was last made into, with the attributes it was made
+    // from: a change of one object (the designer's nudge of one among thousands) makes only
+    // that object again. Kept while the report's table columns stay the same.
+    struct MadeObject {
+        std::string kind;
+        std::string name;
+        const DataStore* child = nullptr;
+        std::vector<Attribute> attrs;
+        ObjectModel model;
+    };
+    std::unordered_map<const ReportObject*, MadeObject> m_madeObjects;
+    uint64_t m_madeColumns = 0;
 
     // flow
     FlowPos normalize(FlowPos pos);

@@ -234,8 +234,26 @@ void LayoutEngine::buildModel() {
         }
         return nullptr;
     };
+    // A column object's model depends on the table's columns too (its index, their values).
+    uint64_t columnsKey = mixValue(m_report.schemaVersion(), m_report.columns().size());
+    for (const TableColumn& c : m_report.columns())
+        columnsKey = mixAttributes(mix(mix(columnsKey, c.name), c.typeText), c.attrs);
+    if (m_madeColumns != columnsKey) m_madeObjects.clear();
+    m_madeColumns = columnsKey;
+    std::unordered_map<const ReportObject*, MadeObject> made;
+    made.reserve(m_madeObjects.size());
     for (const ReportObject& source : m_report.objects()) {
         if (!source.isObject) continue;
+        if (auto node = m_madeObjects.extract(&source); !node.empty()) {
+            const MadeObject& before = node.mapped();
+            if (before.kind == source.kind && before.name == source.name &&
+                before.child == source.child.get() && before.attrs == source.attrs.items) {
+                // Its band may be a group's the report no longer has.
+                if (bandByName(before.model.band)) m.objects.push_back(before.model);
+                made.insert(std::move(node));
+                continue;
+            }
+        }
         ObjectModel o;
         o.source = &source;
         o.kindName = source.kind;
@@ -304,8 +322,11 @@ void LayoutEngine::buildModel() {
             o.fingerprint = mixValue(o.fingerprint, h);
             if (!isGeometry(a.name)) o.looks = mixValue(o.looks, h);
         }
+        made[&source] =
+            MadeObject{source.kind, source.name, source.child.get(), source.attrs.items, o};
         m.objects.push_back(std::move(o));
     }
+    m_madeObjects = std::move(made);
     for (const ObjectModel& o : m.objects) {
         if (o.child) m.children.push_back(o.child);
         BandModel* band = bandByName(o.band);
@@ -351,15 +372,16 @@ void LayoutEngine::buildModel() {
                                (m_model->grid ? "/grid" : ""));
     base = mix(base, std::to_string(reinterpret_cast<uintptr_t>(metrics().get())));
     for (const TableColumn& c : m_report.columns()) base = mixAttributes(base, c.attrs);
+    // An object's fingerprint stands for its kind and attributes, hashed once as it was made.
     for (const ObjectModel& o : m_model->objects)
         if (o.kind == ObjKind::Compute || o.kind == ObjKind::Column)
-            base = mixAttributes(mix(base, o.kindName), o.source->attrs);
+            base = mixValue(base, o.fingerprint);
     auto sign = [&](BandModel& band) {
         uint64_t h = mix(mix(mix(base, band.name), band.height.constant),
                          band.height.expr ? band.height.expr->text() : "");
         h = mix(h, band.autosize ? "autosize" : "");
         for (const ObjectModel* o : band.objects) {
-            h = mixAttributes(mix(h, o->kindName), o->source->attrs);
+            h = mixValue(h, o->fingerprint);
             if (o->gridX) h = mix(h, std::to_string(*o->gridX));
         }
         band.signature = h;

@@ -1121,3 +1121,26 @@ TEST(LayoutChanges, AMovedObjectIsDrawnAgainAloneAndThePageIsAsLaidOutAfresh) {
          "DataWindow.Header.Height=120", "dw_report.x=10"});
     installDefaultFontMetrics(nullptr);
 }
+
+// A report changed object by object is drawn as the same report read afresh: what was made of
+// an object before is used again only while the object and the table's columns are the same.
+TEST(LayoutChanges, ChangedColumnsAndObjectsDrawAsTheReportReadAfresh) {
+    auto r = makeReport(
+        "release 9;\ndatawindow(units=0 )\ndetail(height=72 )\n"
+        "table(column=(type=char(10) name=a dbname=\"a\" ) column=(type=char(10) name=b "
+        "dbname=\"b\" ) column=(type=long name=c dbname=\"c\" ) )\n"
+        "data(\"a1\" \"b1\" 1 \"a2\" \"b2\" 2 )\n"
+        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"300\" height=\"60\" name=a )\n"
+        "column(band=detail id=2 x=\"300\" y=\"0\" width=\"300\" height=\"60\" name=b )\n"
+        "column(band=detail id=3 x=\"600\" y=\"0\" width=\"300\" height=\"60\" name=c )\n");
+    page(*r, 1);
+    for (const char* change :
+         {"c.values='one\t1/two\t2/'", "destroy column b", "a.x=20", "c.values=''",
+          "create column(band=detail id=2 x=\"900\" y=\"0\" "
+          "width=\"300\" height=\"60\" name=c2 )"}) {
+        ASSERT_EQ(r->Modify(change), "") << change;
+        auto fresh = makeReport(r->syntax());
+        EXPECT_EQ(dumpDisplayList(*page(*r, 1)), dumpDisplayList(*page(*fresh, 1)))
+            << "after " << change;
+    }
+}
