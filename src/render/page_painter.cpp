@@ -230,7 +230,10 @@ void PagePainter::drawText(QPainter& painter, const TextRun& run, double deviceD
         fonts.spec = &run.font;
         painter.setFont(toQFont(run.font, run.font.size, deviceDpi));
     }
-    painter.setPen(toColor(run.color));
+    if (fonts.color != run.color) {
+        fonts.color = run.color;
+        painter.setPen(toColor(run.color));
+    }
     double x = run.box.x;
     switch (run.align) {
         case TextAlign::Right:
@@ -269,6 +272,8 @@ void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
 
     std::optional<PageRect> clip;
     FontCache fonts;
+    painter.setBackgroundMode(Qt::TransparentMode);
+    std::optional<uint32_t> background;
     for (const DisplayItem& item : page.items) {
         if (item.previewOnly && !m_preview) continue;
         // Every text carries its object's box as a clip; most fit inside it, and a PDF grows
@@ -282,15 +287,21 @@ void PagePainter::paint(QPainter& painter, const layout::PageDisplayList& page,
             else
                 painter.setClipping(false);
         }
-        if (item.background) {
-            painter.setBackgroundMode(Qt::OpaqueMode);
-            painter.setBackground(toColor(*item.background));
-        } else {
-            painter.setBackgroundMode(Qt::TransparentMode);
+        if (item.background != background) {
+            background = item.background;
+            if (background) {
+                painter.setBackgroundMode(Qt::OpaqueMode);
+                painter.setBackground(toColor(*background));
+            } else {
+                painter.setBackgroundMode(Qt::TransparentMode);
+            }
         }
         if (const auto* run = std::get_if<TextRun>(&item.shape)) {
             drawText(painter, *run, deviceDpi, fonts);
-        } else if (const auto* line = std::get_if<LineShape>(&item.shape)) {
+            continue;
+        }
+        fonts.color.reset();  // shapes set pens of their own
+        if (const auto* line = std::get_if<LineShape>(&item.shape)) {
             if (line->pen.style == PenStyle::None) continue;
             painter.setPen(toPen(line->pen));
             painter.drawLine(QPointF(line->from.x, line->from.y), QPointF(line->to.x, line->to.y));

@@ -19,6 +19,7 @@
 #include <QImage>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,11 @@ private:
         std::string error;  // why it could not be read; empty when it was
     };
     // The font last set on the painter, so that runs in the same font do not set it again.
+    // The painter state the last text set, so that runs of one font and colour do not set it
+    // again: a PDF engine writes out every change of state.
     struct FontCache {
         const layout::FontSpec* spec = nullptr;
+        std::optional<uint32_t> color;  // the pen a text set, until something else sets one
     };
     const LoadedImage& image(const std::string& path, bool invert) const;
     void drawText(QPainter& painter, const layout::TextRun& run, double deviceDpi,
