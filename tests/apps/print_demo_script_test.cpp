@@ -164,6 +164,42 @@ TEST_F(PrintDemoScript, OneClickOneJobAndThePdfFilterWritesThePages) {
     EXPECT_EQ(std::stol(pdfInfo.substr(pdfInfo.find("Pages:") + 6)), std::stol(pages)) << run.out;
 }
 
+TEST_F(PrintDemoScript, TypedNumbersArriveAndWhatAnEditorHoldsIsPrinted) {
+    const std::string printed = path("printed.pdf");
+    const Outcome run = play("--bill 305", "modify dw_preview DataWindow.Printer='" + printed +
+                                               "'\n"
+                                               "click uob_preview\n"
+                                               // Digits typed into a number field and a width cell.
+                                               "set tabpage_setup.dw_set 1 copies 2\n"
+                                               "click tab_setup.tabpage_column\n"
+                                               "set tabpage_column.dw_column 4 width 700\n"
+                                               "click tab_setup.tabpage_setup\n"
+                                               // Back into the copies and one up with the arrow
+                                               // key: the editor holds 3 when 打印 is clicked.
+                                               "set tabpage_setup.dw_set 1 copies 2\n"
+                                               "key tab shift\nfocus\nkey up\n"
+                                               "click uob_print\n"
+                                               "click uob_preview\n"
+                                               "describe dw_preview DataWindow.Print.Copies\n"
+                                               "describe dw_preview.dw_report goodsname.width\n"
+                                               "show dw_preview\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> lines = answers(run.out);
+    // The modify line answers an empty line first.
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    EXPECT_EQ(lines[1], "dw_set copies");
+    EXPECT_EQ(lines[2], "3");
+    EXPECT_EQ(lines[3], "700");
+    // Three copies of every page on the printer.
+    const std::string pages = lines[4].substr(lines[4].find("page=1/") + 7);
+    const std::string info = path("info.txt");
+    ASSERT_EQ(std::system(("pdfinfo " + printed + " > " + info).c_str()), 0);
+    const std::string pdfInfo = slurp(info);
+    ASSERT_NE(pdfInfo.find("Pages:"), std::string::npos) << pdfInfo;
+    EXPECT_EQ(std::stol(pdfInfo.substr(pdfInfo.find("Pages:") + 6)),
+              3 * std::stol(pages.substr(0, pages.find(' '))));
+}
+
 TEST_F(PrintDemoScript, AnXlsOfTheSalesReportSaysWhyItCannotBeSaved) {
     const Outcome run = play("--report", "filename " + path("sales.xls") + "\nclick uob_saveas\n");
     EXPECT_EQ(run.exitCode, 1) << run.err;
