@@ -73,6 +73,8 @@ if [ -x "$demo_host" ]; then
         "$demo_host" --db "sqlite:$db" --lib "$build/demo-host.plib"
     else
         echo "== print-demo without a display: its windows drawn and its bills printed"
+        # On a screen of 1366x768, the smallest the windows are made for.
+        QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen:configfile=$here/tests/apps/data/screen-1366x768.json}" \
         "$demo_host" --db "sqlite:$db" --lib "$build/demo-host.plib" --screenshots "$out/screenshots"
     fi
 fi

@@ -82,8 +82,7 @@ int writeScreenshots(DemoHost& host, qt::QtServices& services, const std::string
                 ok = false;
                 return;
             }
-            view.widget().resize(1280, 860);
-            window.resizeTo(platform::pixelsToUnitsX(1280), platform::pixelsToUnitsY(860));
+            // As the window opened: fitted to the screen's free room.
             view.refreshReports();
             if (shot.windowShots) {
                 ok = save(view.widget(), out / (std::string(shot.name) + "-preview.png")) && ok;
