@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/text.h"
@@ -287,8 +289,22 @@ int magnitude(const Decimal& d) {
 }
 
 // `value` is shown without its sign; the caller adds one when the section does not.
+// The pattern of `body`, read once: a report formats thousands of values with a few patterns.
+const NumberPattern& numberPattern(std::string_view body) {
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    thread_local std::unordered_map<std::string, NumberPattern, TextHash, std::equal_to<>> read;
+    if (auto it = read.find(body); it != read.end()) return it->second;
+    if (read.size() >= 256) read.clear();  // patterns made by expressions, without end
+    return read.emplace(std::string(body), parseNumberPattern(body)).first->second;
+}
+
 std::optional<std::string> renderNumber(Decimal value, std::string_view body, bool* isZero) {
-    NumberPattern p = parseNumberPattern(body);
+    const NumberPattern& p = numberPattern(body);
     Decimal x = value.abs();
     for (int i = 0; i < p.percents; ++i) {
         if (magnitude(x) + 2 > kMaxFormatMagnitude) return std::nullopt;

@@ -396,6 +396,9 @@ private:
         long footerRow = 0;
     };
     std::shared_ptr<PageDisplayList> buildPage(long number, BuiltPage& built);
+    // How many items and placed objects the last page built held.
+    size_t m_pageItems = 0;
+    size_t m_pageObjects = 0;
     // Where an object of a band whose objects keep their declared places goes for a row;
     // false when it is hidden.
     bool placeObject(const ObjectModel& o, long row, Placement& p);

@@ -532,6 +532,9 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number, BuiltPage&
     page->paperWidth = m.page.paperWidth;
     page->paperHeight = m.page.paperHeight;
     page->printable = m.page.printable();
+    // Pages of a report hold about as much as the one before: no growing as items come.
+    page->items.reserve(m_pageItems);
+    page->objects.reserve(m_pageObjects);
     FlowPos start = pageStart(number);
     double headerHeight = 0, footerHeight = 0;
     double avail = bodyHeight(rowOf(start), headerHeight, footerHeight);
@@ -570,6 +573,8 @@ std::shared_ptr<PageDisplayList> LayoutEngine::buildPage(long number, BuiltPage&
     std::erase_if(page->bands, [](const PlacedBand& b) {
         return b.tag.band == "foreground" || b.tag.band == "background";
     });
+    m_pageItems = page->items.size();
+    m_pageObjects = page->objects.size();
     return page;
 }
 

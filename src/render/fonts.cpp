@@ -101,47 +101,56 @@ size_t QtFontMetrics::SpecHash::operator()(const layout::FontSpec& spec) const {
     return h;
 }
 
-const QFontMetricsF& QtFontMetrics::metricsFor(const layout::FontSpec& font) const {
-    auto it = m_metrics.find(font);
-    if (it != m_metrics.end()) return *it->second;
-    // Reports use a handful of fonts; a runaway number (sizes from expressions) must not grow
-    // the cache without bound.
-    if (m_metrics.size() >= 256) {
-        m_metrics.clear();
-        m_widths.clear();
+QtFontMetrics::Font& QtFontMetrics::fontFor(const layout::FontSpec& spec) const {
+    if (m_last && m_lastSpec == spec) return *m_last;
+    auto it = m_fonts.find(spec);
+    if (it == m_fonts.end()) {
+        // Reports use a handful of fonts; a runaway number (sizes from expressions) must not
+        // grow the cache without bound.
+        if (m_fonts.size() >= 256) {
+            m_fonts.clear();
+            m_widthCount = 0;
+        }
+        auto font = std::make_unique<Font>();
+        font->metrics = std::make_unique<QFontMetricsF>(toQFont(spec), &pointDevice());
+        font->ascent = font->metrics->ascent();
+        font->descent = font->metrics->descent();
+        font->lineSpacing = font->metrics->lineSpacing();
+        it = m_fonts.emplace(spec, std::move(font)).first;
     }
-    auto metrics = std::make_unique<QFontMetricsF>(toQFont(font), &pointDevice());
-    return *m_metrics.emplace(font, std::move(metrics)).first->second;
-}
-
-size_t QtFontMetrics::WidthKeyHash::operator()(const WidthKey& key) const {
-    return SpecHash()(key.font) * 31 + std::hash<std::string>()(key.text);
+    m_lastSpec = spec;
+    m_last = it->second.get();
+    return *m_last;
 }
 
 double QtFontMetrics::width(const layout::FontSpec& font, std::string_view text) const {
-    WidthKey key{font, std::string(text)};
     std::lock_guard lock(m_mutex);
-    if (auto it = m_widths.find(key); it != m_widths.end()) return it->second;
-    const double measured = metricsFor(font).horizontalAdvance(qstring(text));
+    Font& f = fontFor(font);
+    if (auto it = f.widths.find(text); it != f.widths.end()) return it->second;
+    const double measured = f.metrics->horizontalAdvance(qstring(text));
     // Bounded: a report of a million distinct values measures each once and moves on.
-    if (m_widths.size() >= 16384) m_widths.clear();
-    m_widths.emplace(std::move(key), measured);
+    if (m_widthCount >= 16384) {
+        for (auto& [spec, known] : m_fonts) known->widths.clear();
+        m_widthCount = 0;
+    }
+    f.widths.emplace(std::string(text), measured);
+    ++m_widthCount;
     return measured;
 }
 
 double QtFontMetrics::ascent(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
-    return metricsFor(font).ascent();
+    return fontFor(font).ascent;
 }
 
 double QtFontMetrics::descent(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
-    return metricsFor(font).descent();
+    return fontFor(font).descent;
 }
 
 double QtFontMetrics::lineSpacing(const layout::FontSpec& font) const {
     std::lock_guard lock(m_mutex);
-    return metricsFor(font).lineSpacing();
+    return fontFor(font).lineSpacing;
 }
 
 }  // namespace print::render

@@ -74,22 +74,32 @@ private:
     struct SpecHash {
         size_t operator()(const layout::FontSpec& spec) const;
     };
-    const QFontMetricsF& metricsFor(const layout::FontSpec& font) const;
+    // Text hashed as a view, so that a width already measured is found without a copy.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    // What is known of one font: its metrics, and the widths measured already (layout
+    // measures the same words again after every change, and shaping text is the dearest part
+    // of it).
+    struct Font {
+        std::unique_ptr<QFontMetricsF> metrics;
+        double ascent = 0;
+        double descent = 0;
+        double lineSpacing = 0;
+        std::unordered_map<std::string, double, TextHash, std::equal_to<>> widths;
+    };
+    // The font's entry; the last one asked for is found again without hashing, as runs of
+    // text mostly share a font. Called with the mutex held.
+    Font& fontFor(const layout::FontSpec& spec) const;
 
     mutable std::mutex m_mutex;
-    mutable std::unordered_map<layout::FontSpec, std::unique_ptr<QFontMetricsF>, SpecHash>
-        m_metrics;
-    // Widths measured already: layout measures the same words again after every change, and
-    // shaping text is the dearest part of it.
-    struct WidthKey {
-        layout::FontSpec font;
-        std::string text;
-        friend bool operator==(const WidthKey&, const WidthKey&) = default;
-    };
-    struct WidthKeyHash {
-        size_t operator()(const WidthKey& key) const;
-    };
-    mutable std::unordered_map<WidthKey, double, WidthKeyHash> m_widths;
+    mutable std::unordered_map<layout::FontSpec, std::unique_ptr<Font>, SpecHash> m_fonts;
+    mutable layout::FontSpec m_lastSpec;
+    mutable Font* m_last = nullptr;
+    mutable size_t m_widthCount = 0;
 };
 
 }  // namespace print::render
