@@ -11,21 +11,7 @@ const char* const kQuestion = "提示 | 当前模板已修改，是否保存？ 
 
 class DiscardChanges : public PrintWindowTest {
 protected:
-    Operator& op() {
-        if (operators.empty()) {
-            Operator& a = addOperator("A");
-            a.create(a.dw_detail, kGoodsReport);
-            fillGoods(a.dw_detail);
-        }
-        return *operators.front();
-    }
-    // Runs a report request with `script`; true when the window was still open at the script's
-    // end (the show line printed).
-    std::string run(const std::string& script) {
-        Operator& a = op();
-        return a.run([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
-                     script);
-    }
+    std::string run(const std::string& script) { return runGoodsReport(script); }
     static constexpr const char* kMove =
         "mouse down @st_repname\nmouse up @st_repname\nkey right\n";
 };
@@ -33,7 +19,7 @@ protected:
 TEST_P(DiscardChanges, CancelStaysNoDiscardsAndAnUnchangedLayoutClosesAtOnce) {
     // Nothing changed (a selection is no change): no question.
     run("mouse down @st_repname\nmouse up @st_repname\nclick uob_exit\nshow uob_exit\n");
-    EXPECT_TRUE(op().boxes().empty());
+    EXPECT_TRUE(goodsOperator().boxes().empty());
 
     const std::string out = run(std::string(kMove) +
                                 "answer 3\nclick uob_exit\nshow uob_exit\n"
@@ -41,9 +27,9 @@ TEST_P(DiscardChanges, CancelStaysNoDiscardsAndAnUnchangedLayoutClosesAtOnce) {
                                 "answer 2\nkey escape\nshow uob_exit\n");
     // The window stayed through both Cancels and closed on No: the last show never ran.
     EXPECT_EQ(out, "visible=1 enabled=1 text=关 闭\n.\nvisible=1 enabled=1 text=关 闭\n.\n");
-    EXPECT_EQ(op().boxes(), (std::vector<std::string>{std::string(kQuestion) + "3",
-                                                      std::string(kQuestion) + "3",
-                                                      std::string(kQuestion) + "2"}));
+    EXPECT_EQ(goodsOperator().boxes(),
+              (std::vector<std::string>{std::string(kQuestion) + "3", std::string(kQuestion) + "3",
+                                        std::string(kQuestion) + "2"}));
 }
 
 TEST_P(DiscardChanges, ChangedSettingsAskBeforeANewTemplateAndYesSavesFirst) {
@@ -59,7 +45,7 @@ TEST_P(DiscardChanges, ChangedSettingsAskBeforeANewTemplateAndYesSavesFirst) {
             // Nothing changed since: closes without a question.
             "click uob_exit\n");
     EXPECT_EQ(out, "3\n.\n1\n.\n1\n.\n");
-    const std::vector<std::string> boxes = op().boxes();
+    const std::vector<std::string> boxes = goodsOperator().boxes();
     ASSERT_GE(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], std::string(kQuestion) + "1");
     EXPECT_EQ(boxes[1], std::string(kQuestion) + "1");

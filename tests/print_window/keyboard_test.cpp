@@ -10,19 +10,7 @@ namespace {
 class Keyboard : public PrintWindowTest {
 protected:
     // A goods list long enough for several pages.
-    Operator& op() {
-        if (operators.empty()) {
-            Operator& a = addOperator("A");
-            a.create(a.dw_detail, kGoodsReport);
-            for (int i = 0; i < 40; ++i) fillGoods(a.dw_detail);
-        }
-        return *operators.front();
-    }
-    std::string run(const std::string& script) {
-        Operator& a = op();
-        return a.run([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
-                     script);
-    }
+    std::string run(const std::string& script) { return runGoodsReport(script, 40); }
 };
 
 TEST_P(Keyboard, PageKeysTurnThePreviewsPages) {
@@ -51,7 +39,7 @@ TEST_P(Keyboard, PageKeysTurnThePreviewsPages) {
 }
 
 TEST_P(Keyboard, CtrlPPrintsOnceFromEitherModeAndCtrlYRedoes) {
-    Operator& a = op();
+    Operator& a = goodsOperator(40);
     const std::string out =
         run("key p ctrl\n"
             "click uob_preview\nset tabpage_setup.dw_set 1 copies 2\nkey p ctrl\n"

@@ -196,4 +196,19 @@ Operator& PrintWindowTest::addOperator(const std::string& operid, const std::str
     return *operators.back();
 }
 
+Operator& PrintWindowTest::goodsOperator(int fills) {
+    if (operators.empty()) {
+        Operator& a = addOperator("A");
+        a.create(a.dw_detail, kGoodsReport);
+        for (int i = 0; i < fills; ++i) fillGoods(a.dw_detail);
+    }
+    return *operators.front();
+}
+
+std::string PrintWindowTest::runGoodsReport(const std::string& script, int fills) {
+    Operator& a = goodsOperator(fills);
+    return a.run([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
+                 script);
+}
+
 }  // namespace print::print_window::test

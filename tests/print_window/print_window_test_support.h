@@ -76,6 +76,12 @@ protected:
     Operator& addOperator(const std::string& operid, const std::string& library = {},
                           std::unique_ptr<service::HostServices> hostServices = nullptr);
 
+    // The first operator ("A"), with the goods report as its detail, filled `fills` times, made
+    // on first use.
+    Operator& goodsOperator(int fills = 1);
+    // Runs a request to print the goods report with `script`; what the script printed.
+    std::string runGoodsReport(const std::string& script, int fills = 1);
+
     std::vector<std::unique_ptr<Operator>> operators;
 
 private:

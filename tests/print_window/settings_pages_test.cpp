@@ -8,20 +8,7 @@ namespace {
 
 class SettingsPages : public PrintWindowTest {
 protected:
-    Operator& op() {
-        if (operators.empty()) {
-            Operator& a = addOperator("A");
-            a.create(a.dw_detail, kGoodsReport);
-            fillGoods(a.dw_detail);
-        }
-        return *operators.front();
-    }
-    // Runs a report request with `script` and returns what it printed.
-    std::string run(const std::string& script) {
-        Operator& a = op();
-        return a.run([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
-                     script);
-    }
+    std::string run(const std::string& script) { return runGoodsReport(script); }
 };
 
 TEST_P(SettingsPages, PrinterSettingsReadAndWriteOnlyWhatChanged) {
@@ -79,7 +66,7 @@ TEST_P(SettingsPages, PageContentWritesHeightsItemsAndMovesItemsBetweenBands) {
 }
 
 TEST_P(SettingsPages, ReadingThenApplyingWithoutEditsChangesNothing) {
-    Operator& a = op();
+    Operator& a = goodsOperator();
     std::string before, after;
     a.runWith([&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
               [&](w_print& w) {
@@ -106,7 +93,7 @@ TEST_P(SettingsPages, ReadingThenApplyingWithoutEditsChangesNothing) {
 }
 
 TEST_P(SettingsPages, TheFontDialogConvertsHeightsAndACancelChangesNothing) {
-    Operator& a = op();
+    Operator& a = goodsOperator();
     a.runWith(
         [&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
         [&](w_print& w) {
@@ -125,7 +112,7 @@ TEST_P(SettingsPages, TheFontDialogConvertsHeightsAndACancelChangesNothing) {
 }
 
 TEST_P(SettingsPages, TheCaptionSwitchOfHeaderTextsRestoresTextAndTag) {
-    Operator& a = op();
+    Operator& a = goodsOperator();
     a.runWith(
         [&] { a.host.gnu_print.of_print(&a.dw_detail, std::string("商品清单,月结")); },
         [&](w_print& w) {
@@ -163,7 +150,7 @@ TEST_P(SettingsPages, ColumnsAreListedInOrderAndReshownByTheList) {
 }
 
 TEST_P(SettingsPages, ZoomEntriesRulersAndNavigation) {
-    Operator& a = op();
+    Operator& a = goodsOperator();
     const std::string out =
         run("set uo_option.dw_zoom 1 zoom 75%\n"
             "describe dw_preview DataWindow.Print.Preview.Zoom\n"
@@ -219,7 +206,7 @@ TEST_P(SettingsPages, TheCurrentPrinterIsTheOneAPrintWouldUse) {
         "describe tabpage_setup.dw_set Evaluate('printer',1)\n";
     // No printer named and none on the system; then the system's default; then the report's.
     EXPECT_EQ(run(script), "无\n.\n");
-    op().services.setDefaultPrinter("Office-Laser");
+    goodsOperator().services.setDefaultPrinter("Office-Laser");
     EXPECT_EQ(run(script), "Office-Laser\n.\n");
     EXPECT_EQ(run("modify dw_preview DataWindow.Printer='Warehouse'\n" + script),
               "\n.\nWarehouse\n.\n");
