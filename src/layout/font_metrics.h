@@ -32,6 +32,8 @@ struct FontSpec {
     friend bool operator==(const FontSpec&, const FontSpec&) = default;
 };
 
+// One object measures for layout on one thread while a PDF writer's drawing thread asks it of
+// justified text: an implementation must be safe to call from two threads at once.
 class FontMetrics {
 public:
     virtual ~FontMetrics() = default;

@@ -8,9 +8,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <new>
 #include <optional>
+#include <thread>
 
 #include "common/atomic_file.h"
 
@@ -224,15 +229,103 @@ Status drawPdf(const std::vector<long>& pages, const PageSource& source, QIODevi
     return Status::success();
 }
 
+// --- laying out and drawing at once ------------------------------------------------------------
+//
+// Drawing a page into a PDF takes several times as long as laying it out, and both are needed
+// for every page. The calling thread lays the pages out, as it always does: a report and its
+// layout are used by one thread only, and that thread may repaint a preview of the same report
+// while a progress dialog turns. A second thread draws the pages it is handed. It touches no
+// report: display lists are not changed once made, and the painter's picture cache and the
+// font metrics lock what they share.
+
+using PageResult = Result<std::shared_ptr<const layout::PageDisplayList>>;
+
+// The pages laid out and not drawn yet. At most kPagesAhead wait, so that laying out does not
+// run far ahead of drawing and hold a long report's pages in memory twice.
+class PageHandOff {
+public:
+    static constexpr size_t kPagesAhead = 4;
+
+    // Hands on the next page (or the error in its place), waiting for room. False when the
+    // drawing has stopped and wants no more pages.
+    bool put(PageResult page) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_stopped || m_pages.size() < kPagesAhead; });
+        if (m_stopped) return false;
+        m_pages.push_back(std::move(page));
+        m_changed.notify_all();
+        return true;
+    }
+    // Hands on an error without waiting for room: the laying out ends here.
+    void abandon(Error why) {
+        std::lock_guard lock(m_mutex);
+        m_pages.push_back(std::move(why));
+        m_changed.notify_all();
+    }
+    // The next page, waiting until it is laid out.
+    PageResult take() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_pages.empty(); });
+        PageResult page = std::move(m_pages.front());
+        m_pages.pop_front();
+        m_changed.notify_all();
+        return page;
+    }
+    // The drawing is over, done or failed.
+    void stop() {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_pages.clear();
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<PageResult> m_pages;
+    bool m_stopped = false;
+};
+
 Result<QByteArray> pdfBytes(const std::vector<long>& pages, const PageSource& source,
                             const std::string& name, const PdfOptions& options,
                             const PagePainter& painter) {
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (Status drawn = drawPdf(pages, source, buffer, name, options, painter); !drawn)
-        return drawn.error();
-    buffer.close();
+    Status drawn = Status::success();
+    const auto draw = [&](const PageSource& from) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        drawn = drawPdf(pages, from, buffer, name, options, painter);
+        buffer.close();
+    };
+    // One page gains nothing from a second thread.
+    if (pages.size() < 2) {
+        draw(source);
+    } else {
+        PageHandOff handOff;
+        std::thread drawer([&] {
+            try {
+                draw([&](long) { return handOff.take(); });
+            } catch (const std::bad_alloc&) {
+                drawn = Error{"there is not enough memory to write " + name};
+            } catch (const std::exception& e) {
+                drawn = Error{"cannot write " + name + ": " + e.what()};
+            }
+            handOff.stop();
+        });
+        try {
+            for (const long page : pages) {
+                PageResult list = source(page);
+                const bool failed = !list.ok();
+                if (!handOff.put(std::move(list)) || failed) break;
+            }
+        } catch (...) {
+            handOff.abandon(Error{"the pages of " + name + " could not be laid out"});
+            drawer.join();
+            throw;
+        }
+        drawer.join();
+    }
+    if (!drawn) return drawn.error();
     return tagFontSubsets(bytes);
 }
 

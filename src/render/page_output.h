@@ -55,12 +55,17 @@ int largestDpiFor(double paperWidth, double paperHeight);
 Status writePng(const layout::PageDisplayList& page, const std::string& path, double dpi,
                 const PagePainter& painter);
 
-// Writes the pages `pages` (in that order; a page may repeat) of `source` as one PDF file.
 // The paper of a page as a printer understands it: a portrait size (a named one such as A4
 // when it matches) turned to landscape when the page is wider than high, without margins (the
 // page is laid out on the paper already).
 QPageLayout pageLayoutOf(const layout::PageDisplayList& page);
 
+// Writes the pages `pages` (in that order; a page may repeat) of `source` as one PDF file.
+// `source` is called on the calling thread, once for each entry of `pages` and in their order,
+// while a second thread draws the pages it gave; so it may lay out a report, show progress and
+// let the preview repaint. The painter's picture cache and font metrics are shared with that
+// thread, which is why both lock what they keep. A page that `source` cannot give (or that
+// throws) ends the writing there, and the file is not written.
 Status writePdf(const std::vector<long>& pages, const PageSource& source, const std::string& path,
                 const PdfOptions& options, const PagePainter& painter);
 

@@ -193,6 +193,7 @@ PagePainter::PagePainter(std::shared_ptr<const layout::FontMetrics> metrics)
 
 const PagePainter::LoadedImage& PagePainter::image(const std::string& path, bool invert) const {
     const auto key = std::make_pair(path, invert);
+    std::lock_guard lock(m_imagesMutex);
     auto it = m_images.find(key);
     if (it != m_images.end()) return it->second;
     LoadedImage loaded;

@@ -13,12 +13,14 @@
 // `paint` draws nothing for such a picture (the frame around it and everything else are drawn),
 // as it draws nothing for a picture without a file name (one a host fills in at run time).
 // Pictures are read once per PagePainter and shared by every page it draws, so one painter
-// should draw all pages of a document.
+// should draw all pages of a document. A painter may draw on one thread while another asks it
+// for a page's picture warnings.
 #pragma once
 
 #include <QImage>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +71,8 @@ private:
 
     std::shared_ptr<const layout::FontMetrics> m_metrics;
     bool m_preview = false;
+    mutable std::mutex m_imagesMutex;
+    // Entries are never changed or removed once read, so a reference to one stays good.
     mutable std::map<std::pair<std::string, bool>, LoadedImage> m_images;
 };
 

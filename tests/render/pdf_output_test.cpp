@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <numeric>
 #include <sstream>
+#include <stdexcept>
+#include <thread>
 
 #include "render/page_output.h"
 #include "render_test_support.h"
@@ -167,6 +170,55 @@ TEST(PdfOutput, UnwritablePathsAreClearErrors) {
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message, "no page to write into " + dir.file("empty.pdf"));
     EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+// Pages are laid out on the caller's thread, in order, each once, while they are drawn on
+// another; a page that fails or throws ends the writing there, and nothing is left behind.
+TEST(PdfOutput, PagesAreLaidOutOnTheCallersThreadAndAFailureStopsTheRest) {
+    test::TempDir dir;
+    const PagePainter painter;
+    constexpr long kPages = 40;  // many more than wait to be drawn
+    std::vector<std::shared_ptr<const PageDisplayList>> lists;
+    for (long p = 1; p <= kPages; ++p) lists.push_back(shared(test::chineseBillPage(p, kPages)));
+    const PageSource all = test::sourceOf(lists);
+    std::vector<long> asked;
+    bool elsewhere = false;
+    const auto caller = std::this_thread::get_id();
+    long failAt = 0, throwAt = 0;
+    const PageSource source = [&](long page) -> Result<std::shared_ptr<const PageDisplayList>> {
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        asked.push_back(page);
+        if (page == failAt) return Error{"page " + std::to_string(page) + " failed"};
+        if (page == throwAt) throw std::runtime_error("thrown");
+        return all(page);
+    };
+    std::vector<long> pages(kPages);
+    std::iota(pages.begin(), pages.end(), 1);
+
+    const std::string pdf = dir.file("list.pdf");
+    ASSERT_TRUE(writePdf(pages, source, pdf, {}, painter).ok());
+    EXPECT_FALSE(elsewhere);
+    EXPECT_EQ(asked, pages);
+    EXPECT_NE(runTool("pdfinfo '" + pdf + "'").find("Pages:           40"), std::string::npos);
+    const std::string last = runTool("pdftotext -f 40 -l 40 '" + pdf + "' -");
+    EXPECT_NE(last.find("第40页 共40页"), std::string::npos) << last;
+
+    const std::string before = readFile(pdf);
+    asked.clear();
+    failAt = 20;
+    const Status failed = writePdf(pages, source, pdf, {}, painter);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().message, "page 20 failed");
+    EXPECT_EQ(asked.size(), 20u);
+
+    asked.clear();
+    failAt = 0;
+    throwAt = 10;
+    EXPECT_THROW((void)writePdf(pages, source, pdf, {}, painter), std::runtime_error);
+    EXPECT_EQ(asked.size(), 10u);
+    EXPECT_FALSE(elsewhere);
+    EXPECT_EQ(readFile(pdf), before);
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"list.pdf"});
 }
 
 }  // namespace
