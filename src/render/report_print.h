@@ -67,7 +67,8 @@ struct PrintTarget {
     bool onceEach = false;
     // Told each warning of each page printed, once; may be empty.
     std::function<void(long page, const std::string& warning)> warn;
-    // Told before each page is drawn how many of how many are done; false stops the print,
+    // Told before each page is laid out how many of how many are done, on the calling thread
+    // (a PDF's pages are drawn on a second one, a page or so behind); false stops the print,
     // which then fails with kPrintCancelled and leaves no file. May be empty.
     std::function<bool(long done, long total)> progress;
 };

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "engine/datastore.h"
 #include "layout/report_layout.h"
@@ -160,6 +161,27 @@ TEST_F(GoodsList, APdfHoldsTheSelectedPagesForEveryCopy) {
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message,
               "nothing to print: no odd page in the page range \"9-12\" (the report has 5 pages)");
+    EXPECT_EQ(readFile(pdf), before);
+
+    // Stopped by the operator at the third page, while the pages before it are drawn: the
+    // progress is asked on this thread, no later page is asked for, and the last PDF stays.
+    modify(
+        "DataWindow.Print.Page.Range='' DataWindow.Print.Page.RangeInclude='0' "
+        "DataWindow.Print.Copies='1'");
+    std::vector<long> told;
+    bool elsewhere = false;
+    PrintTarget stopping{pdf, ""};
+    stopping.progress = [&, caller = std::this_thread::get_id()](long done, long total) {
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        told.push_back(done);
+        EXPECT_EQ(total, 5);
+        return done < 2;
+    };
+    const Status stopped = printReport(report, stopping);
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.error().message, kPrintCancelled);
+    EXPECT_EQ(told, (std::vector<long>{0, 1, 2}));
+    EXPECT_FALSE(elsewhere);
     EXPECT_EQ(readFile(pdf), before);
 }
 
