@@ -146,6 +146,10 @@ public:
     static const char* exportFilters();
     // Why the last export failed (for the log and tests; the operator sees "文档保存失败！").
     const std::string& lastExportError() const { return m_lastExportError; }
+    // The second line of that message: an export's error `message` in the operator's words,
+    // a column named by its heading in `exported` when it has one; a reason not known here is
+    // shown as it is.
+    static std::string whyNotSaved(const std::string& message, engine::DataStore& exported);
 
     // The columns and computed fields masked for this operator in the shown list, by name
     // (lower case); empty when nothing is masked.

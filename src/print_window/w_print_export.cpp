@@ -2,6 +2,7 @@
 // format the file's extension names.
 #include <filesystem>
 #include <optional>
+#include <regex>
 
 #include "common/text.h"
 #include "export/saveas.h"
@@ -45,9 +46,61 @@ std::string grouped(const std::string& digits) {
     return out;
 }
 
+// What the folder and file errors of the system say, in the operator's words; an error the
+// system names otherwise is shown as it says it.
+std::string systemReason(const std::string& why) {
+    static const std::pair<const char*, const char*> kReasons[] = {
+        {"it is a folder", "这是一个文件夹"},
+        {"it is not a regular file", "这不是一个普通文件"},
+        {"Permission denied", "没有写入这个文件或文件夹的权限"},
+        {"Operation not permitted", "没有写入这个文件或文件夹的权限"},
+        {"No space left on device", "磁盘已满"},
+        {"Disk quota exceeded", "磁盘配额已用完"},
+        {"Read-only file system", "文件所在的磁盘只能读，不能写"},
+        {"File name too long", "文件名太长"},
+        {"Too many levels of symbolic links", "符号链接的层次太多"},
+        {"Input/output error", "读写磁盘出错"},
+    };
+    for (const auto& [english, chinese] : kReasons)
+        if (why == english) return chinese;
+    static const std::regex kNoFolder("the folder (.*) does not exist");
+    std::smatch m;
+    if (std::regex_match(why, m, kNoFolder)) return "文件夹 " + m.str(1) + " 不存在";
+    return why;
+}
+
+// Why one value of the report cannot be written, in the operator's words; empty when the
+// reason is not one of these.
+std::string valueReason(const std::string& why) {
+    static const std::pair<std::regex, const char*> kReasons[] = {
+        {std::regex("the character '(.*)' cannot be written in code page (.*)"),
+         "字符“$1”不能用 $2 编码写入"},
+        {std::regex("the character ESC \\(U\\+001B\\) cannot be written in a SYLK file"),
+         "控制字符 ESC 不能写入 SYLK 文件"},
+        {std::regex("the number (.*) has more digits than an Excel cell holds"),
+         "数字 $1 的位数超过了 Excel 单元格能准确保存的位数"},
+        {std::regex("the number (.*) has more digits than a Lotus cell holds"),
+         "数字 $1 的位数超过了 Lotus 1-2-3 单元格能准确保存的位数"},
+        {std::regex("a text of (\\d+) characters does not fit an Excel cell \\(at most 32767\\)"),
+         "这段文字有 $1 个字符，Excel 单元格最多容纳 32,767 个字符"},
+        {std::regex("a text of (\\d+) bytes does not fit a dBASE field \\(at most 254\\)"),
+         "这段文字有 $1 字节，dBase 字段最多容纳 254 字节"},
+        {std::regex("the number (.*) does not fit a dBASE field \\(at most 20 characters\\)"),
+         "数字 $1 超过了 dBase 字段的 20 个字符"},
+        {std::regex("a text of (\\d+) bytes does not fit a Lotus label \\(at most 240\\)"),
+         "这段文字有 $1 字节，Lotus 1-2-3 单元格最多容纳 240 字节"},
+    };
+    for (const auto& [pattern, chinese] : kReasons)
+        if (std::regex_match(why, pattern)) return std::regex_replace(why, pattern, chinese);
+    return {};
+}
+
+}  // namespace
+
 // Why a save failed, in the operator's words: the limits of the formats the export names
-// (with the format that holds the report), else the export's own reason.
-std::string whyNotSaved(const std::string& message) {
+// (with the format that holds the report), the value that cannot be written and where it is,
+// and the file that cannot be written and why; else the export's own reason.
+std::string w_print::whyNotSaved(const std::string& message, engine::DataStore& exported) {
     auto countAfter = [&](const std::string& prefix) -> std::optional<std::string> {
         if (message.rfind(prefix, 0) != 0) return std::nullopt;
         const size_t at = message.rfind(' ');
@@ -62,6 +115,9 @@ std::string whyNotSaved(const std::string& message) {
     if (auto rows = countAfter("an Excel worksheet holds at most 1048576 rows"))
         return "Excel 工作簿最多容纳 1,048,576 行，这份报表连标题共 " + *rows +
                " 行；文本文件 (*.txt) 或 CSV 文件 (*.csv) 能容纳整份报表。";
+    if (message == "an Excel worksheet holds at most 16384 columns")
+        return "Excel 工作簿最多容纳 16,384 列，这份报表的列更多；文本文件 (*.txt) 或 CSV 文件 "
+               "(*.csv) 能容纳整份报表。";
     for (const char* lotus : {"a WKS worksheet holds at most", "a WK1 worksheet holds at most"}) {
         if (message.rfind(lotus, 0) != 0) continue;
         const std::string limit = message.substr(
@@ -70,10 +126,51 @@ std::string whyNotSaved(const std::string& message) {
         return "Lotus 1-2-3 文件最多容纳 " + grouped(limit) + " 行，这份报表连标题共 " +
                *countAfter(lotus) + " 行；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
     }
-    return message;
-}
+    if (auto columns = countAfter("a Lotus worksheet holds at most 256 columns"))
+        return "Lotus 1-2-3 文件最多容纳 256 列，这份报表有 " + *columns +
+               " 列；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    if (auto columns = countAfter("a dBASE table holds at most 128 fields"))
+        return "dBase 文件最多容纳 128 个字段，这份报表有 " + *columns +
+               " 列；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    if (message == "a dBASE record holds at most 4000 bytes")
+        return "dBase 文件的一条记录最多 4,000 字节，这份报表的一行更长；Excel 工作簿 (*.xlsx) "
+               "能容纳整份报表。";
 
-}  // namespace
+    // A value: "row R, column C: why" or "row R: why". The column is named by its heading
+    // when it has one, as the operator sees it.
+    static const std::regex kAtValue("row (\\d+)(?:, column ([^:]+))?: (.*)");
+    std::smatch at;
+    if (std::regex_match(message, at, kAtValue)) {
+        const std::string reason = valueReason(at.str(3));
+        if (!reason.empty()) {
+            std::string where = "第 " + at.str(1) + " 行";
+            if (at[2].matched) {
+                std::string heading = trim(exported.Describe(at.str(2) + "_t.Text"));
+                if (heading.empty() || heading == "!" || heading == "?") heading = at.str(2);
+                where += "“" + heading + "”列";
+            }
+            return where + "：" + reason + "，文件不能写入。";
+        }
+    }
+    const std::string reason = valueReason(message);
+    if (!reason.empty()) return reason + "，文件不能写入。";
+
+    // The file: "cannot write PATH: why", where PATH may hold ": " too; the reason is the
+    // first that is known, else all after the first ": ".
+    const std::string_view cannotWrite = "cannot write ";
+    if (message.rfind(cannotWrite, 0) != 0) return message;
+    const size_t first = message.find(": ", cannotWrite.size());
+    if (first == std::string::npos) return message;
+    for (size_t at = first; at != std::string::npos; at = message.find(": ", at + 1)) {
+        const std::string why = message.substr(at + 2);
+        const std::string reason = systemReason(why);
+        if (reason != why)
+            return "不能写入文件 " + message.substr(cannotWrite.size(), at - cannotWrite.size()) +
+                   "：" + reason + "。";
+    }
+    return "不能写入文件 " + message.substr(cannotWrite.size(), first - cannotWrite.size()) + "：" +
+           message.substr(first + 2) + "。";
+}
 
 const char* w_print::exportFilters() {
     return kFilters;
@@ -162,7 +259,8 @@ int w_print::wf_saveas() {
         ui().messageBox("提示", "已取消保存，没有写入文件。");
         return 0;
     }
-    ui().messageBox("提示", "文档保存失败！\n" + whyNotSaved(m_lastExportError), Icon::StopSign);
+    ui().messageBox("提示", "文档保存失败！\n" + whyNotSaved(m_lastExportError, dw_1),
+                    Icon::StopSign);
     return -1;
 }
 

@@ -110,8 +110,9 @@ TEST_P(Export, APdfIsThePrintedPagesWithoutTheDesignersMarks) {
     EXPECT_EQ(written, tempPath("bill.pdf"));
     EXPECT_NE(syntax.find("st_repname"), std::string::npos);
     EXPECT_EQ(syntax.find("bw__"), std::string::npos);
-    EXPECT_EQ(a.boxes(), (std::vector<std::string>{"提示 | 文档已成功保存为文件 " +
-                                                   tempPath("bill.pdf") + " 。 | None! | OK! -> 1"}));
+    EXPECT_EQ(a.boxes(),
+              (std::vector<std::string>{"提示 | 文档已成功保存为文件 " + tempPath("bill.pdf") +
+                                        " 。 | None! | OK! -> 1"}));
     a.runWith([&] { a.host.gnu_print.of_print("101", &a.dw_header, &a.dw_detail); },
               [&](w_print& w) {
                   a.services.queueFileName(tempPath("full.pdf"));
@@ -137,6 +138,12 @@ TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {
                             "field (at most 254)");
                   a.services.queueFileName(tempPath("no/such/old.txt"));
                   EXPECT_EQ(w.wf_saveas(), -1);
+                  list->SetItem(1, "goodsname", Value(std::string("欧元€")));
+                  a.services.queueFileName(tempPath("old.dbf"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
+                  std::filesystem::create_directories(tempPath("folder.csv"));
+                  a.services.queueFileName(tempPath("folder.csv"));
+                  EXPECT_EQ(w.wf_saveas(), -1);
                   // A cancelled export leaves nothing, and says so without an alarm.
                   a.services.cancelProgressAfter(1);
                   a.services.queueFileName(tempPath("old.txt"));
@@ -145,16 +152,62 @@ TEST_P(Export, AFailedExportSaysSoAndLeavesTheOldFile) {
               });
     EXPECT_FALSE(std::filesystem::exists(tempPath("old.dbf")));
     EXPECT_EQ(slurp(tempPath("old.txt")), "old");
-    // The second line says why.
+    // The second line says why, in the operator's words: the value by its row and heading,
+    // the file and what is wrong with it.
     EXPECT_EQ(a.boxes(),
               (std::vector<std::string>{
-                  "提示 | 文档保存失败！\\nrow 1, column goodsname: a text of 300 bytes does not "
-                  "fit a dBASE field (at most 254) | StopSign! | OK! -> 1",
-                  "提示 | 文档保存失败！\\ncannot write " + tempPath("no/such/old.txt") +
-                      ": the folder " + tempPath("no/such") +
-                      " does not exist | StopSign! | "
-                      "OK! -> 1",
+                  "提示 | 文档保存失败！\\n第 1 行“商品名称”列：这段文字有 300 字节，dBase "
+                  "字段最多容纳 254 字节，文件不能写入。 | StopSign! | OK! -> 1",
+                  "提示 | 文档保存失败！\\n不能写入文件 " + tempPath("no/such/old.txt") +
+                      "：文件夹 " + tempPath("no/such") + " 不存在。 | StopSign! | OK! -> 1",
+                  "提示 | 文档保存失败！\\n第 1 行“商品名称”列：字符“€”不能用 GBK 编码写入，"
+                  "文件不能写入。 | StopSign! | OK! -> 1",
+                  "提示 | 文档保存失败！\\n不能写入文件 " + tempPath("folder.csv") +
+                      "：这是一个文件夹。 | StopSign! | OK! -> 1",
                   "提示 | 已取消保存，没有写入文件。 | None! | OK! -> 1"}));
+}
+
+// Each reason the exports give, as the operator reads it; what is not known stays as it is.
+TEST(ExportReasons, TheOperatorReadsWhyInChinese) {
+    engine::DataStore none;
+    const std::pair<const char*, const char*> reasons[] = {
+        {"row 2, column amount: the number 123456789012345678 has more digits than an Excel "
+         "cell holds",
+         "第 2 行“amount”列：数字 123456789012345678 的位数超过了 Excel 单元格能准确保存的位数，"
+         "文件不能写入。"},
+        {"row 2, column amount: the number -99999999999999.9999 has more digits than a Lotus "
+         "cell holds",
+         "第 2 行“amount”列：数字 -99999999999999.9999 的位数超过了 Lotus 1-2-3 "
+         "单元格能准确保存的位数，文件不能写入。"},
+        {"row 1, column goodsname: a text of 32768 characters does not fit an Excel cell (at "
+         "most 32767)",
+         "第 1 行“goodsname”列：这段文字有 32768 个字符，Excel 单元格最多容纳 32,767 "
+         "个字符，文件不能写入。"},
+        {"row 1, column goodsname: a text of 241 bytes does not fit a Lotus label (at most 240)",
+         "第 1 行“goodsname”列：这段文字有 241 字节，Lotus 1-2-3 单元格最多容纳 240 "
+         "字节，文件不能写入。"},
+        {"row 1, column goodsname: the character ESC (U+001B) cannot be written in a SYLK file",
+         "第 1 行“goodsname”列：控制字符 ESC 不能写入 SYLK 文件，文件不能写入。"},
+        {"row 3, column qty: the number 123456789012345678901.5 does not fit a dBASE field (at "
+         "most 20 characters)",
+         "第 3 行“qty”列：数字 123456789012345678901.5 超过了 dBase 字段的 20 "
+         "个字符，文件不能写入。"},
+        {"a dBASE table holds at most 128 fields; the report has 130",
+         "dBase 文件最多容纳 128 个字段，这份报表有 130 列；Excel 工作簿 (*.xlsx) "
+         "能容纳整份报表。"},
+        {"a Lotus worksheet holds at most 256 columns; the report has 300",
+         "Lotus 1-2-3 文件最多容纳 256 列，这份报表有 300 列；Excel 工作簿 (*.xlsx) "
+         "能容纳整份报表。"},
+        {"cannot write /data/月报.xls: No space left on device",
+         "不能写入文件 /data/月报.xls：磁盘已满。"},
+        {"cannot write /data/a: b.csv: Permission denied",
+         "不能写入文件 /data/a: b.csv：没有写入这个文件或文件夹的权限。"},
+        {"cannot write /data/x.csv: Stale file handle",
+         "不能写入文件 /data/x.csv：Stale file handle。"},
+        {"the disk is full", "the disk is full"},
+    };
+    for (const auto& [english, chinese] : reasons)
+        EXPECT_EQ(w_print::whyNotSaved(english, none), chinese) << english;
 }
 
 TEST_P(Export, AnXlsOfMoreRowsThanTheFormatHoldsSaysSoAndNamesXlsx) {
