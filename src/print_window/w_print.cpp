@@ -345,6 +345,25 @@ void w_print::clickPreview() {
     wf_setmode("P");
 }
 
+bool w_print::refuseTallBand(const std::string& refusal) {
+    // A band no page holds would be drawn in slices: say which, and draw nothing.
+    const auto tall = layout::layoutOf(dw_preview).tallBand();
+    if (!tall) return false;
+    char heights[96];
+    std::snprintf(heights, sizeof heights, "%.1f", tall->height);
+    const std::string height = heights;
+    std::snprintf(heights, sizeof heights, "%.1f", tall->room);
+    const std::string room = heights;
+    ui().messageBox("错误",
+                    tall->alongWith.empty()
+                        ? "带区“" + tall->band + "”高" + height + "磅，超过一页所能容纳的" + room +
+                              "磅，" + refusal
+                        : "带区“" + tall->band + "”和“" + tall->alongWith + "”共高" + height +
+                              "磅，一页" + room + "磅中已放不下报表的行，" + refusal,
+                    Icon::StopSign);
+    return true;
+}
+
 void w_print::clickPrint() {
     PointerGuard pointer(ui(), Pointer::HourGlass);
     if (!m_reportLoaded) {
@@ -368,22 +387,7 @@ void w_print::clickPrint() {
                         Icon::StopSign);
         return;
     }
-    // A band no page holds would be printed in slices: say which, and print nothing.
-    if (const auto tall = layout::layoutOf(dw_preview).tallBand()) {
-        char heights[96];
-        std::snprintf(heights, sizeof heights, "%.1f", tall->height);
-        std::string height = heights;
-        std::snprintf(heights, sizeof heights, "%.1f", tall->room);
-        const std::string room = heights;
-        ui().messageBox("错误",
-                        tall->alongWith.empty()
-                            ? "带区“" + tall->band + "”高" + height + "磅，超过一页所能容纳的" +
-                                  room + "磅，不能打印！"
-                            : "带区“" + tall->band + "”和“" + tall->alongWith + "”共高" + height +
-                                  "磅，一页" + room + "磅中已放不下报表的行，不能打印！",
-                        Icon::StopSign);
-        return;
-    }
+    if (refuseTallBand("不能打印！")) return;
     platform::PrintJob job;
     job.report = &dw_preview;
     job.documentName = dw_preview.Describe("DataWindow.Print.DocumentName");

@@ -200,6 +200,9 @@ private:
     int loadJournalChild(const char* childName, DataWindowControl* source);
     bool retrieveTemplateList();
     platform::Services& ui() const { return services(); }
+    // When a band of the shown report is taller than a page holds, says which, ending the
+    // message with `refusal` ("不能打印！"), and returns true: nothing is to be drawn.
+    bool refuseTallBand(const std::string& refusal);
 
     // What masking changed on a column, to be put back in a template's copy of the list.
     struct Unmasked {

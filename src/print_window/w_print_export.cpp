@@ -132,6 +132,27 @@ std::string w_print::whyNotSaved(const std::string& message, engine::DataStore& 
     if (auto columns = countAfter("a dBASE table holds at most 128 fields"))
         return "dBase 文件最多容纳 128 个字段，这份报表有 " + *columns +
                " 列；Excel 工作簿 (*.xlsx) 能容纳整份报表。";
+    // The pages of a PDF: a page range that selects none, or that cannot be read.
+    static const std::regex kNoPage(
+        "nothing to print: no (odd |even )?page( in the page range \"(.*)\")? \\(the report "
+        "has (\\d+) pages?\\)");
+    std::smatch pages;
+    if (std::regex_match(message, pages, kNoPage)) {
+        const std::string which = pages.str(1) == "odd "    ? "奇数页"
+                                  : pages.str(1) == "even " ? "偶数页"
+                                                            : "页";
+        const std::string range = pages[3].matched ? "页码范围“" + pages.str(3) + "”中" : "";
+        return range + "没有可保存的" + which + "（报表共" + pages.str(4) + "页）。";
+    }
+    static const std::regex kBadRange(
+        "the page range \"(.*)\" is not valid: give pages and ranges such as 1,3,5-10");
+    if (std::regex_match(message, pages, kBadRange))
+        return "页码范围“" + pages.str(1) + "”不正确，请输入页码和范围，如 1,3,5-10。";
+    static const std::regex kNoMemory("there is not enough memory to lay out page (\\d+)");
+    if (std::regex_match(message, pages, kNoMemory))
+        return "内存不足，排不出第 " + pages.str(1) + " 页。";
+    if (message.rfind("there is not enough memory", 0) == 0) return "内存不足。";
+
     if (message == "a dBASE record holds at most 4000 bytes")
         return "dBase 文件的一条记录最多 4,000 字节，这份报表的一行更长；Excel 工作簿 (*.xlsx) "
                "能容纳整份报表。";
@@ -199,6 +220,7 @@ int w_print::wf_saveas() {
     if (extension == "pdf") {
         // The pages as they would print, with the settings and page range in force, by the
         // writer of every PDF the component makes.
+        if (refuseTallBand("不能保存为文件！")) return -1;
         PointerGuard pointer(ui(), Pointer::HourGlass);
         platform::PrintJob job;
         job.report = &dw_preview;

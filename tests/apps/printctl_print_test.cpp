@@ -601,6 +601,27 @@ TEST_P(PrintctlPrint, ABandNoPageHoldsIsNamedAndNothingPrinted) {
         << r.err;
     EXPECT_NE(r.err.find("磅，不能打印！ | StopSign!"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(pdf));
+
+    // Nor is it saved as a PDF; and a page range that selects no page says so in the
+    // operator's words.
+    const std::string saved = tempPath("saved.pdf");
+    r = printctl("print --db '" + url() + "' --lib " + tempPath("T.plib") +
+                 " --operator A --report " + tempPath("tall.srd") + " --script " +
+                 script("tall.txt", "filename " + saved + "\nclick uob_saveas\n"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("磅，不能保存为文件！ | StopSign!"), std::string::npos) << r.err;
+    std::ofstream(tempPath("short.srd")) << kReport;
+    r = printctl("print --db '" + url() + "' --lib " + tempPath("T.plib") +
+                 " --operator A --report " + tempPath("short.srd") + " --script " +
+                 script("range.txt",
+                        "modify dw_preview DataWindow.Print.Page.Range='9-12'\nfilename " + saved +
+                            "\nclick uob_saveas\n"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("message: 提示 | 文档保存失败！\\n页码范围“9-12”中没有可保存的页（报表共1"
+                         "页）。 | StopSign!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(saved));
 }
 
 // The codes zbarimg (a reader no one here wrote) finds on the pages of a PDF drawn at `dpi`:

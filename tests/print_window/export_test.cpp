@@ -204,6 +204,13 @@ TEST(ExportReasons, TheOperatorReadsWhyInChinese) {
          "不能写入文件 /data/a: b.csv：没有写入这个文件或文件夹的权限。"},
         {"cannot write /data/x.csv: Stale file handle",
          "不能写入文件 /data/x.csv：Stale file handle。"},
+        {"nothing to print: no page in the page range \"9-12\" (the report has 1 page)",
+         "页码范围“9-12”中没有可保存的页（报表共1页）。"},
+        {"nothing to print: no even page (the report has 1 page)",
+         "没有可保存的偶数页（报表共1页）。"},
+        {"the page range \"1-\" is not valid: give pages and ranges such as 1,3,5-10",
+         "页码范围“1-”不正确，请输入页码和范围，如 1,3,5-10。"},
+        {"there is not enough memory to lay out page 7", "内存不足，排不出第 7 页。"},
         {"the disk is full", "the disk is full"},
     };
     for (const auto& [english, chinese] : reasons)
