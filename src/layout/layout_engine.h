@@ -284,6 +284,9 @@ private:
                    std::string_view heightName, std::string_view colorName,
                    std::string_view autosizeName);
     void applyGrid();
+    static bool totalsBand(const std::string& band);
+    std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> totalsUnder(
+        const std::vector<ObjectModel*>& cells);
     // The properties an object model reads (layout_model.cpp), and their defaults for a kind
     // of object, made once.
     static constexpr size_t kObjectPropertyCount = 34;

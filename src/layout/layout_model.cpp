@@ -440,10 +440,11 @@ void LayoutEngine::applyGrid() {
     std::unordered_map<std::string, ObjectModel*> headings;  // the last header text of a name
     std::unordered_map<std::string, std::vector<ObjectModel*>> atX;
     for (ObjectModel& o : m.objects) {
-        if (o.band == "detail" || !isTextLike(o.kind)) continue;
+        if (o.band == "detail" || !isTextLike(o.kind) || totalsBand(o.band)) continue;
         if (o.band == "header" && o.kind == ObjKind::Text) headings[asciiLower(o.name)] = &o;
         atX[trim(o.x.constant)].push_back(&o);
     }
+    const auto under = totalsUnder(cells);
     double cursor = numberOr(cells.front()->x.constant, 0);
     for (ObjectModel* cell : cells) {
         std::string declaredX = trim(cell->x.constant);
@@ -464,10 +465,71 @@ void LayoutEngine::applyGrid() {
         if (heading) place(*heading);
         if (auto it = atX.find(declaredX); it != atX.end())
             for (ObjectModel* o : it->second) place(*o);
+        // A total keeps its distance from its column, wherever the grid shows the column.
+        if (auto it = under.find(cell); it != under.end())
+            for (ObjectModel* o : it->second) {
+                o->gridX = cursor + numberOr(o->x.constant, 0) - numberOr(cell->x.constant, 0);
+                o->gridHidden = hidden;
+            }
         cell->gridX = cursor;
         cell->gridHidden = hidden;
         if (!hidden) cursor += std::max(0.0, numberOr(cell->width.constant, 0));
     }
+}
+
+bool LayoutEngine::totalsBand(const std::string& band) {
+    return band == "summary" || band.starts_with("trailer");
+}
+
+// The summary and trailer fields under each cell of a grid (`cells` in the order of their x),
+// as the columns page finds them: a computed field whose expression names one cell's column
+// alone, else the field at a cell's x, else the one whose box spans one cell's box and no
+// other's. A field placed by an expression stays where it says.
+std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::totalsUnder(
+    const std::vector<ObjectModel*>& cells) {
+    std::unordered_map<std::string, ObjectModel*> byName;  // the first cell of a name
+    std::unordered_map<std::string, ObjectModel*> byX;     // the first cell at an x
+    for (ObjectModel* cell : cells) {
+        byName.emplace(asciiLower(cell->name), cell);
+        byX.emplace(trim(cell->x.constant), cell);
+    }
+    std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> under;
+    for (ObjectModel& o : m_model->objects) {
+        if (!totalsBand(o.band) || !isTextLike(o.kind) || o.x.expr) continue;
+        ObjectModel* cell = nullptr;
+        if (o.kind == ObjKind::Compute && o.expression) {
+            bool several = false;
+            for (const std::string& name : expressionNames(o.expression->text())) {
+                auto it = byName.find(asciiLower(name));
+                if (it == byName.end()) continue;
+                several = several || (cell && cell != it->second);
+                cell = it->second;
+            }
+            if (several) cell = nullptr;
+        }
+        if (!cell)
+            if (auto it = byX.find(trim(o.x.constant)); it != byX.end()) cell = it->second;
+        if (!cell && !o.width.expr) {
+            const double left = numberOr(o.x.constant, 0);
+            const double right = left + numberOr(o.width.constant, 0);
+            // The cells from the first at or right of the field's left edge, while they begin
+            // inside it; at most two that end inside it are needed to tell one from several.
+            auto it = std::lower_bound(
+                cells.begin(), cells.end(), left,
+                [](const ObjectModel* c, double x) { return numberOr(c->x.constant, 0) < x; });
+            int spanned = 0;
+            ObjectModel* only = nullptr;
+            for (; it != cells.end() && numberOr((*it)->x.constant, 0) <= right && spanned < 2;
+                 ++it)
+                if (numberOr((*it)->x.constant, 0) + numberOr((*it)->width.constant, 0) <= right) {
+                    ++spanned;
+                    only = *it;
+                }
+            if (spanned == 1) cell = only;
+        }
+        if (cell) under[cell].push_back(&o);
+    }
+    return under;
 }
 
 void LayoutEngine::ensureModel() {

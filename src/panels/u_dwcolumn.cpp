@@ -14,35 +14,6 @@ using platform::PointerGuard;
 
 namespace {
 
-// The names an expression uses that are no function: "sum(amount for all)" gives amount, for
-// and all. Quoted texts are skipped.
-std::vector<std::string> namesIn(std::string_view expression) {
-    std::vector<std::string> names;
-    auto isNameChar = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    };
-    for (size_t i = 0; i < expression.size();) {
-        const char c = expression[i];
-        if (c == '\'' || c == '"') {
-            const size_t end = expression.find(c, i + 1);
-            i = end == std::string_view::npos ? expression.size() : end + 1;
-            continue;
-        }
-        if (!isNameChar(c)) {
-            ++i;
-            continue;
-        }
-        size_t end = i;
-        while (end < expression.size() && isNameChar(expression[end])) ++end;
-        size_t next = end;
-        while (next < expression.size() && expression[next] == ' ') ++next;
-        if (next >= expression.size() || expression[next] != '(')
-            names.emplace_back(expression.substr(i, end - i));
-        i = end;
-    }
-    return names;
-}
-
 long numberOf(const engine::DataStore& list, const std::string& path) {
     return wholeNumber(describeValue(list, path).value).value_or(0);
 }
@@ -267,7 +238,8 @@ void u_dwcolumn::rememberLayout(engine::DataStore& list) {
         std::string column;
         if (type == "compute") {
             std::vector<std::string> named;
-            for (const std::string& n : namesIn(describeValue(list, field + ".expression").value))
+            for (const std::string& n :
+                 expressionNames(describeValue(list, field + ".expression").value))
                 for (const std::string& name : listed)
                     if (iequals(n, name) &&
                         std::find(named.begin(), named.end(), name) == named.end())

@@ -927,6 +927,44 @@ TEST(LayoutPointerGrid, DraggingAGridColumnMovesItFromWhereItIsShown) {
     EXPECT_LT(placed(*p, "c")->box.x, placed(*p, "a")->box.x);
 }
 
+// A total goes with its grid column wherever the grid shows it, at its own distance from it:
+// the one whose aggregate names the column, and the one whose box spans the column's alone.
+TEST(LayoutPointerGrid, TotalsGoWithTheirColumnWhereverTheGridShowsIt) {
+    auto r = makeReport(
+        datawindow("units=1 processing=1 print.paper.size=9") +
+        "header(height=20 )\nsummary(height=20 )\ndetail(height=20 )\n"
+        "table(column=(type=long name=a dbname=\"a\" ) column=(type=long name=b dbname=\"b\" ) "
+        "column=(type=long name=c dbname=\"c\" ) )\ndata(1 2 3 4 5 6 )\n"
+        "column(band=detail id=1 x=\"0\" y=\"0\" width=\"100\" height=\"20\" name=a )\n"
+        "column(band=detail id=2 x=\"100\" y=\"0\" width=\"100\" height=\"20\" name=b )\n"
+        "column(band=detail id=3 x=\"200\" y=\"0\" width=\"100\" height=\"20\" name=c )\n"
+        "compute(band=summary expression=\"sum(c for all)\" x=\"230\" y=\"0\" width=\"70\" "
+        "height=\"20\" name=sum_c )\n"
+        "text(band=summary text=\"b\" x=\"95\" y=\"0\" width=\"110\" height=\"20\" "
+        "name=under_b )\n"
+        "text(band=summary text=\"all\" x=\"0\" y=\"0\" width=\"300\" height=\"20\" "
+        "name=across )\n");
+    auto offset = [&](const PageDisplayList& p, const char* total, const char* column) {
+        return (placed(p, total)->box.x - placed(p, column, 1)->box.x) / 0.75;
+    };
+    auto p = page(*r, 1);
+    EXPECT_NEAR(offset(*p, "sum_c", "c"), 30, 1e-9);
+    EXPECT_NEAR(offset(*p, "under_b", "b"), -5, 1e-9);
+    const double across = placed(*p, "across")->box.x;
+    ASSERT_EQ(r->Modify("a.width='150'"), "");
+    p = page(*r, 1);
+    EXPECT_NEAR(placed(*p, "c", 1)->box.x - placed(*p, "a", 1)->box.x, 250 * 0.75, 1e-9);
+    EXPECT_NEAR(offset(*p, "sum_c", "c"), 30, 1e-9);
+    EXPECT_NEAR(offset(*p, "under_b", "b"), -5, 1e-9);
+    // A text that spans several columns belongs to none of them.
+    EXPECT_NEAR(placed(*p, "across")->box.x, across, 1e-9);
+    // A hidden column takes its totals with it.
+    ASSERT_EQ(r->Modify("b.visible='0'"), "");
+    p = page(*r, 1);
+    EXPECT_EQ(placed(*p, "under_b"), nullptr);
+    EXPECT_NEAR(offset(*p, "sum_c", "c"), 30, 1e-9);
+}
+
 }  // namespace
 
 namespace {
