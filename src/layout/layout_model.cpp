@@ -489,9 +489,12 @@ std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::
     const std::vector<ObjectModel*>& cells) {
     std::unordered_map<std::string, ObjectModel*> byName;  // the first cell of a name
     std::unordered_map<std::string, ObjectModel*> byX;     // the first cell at an x
+    std::vector<double> lefts, rights;                     // of each cell, read once
     for (ObjectModel* cell : cells) {
         byName.emplace(asciiLower(cell->name), cell);
         byX.emplace(trim(cell->x.constant), cell);
+        lefts.push_back(numberOr(cell->x.constant, 0));
+        rights.push_back(lefts.back() + numberOr(cell->width.constant, 0));
     }
     std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> under;
     for (ObjectModel& o : m_model->objects) {
@@ -514,16 +517,14 @@ std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::
             const double right = left + numberOr(o.width.constant, 0);
             // The cells from the first at or right of the field's left edge, while they begin
             // inside it; at most two that end inside it are needed to tell one from several.
-            auto it = std::lower_bound(
-                cells.begin(), cells.end(), left,
-                [](const ObjectModel* c, double x) { return numberOr(c->x.constant, 0) < x; });
+            size_t i = static_cast<size_t>(std::lower_bound(lefts.begin(), lefts.end(), left) -
+                                           lefts.begin());
             int spanned = 0;
             ObjectModel* only = nullptr;
-            for (; it != cells.end() && numberOr((*it)->x.constant, 0) <= right && spanned < 2;
-                 ++it)
-                if (numberOr((*it)->x.constant, 0) + numberOr((*it)->width.constant, 0) <= right) {
+            for (; i < cells.size() && lefts[i] <= right && spanned < 2; ++i)
+                if (rights[i] <= right) {
                     ++spanned;
-                    only = *it;
+                    only = cells[i];
                 }
             if (spanned == 1) cell = only;
         }
