@@ -482,9 +482,9 @@ bool LayoutEngine::totalsBand(const std::string& band) {
 }
 
 // The summary and trailer fields under each cell of a grid (`cells` in the order of their x),
-// as the columns page finds them: a computed field whose expression names one cell's column
-// alone, else the field at a cell's x, else the one whose box spans one cell's box and no
-// other's. A field placed by an expression stays where it says.
+// as the columns page finds them: a computed field under a cell whose expression names that
+// cell's column alone, else the field at a cell's x, else the one whose box spans one cell's box
+// and no other's. A field placed by an expression stays where it says.
 std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::totalsUnder(
     const std::vector<ObjectModel*>& cells) {
     std::unordered_map<std::string, ObjectModel*> byName;  // the first cell of a name
@@ -500,6 +500,8 @@ std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::
     for (ObjectModel& o : m_model->objects) {
         if (!totalsBand(o.band) || !isTextLike(o.kind) || o.x.expr) continue;
         ObjectModel* cell = nullptr;
+        const double left = numberOr(o.x.constant, 0);
+        const double right = left + numberOr(o.width.constant, 0);
         if (o.kind == ObjKind::Compute && o.expression) {
             bool several = false;
             for (const std::string& name : expressionNames(o.expression->text())) {
@@ -508,13 +510,17 @@ std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::
                 several = several || (cell && cell != it->second);
                 cell = it->second;
             }
+            // A field elsewhere on the line (a QR code of the bill's figures) is not under it.
+            if (cell && !several) {
+                const double cellLeft = numberOr(cell->x.constant, 0);
+                if (right <= cellLeft || left >= cellLeft + numberOr(cell->width.constant, 0))
+                    cell = nullptr;
+            }
             if (several) cell = nullptr;
         }
         if (!cell)
             if (auto it = byX.find(trim(o.x.constant)); it != byX.end()) cell = it->second;
         if (!cell && !o.width.expr) {
-            const double left = numberOr(o.x.constant, 0);
-            const double right = left + numberOr(o.width.constant, 0);
             // The cells from the first at or right of the field's left edge, while they begin
             // inside it; at most two that end inside it are needed to tell one from several.
             size_t i = static_cast<size_t>(std::lower_bound(lefts.begin(), lefts.end(), left) -

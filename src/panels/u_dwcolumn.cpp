@@ -224,8 +224,8 @@ void u_dwcolumn::rememberLayout(engine::DataStore& list) {
     for (size_t k = 1; k < shown.size(); ++k)
         m_gaps.push_back(shown[k]->x - (shown[k - 1]->x + shown[k - 1]->widthRead));
 
-    // The summary and trailer fields under a column: those whose aggregate names it alone,
-    // else the one at its x, else the one whose box spans its box and no other column's.
+    // The summary and trailer fields under a column: those under it whose aggregate names it
+    // alone, else the one at its x, else the one whose box spans its box and no other column's.
     const std::string objects = list.Describe("datawindow.objects");
     if (objects == "?" || objects == "!") return;
     for (const std::string& field : split(objects, '\t')) {
@@ -244,7 +244,11 @@ void u_dwcolumn::rememberLayout(engine::DataStore& list) {
                     if (iequals(n, name) &&
                         std::find(named.begin(), named.end(), name) == named.end())
                         named.push_back(name);
-            if (named.size() == 1) column = named.front();
+            // A field elsewhere on the line (a QR code of the bill's figures) is not under it.
+            if (named.size() == 1 &&
+                fx < m_read[named.front()].x + m_read[named.front()].widthRead &&
+                fx + fw > m_read[named.front()].x)
+                column = named.front();
         }
         for (size_t i = 0; column.empty() && i < listed.size(); ++i)
             if (m_read[listed[i]].x == fx) column = listed[i];

@@ -943,7 +943,9 @@ TEST(LayoutPointerGrid, TotalsGoWithTheirColumnWhereverTheGridShowsIt) {
         "text(band=summary text=\"b\" x=\"95\" y=\"0\" width=\"110\" height=\"20\" "
         "name=under_b )\n"
         "text(band=summary text=\"all\" x=\"0\" y=\"0\" width=\"300\" height=\"20\" "
-        "name=across )\n");
+        "name=across )\n"
+        "compute(band=summary expression=\"'c: ' + string(sum(c for all))\" x=\"0\" y=\"0\" "
+        "width=\"90\" height=\"20\" name=elsewhere )\n");
     auto offset = [&](const PageDisplayList& p, const char* total, const char* column) {
         return (placed(p, total)->box.x - placed(p, column, 1)->box.x) / 0.75;
     };
@@ -956,8 +958,10 @@ TEST(LayoutPointerGrid, TotalsGoWithTheirColumnWhereverTheGridShowsIt) {
     EXPECT_NEAR(placed(*p, "c", 1)->box.x - placed(*p, "a", 1)->box.x, 250 * 0.75, 1e-9);
     EXPECT_NEAR(offset(*p, "sum_c", "c"), 30, 1e-9);
     EXPECT_NEAR(offset(*p, "under_b", "b"), -5, 1e-9);
-    // A text that spans several columns belongs to none of them.
+    // A text that spans several columns belongs to none of them; a field that names a column
+    // but is not under it goes with the column it is under.
     EXPECT_NEAR(placed(*p, "across")->box.x, across, 1e-9);
+    EXPECT_NEAR(offset(*p, "elsewhere", "a"), 0, 1e-9);
     // A hidden column takes its totals with it.
     ASSERT_EQ(r->Modify("b.visible='0'"), "");
     p = page(*r, 1);

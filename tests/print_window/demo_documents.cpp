@@ -65,6 +65,20 @@ DemoDocument DemoDocuments::order305() {
     return d;
 }
 
+DemoDocument DemoDocuments::settlement508() {
+    DemoDocument d{makeOperator(), {}};
+    Operator& op = *d.op;
+    const std::vector<Value> bill{Value("508"), Value(db::demoBillNo("508"))};
+    load(op, op.dw_header, "d_demo_settle_head", bill);
+    load(op, op.dw_detail, "d_demo_settle_detail", bill);
+    load(op, op.dw_detail2, "d_demo_charge_detail", bill);
+    d.print = [&op] {
+        op.host.gnu_print.of_print(std::string("508"), &op.dw_header, &op.dw_detail, &op.dw_detail2,
+                                   std::string("N"));
+    };
+    return d;
+}
+
 DemoDocument DemoDocuments::salesReport() {
     DemoDocument d{makeOperator(), {}};
     Operator& op = *d.op;

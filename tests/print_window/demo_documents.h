@@ -27,6 +27,8 @@ protected:
     // condition form.
     DemoDocument order305();
     DemoDocument salesReport();
+    // Settlement 508 with its receipts and charges, and the QR code of its figures.
+    DemoDocument settlement508();
 
 private:
     std::unique_ptr<Operator> makeOperator();

@@ -77,6 +77,19 @@ TEST_P(DemoSettings, ColumnsMovedUpOrDownTakeTheirTotalsAlong) {
                                        expectUnder(w, "sum_cost", "cost");
                                    });
     EXPECT_EQ(moved, "2303\n2303\n2692\n2692\n9\n.\n");
+
+    // Settlement 508: 含税金额 (row 6) one place up. The QR code in front aggregates it too,
+    // but is not under it: it stays.
+    DemoDocument settlement = settlement508();
+    const std::string qr =
+        play(settlement,
+             "click uob_preview\n"
+             "click tab_setup.tabpage_column\n"
+             "row tabpage_column.dw_column 6\n"
+             "click tabpage_column.uob_up\n"
+             "click uob_preview\n"
+             "describe dw_preview.dw_report hspsje.x storename.x settle_code.x\n");
+    EXPECT_EQ(qr, "1175\n1524\n9\n.\n");
 }
 
 TEST_P(DemoSettings, AnOrderThatEndsWhereItStartedChangesNothingAndWidthsKeepTheGaps) {
