@@ -63,9 +63,12 @@ std::string systemReason(const std::string& why) {
     };
     for (const auto& [english, chinese] : kReasons)
         if (why == english) return chinese;
-    static const std::regex kNoFolder("the folder (.*) does not exist");
-    std::smatch m;
-    if (std::regex_match(why, m, kNoFolder)) return "文件夹 " + m.str(1) + " 不存在";
+    // A path may be thousands of characters long: read without a regular expression.
+    const std::string_view folder = "the folder ", missing = " does not exist";
+    if (why.size() > folder.size() + missing.size() && why.starts_with(folder) &&
+        why.ends_with(missing))
+        return "文件夹 " + why.substr(folder.size(), why.size() - folder.size() - missing.size()) +
+               " 不存在";
     return why;
 }
 

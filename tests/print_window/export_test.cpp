@@ -215,6 +215,11 @@ TEST(ExportReasons, TheOperatorReadsWhyInChinese) {
     };
     for (const auto& [english, chinese] : reasons)
         EXPECT_EQ(w_print::whyNotSaved(english, none), chinese) << english;
+    // A folder as deep as a path may be.
+    const std::string deep = "/data" + std::string(4000, 'd');
+    EXPECT_EQ(w_print::whyNotSaved(
+                  "cannot write " + deep + "/x.csv: the folder " + deep + " does not exist", none),
+              "不能写入文件 " + deep + "/x.csv：文件夹 " + deep + " 不存在。");
 }
 
 TEST_P(Export, AnXlsOfMoreRowsThanTheFormatHoldsSaysSoAndNamesXlsx) {
