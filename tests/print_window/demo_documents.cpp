@@ -51,32 +51,27 @@ void DemoDocuments::load(Operator& op, platform::DataWindowControl& dw, const st
     ASSERT_GE(dw.Retrieve(arguments), 0) << name << ": " << dw.lastError();
 }
 
-DemoDocument DemoDocuments::order305() {
+DemoDocument DemoDocuments::bill(const std::string& id, const std::string& head,
+                                 const std::string& detail, const std::string& detail2) {
     DemoDocument d{makeOperator(), {}};
     Operator& op = *d.op;
-    const std::vector<Value> bill{Value("305"), Value(db::demoBillNo("305"))};
-    load(op, op.dw_header, "d_demo_order_head", bill);
-    load(op, op.dw_detail, "d_demo_order_detail", bill);
-    load(op, op.dw_detail2, "d_demo_order_gift", bill);
-    d.print = [&op] {
-        op.host.gnu_print.of_print(std::string("305"), &op.dw_header, &op.dw_detail, &op.dw_detail2,
+    const std::vector<Value> bill{Value(id), Value(db::demoBillNo(id))};
+    load(op, op.dw_header, head, bill);
+    load(op, op.dw_detail, detail, bill);
+    load(op, op.dw_detail2, detail2, bill);
+    d.print = [&op, id] {
+        op.host.gnu_print.of_print(id, &op.dw_header, &op.dw_detail, &op.dw_detail2,
                                    std::string("N"));
     };
     return d;
 }
 
+DemoDocument DemoDocuments::order305() {
+    return bill("305", "d_demo_order_head", "d_demo_order_detail", "d_demo_order_gift");
+}
+
 DemoDocument DemoDocuments::settlement508() {
-    DemoDocument d{makeOperator(), {}};
-    Operator& op = *d.op;
-    const std::vector<Value> bill{Value("508"), Value(db::demoBillNo("508"))};
-    load(op, op.dw_header, "d_demo_settle_head", bill);
-    load(op, op.dw_detail, "d_demo_settle_detail", bill);
-    load(op, op.dw_detail2, "d_demo_charge_detail", bill);
-    d.print = [&op] {
-        op.host.gnu_print.of_print(std::string("508"), &op.dw_header, &op.dw_detail, &op.dw_detail2,
-                                   std::string("N"));
-    };
-    return d;
+    return bill("508", "d_demo_settle_head", "d_demo_settle_detail", "d_demo_charge_detail");
 }
 
 DemoDocument DemoDocuments::salesReport() {

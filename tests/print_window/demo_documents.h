@@ -31,6 +31,9 @@ protected:
     DemoDocument settlement508();
 
 private:
+    // A bill of the demo: its header, detail and second detail windows, retrieved by bill id.
+    DemoDocument bill(const std::string& id, const std::string& head, const std::string& detail,
+                      const std::string& detail2);
     std::unique_ptr<Operator> makeOperator();
     void load(Operator& op, platform::DataWindowControl& dw, const std::string& name,
               const std::vector<Value>& arguments);
