@@ -1,6 +1,5 @@
 #include "common/text.h"
 
-#include <cctype>
 #include <charconv>
 
 namespace print {
@@ -150,33 +149,6 @@ std::string modifyEscape(std::string_view text) {
 
 std::string modifyQuote(std::string_view text) {
     return "'" + modifyEscape(text) + "'";
-}
-
-std::vector<std::string> expressionNames(std::string_view expression) {
-    std::vector<std::string> names;
-    auto isNameChar = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    };
-    for (size_t i = 0; i < expression.size();) {
-        const char c = expression[i];
-        if (c == '\'' || c == '"') {
-            const size_t end = expression.find(c, i + 1);
-            i = end == std::string_view::npos ? expression.size() : end + 1;
-            continue;
-        }
-        if (!isNameChar(c)) {
-            ++i;
-            continue;
-        }
-        size_t end = i;
-        while (end < expression.size() && isNameChar(expression[end])) ++end;
-        size_t next = end;
-        while (next < expression.size() && expression[next] == ' ') ++next;
-        if (next >= expression.size() || expression[next] != '(')
-            names.emplace_back(expression.substr(i, end - i));
-        i = end;
-    }
-    return names;
 }
 
 }  // namespace print

@@ -41,8 +41,4 @@ std::optional<int64_t> parseInteger(std::string_view s);
 std::string modifyQuote(std::string_view text);
 std::string modifyEscape(std::string_view text);
 
-// The names an expression uses that are no function, in the order written: "sum(amount for
-// all)" gives amount, for and all. Quoted texts are skipped.
-std::vector<std::string> expressionNames(std::string_view expression);
-
 }  // namespace print

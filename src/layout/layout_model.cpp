@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "engine/property_table.h"
+#include "layout/columns_under.h"
 #include "layout/layout_engine.h"
 
 namespace print::layout {
@@ -482,59 +483,22 @@ bool LayoutEngine::totalsBand(const std::string& band) {
 }
 
 // The summary and trailer fields under each cell of a grid (`cells` in the order of their x),
-// as the columns page finds them: a computed field under a cell whose expression names that
-// cell's column alone, else the field at a cell's x, else the one whose box spans one cell's box
-// and no other's. A field placed by an expression stays where it says.
+// found as the columns page finds them. A field placed by an expression stays where it says.
 std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::totalsUnder(
     const std::vector<ObjectModel*>& cells) {
-    std::unordered_map<std::string, ObjectModel*> byName;  // the first cell of a name
-    std::unordered_map<std::string, ObjectModel*> byX;     // the first cell at an x
-    std::vector<double> lefts, rights;                     // of each cell, read once
-    for (ObjectModel* cell : cells) {
-        byName.emplace(asciiLower(cell->name), cell);
-        byX.emplace(trim(cell->x.constant), cell);
-        lefts.push_back(numberOr(cell->x.constant, 0));
-        rights.push_back(lefts.back() + numberOr(cell->width.constant, 0));
-    }
+    std::vector<ColumnsUnder::Column> columns;
+    for (const ObjectModel* cell : cells)
+        columns.push_back(
+            {cell->name, numberOr(cell->x.constant, 0), numberOr(cell->width.constant, 0)});
+    const ColumnsUnder lookup(std::move(columns));
     std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> under;
     for (ObjectModel& o : m_model->objects) {
         if (!totalsBand(o.band) || !isTextLike(o.kind) || o.x.expr) continue;
-        ObjectModel* cell = nullptr;
-        const double left = numberOr(o.x.constant, 0);
-        const double right = left + numberOr(o.width.constant, 0);
-        if (o.kind == ObjKind::Compute && o.expression) {
-            bool several = false;
-            for (const std::string& name : expressionNames(o.expression->text())) {
-                auto it = byName.find(asciiLower(name));
-                if (it == byName.end()) continue;
-                several = several || (cell && cell != it->second);
-                cell = it->second;
-            }
-            // A field elsewhere on the line (a QR code of the bill's figures) is not under it.
-            if (cell && !several) {
-                const double cellLeft = numberOr(cell->x.constant, 0);
-                if (right <= cellLeft || left >= cellLeft + numberOr(cell->width.constant, 0))
-                    cell = nullptr;
-            }
-            if (several) cell = nullptr;
-        }
-        if (!cell)
-            if (auto it = byX.find(trim(o.x.constant)); it != byX.end()) cell = it->second;
-        if (!cell && !o.width.expr) {
-            // The cells from the first at or right of the field's left edge, while they begin
-            // inside it; at most two that end inside it are needed to tell one from several.
-            size_t i = static_cast<size_t>(std::lower_bound(lefts.begin(), lefts.end(), left) -
-                                           lefts.begin());
-            int spanned = 0;
-            ObjectModel* only = nullptr;
-            for (; i < cells.size() && lefts[i] <= right && spanned < 2; ++i)
-                if (rights[i] <= right) {
-                    ++spanned;
-                    only = cells[i];
-                }
-            if (spanned == 1) cell = only;
-        }
-        if (cell) under[cell].push_back(&o);
+        const std::string_view expression =
+            o.kind == ObjKind::Compute && o.expression ? o.expression->text() : "";
+        if (auto cell = lookup.find(expression, numberOr(o.x.constant, 0),
+                                    o.width.expr ? 0 : numberOr(o.width.constant, 0)))
+            under[cells[*cell]].push_back(&o);
     }
     return under;
 }

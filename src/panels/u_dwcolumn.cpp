@@ -1,8 +1,8 @@
 // The columns page.
 #include <algorithm>
-#include <cctype>
 
 #include "common/text.h"
+#include "layout/columns_under.h"
 #include "panels/panel_support.h"
 #include "panels/panels.h"
 #include "print_service/modify_text.h"
@@ -224,43 +224,25 @@ void u_dwcolumn::rememberLayout(engine::DataStore& list) {
     for (size_t k = 1; k < shown.size(); ++k)
         m_gaps.push_back(shown[k]->x - (shown[k - 1]->x + shown[k - 1]->widthRead));
 
-    // The summary and trailer fields under a column: those under it whose aggregate names it
-    // alone, else the one at its x, else the one whose box spans its box and no other column's.
+    // The summary and trailer fields under a column, found as the grid finds them.
     const std::string objects = list.Describe("datawindow.objects");
     if (objects == "?" || objects == "!") return;
+    std::vector<layout::ColumnsUnder::Column> columns;
+    for (const std::string& name : listed)
+        columns.push_back({name, static_cast<double>(m_read[name].x),
+                           static_cast<double>(m_read[name].widthRead)});
+    const layout::ColumnsUnder lookup(std::move(columns));
     for (const std::string& field : split(objects, '\t')) {
         const std::string band = asciiLower(list.Describe(field + ".band"));
         if (band != "summary" && !band.starts_with("trailer")) continue;
         const std::string type = list.Describe(field + ".type");
         if (type != "text" && type != "column" && type != "compute") continue;
         const long fx = numberOf(list, field + ".x");
-        const long fw = numberOf(list, field + ".width");
-        std::string column;
-        if (type == "compute") {
-            std::vector<std::string> named;
-            for (const std::string& n :
-                 expressionNames(describeValue(list, field + ".expression").value))
-                for (const std::string& name : listed)
-                    if (iequals(n, name) &&
-                        std::find(named.begin(), named.end(), name) == named.end())
-                        named.push_back(name);
-            // A field elsewhere on the line (a QR code of the bill's figures) is not under it.
-            if (named.size() == 1 &&
-                fx < m_read[named.front()].x + m_read[named.front()].widthRead &&
-                fx + fw > m_read[named.front()].x)
-                column = named.front();
-        }
-        for (size_t i = 0; column.empty() && i < listed.size(); ++i)
-            if (m_read[listed[i]].x == fx) column = listed[i];
-        if (column.empty()) {
-            std::vector<std::string> spanned;
-            for (const std::string& name : listed) {
-                const ReadColumn& c = m_read[name];
-                if (fx <= c.x && fx + fw >= c.x + c.widthRead) spanned.push_back(name);
-            }
-            if (spanned.size() == 1) column = spanned.front();
-        }
-        if (!column.empty()) m_under.push_back(UnderColumn{field, column, fx});
+        const std::string expression =
+            type == "compute" ? describeValue(list, field + ".expression").value : "";
+        const auto column = lookup.find(expression, static_cast<double>(fx),
+                                        static_cast<double>(numberOf(list, field + ".width")));
+        if (column) m_under.push_back(UnderColumn{field, listed[*column], fx});
     }
 }
 
