@@ -494,8 +494,9 @@ std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> LayoutEngine::
     std::unordered_map<const ObjectModel*, std::vector<ObjectModel*>> under;
     for (ObjectModel& o : m_model->objects) {
         if (!totalsBand(o.band) || !isTextLike(o.kind) || o.x.expr) continue;
-        const std::string_view expression =
-            o.kind == ObjKind::Compute && o.expression ? o.expression->text() : "";
+        // Viewed where it lives: a conditional of a string and "" would view a copy.
+        std::string_view expression;
+        if (o.kind == ObjKind::Compute && o.expression) expression = o.expression->text();
         if (auto cell = lookup.find(expression, numberOr(o.x.constant, 0),
                                     o.width.expr ? 0 : numberOr(o.width.constant, 0)))
             under[cells[*cell]].push_back(&o);
